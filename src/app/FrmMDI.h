@@ -1,0 +1,54 @@
+#pragma once
+
+#include "common/services.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QDialog;
+class QToolBar;
+class QMenu;
+
+namespace quenda {
+
+// The main window: makes sure the staging folder exists, acts on the start-up keyword that the
+// suite leaves in QD_SETUP, and opens every function window from its toolbar.
+class FrmMDI : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit FrmMDI(const Services &services, QWidget *parent = nullptr);
+
+    // Closed by the first activation.
+    void setSplash(QWidget *splash) { m_splash = splash; }
+
+    // What each activation does: read the keyword, clear it in the database, open its window.
+    void activated();
+    // A toolbar click; tool IDs compare case-sensitively.
+    void toolClick(const QString &toolId);
+    // Opens the window a keyword names, without waiting; false when the keyword names none.
+    bool openForKeyword(const QString &keyword);
+
+    QString keyword() const { return m_keyword; }
+    QToolBar *SSActiveToolBars1 = nullptr;
+    QMenu *ContactM = nullptr;
+    QMenu *PhotoM = nullptr;
+
+Q_SIGNALS:
+    // Every function window this window opens, modal or not, right before it is shown.
+    void windowOpened(QDialog *window, bool modal);
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    QDialog *createWindow(const QString &className);
+    void openModal(const QString &className);
+    void buildToolbar();
+
+    Services m_services;
+    QPointer<QWidget> m_splash;
+    QString m_keyword;
+    bool m_activating = false;
+};
+
+} // namespace quenda

@@ -1,0 +1,59 @@
+#include "cli/verbs.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <iterator>
+
+using namespace quenda;
+using namespace quenda::cli;
+
+namespace {
+
+const Verb kVerbs[] = {
+    {"init", "", "create the database and the staging folder when missing; print their paths",
+     runInit},
+    {"keyword", "WORD", "leave a start-up keyword in QD_SETUP, as the suite does", runKeyword},
+};
+
+void printHelp(QTextStream &out)
+{
+    out << "Usage: quenda-ipod-cli VERB [ARGUMENTS]\n\nVerbs:\n";
+    for (const Verb &v : kVerbs) {
+        const QString head = QStringLiteral("  %1 %2").arg(QString::fromLatin1(v.name),
+                                                          QString::fromLatin1(v.usage));
+        out << head.leftJustified(44) << ' ' << v.summary << '\n';
+    }
+    out << "\nEnvironment:\n"
+           "  QUENDA_PROGRAM_DIR   folder that holds the organizer database\n"
+           "  QUENDA_DESKTOP_DIR   Desktop folder (the staging folder is its Ipod folder)\n";
+    out.flush();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--help") ||
+        args.first() == QLatin1String("-h") || args.first() == QLatin1String("help")) {
+        printHelp(out);
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString verb = args.takeFirst();
+    for (const Verb &v : kVerbs) {
+        if (verb == QLatin1String(v.name)) {
+            Context context{Places::fromEnvironment(QCoreApplication::applicationDirPath()), out,
+                            err};
+            const int status = v.run(context, args);
+            out.flush();
+            err.flush();
+            return status;
+        }
+    }
+    err << "Unknown verb: " << verb << " (see --help)" << Qt::endl;
+    return 2;
+}

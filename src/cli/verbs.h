@@ -1,0 +1,33 @@
+#pragma once
+// The command-line tool's verbs. Each verb does what the matching window action does and
+// prints the window's message texts; errors go to stderr with a non-zero status.
+
+#include "common/places.h"
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace quenda::cli {
+
+struct Context {
+    Places places;
+    QTextStream &out;
+    QTextStream &err;
+};
+
+using Handler = int (*)(Context &, const QStringList &args);
+
+struct Verb {
+    const char *name;
+    const char *usage;   // arguments after the verb
+    const char *summary; // one line for --help
+    Handler run;
+};
+
+// Opens (creating when missing) the organizer database; prints the error and returns false.
+bool prepareDatabase(Context &context);
+
+int runInit(Context &context, const QStringList &args);
+int runKeyword(Context &context, const QStringList &args);
+
+} // namespace quenda::cli

@@ -1,0 +1,17 @@
+#include "common/busy_cursor.h"
+
+#include <QApplication>
+
+namespace quenda {
+
+BusyCursor::BusyCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+} // namespace quenda

@@ -1,0 +1,12 @@
+#pragma once
+
+class QWidget;
+
+namespace quenda {
+
+// Gives a frameless window rounded corners (25 by 25 pixel ellipses).
+void applyRoundedShape(QWidget *window);
+// Lets the user move the window by the control just pressed; a maximized window stays put.
+void dragWindow(QWidget *window);
+
+} // namespace quenda
