@@ -1,0 +1,227 @@
+#include "app/FrmMDI.h"
+#include "app/frmSplash.h"
+#include "db/database.h"
+#include "support/test_places.h"
+#include "support/test_services.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+struct Opened {
+    QString className;
+    bool modal;
+};
+
+// A real main window on temporary places, recording every function window it opens. Modal
+// windows are closed again as soon as their event loop runs.
+class MainWindowTest : public ::testing::Test {
+protected:
+    TempPlaces places;
+    TestServices doubles;
+    std::vector<Opened> opened;
+
+    std::unique_ptr<FrmMDI> makeWindow()
+    {
+        auto window = std::make_unique<FrmMDI>(doubles.services(places.places()));
+        QObject::connect(window.get(), &FrmMDI::windowOpened, window.get(),
+                         [this](QDialog *dialog, bool modal) {
+                             opened.push_back({QString::fromLatin1(dialog->metaObject()->className())
+                                                   .remove(QStringLiteral("quenda::")),
+                                               modal});
+                             if (modal)
+                                 QTimer::singleShot(0, dialog, &QDialog::reject);
+                         });
+        return window;
+    }
+
+    void setKey(const QVariant &value)
+    {
+        auto c = places.connect();
+        QSqlQuery q(c->db());
+        q.prepare(QStringLiteral("update QD_SETUP set Key = ?"));
+        q.addBindValue(value);
+        ASSERT_TRUE(q.exec());
+    }
+
+    QVariant key()
+    {
+        auto c = places.connect();
+        QSqlQuery q(c->db());
+        q.exec(QStringLiteral("select Key from QD_SETUP"));
+        q.next();
+        return q.value(0);
+    }
+
+    void TearDown() override
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog *>(w))
+                w->close();
+        QApplication::processEvents();
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, KeywordInMixedCaseOpensItsWindowOnceWithoutWaiting)
+{
+    setKey(QStringLiteral("SendToIpod"));
+    auto window = makeWindow();
+    EXPECT_EQ(window->keyword(), QStringLiteral("sendtoipod"));
+    window->activated();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].className, QStringLiteral("FrmCntIpod"));
+    EXPECT_FALSE(opened[0].modal);
+    EXPECT_EQ(key().toString(), QString());
+    EXPECT_EQ(window->keyword(), QString());
+
+    window->activated(); // back from the function window
+    EXPECT_EQ(opened.size(), 1u);
+}
+
+TEST_F(MainWindowTest, EveryKeywordReachesItsWindow)
+{
+    const std::pair<const char *, const char *> table[] = {
+        {"sendtoipodph", "FrmPhIpod"}, {"EXPORTQUENDACONTACTTOVCF", "FrmVCF"},
+        {"notes", "FrmNotesIpod"},     {"FileCopier", "frmFile"},
+        {"textfile", "FrmText"}};
+    for (const auto &[keyword, className] : table) {
+        opened.clear();
+        setKey(QString::fromLatin1(keyword));
+        auto window = makeWindow();
+        window->activated();
+        ASSERT_EQ(opened.size(), 1u) << keyword;
+        EXPECT_EQ(opened[0].className, QString::fromLatin1(className));
+        EXPECT_NE(window->cursor().shape(), Qt::WaitCursor) << "busy pointer left behind";
+    }
+}
+
+TEST_F(MainWindowTest, UnknownBlankOrNullKeywordOpensNothingButIsCleared)
+{
+    for (const QVariant &value : {QVariant(QStringLiteral("sendtoipod ")), QVariant(QString()),
+                                  QVariant(QMetaType::fromType<QString>())}) {
+        setKey(value);
+        auto window = makeWindow();
+        window->activated();
+        EXPECT_TRUE(opened.empty());
+        const QVariant after = key();
+        EXPECT_FALSE(after.isNull());
+        EXPECT_EQ(after.toString(), QString());
+    }
+}
+
+TEST_F(MainWindowTest, ToolIdsAreCaseSensitiveAndOpenModalWindows)
+{
+    auto window = makeWindow();
+    window->toolClick(QStringLiteral("sendtoipod"));
+    window->toolClick(QStringLiteral("notes"));
+    window->toolClick(QStringLiteral("Contact"));
+    EXPECT_TRUE(opened.empty());
+
+    window->toolClick(QStringLiteral("SendtoIpod"));
+    window->toolClick(QStringLiteral("ExportQuendaContacttoVCF"));
+    window->toolClick(QStringLiteral("SendToIpodPH"));
+    window->toolClick(QStringLiteral("Notes"));
+    window->toolClick(QStringLiteral("FileCopier"));
+    window->toolClick(QStringLiteral("TextFile"));
+    ASSERT_EQ(opened.size(), 6u);
+    const QStringList expected{"FrmCntIpod", "FrmVCF", "FrmPhIpod", "FrmNotesIpod", "frmFile", "FrmText"};
+    for (std::size_t i = 0; i < opened.size(); ++i) {
+        EXPECT_EQ(opened[i].className, expected[static_cast<int>(i)]);
+        EXPECT_TRUE(opened[i].modal);
+    }
+    EXPECT_NE(window->cursor().shape(), Qt::WaitCursor);
+}
+
+TEST_F(MainWindowTest, ToolbarCarriesTheToolsAndMenus)
+{
+    auto window = makeWindow();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenda - Ipod & Phone File Copier"));
+    auto captionOf = [&](const char *id) {
+        auto *action = window->findChild<QAction *>(QString::fromLatin1(id));
+        return action ? action->text() : QStringLiteral("<missing>");
+    };
+    EXPECT_EQ(captionOf("SendtoIpod"), QStringLiteral("Send to Ipod"));
+    EXPECT_EQ(captionOf("SendToIpodPH"), QStringLiteral("Send To Ipod"));
+    EXPECT_EQ(captionOf("ExportQuendaContacttoVCF"), QStringLiteral("Export Quenda Contact to VCF"));
+    EXPECT_EQ(captionOf("TextFile"), QStringLiteral("Convert Excel File  to Text file"));
+    EXPECT_EQ(captionOf("FileCopier"), QStringLiteral("File Copier"));
+    EXPECT_EQ(captionOf("Notes"), QStringLiteral("Notes"));
+
+    auto *contact = window->findChild<QToolButton *>(QStringLiteral("Contact"));
+    ASSERT_NE(contact, nullptr);
+    ASSERT_EQ(contact->menu(), window->ContactM);
+    QStringList entries;
+    for (QAction *a : window->ContactM->actions())
+        entries << a->objectName();
+    EXPECT_EQ(entries, (QStringList{"SendtoIpod", "ExportQuendaContacttoVCF"}));
+    auto *photo = window->findChild<QToolButton *>(QStringLiteral("Photo"));
+    ASSERT_NE(photo, nullptr);
+    EXPECT_EQ(photo->menu()->actions().value(0)->objectName(), QStringLiteral("SendToIpodPH"));
+
+    // A click on a menu entry goes through the tool table.
+    window->findChild<QAction *>(QStringLiteral("SendToIpodPH"))->trigger();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].className, QStringLiteral("FrmPhIpod"));
+
+    window->show();
+    window->toolClick(QStringLiteral("Exit"));
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, StagingFolderIsCreatedWhenMissingAndLeftAloneOtherwise)
+{
+    EXPECT_FALSE(QDir(places.stagingDir()).exists());
+    makeWindow();
+    EXPECT_TRUE(QDir(places.stagingDir()).exists());
+
+    const QString kept = places.writeFile(QStringLiteral("Desktop/Ipod/kept.vcf"), "BEGIN:VCARD");
+    makeWindow();
+    EXPECT_EQ(readAll(kept), QByteArray("BEGIN:VCARD"));
+}
+
+TEST_F(MainWindowTest, SplashShowsTheMainWindowOnItsFirstTickOrOnEscape)
+{
+    auto window = makeWindow();
+    QPointer<frmSplash> splash = new frmSplash(window.get());
+    window->setSplash(splash);
+    EXPECT_EQ(splash->lblVersion1->text(), QStringLiteral("9.7"));
+    EXPECT_EQ(splash->Timer1->interval(), 100);
+    splash->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!window->isVisible() && waited.elapsed() < 3000)
+        QTest::qWait(10);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_GE(waited.elapsed(), 90);
+    // The first activation of the main window closes the splash.
+    window->activated();
+    QTest::qWait(20);
+    EXPECT_TRUE(!splash || !splash->isVisible());
+
+    window->hide();
+    frmSplash second(window.get());
+    second.Timer1->stop();
+    second.show();
+    QTest::keyClick(&second, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+}
