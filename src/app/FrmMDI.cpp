@@ -23,9 +23,12 @@ struct KeywordEntry {
 
 // First match wins; the keyword has been lower-cased and is compared exactly.
 const KeywordEntry kKeywords[] = {
-    {"sendtoipod", "FrmCntIpod"},   {"sendtoipodph", "FrmPhIpod"},
-    {"exportquendacontacttovcf", "FrmVCF"}, {"notes", "FrmNotesIpod"},
-    {"filecopier", "frmFile"},      {"textfile", "FrmText"},
+    {"sendtoipod", "FrmCntIpod"},
+    {"sendtoipodph", "FrmPhIpod"},
+    {"exportquendacontacttovcf", "FrmVCF"},
+    {"notes", "FrmNotesIpod"},
+    {"filecopier", "frmFile"},
+    {"textfile", "FrmText"},
 };
 
 struct ToolEntry {
@@ -34,9 +37,12 @@ struct ToolEntry {
 };
 
 const ToolEntry kTools[] = {
-    {"SendtoIpod", "FrmCntIpod"},   {"SendToIpodPH", "FrmPhIpod"},
-    {"ExportQuendaContacttoVCF", "FrmVCF"}, {"Notes", "FrmNotesIpod"},
-    {"FileCopier", "frmFile"},      {"TextFile", "FrmText"},
+    {"SendtoIpod", "FrmCntIpod"},
+    {"SendToIpodPH", "FrmPhIpod"},
+    {"ExportQuendaContacttoVCF", "FrmVCF"},
+    {"Notes", "FrmNotesIpod"},
+    {"FileCopier", "frmFile"},
+    {"TextFile", "FrmText"},
 };
 
 } // namespace
@@ -107,8 +113,8 @@ void FrmMDI::buildToolbar()
     dropDown(QStringLiteral("Photo"), QStringLiteral("Photo"), PhotoM);
     SSActiveToolBars1->addAction(
         makeAction(QStringLiteral("FileCopier"), QStringLiteral("File Copier")));
-    SSActiveToolBars1->addAction(makeAction(QStringLiteral("TextFile"),
-                                            QStringLiteral("Convert Excel File  to Text file")));
+    SSActiveToolBars1->addAction(
+        makeAction(QStringLiteral("TextFile"), QStringLiteral("Convert Excel File  to Text file")));
     SSActiveToolBars1->addSeparator();
     SSActiveToolBars1->addAction(makeAction(QStringLiteral("Exit"), QStringLiteral("Exit")));
 }

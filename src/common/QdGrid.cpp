@@ -18,13 +18,13 @@ struct GridRow {
 
 class QdGridModel : public QAbstractTableModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
     using QAbstractTableModel::beginInsertRows;
     using QAbstractTableModel::beginRemoveRows;
     using QAbstractTableModel::beginResetModel;
     using QAbstractTableModel::endInsertRows;
     using QAbstractTableModel::endRemoveRows;
     using QAbstractTableModel::endResetModel;
+    using QAbstractTableModel::QAbstractTableModel;
 
     std::vector<GridRow> rows;
     QStringList headers;
@@ -76,7 +76,8 @@ public:
         switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-            return isCheckCol(index.column()) ? QVariant() : QVariant(cell(index.row(), index.column()));
+            return isCheckCol(index.column()) ? QVariant()
+                                              : QVariant(cell(index.row(), index.column()));
         case Qt::CheckStateRole:
             if (isCheckCol(index.column()))
                 return truthy(cell(index.row(), index.column())) ? Qt::Checked : Qt::Unchecked;

@@ -36,7 +36,7 @@ public:
     QString colHeader(int col) const;
     void setColKey(int col, const QString &key);
     QString colKey(int col) const;
-    int colIndex(const QString &key) const; // -1 when no column has the key
+    int colIndex(const QString &key) const;    // -1 when no column has the key
     void setColWidthTwips(int col, int twips); // 15 twips to a pixel; 0 hides the column
     void setColHidden(int col, bool hidden);
     void setCheckColumn(int col, bool isCheck = true);
@@ -65,7 +65,7 @@ public:
     void toggleRowMark(int row);
     bool isRowMarked(int row) const; // the row's back colour is the marked colour
     void setAllRowsMarked(bool marked);
-    QColor rowBackColor(int row) const; // invalid for a row never coloured
+    QColor rowBackColor(int row) const;         // invalid for a row never coloured
     void setGridTextColor(const QColor &color); // rows without colours of their own
 
     // --- current row

@@ -28,9 +28,8 @@ bool matchesMask(QStringView name, QStringView mask)
         if (m < mask.size() && mask[m] == QLatin1Char('*')) {
             starM = m++;
             starN = n;
-        } else if (m < mask.size() &&
-                   (mask[m] == QLatin1Char('?') ||
-                    mask[m].toCaseFolded() == name[n].toCaseFolded())) {
+        } else if (m < mask.size() && (mask[m] == QLatin1Char('?') ||
+                                       mask[m].toCaseFolded() == name[n].toCaseFolded())) {
             ++m;
             ++n;
         } else if (starM >= 0) {
@@ -93,7 +92,8 @@ struct Walker {
         closedir(dir);
         files.sort();
         dirs.sort();
-        const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        const QString prefix =
+            folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
         for (const QString &f : files) {
             if (!sink(FoundFile{prefix, f})) {
                 stopped = true;

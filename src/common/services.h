@@ -18,7 +18,8 @@ public:
     virtual ~Messages() = default;
     // Modal; returns the button the user pressed.
     virtual MsgAnswer show(const QString &text, MsgIcon icon = MsgIcon::None,
-                           MsgButtons buttons = MsgButtons::Ok, const QString &title = QString()) = 0;
+                           MsgButtons buttons = MsgButtons::Ok,
+                           const QString &title = QString()) = 0;
 };
 
 struct FileDialogOptions {

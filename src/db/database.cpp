@@ -70,8 +70,8 @@ bool ensureDatabase(const QString &path, QString *error)
     if (existed && !info.isFile())
         return fail(QStringLiteral("it is not a file."));
     if (!existed && !QFileInfo(info.absolutePath()).isDir())
-        return fail(QStringLiteral("its folder %1 does not exist.")
-                        .arg(nativePath(info.absolutePath())));
+        return fail(
+            QStringLiteral("its folder %1 does not exist.").arg(nativePath(info.absolutePath())));
 
     Connection connection(path);
     if (!connection.isOpen())

@@ -146,7 +146,8 @@ bool createSchema(QSqlDatabase &db, QString *error)
     }
     if (countRows(db, QStringLiteral("qd_tooltip")) == 0) {
         for (const HelpText &h : kHelpTexts) {
-            if (!execBound(db, QStringLiteral("INSERT INTO qd_tooltip (Code, Tooltip) VALUES (?, ?)"),
+            if (!execBound(db,
+                           QStringLiteral("INSERT INTO qd_tooltip (Code, Tooltip) VALUES (?, ?)"),
                            {QString::fromLatin1(h.code), QString::fromUtf8(h.text)}, error)) {
                 db.rollback();
                 return false;

@@ -1,8 +1,8 @@
 #include "db/database.h"
 #include "support/test_places.h"
 
-#include <QProcess>
 #include <QFileInfo>
+#include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
@@ -28,7 +28,8 @@ CliRun runCli(const TempPlaces &places, const QStringList &args)
     p.start(QStringLiteral(QUENDA_CLI_PATH), args);
     p.waitForFinished(30000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace

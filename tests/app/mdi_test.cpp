@@ -9,10 +9,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
-#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
@@ -42,14 +42,14 @@ protected:
     std::unique_ptr<FrmMDI> makeWindow()
     {
         auto window = std::make_unique<FrmMDI>(doubles.services(places.places()));
-        QObject::connect(window.get(), &FrmMDI::windowOpened, window.get(),
-                         [this](QDialog *dialog, bool modal) {
-                             opened.push_back({QString::fromLatin1(dialog->metaObject()->className())
-                                                   .remove(QStringLiteral("quenda::")),
-                                               modal});
-                             if (modal)
-                                 QTimer::singleShot(0, dialog, &QDialog::reject);
-                         });
+        QObject::connect(
+            window.get(), &FrmMDI::windowOpened, window.get(), [this](QDialog *dialog, bool modal) {
+                opened.push_back({QString::fromLatin1(dialog->metaObject()->className())
+                                      .remove(QStringLiteral("quenda::")),
+                                  modal});
+                if (modal)
+                    QTimer::singleShot(0, dialog, &QDialog::reject);
+            });
         return window;
     }
 
@@ -100,10 +100,11 @@ TEST_F(MainWindowTest, KeywordInMixedCaseOpensItsWindowOnceWithoutWaiting)
 
 TEST_F(MainWindowTest, EveryKeywordReachesItsWindow)
 {
-    const std::pair<const char *, const char *> table[] = {
-        {"sendtoipodph", "FrmPhIpod"}, {"EXPORTQUENDACONTACTTOVCF", "FrmVCF"},
-        {"notes", "FrmNotesIpod"},     {"FileCopier", "frmFile"},
-        {"textfile", "FrmText"}};
+    const std::pair<const char *, const char *> table[] = {{"sendtoipodph", "FrmPhIpod"},
+                                                           {"EXPORTQUENDACONTACTTOVCF", "FrmVCF"},
+                                                           {"notes", "FrmNotesIpod"},
+                                                           {"FileCopier", "frmFile"},
+                                                           {"textfile", "FrmText"}};
     for (const auto &[keyword, className] : table) {
         opened.clear();
         setKey(QString::fromLatin1(keyword));
@@ -144,7 +145,8 @@ TEST_F(MainWindowTest, ToolIdsAreCaseSensitiveAndOpenModalWindows)
     window->toolClick(QStringLiteral("FileCopier"));
     window->toolClick(QStringLiteral("TextFile"));
     ASSERT_EQ(opened.size(), 6u);
-    const QStringList expected{"FrmCntIpod", "FrmVCF", "FrmPhIpod", "FrmNotesIpod", "frmFile", "FrmText"};
+    const QStringList expected{"FrmCntIpod",   "FrmVCF",  "FrmPhIpod",
+                               "FrmNotesIpod", "frmFile", "FrmText"};
     for (std::size_t i = 0; i < opened.size(); ++i) {
         EXPECT_EQ(opened[i].className, expected[static_cast<int>(i)]);
         EXPECT_TRUE(opened[i].modal);
@@ -162,7 +164,8 @@ TEST_F(MainWindowTest, ToolbarCarriesTheToolsAndMenus)
     };
     EXPECT_EQ(captionOf("SendtoIpod"), QStringLiteral("Send to Ipod"));
     EXPECT_EQ(captionOf("SendToIpodPH"), QStringLiteral("Send To Ipod"));
-    EXPECT_EQ(captionOf("ExportQuendaContacttoVCF"), QStringLiteral("Export Quenda Contact to VCF"));
+    EXPECT_EQ(captionOf("ExportQuendaContacttoVCF"),
+              QStringLiteral("Export Quenda Contact to VCF"));
     EXPECT_EQ(captionOf("TextFile"), QStringLiteral("Convert Excel File  to Text file"));
     EXPECT_EQ(captionOf("FileCopier"), QStringLiteral("File Copier"));
     EXPECT_EQ(captionOf("Notes"), QStringLiteral("Notes"));

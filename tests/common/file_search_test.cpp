@@ -24,9 +24,9 @@ TEST(FileSearch, MasksIgnoreCaseAndOrderIsRepeatable)
 {
     TempPlaces places(false);
     const QString root = places.root() + QStringLiteral("/docs");
-    for (const char *name : {"docs/b.txt", "docs/A.RTF", "docs/c.doc", "docs/Sub/z.Txt",
-                             "docs/Sub/deeper/y.rtf", "docs/Another/x.rtf", "docs/noext",
-                             "docs/trap.rtf.bak", "docs/Kid's Notes.rtf"})
+    for (const char *name :
+         {"docs/b.txt", "docs/A.RTF", "docs/c.doc", "docs/Sub/z.Txt", "docs/Sub/deeper/y.rtf",
+          "docs/Another/x.rtf", "docs/noext", "docs/trap.rtf.bak", "docs/Kid's Notes.rtf"})
         places.writeFile(QString::fromLatin1(name), "x");
 
     const auto found = searchFiles(root, QStringLiteral("*.rtf;*.txt;"), true);
@@ -40,7 +40,8 @@ TEST(FileSearch, MasksIgnoreCaseAndOrderIsRepeatable)
               QStringList{"b.txt"});
     // A trailing separator or a backslash-free Windows-style mask list changes nothing.
     EXPECT_EQ(searchFiles(root + QLatin1Char('/'), QStringLiteral(" *.doc ; "), true).size(), 1u);
-    EXPECT_TRUE(searchFiles(root + QStringLiteral("/missing"), QStringLiteral("*.*"), true).empty());
+    EXPECT_TRUE(
+        searchFiles(root + QStringLiteral("/missing"), QStringLiteral("*.*"), true).empty());
 }
 
 TEST(FileSearch, LinkedFoldersAreNotFollowedAndTheSinkCanStop)

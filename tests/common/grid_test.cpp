@@ -56,7 +56,8 @@ TEST(Grid, MarksAreRowColoursAndSurviveSelection)
     grid.toggleRowMark(2);
     EXPECT_TRUE(grid.isRowMarked(2));
     EXPECT_EQ(grid.rowBackColor(2), QColor(47, 103, 159));
-    EXPECT_EQ(grid.model()->index(1, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::white));
+    EXPECT_EQ(grid.model()->index(1, 1).data(Qt::ForegroundRole).value<QColor>(),
+              QColor(Qt::white));
     grid.toggleRowMark(2);
     EXPECT_FALSE(grid.isRowMarked(2));
     EXPECT_EQ(grid.rowBackColor(2), QColor(175, 189, 205));

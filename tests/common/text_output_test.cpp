@@ -10,7 +10,8 @@ TEST(TextOutput, WesternTextIsWindows1252AndOtherTextUtf8)
 {
     const QString western = QStringLiteral("Caf\u00e9 \u20ac5 \u201cquoted\u201d \u2014 \u0160");
     ASSERT_TRUE(fitsWindows1252(western));
-    EXPECT_EQ(encodeForDevice(western), QByteArray("Caf\xe9 \x80" "5 \x93quoted\x94 \x97 \x8a"));
+    EXPECT_EQ(encodeForDevice(western), QByteArray("Caf\xe9 \x80"
+                                                   "5 \x93quoted\x94 \x97 \x8a"));
     EXPECT_EQ(fromWindows1252(toWindows1252(western)), western);
 
     const QString cyrillic = QStringLiteral("\u0414\u043c\u0438\u0442\u0440\u0438\u0439 caf\u00e9");
@@ -22,7 +23,8 @@ TEST(TextOutput, WesternTextIsWindows1252AndOtherTextUtf8)
 
 TEST(TextOutput, LineEndsBecomeCrLf)
 {
-    EXPECT_EQ(withCrLf(QStringLiteral("a\nb\r\nc\rd\n\n")), QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\n"));
+    EXPECT_EQ(withCrLf(QStringLiteral("a\nb\r\nc\rd\n\n")),
+              QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\n"));
     EXPECT_EQ(withCrLf(QString()), QString());
 }
 

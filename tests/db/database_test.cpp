@@ -43,19 +43,22 @@ TEST(Database, FreshFileHoldsTheWholeSchemaAndItsRows)
     auto connection = places.connect();
     QSqlDatabase &db = connection->db();
 
-    for (const char *table : {"QD_SETUP", "qd_tooltip", "cnt_main", "qd_mapfields", "quenda_Ipod",
-                              "Quenda_IpodScan", "Quenda_IpodScanedtxt", "qd_ScanFile",
-                              "qd_ScanExe", "ButtonLauncher", "qd_ScanFolder"})
+    for (const char *table :
+         {"QD_SETUP", "qd_tooltip", "cnt_main", "qd_mapfields", "quenda_Ipod", "Quenda_IpodScan",
+          "Quenda_IpodScanedtxt", "qd_ScanFile", "qd_ScanExe", "ButtonLauncher", "qd_ScanFolder"})
         EXPECT_FALSE(columnsOf(db, QString::fromLatin1(table)).isEmpty()) << table;
 
     EXPECT_EQ(columnsOf(db, QStringLiteral("cnt_main")).size(), 76);
-    EXPECT_EQ(columnsOf(db, QStringLiteral("qd_ScanFolder")),
-              (QStringList{"FolderPath", "FolderName", "FolderSize", "SelectFolder", "ScheemeName"}));
+    EXPECT_EQ(
+        columnsOf(db, QStringLiteral("qd_ScanFolder")),
+        (QStringList{"FolderPath", "FolderName", "FolderSize", "SelectFolder", "ScheemeName"}));
     EXPECT_EQ(scalar(db, QStringLiteral("select count(*) from QD_SETUP")).toInt(), 1);
     EXPECT_TRUE(scalar(db, QStringLiteral("select Key from QD_SETUP")).isNull());
     for (const char *code : {"LS0017", "LS0027", "UTL0038"})
         EXPECT_FALSE(tooltipText(db, QString::fromLatin1(code)).isEmpty()) << code;
-    EXPECT_GT(scalar(db, QStringLiteral("select count(*) from ButtonLauncher where VISIBLE = 0")).toInt(), 0);
+    EXPECT_GT(
+        scalar(db, QStringLiteral("select count(*) from ButtonLauncher where VISIBLE = 0")).toInt(),
+        0);
 }
 
 TEST(Database, ContactsGetWholeNumberIdsAndCompareWithoutCase)
@@ -77,7 +80,8 @@ TEST(Database, ContactsGetWholeNumberIdsAndCompareWithoutCase)
 
     // The send step looks every name up: it must not scan the table.
     QSqlQuery explain(db);
-    ASSERT_TRUE(explain.exec(QStringLiteral("explain query plan select * from cnt_main where name = 'x'")));
+    ASSERT_TRUE(
+        explain.exec(QStringLiteral("explain query plan select * from cnt_main where name = 'x'")));
     QString plan;
     while (explain.next())
         plan += explain.value(3).toString();
