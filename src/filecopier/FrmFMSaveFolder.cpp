@@ -2,7 +2,8 @@
 
 namespace quenda {
 
-FrmFMSaveFolder::FrmFMSaveFolder(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+FrmFMSaveFolder::FrmFMSaveFolder(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(QStringLiteral("FrmFMSaveFolder"));
     setWindowTitle(QStringLiteral("Create folder and copy file"));

@@ -2,7 +2,8 @@
 
 namespace quenda {
 
-FrmFileProperty::FrmFileProperty(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+FrmFileProperty::FrmFileProperty(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(QStringLiteral("FrmFileProperty"));
     setWindowTitle(QStringLiteral("File Properties"));

@@ -2,7 +2,8 @@
 
 namespace quenda {
 
-frmFileCopy::frmFileCopy(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+frmFileCopy::frmFileCopy(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(QStringLiteral("frmFileCopy"));
     setWindowTitle(QStringLiteral("Quenda File Copier"));

@@ -2,7 +2,8 @@
 
 namespace quenda {
 
-FrmProperty::FrmProperty(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+FrmProperty::FrmProperty(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(QStringLiteral("FrmProperty"));
     setWindowTitle(QStringLiteral("Folder Properties"));

@@ -2,7 +2,8 @@
 
 namespace quenda {
 
-FrmPhIpod::FrmPhIpod(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+FrmPhIpod::FrmPhIpod(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services)
 {
     setObjectName(QStringLiteral("FrmPhIpod"));
     setWindowTitle(QStringLiteral("Picture Send to Ipod"));
