@@ -1,0 +1,255 @@
+#include "common/QdGrid.h"
+#include "contact_rows.h"
+#include "contacts/export/FrmVCF.h"
+#include "support/test_places.h"
+#include "support/test_services.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEnterEvent>
+#include <QFrame>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+constexpr int kNameCol = 4;
+
+struct Person {
+    QString name, category, sub, priority;
+};
+
+class FrmVCFTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection = places.connect();
+        ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+        for (const char *cat : {"Work", "Kid's"})
+            for (const char *sub : {"X", "Y"})
+                for (const char *pri : {"1", "2"}) {
+                    const Person p{QStringLiteral("%1 %2 %3").arg(cat, sub, pri),
+                                   QString::fromUtf8(cat), QString::fromLatin1(sub),
+                                   QString::fromLatin1(pri)};
+                    people.push_back(p);
+                    addContact(connection->db(), {{"NAME", p.name},
+                                                  {"CATEGORY1", p.category},
+                                                  {"CATEGORY2", p.sub},
+                                                  {"priority", p.priority}});
+                }
+        people.push_back({QStringLiteral("Loose"), {}, {}, {}});
+        addNamed(connection->db(), QStringLiteral("Loose"));
+        window = std::make_unique<FrmVCF>(services.services(places.places()));
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    QdGrid *grid() { return window->Grid1; }
+
+    std::set<QString> shownNames()
+    {
+        std::set<QString> out;
+        for (int row = 1; row <= grid()->dataRows(); ++row)
+            out.insert(grid()->text(row, kNameCol));
+        return out;
+    }
+    std::set<QString> markedNames()
+    {
+        std::set<QString> out;
+        for (int row = 1; row <= grid()->dataRows(); ++row)
+            if (grid()->isRowMarked(row))
+                out.insert(grid()->text(row, kNameCol));
+        return out;
+    }
+    int rowOf(const QString &name)
+    {
+        for (int row = 1; row <= grid()->dataRows(); ++row)
+            if (grid()->text(row, kNameCol) == name)
+                return row;
+        return 0;
+    }
+    static void choose(QComboBox *box, const QString &text)
+    {
+        const int index = box->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        box->setCurrentIndex(index);
+        Q_EMIT box->activated(index);
+    }
+    QPoint rowPoint(int row)
+    {
+        return grid()->visualRect(grid()->model()->index(row - 1, kNameCol)).center();
+    }
+    void ctrlClick(int row)
+    {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowPoint(row));
+    }
+    void doubleClick(int row)
+    {
+        QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier, rowPoint(row));
+    }
+
+    TempPlaces places;
+    TestServices services;
+    std::unique_ptr<Connection> connection;
+    std::vector<Person> people;
+    std::unique_ptr<FrmVCF> window;
+};
+
+} // namespace
+
+TEST_F(FrmVCFTest, OpensWithEveryContactAndTheQueryOwnColumns)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Export Quenda Contact to VCF"));
+    EXPECT_EQ(grid()->dataRows(), 9);
+    EXPECT_EQ(grid()->colHeader(1), QStringLiteral("id"));
+    EXPECT_FALSE(grid()->isColumnHidden(1));
+    EXPECT_EQ(window->CmbCat->count(), 3);
+    EXPECT_EQ(window->CmbCat->itemText(0), QStringLiteral("All"));
+    EXPECT_EQ(window->CmbPriority->count(), 5);
+    for (QComboBox *box : {window->CmbCat, window->CmbSub, window->CmbPriority})
+        EXPECT_EQ(box->currentText(), QStringLiteral("All"));
+
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(window->CmdHelps, &enter);
+    EXPECT_EQ(window->CmdHelps->toolTip(), tooltipText(connection->db(), QStringLiteral("LS0027")));
+    EXPECT_FALSE(window->CmdHelps->toolTip().isEmpty());
+}
+
+TEST_F(FrmVCFTest, EveryFilterShapeListsExactlyTheMatchingContacts)
+{
+    const QString all = QStringLiteral("All");
+    for (const QString &cat : {all, QStringLiteral("Kid's")})
+        for (const QString &sub : {all, QStringLiteral("Y")})
+            for (const QString &pri : {all, QStringLiteral("2")}) {
+                // Typed texts filter only once a list entry is chosen.
+                window->CmbCat->setEditText(cat);
+                window->CmbSub->setEditText(sub);
+                const int before = grid()->dataRows();
+                window->CmbPriority->setEditText(pri);
+                EXPECT_EQ(grid()->dataRows(), before);
+                choose(window->CmbPriority, pri);
+                std::set<QString> expected;
+                for (const Person &p : people)
+                    if ((cat == all || p.category == cat) && (sub == all || p.sub == sub) &&
+                        (pri == all || p.priority == pri))
+                        expected.insert(p.name);
+                EXPECT_EQ(shownNames(), expected)
+                    << cat.toStdString() << '/' << sub.toStdString() << '/' << pri.toStdString();
+                EXPECT_TRUE(services.messages.shown.empty());
+            }
+    EXPECT_TRUE(grid()->isColumnHidden(0));
+    EXPECT_TRUE(grid()->isColumnHidden(1));
+    EXPECT_EQ(grid()->colHeader(2), QStringLiteral("Category"));
+    EXPECT_EQ(grid()->colHeader(kNameCol), QStringLiteral("Name"));
+    EXPECT_EQ(grid()->colHeader(10), QStringLiteral("W Web"));
+}
+
+TEST_F(FrmVCFTest, ChoosingACategoryRefillsTheSubCategoriesAndFilters)
+{
+    choose(window->CmbCat, QStringLiteral("Work"));
+    EXPECT_EQ(window->CmbSub->count(), 3);
+    EXPECT_EQ(window->CmbSub->currentText(), QStringLiteral("All"));
+    EXPECT_EQ(shownNames().size(), 4u);
+    choose(window->CmbSub, QStringLiteral("X"));
+    EXPECT_EQ(shownNames(), (std::set<QString>{"Work X 1", "Work X 2"}));
+    // "All" is looked up as a category name: nothing but the entry "All" comes back.
+    choose(window->CmbCat, QStringLiteral("All"));
+    EXPECT_EQ(window->CmbSub->count(), 1);
+    EXPECT_EQ(grid()->dataRows(), 9);
+}
+
+TEST_F(FrmVCFTest, MarksFollowMouseKeysAndSelectAll)
+{
+    choose(window->CmbPriority, QStringLiteral("All"));
+    doubleClick(rowOf(QStringLiteral("Loose")));
+    ctrlClick(rowOf(QStringLiteral("Work X 1")));
+    ctrlClick(rowOf(QStringLiteral("Work X 2")));
+    ctrlClick(rowOf(QStringLiteral("Work X 2")));
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      rowPoint(rowOf(QStringLiteral("Work Y 1"))));
+    EXPECT_EQ(markedNames(), (std::set<QString>{"Loose", "Work X 1"}));
+
+    // A filter reloads the rows and drops every mark.
+    choose(window->CmbPriority, QStringLiteral("1"));
+    EXPECT_TRUE(markedNames().empty());
+
+    QTest::keyClick(grid(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(markedNames().size(), 4u);
+    QTest::keyClick(grid(), Qt::Key_F5);
+    EXPECT_EQ(grid()->dataRows(), 9);
+    EXPECT_TRUE(markedNames().empty());
+    QTest::keyClick(window->CmbCat, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(markedNames().size(), 9u);
+
+    window->ChkSelect->setChecked(true);
+    window->ChkSelect->setChecked(false);
+    EXPECT_TRUE(markedNames().empty());
+    window->Menu->findChild<QAction *>(QStringLiteral("SelectAll"))->trigger();
+    EXPECT_TRUE(window->ChkSelect->isChecked());
+    EXPECT_EQ(markedNames().size(), 9u);
+}
+
+TEST_F(FrmVCFTest, ViewSelectedShowsOnlyMarkedRowsOrRefusesWithoutMarks)
+{
+    window->Tab1->setCurrentIndex(1);
+    EXPECT_EQ(services.messages.texts(), QStringList{"Record not selected"});
+    EXPECT_EQ(window->Tab1->currentIndex(), 0);
+    EXPECT_EQ(window->CmbCat->currentText(), QStringLiteral("All"));
+
+    choose(window->CmbCat, QStringLiteral("Kid's"));
+    doubleClick(rowOf(QStringLiteral("Kid's X 1")));
+    doubleClick(rowOf(QStringLiteral("Kid's Y 2")));
+    window->Tab1->setCurrentIndex(1);
+    EXPECT_EQ(shownNames(), (std::set<QString>{"Kid's X 1", "Kid's Y 2"}));
+    EXPECT_EQ(markedNames(), shownNames());
+    EXPECT_TRUE(window->PnlFilter->isHidden());
+    EXPECT_TRUE(window->CmdFilter->isHidden());
+    EXPECT_TRUE(window->ChkSelect->isHidden());
+
+    QTest::mouseClick(window->CmdSave, Qt::LeftButton);
+    EXPECT_EQ(filesIn(places.stagingDir()), (QStringList{"Kid's X 1.vcf", "Kid's Y 2.vcf"}));
+
+    window->Tab1->setCurrentIndex(0);
+    EXPECT_EQ(grid()->dataRows(), 9);
+    EXPECT_FALSE(window->CmdFilter->isHidden());
+    EXPECT_FALSE(window->ChkSelect->isHidden());
+}
+
+TEST_F(FrmVCFTest, ExportWritesMarkedRowsOnlyAndAlwaysSaysSo)
+{
+    QTest::mouseClick(window->CmdSave, Qt::LeftButton);
+    EXPECT_TRUE(filesIn(places.stagingDir()).isEmpty());
+    EXPECT_EQ(services.messages.texts(), QStringList{"VCF File Saved to Desktop\\Ipod"});
+
+    ctrlClick(rowOf(QStringLiteral("Work Y 2")));
+    ctrlClick(rowOf(QStringLiteral("Loose")));
+    window->Menu->findChild<QAction *>(QStringLiteral("SaveasVCF"))->trigger();
+    EXPECT_EQ(filesIn(places.stagingDir()), (QStringList{"Loose.vcf", "Work Y 2.vcf"}));
+    EXPECT_EQ(services.messages.shown.size(), 2u);
+}
+
+TEST_F(FrmVCFTest, FailedCardsGetASecondMessage)
+{
+    const qint64 id = addNamed(connection->db(), QStringLiteral("up/down"));
+    QTest::keyClick(grid(), Qt::Key_F5);
+    const int row = rowOf(QStringLiteral("up/down"));
+    ASSERT_EQ(grid()->text(row, 1), QString::number(id));
+    doubleClick(row);
+    doubleClick(rowOf(QStringLiteral("Loose")));
+    QTest::mouseClick(window->CmdSave, Qt::LeftButton);
+    EXPECT_EQ(filesIn(places.stagingDir()), QStringList{"Loose.vcf"});
+    ASSERT_EQ(services.messages.shown.size(), 2u);
+    EXPECT_EQ(services.messages.shown[0].text, QStringLiteral("VCF File Saved to Desktop\\Ipod"));
+    EXPECT_EQ(services.messages.shown[1].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(services.messages.shown[1].text.contains(QStringLiteral("\"up/down\"")));
+}

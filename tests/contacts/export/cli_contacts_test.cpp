@@ -1,0 +1,89 @@
+#include "contact_rows.h"
+#include "support/test_places.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+struct CliRun {
+    int status;
+    QString out;
+    QString err;
+};
+
+class CliContactsTest : public ::testing::Test {
+protected:
+    CliRun run(const QStringList &args)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), places.programDir());
+        env.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), places.desktopDir());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QUENDA_CLI_PATH), args);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    TempPlaces places;
+};
+
+} // namespace
+
+TEST_F(CliContactsTest, VcfWritesTheCombinedCardOfEachId)
+{
+    QString a, b;
+    {
+        auto connection = places.connect();
+        a = QString::number(addNamed(connection->db(), QStringLiteral("O'Brien")));
+        b = QString::number(addNamed(connection->db(), QStringLiteral("Дмитрий")));
+        addNamed(connection->db(), QStringLiteral("Other"));
+    }
+    const QString out = places.root() + QStringLiteral("/out");
+    QDir().mkpath(out);
+    const CliRun ok = run({QStringLiteral("vcf"), QStringLiteral("--out"), out, a, b});
+    EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_EQ(ok.out, QStringLiteral("VCF File Saved to Desktop\\Ipod\n"));
+    EXPECT_EQ(filesIn(out), (QStringList{"O'Brien.vcf", "Дмитрий.vcf"}));
+
+    EXPECT_EQ(run({QStringLiteral("vcf"), QStringLiteral("1 or 1=1")}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("vcf")}).status, 2);
+    // The staging folder is the default and is not created on the way.
+    const CliRun noFolder = run({QStringLiteral("vcf"), a});
+    EXPECT_NE(noFolder.status, 0);
+    EXPECT_TRUE(noFolder.err.contains(QStringLiteral("does not exist")));
+    QDir().mkpath(places.stagingDir());
+    const CliRun missing = run({QStringLiteral("vcf"), a, QStringLiteral("424242")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("424242")));
+    EXPECT_EQ(filesIn(places.stagingDir()), QStringList{"O'Brien.vcf"});
+}
+
+TEST_F(CliContactsTest, SendIpodWritesEveryContactAndFailsLoudlyOnUnsafeNames)
+{
+    {
+        auto connection = places.connect();
+        addNamed(connection->db(), QStringLiteral("Adam"));
+        addNamed(connection->db(), QStringLiteral("Eve"));
+    }
+    QDir().mkpath(places.stagingDir());
+    const CliRun ok = run({QStringLiteral("send-ipod")});
+    EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_EQ(ok.out, QStringLiteral("File Saved to %1\n").arg(places.stagingDir()));
+    EXPECT_EQ(filesIn(places.stagingDir()).size(), 6);
+
+    {
+        auto connection = places.connect();
+        addNamed(connection->db(), QStringLiteral(".."));
+    }
+    const CliRun bad = run({QStringLiteral("send-ipod")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("\"..\""))) << bad.err.toStdString();
+}

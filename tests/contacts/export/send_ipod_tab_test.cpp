@@ -1,0 +1,75 @@
+#include "common/QdGrid.h"
+#include "contact_rows.h"
+#include "contacts/import/FrmCntIpod.h"
+#include "support/test_places.h"
+#include "support/test_services.h"
+
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+class SendIpodTabTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection = places.connect();
+        ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+    }
+    std::unique_ptr<FrmCntIpod> open()
+    {
+        auto window = std::make_unique<FrmCntIpod>(services.services(places.places()));
+        window->show();
+        window->SSActiveTabs1->setCurrentIndex(FrmCntIpod::kSendIpodTab);
+        return window;
+    }
+
+    TempPlaces places;
+    TestServices services;
+    std::unique_ptr<Connection> connection;
+};
+
+} // namespace
+
+TEST_F(SendIpodTabTest, TabStripAndNameList)
+{
+    for (const char *name : {"Zoe", "Adam", "O'Brien"})
+        addNamed(connection->db(), QString::fromLatin1(name));
+    auto window = open();
+    QStringList captions;
+    for (int i = 0; i < window->SSActiveTabs1->count(); ++i)
+        captions << window->SSActiveTabs1->tabText(i);
+    EXPECT_EQ(captions, (QStringList{"Step 1-Select File", "Step 2-Set Fields", "Other Fields",
+                                     "Step 3-Selected Fields", "Step 4-Preview", "Send Ipod"}));
+    EXPECT_TRUE(window->CmdImport->isHidden());
+    EXPECT_EQ(window->CmdIpod->text(), QStringLiteral("Send to Desktop"));
+    QdGrid *grid = window->GridIpod;
+    EXPECT_EQ(grid->colHeader(1), QStringLiteral("Name"));
+    EXPECT_TRUE(grid->isColumnHidden(0));
+    QStringList names;
+    for (int row = 1; row <= grid->dataRows(); ++row)
+        names << grid->text(row, 1);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"Adam", "O'Brien", "Zoe"}));
+}
+
+TEST_F(SendIpodTabTest, SendWritesThreeCardsPerContactAndReportsFailures)
+{
+    for (const char *name : {"Zoe", "Adam", "O'Brien", "x\\y"})
+        addNamed(connection->db(), QString::fromLatin1(name));
+    auto window = open();
+    QTest::mouseClick(window->CmdIpod, Qt::LeftButton);
+    EXPECT_EQ(filesIn(places.stagingDir()).size(), 9);
+    EXPECT_TRUE(QFile::exists(places.stagingDir() + QStringLiteral("/O'Brien-W .vcf")));
+    ASSERT_EQ(services.messages.shown.size(), 2u);
+    EXPECT_EQ(services.messages.shown[0].text,
+              QStringLiteral("File Saved to ") + QDir::toNativeSeparators(places.stagingDir()));
+    EXPECT_TRUE(services.messages.shown[1].text.startsWith(QStringLiteral("3 vCard file(s)")));
+    EXPECT_TRUE(window->CmdIpod->isEnabled());
+}

@@ -1,0 +1,198 @@
+#include "contact_rows.h"
+#include "contacts/export/vcard_writer.h"
+#include "support/test_places.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+class VCardWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection = places.connect();
+        ASSERT_TRUE(connection->isOpen());
+        folder = places.stagingDir();
+        ASSERT_TRUE(QDir().mkpath(folder));
+    }
+    QSqlDatabase &db() { return connection->db(); }
+    QByteArray card(const QString &fileName) { return readAll(folder + '/' + fileName); }
+
+    TempPlaces places;
+    std::unique_ptr<Connection> connection;
+    QString folder;
+};
+
+QByteArray crlf(const char *lines)
+{
+    return QByteArray(lines).replace("\n", "\r\n");
+}
+
+} // namespace
+
+TEST_F(VCardWriterTest, ContactWithOnlyANameGivesEveryLineWithEmptyValues)
+{
+    const QString id = QString::number(addNamed(db(), QStringLiteral("Dentist")));
+    SaveAsVCF(db(), id, folder);
+    SaveAsVCFHome(db(), id, folder);
+    const CardResult work = SaveAsVCFWork(db(), id, folder);
+    EXPECT_FALSE(work.hasProblems());
+    EXPECT_EQ(work.written, QStringList{folder + QStringLiteral("/Dentist-W .vcf")});
+    EXPECT_EQ(filesIn(folder), (QStringList{"Dentist-H.vcf", "Dentist-W .vcf", "Dentist.vcf"}));
+
+    EXPECT_EQ(card(QStringLiteral("Dentist.vcf")),
+              crlf("BEGIN:VCARD\nVERSION:2.1\nN:  ;\nFN:Dentist\nNICKNAME:\nORG:\nSPOUSE:\n"
+                   "TEL;WORK;VOICE:\nTEL;WORK;VOICE:\nTEL;WORK;VOICE:\nTEL;HOME;VOICE:\n"
+                   "TEL;HOME;VOICE:\nTEL;HOME;VOICE:\nTEL;CELL;VOICE:\nTEL;WORK;FAX:\n"
+                   "ADR;WORK:;office; ;;;;\nADR;HOME:;; ;;;;\nADR;POSTAL:;; ;;;;\nBDAY:\n"
+                   "EMAIL;PREF;INTERNET:\nEMAIL;INTERNET:\nURL:http://\nEnd:VCARD\n"));
+    EXPECT_EQ(card(QStringLiteral("Dentist-H.vcf")),
+              crlf("BEGIN:VCARD\nVERSION:2.1\nN:;;\nFN:Dentist\nNICKNAME:\nSPOUSE:\n"
+                   "TEL;HOME;VOICE:\nTEL;HOME;VOICE:\nTEL;HOME;VOICE:\nTEL;CELL;VOICE:\n"
+                   "ADR;HOME:;; ;;;;\nADR;POSTAL:;; ;;;;\nBDAY:\nEnd:VCARD\n"));
+    EXPECT_EQ(card(QStringLiteral("Dentist-W .vcf")),
+              crlf("BEGIN:VCARD\nVERSION:2.1\nN:;;\nFN:Dentist\nORG:\nTEL;WORK;VOICE:\n"
+                   "TEL;WORK;VOICE:\nTEL;WORK;VOICE:\nTEL;CELL;VOICE:\nTEL;WORK;FAX:\n"
+                   "ADR;WORK:;office; ;;;;\nADR;POSTAL:;; ;;;;\nEMAIL;PREF;INTERNET:\n"
+                   "EMAIL;INTERNET:\nURL:http://\nEnd:VCARD\n"));
+}
+
+TEST_F(VCardWriterTest, FilledContactPutsEachColumnOnItsLineInWindows1252)
+{
+    Columns columns{{"NAME", "Renée Dupont"},
+                    {"FIRST", "Renée"},
+                    {"LAST", "Dupont"},
+                    {"TITLE", "Dr"},
+                    {"Nview", "Dupont, Renée"},
+                    {"NICK", "Ren"},
+                    {"COMPANY", "Café € Co"},
+                    {"SPOUSE", "Marc"},
+                    {"M_BD", "1971-03-09"},
+                    {"H_EMAIL1", "r@home"},
+                    {"B_EMAIL1", "r@work"},
+                    {"H_WEB", "http://renee.example"},
+                    {"FAX", "F"},
+                    {"MOBILE", "M"}};
+    const char *prefixes[] = {"W_", "H_", "B_"};
+    for (const char *p : prefixes)
+        for (const char *part : {"ADD1", "ADD2", "CITY", "STATE", "PIN", "COUNTRY"})
+            columns.push_back({QString::fromLatin1(p) + QString::fromLatin1(part),
+                               QString::fromLatin1(p) + QString::fromLatin1(part).toLower()});
+    for (const char *ph : {"W_PH1", "W_PH2", "W_PH3", "H_PH1", "H_PH2", "H_PH3"})
+        columns.push_back({QString::fromLatin1(ph), QString::fromLatin1(ph).toLower()});
+    const QString id = QString::number(addContact(db(), columns));
+
+    SaveAsVCF(db(), id + ',', folder);
+    SaveAsVCFHome(db(), id, folder);
+    // The scheme is put before H_WEB even when it already holds one.
+    EXPECT_EQ(card(QStringLiteral("Renée Dupont.vcf")),
+              crlf("BEGIN:VCARD\nVERSION:2.1\nN:Ren\xE9"
+                   "e Dupont Dr;\nFN:Ren\xE9"
+                   "e Dupont\n"
+                   "NICKNAME:Ren\nORG:Caf\xE9 \x80 Co\nSPOUSE:Marc\nTEL;WORK;VOICE:w_ph1\n"
+                   "TEL;WORK;VOICE:w_ph2\nTEL;WORK;VOICE:w_ph3\nTEL;HOME;VOICE:h_ph1\n"
+                   "TEL;HOME;VOICE:h_ph2\nTEL;HOME;VOICE:h_ph3\nTEL;CELL;VOICE:M\n"
+                   "TEL;WORK;FAX:F\n"
+                   "ADR;WORK:;office;W_add1 W_add2;W_city;W_state;W_pin;W_country\n"
+                   "ADR;HOME:;;H_add1 H_add2;H_city;H_state;H_pin;H_country\n"
+                   "ADR;POSTAL:;;B_add1 B_add2;B_city;B_state;B_pin;B_country\n"
+                   "BDAY:19710309\nEMAIL;PREF;INTERNET:r@home\nEMAIL;INTERNET:r@work\n"
+                   "URL:http://http://renee.example\nEnd:VCARD\n"));
+    const QByteArray home = card(QStringLiteral("Renée Dupont-H.vcf"));
+    EXPECT_TRUE(home.contains("\r\nN:Dupont, Ren\xE9"
+                              "e;Dr;\r\n"))
+        << home.constData();
+    EXPECT_TRUE(home.contains("\r\nBDAY:19710309\r\n"));
+}
+
+TEST_F(VCardWriterTest, IdListFormsAndUncheckedInput)
+{
+    const qint64 a = addNamed(db(), QStringLiteral("Alpha"));
+    const qint64 b = addNamed(db(), QStringLiteral("Beta"));
+    addNamed(db(), QStringLiteral("Gamma"));
+
+    // The export window passes one id and a comma.
+    EXPECT_EQ(SaveAsVCF(db(), QString::number(a) + ',', folder).written.size(), 1);
+    EXPECT_EQ(filesIn(folder), QStringList{"Alpha.vcf"});
+
+    const CardResult two = SaveAsVCFHome(db(), QStringLiteral("%1, %2").arg(a).arg(b), folder);
+    EXPECT_EQ(two.written.size(), 2);
+
+    const CardResult missing = SaveAsVCF(db(), QStringLiteral("9999"), folder);
+    EXPECT_TRUE(missing.written.isEmpty());
+    EXPECT_EQ(missing.missingIds, QList<qint64>{9999});
+
+    // Anything but whole numbers is refused before a query is formed.
+    for (const char *bad : {"1) or (1=1", "1,,", "abc", "1;2"}) {
+        const CardResult refused = SaveAsVCFWork(db(), QString::fromLatin1(bad), folder);
+        EXPECT_FALSE(refused.error.isEmpty()) << bad;
+        EXPECT_TRUE(refused.written.isEmpty()) << bad;
+    }
+    EXPECT_EQ(filesIn(folder), (QStringList{"Alpha-H.vcf", "Alpha.vcf", "Beta-H.vcf"}));
+}
+
+TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesAreRefused)
+{
+    const qint64 obrien = addNamed(db(), QStringLiteral("O'Brien"));
+    const qint64 empty = addNamed(db(), QString(""));
+    const qint64 first = addContact(db(), {{"NAME", "Twin"}, {"NICK", "first"}});
+    const qint64 second = addContact(db(), {{"NAME", "Twin"}, {"NICK", "second"}});
+    const qint64 slash = addNamed(db(), QStringLiteral("../escape"));
+    const qint64 back = addNamed(db(), QStringLiteral("a\\b"));
+    const qint64 dots = addNamed(db(), QStringLiteral(".."));
+    const QString all = QStringLiteral("%1,%2,%3,%4,%5,%6,%7,")
+                            .arg(obrien)
+                            .arg(empty)
+                            .arg(first)
+                            .arg(second)
+                            .arg(slash)
+                            .arg(back)
+                            .arg(dots);
+
+    const CardResult home = SaveAsVCFHome(db(), all, folder);
+    EXPECT_EQ(filesIn(folder), (QStringList{"-H.vcf", "O'Brien-H.vcf", "Twin-H.vcf"}));
+    // The later of two contacts with one name replaces the earlier one's card.
+    EXPECT_TRUE(card(QStringLiteral("Twin-H.vcf")).contains("NICKNAME:second\r\n"));
+    ASSERT_EQ(home.failures.size(), 3u);
+    EXPECT_EQ(home.failures[0].name, QStringLiteral("../escape"));
+    EXPECT_EQ(home.failures[1].name, QStringLiteral("a\\b"));
+    EXPECT_EQ(home.failures[2].name, QStringLiteral(".."));
+    EXPECT_TRUE(filesIn(places.desktopDir()).isEmpty());
+    EXPECT_FALSE(QFile::exists(places.desktopDir() + QStringLiteral("/escape-H.vcf")));
+
+    const QString message = cardFailureMessage(home);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("3 vCard file(s) could not be written")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("\"../escape\"")));
+    EXPECT_TRUE(message.contains(QStringLiteral("\"a\\b\"")));
+}
+
+TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines)
+{
+    const qint64 id = addContact(
+        db(), {{"NAME", "Дмитрий"}, {"FIRST", "Дмитрий"}, {"LAST", "Müller"}, {"COMPANY", "Acme"}});
+    SaveAsVCF(db(), QString::number(id), folder);
+    const QByteArray bytes = card(QStringLiteral("Дмитрий.vcf"));
+    EXPECT_TRUE(bytes.contains(QStringLiteral("\r\nFN;CHARSET=UTF-8:Дмитрий\r\n").toUtf8()));
+    EXPECT_TRUE(
+        bytes.contains(QStringLiteral("\r\nN;CHARSET=UTF-8:Дмитрий Müller ;\r\n").toUtf8()));
+    EXPECT_TRUE(bytes.contains("\r\nORG:Acme\r\nSPOUSE:\r\n"));
+    EXPECT_TRUE(bytes.startsWith("BEGIN:VCARD\r\nVERSION:2.1\r\n"));
+    EXPECT_EQ(bytes.count("CHARSET"), 2);
+}
+
+TEST_F(VCardWriterTest, MissingFolderIsReportedNotSilent)
+{
+    const QString id = QString::number(addNamed(db(), QStringLiteral("Nobody")));
+    const CardResult result = SaveAsVCF(db(), id, folder + QStringLiteral("/absent"));
+    EXPECT_TRUE(result.written.isEmpty());
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].name, QStringLiteral("Nobody"));
+    EXPECT_FALSE(result.failures[0].reason.isEmpty());
+}
