@@ -1,0 +1,391 @@
+#include "splitter/file_splitter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace quenda {
+
+namespace {
+
+constexpr qint64 kReadBlock = 1 << 20;
+constexpr qint64 kWriteBlock = 1 << 20;
+
+SplitMessage failure(int number, const QString &description, const QString &path)
+{
+    return {QStringLiteral("Error: %1 - %2: %3")
+                .arg(number)
+                .arg(description, QDir::toNativeSeparators(path)),
+            MsgIcon::None};
+}
+
+// errno is read straight after the failing call, before anything else can overwrite it.
+SplitMessage openFailure(int savedErrno, const QString &path)
+{
+    if (savedErrno == EACCES || savedErrno == EPERM || savedErrno == EROFS)
+        return failure(SplitPermissionDenied, QStringLiteral("Permission denied"), path);
+    return failure(SplitAccessError, QStringLiteral("Path/File access error"), path);
+}
+
+SplitMessage writeFailure(int savedErrno, const QString &path)
+{
+    if (savedErrno == ENOSPC
+#ifdef EDQUOT
+        || savedErrno == EDQUOT
+#endif
+    )
+        return failure(SplitDiskFull, QStringLiteral("Disk full"), path);
+    return failure(SplitDeviceIoError, QStringLiteral("Device I/O error"), path);
+}
+
+// One piece being written: bytes gather in a large block, and the count of bytes written so far
+// includes the block, so size limits do not depend on when the block is flushed.
+class PieceWriter {
+public:
+    PieceWriter() : m_block(std::make_unique<char[]>(kWriteBlock)) {}
+
+    bool open(const QString &path)
+    {
+        m_file.setFileName(path);
+        m_written = 0;
+        m_used = 0;
+        errno = 0;
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            m_error = openFailure(errno, path);
+            return false;
+        }
+        return true;
+    }
+
+    bool append(const char *data, qint64 size)
+    {
+        m_written += size;
+        if (m_used + size > kWriteBlock && !flush())
+            return false;
+        if (size >= kWriteBlock)
+            return writeOut(data, size);
+        std::memcpy(m_block.get() + m_used, data, static_cast<size_t>(size));
+        m_used += size;
+        return true;
+    }
+
+    bool close()
+    {
+        const bool ok = flush();
+        m_file.close();
+        return ok;
+    }
+
+    qint64 written() const { return m_written; }
+    const SplitMessage &error() const { return m_error; }
+
+private:
+    bool flush()
+    {
+        const qint64 used = m_used;
+        m_used = 0;
+        return used == 0 || writeOut(m_block.get(), used);
+    }
+
+    bool writeOut(const char *data, qint64 size)
+    {
+        errno = 0;
+        if (m_file.write(data, size) != size) {
+            m_error = writeFailure(errno, m_file.fileName());
+            return false;
+        }
+        return true;
+    }
+
+    QFile m_file;
+    std::unique_ptr<char[]> m_block;
+    qint64 m_used = 0;
+    qint64 m_written = 0;
+    SplitMessage m_error;
+};
+
+// The ordered list of pieces and the rule that ends one.
+class Splitter {
+public:
+    Splitter(const QString &path, double size, SplitUnit unit, const SplitProgress &progress)
+        : m_path(path), m_size(size), m_unit(unit), m_progress(progress)
+    {
+    }
+
+    SplitResult run()
+    {
+        QFile source(m_path);
+        errno = 0;
+        if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return {-1, openFailure(errno, m_path)};
+        if (!startPiece())
+            return {-1, m_piece.error()};
+
+        const auto block = std::make_unique<char[]>(kReadBlock);
+        bool skipLf = false; // the previous block ended in CR: a leading LF belongs to it
+        bool midLine = false;
+        for (;;) {
+            errno = 0;
+            const qint64 got = source.read(block.get(), kReadBlock);
+            if (got < 0) {
+                m_piece.close();
+                return {-1,
+                        failure(SplitDeviceIoError, QStringLiteral("Device I/O error"), m_path)};
+            }
+            if (got == 0)
+                break;
+            const char *data = block.get();
+            qint64 pos = 0;
+            if (skipLf && data[0] == '\n')
+                pos = 1;
+            skipLf = false;
+            // Positions of the next CR and LF, searched again only once passed, so a file
+            // that has only one kind is not rescanned for the other on every line.
+            qint64 nextCr = -1, nextLf = -1;
+            while (pos < got) {
+                if (nextCr < pos)
+                    nextCr = find(data, pos, got, '\r');
+                if (nextLf < pos)
+                    nextLf = find(data, pos, got, '\n');
+                const qint64 end = std::min(nextCr, nextLf);
+                if (end == got) {
+                    if (!m_piece.append(data + pos, got - pos))
+                        return abort();
+                    midLine = true;
+                    break;
+                }
+                if (!m_piece.append(data + pos, end - pos) || !endLine())
+                    return abort();
+                midLine = false;
+                pos = end + 1;
+                if (data[end] == '\r') {
+                    if (pos == got)
+                        skipLf = true;
+                    else if (data[pos] == '\n')
+                        ++pos;
+                }
+            }
+            if (m_progress.working)
+                m_progress.working();
+        }
+        // A last line without a line end is still a line.
+        if (midLine && !endLine())
+            return abort();
+        if (!m_piece.close())
+            return {-1, m_piece.error()};
+        return {m_number, std::nullopt};
+    }
+
+private:
+    static qint64 find(const char *data, qint64 from, qint64 to, char c)
+    {
+        const void *hit = std::memchr(data + from, c, static_cast<size_t>(to - from));
+        return hit ? static_cast<const char *>(hit) - data : to;
+    }
+
+    bool startPiece()
+    {
+        const QString name = pieceName(m_path, m_number);
+        if (m_progress.pieceStarted)
+            m_progress.pieceStarted(name);
+        if (m_progress.working)
+            m_progress.working();
+        return m_piece.open(name);
+    }
+
+    bool pieceIsFull() const
+    {
+        switch (m_unit) {
+        case SplitUnit::KB:
+            return static_cast<double>(m_piece.written()) / 1024.0 >= m_size;
+        case SplitUnit::MB:
+            return static_cast<double>(m_piece.written()) / (1024.0 * 1024.0) >= m_size;
+        case SplitUnit::Lines:
+            break;
+        }
+        // A size that is no whole number of lines never matches: the whole file is one piece.
+        return static_cast<double>(m_lines) == m_size;
+    }
+
+    bool endLine()
+    {
+        if (!m_piece.append("\r\n", 2))
+            return false;
+        if (pieceIsFull()) {
+            if (!m_piece.close())
+                return false;
+            ++m_number;
+            m_lines = 0;
+            if (!startPiece())
+                return false;
+        }
+        ++m_lines;
+        return true;
+    }
+
+    SplitResult abort()
+    {
+        SplitMessage error = m_piece.error();
+        m_piece.close();
+        return {-1, error};
+    }
+
+    QString m_path;
+    double m_size;
+    SplitUnit m_unit;
+    const SplitProgress &m_progress;
+    PieceWriter m_piece;
+    int m_number = 1;
+    qint64 m_lines = 1;
+};
+
+bool isTooSmall(qint64 bytes, double size, SplitUnit unit)
+{
+    switch (unit) {
+    case SplitUnit::KB:
+        return static_cast<double>(bytes) / 1024.0 <= size;
+    case SplitUnit::MB:
+        return static_cast<double>(bytes) / (1024.0 * 1024.0) <= size;
+    case SplitUnit::Lines:
+        break;
+    }
+    return false;
+}
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r');
+}
+
+} // namespace
+
+QString unitWord(SplitUnit unit)
+{
+    switch (unit) {
+    case SplitUnit::KB:
+        return QStringLiteral("KB");
+    case SplitUnit::MB:
+        return QStringLiteral("MB");
+    case SplitUnit::Lines:
+        break;
+    }
+    return QStringLiteral("Lines");
+}
+
+QString pieceName(const QString &path, int number)
+{
+    qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+#ifdef Q_OS_WIN
+    nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
+#endif
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < nameStart)
+        return QString();
+    return path.left(dot) + QString::number(number) + path.mid(dot);
+}
+
+double leadingNumber(const QString &text)
+{
+    // Blanks anywhere are ignored and the number stops at the first character that cannot
+    // continue it.
+    QString compact;
+    for (QChar c : text) {
+        if (!isBlank(c))
+            compact += c;
+    }
+    qsizetype i = 0;
+    const qsizetype n = compact.size();
+    auto digits = [&] {
+        const qsizetype from = i;
+        while (i < n && compact[i].isDigit() && compact[i].unicode() < 128)
+            ++i;
+        return i > from;
+    };
+    if (i < n && (compact[i] == QLatin1Char('+') || compact[i] == QLatin1Char('-')))
+        ++i;
+    bool any = digits();
+    if (i < n && compact[i] == QLatin1Char('.')) {
+        ++i;
+        any = digits() || any;
+    }
+    if (!any)
+        return 0.0;
+    qsizetype end = i;
+    if (i < n && (compact[i] == QLatin1Char('e') || compact[i] == QLatin1Char('E'))) {
+        ++i;
+        if (i < n && (compact[i] == QLatin1Char('+') || compact[i] == QLatin1Char('-')))
+            ++i;
+        if (digits())
+            end = i;
+    }
+    QString number = compact.left(end);
+    if (number.endsWith(QLatin1Char('.')))
+        number.chop(1);
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+SplitResult SplitFile(const QString &path, double size, SplitUnit unit,
+                      const SplitProgress &progress)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return {-1,
+                SplitMessage{QStringLiteral("File: %1 not found!").arg(path), MsgIcon::Critical}};
+    if (pieceName(path, 1).isEmpty())
+        return {-1, SplitMessage{QStringLiteral("file extension is required!!!"), MsgIcon::None}};
+    if (isTooSmall(info.size(), size, unit))
+        return {-1, SplitMessage{QStringLiteral("The file you want to split is smaller then then "
+                                                "size you specified!!!"),
+                                 MsgIcon::None}};
+    return Splitter(path, size, unit, progress).run();
+}
+
+SplitCommandResult runSplitCommand(const QString &path, const QString &sizeText, SplitUnit unit,
+                                   const SplitProgress &progress)
+{
+    SplitCommandResult result;
+    if (path.isEmpty()) {
+        result.messages.push_back(
+            {QStringLiteral("Please specify the file to be splitted."), MsgIcon::None});
+        return result;
+    }
+    if (sizeText.isEmpty()) {
+        const QString what =
+            unit == SplitUnit::Lines ? QStringLiteral("Number of Lines") : unitWord(unit);
+        result.messages.push_back(
+            {QStringLiteral("Invalid %1 value!").arg(what), MsgIcon::Critical});
+        result.focusSize = true;
+        return result;
+    }
+    const double size = leadingNumber(sizeText);
+    if (unit == SplitUnit::KB && size > 1024.0) {
+        result.messages.push_back({QStringLiteral("Maximum KB = 1024"), MsgIcon::None});
+        result.sizeText = QStringLiteral("1024");
+        result.focusSize = true;
+        return result;
+    }
+    const SplitResult split = SplitFile(path, size, unit, progress);
+    if (split.message)
+        result.messages.push_back(*split.message);
+    result.pieces = split.pieces;
+    if (split.pieces == -1) {
+        result.messages.push_back({QStringLiteral("Process failed..."), MsgIcon::Critical});
+        return result;
+    }
+    const QString word = unitWord(unit);
+    result.messages.push_back(
+        {QStringLiteral("The file %1 has been splitted into %2 files each containing  %3 %4\r"
+                        "The last file may contain less then %3 %4")
+             .arg(path, QString::number(split.pieces), sizeText, word),
+         MsgIcon::Information});
+    return result;
+}
+
+} // namespace quenda

@@ -1,0 +1,257 @@
+#include "splitter/file_splitter.h"
+#include "support/test_places.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+QByteArray numberedLines(int count, const char *end)
+{
+    QByteArray text;
+    for (int i = 1; i <= count; ++i)
+        text += "line " + QByteArray::number(i) + end;
+    return text;
+}
+
+// Every piece of `source` that exists, in order.
+QList<QByteArray> pieces(const QString &source)
+{
+    QList<QByteArray> result;
+    for (int k = 1; QFileInfo::exists(pieceName(source, k)); ++k)
+        result << readAll(pieceName(source, k));
+    return result;
+}
+
+QByteArray withCrLfEnds(QByteArray text)
+{
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    text.replace("\n", "\r\n");
+    return text;
+}
+
+QString fixture(const char *name)
+{
+    return QStringLiteral(QUENDA_FIXTURES_DIR "/split/") + QLatin1String(name);
+}
+
+} // namespace
+
+TEST(SplitFile, LinesFillEachPieceAndAnEvenDivisionLeavesAnEmptyLastPiece)
+{
+    TempPlaces places(false);
+    const QString ten = places.writeFile(QStringLiteral("ten/long.txt"), numberedLines(10, "\r\n"));
+    const SplitResult even = SplitFile(ten, 5, SplitUnit::Lines);
+    EXPECT_EQ(even.pieces, 3);
+    EXPECT_FALSE(even.message);
+    const QList<QByteArray> evenPieces = pieces(ten);
+    ASSERT_EQ(evenPieces.size(), 3);
+    EXPECT_EQ(evenPieces[0] + evenPieces[1], numberedLines(10, "\r\n"));
+    EXPECT_EQ(evenPieces[0].count('\n'), 5);
+    EXPECT_TRUE(evenPieces[2].isEmpty());
+    EXPECT_TRUE(QFileInfo(places.root() + QStringLiteral("/ten/long3.txt")).isFile());
+
+    const QString seven =
+        places.writeFile(QStringLiteral("seven/long.txt"), numberedLines(7, "\r\n"));
+    EXPECT_EQ(SplitFile(seven, 5, SplitUnit::Lines).pieces, 2);
+    const QList<QByteArray> sevenPieces = pieces(seven);
+    ASSERT_EQ(sevenPieces.size(), 2);
+    EXPECT_EQ(sevenPieces[0].count('\n'), 5);
+    EXPECT_EQ(sevenPieces[1], "line 6\r\nline 7\r\n");
+}
+
+TEST(SplitFile, SizesThatNoLineCountReachesKeepTheWholeFileInOnePiece)
+{
+    TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("notes.txt"), numberedLines(9, "\n"));
+    for (double size : {0.0, 2.5, -3.0}) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(SplitFile(path, size, SplitUnit::Lines).pieces, 1);
+        EXPECT_EQ(pieces(path), QList<QByteArray>{numberedLines(9, "\r\n")});
+    }
+}
+
+TEST(SplitFile, CrLfAndCrAndLfAllEndALineAndPiecesUseCrLf)
+{
+    TempPlaces places(false);
+    // "\n\r" is two line ends: an empty line sits between them.
+    const QString mixed = places.writeFile(QStringLiteral("mixed.txt"), "a\rb\nc\r\nd\n\re\r\r\nf");
+    EXPECT_EQ(SplitFile(mixed, 2, SplitUnit::Lines).pieces, 5);
+    EXPECT_EQ(pieces(mixed), (QList<QByteArray>{"a\r\nb\r\n", "c\r\nd\r\n", "\r\ne\r\n",
+                                                "\r\nf\r\n", QByteArray()}));
+
+    const QString empty = places.writeFile(QStringLiteral("empty.txt"), QByteArray());
+    EXPECT_EQ(SplitFile(empty, 5, SplitUnit::Lines).pieces, 1);
+    EXPECT_EQ(pieces(empty), QList<QByteArray>{QByteArray()});
+}
+
+TEST(SplitFile, ALineEndOrALineLongerThanAReadBlockIsNotBrokenAtTheBlockEdge)
+{
+    TempPlaces places(false);
+    const int block = 1 << 20;
+    // The CR is the last byte of the first read block and its LF the first of the next.
+    QByteArray text(block - 1, 'x');
+    text += "\r\nnext\r\n";
+    // The 300 KB line starts just before the second block ends and runs into the third.
+    text += QByteArray(block - 100, 'y') + "\r\n" + QByteArray(300 * 1024, 'z') + "\r\nend";
+    const QString path = places.writeFile(QStringLiteral("edge.txt"), text);
+    EXPECT_EQ(SplitFile(path, 1, SplitUnit::Lines).pieces, 6);
+    const QList<QByteArray> got = pieces(path);
+    ASSERT_EQ(got.size(), 6);
+    EXPECT_EQ(got[0], QByteArray(block - 1, 'x') + "\r\n");
+    EXPECT_EQ(got[1], "next\r\n");
+    EXPECT_EQ(got[2], QByteArray(block - 100, 'y') + "\r\n");
+    EXPECT_EQ(got[3], QByteArray(300 * 1024, 'z') + "\r\n");
+    EXPECT_EQ(got[4], "end\r\n");
+    EXPECT_TRUE(got[5].isEmpty());
+}
+
+TEST(SplitFile, KilobytePiecesEndOnTheLineThatReachesTheSize)
+{
+    TempPlaces places(false);
+    QByteArray text;
+    for (int i = 0; i < 100; ++i)
+        text += QByteArray(50 + (i * 37) % 200, char('a' + i % 26)) + "\r\n";
+    text += QByteArray(300 * 1024, 'L') + "\r\n" + "tail\r\n";
+    const QString path = places.writeFile(QStringLiteral("kb.txt"), text);
+
+    const int count = SplitFile(path, 2, SplitUnit::KB).pieces;
+    const QList<QByteArray> got = pieces(path);
+    ASSERT_EQ(got.size(), count);
+    ASSERT_GE(count, 3);
+    QByteArray joined;
+    for (int k = 0; k < count; ++k) {
+        joined += got[k];
+        if (k + 1 == count)
+            break;
+        // Full, yet one line short of full before its last line was written.
+        const QByteArray piece = got[k];
+        EXPECT_GE(piece.size(), 2048) << "piece " << k + 1;
+        const qsizetype previousEnd = piece.lastIndexOf("\r\n", piece.size() - 3);
+        EXPECT_LT(previousEnd < 0 ? 0 : previousEnd + 2, 2048) << "piece " << k + 1;
+    }
+    EXPECT_EQ(joined, text);
+    // The 300 KB line alone overflows the limit and closes the piece it lands in.
+    EXPECT_TRUE(got[count - 2].endsWith(QByteArray(300 * 1024, 'L') + "\r\n"));
+    EXPECT_EQ(got[count - 1], "tail\r\n");
+}
+
+TEST(SplitFile, MegabytePiecesCountTheBytesWrittenWithCrLf)
+{
+    TempPlaces places(false);
+    // 40000 lines of 49 bytes + LF: 2,000,000 bytes read, 2,040,000 written.
+    QByteArray text;
+    for (int i = 0; i < 40000; ++i)
+        text += QByteArray(49, 'm') + "\n";
+    const QString path = places.writeFile(QStringLiteral("mb.txt"), text);
+    EXPECT_EQ(SplitFile(path, 1, SplitUnit::MB).pieces, 2);
+    const QList<QByteArray> got = pieces(path);
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_EQ(got[0].size(), 20561 * 51); // the first line to reach 1,048,576 bytes
+    EXPECT_EQ(got[0].size() + got[1].size(), 40000 * 51);
+}
+
+TEST(SplitFile, TooSmallAndFolderChecksRefuseBeforeAnyPieceIsWritten)
+{
+    TempPlaces places(false);
+    // A folder is no file to split, even when its name has a dot.
+    QDir(places.root()).mkpath(QStringLiteral("Old.Docs/inner.d"));
+    const auto folder =
+        SplitFile(places.root() + QStringLiteral("/Old.Docs/inner.d"), 5, SplitUnit::Lines);
+    EXPECT_TRUE(folder.message->text.endsWith(QStringLiteral("inner.d not found!")));
+
+    // Exactly 2 KB is too small for 2 KB pieces, in KB and in MB alike.
+    const QString exact = places.writeFile(QStringLiteral("exact.txt"), QByteArray(2048, 'k'));
+    EXPECT_EQ(SplitFile(exact, 2, SplitUnit::KB).pieces, -1);
+    EXPECT_EQ(SplitFile(exact, 0.002, SplitUnit::MB).pieces, -1);
+    EXPECT_FALSE(QFileInfo::exists(pieceName(exact, 1)));
+    // Its one line fills the first piece, so an empty second piece follows.
+    EXPECT_EQ(SplitFile(exact, 1.99, SplitUnit::KB).pieces, 2);
+}
+
+TEST(SplitFile, PiecesTakeTheirNameFromTheFileNameAndStayBesideIt)
+{
+    EXPECT_EQ(pieceName(QStringLiteral("/home/u/Notes/long.txt"), 2),
+              QStringLiteral("/home/u/Notes/long2.txt"));
+    EXPECT_EQ(pieceName(QStringLiteral("/srv/report.html"), 1),
+              QStringLiteral("/srv/report1.html"));
+    EXPECT_EQ(pieceName(QStringLiteral("/a/archive.tar.gz"), 3),
+              QStringLiteral("/a/archive.tar3.gz"));
+    EXPECT_EQ(pieceName(QStringLiteral("/Old.Docs/notes"), 1), QString());
+    EXPECT_EQ(pieceName(QStringLiteral("plain.txt"), 12), QStringLiteral("plain12.txt"));
+
+    TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("Old.Docs/notes.txt"), "1\n2\n3\n");
+    // An older piece of the same name is replaced, not appended to.
+    places.writeFile(QStringLiteral("Old.Docs/notes1.txt"), QByteArray(5000, 'o'));
+    EXPECT_EQ(SplitFile(path, 2, SplitUnit::Lines).pieces, 2);
+    EXPECT_EQ(QDir(places.root() + QStringLiteral("/Old.Docs")).entryList(QDir::Files),
+              (QStringList{QStringLiteral("notes.txt"), QStringLiteral("notes1.txt"),
+                           QStringLiteral("notes2.txt")}));
+    EXPECT_EQ(readAll(places.root() + QStringLiteral("/Old.Docs/notes1.txt")), "1\r\n2\r\n");
+    EXPECT_EQ(QDir(places.root()).entryList(QDir::Files), QStringList());
+}
+
+TEST(SplitFile, SampleFilesSplitWithoutLosingOrAddingText)
+{
+    for (const char *name : {"b_split_crlf_nofinal.txt", "b_split_lf_longline.txt"}) {
+        SCOPED_TRACE(name);
+        if (!QFileInfo::exists(fixture(name)))
+            GTEST_SKIP() << "sample files are not present";
+        TempPlaces places(false);
+        const QByteArray text = readAll(fixture(name));
+        const QString path = places.writeFile(QLatin1String(name), text);
+        const int count = SplitFile(path, 100, SplitUnit::Lines).pieces;
+        const QList<QByteArray> got = pieces(path);
+        ASSERT_EQ(got.size(), count);
+        QByteArray joined;
+        for (const QByteArray &piece : got)
+            joined += piece;
+        QByteArray expected = withCrLfEnds(text);
+        if (!expected.endsWith("\r\n"))
+            expected += "\r\n";
+        EXPECT_EQ(joined, expected);
+        const qsizetype lines = expected.count("\r\n");
+        EXPECT_EQ(count, lines / 100 + 1);
+        EXPECT_EQ(got.first().count("\r\n"), 100);
+    }
+}
+
+TEST(SplitCommand, TheSizeIsReadAsItsLeadingNumberAndCappedAbove1024Kb)
+{
+    EXPECT_EQ(leadingNumber(QStringLiteral("12.5.7")), 12.5);
+    EXPECT_EQ(leadingNumber(QStringLiteral(" 3 0kb")), 30.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral(".")), 0.0);
+
+    TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(10, "\n"));
+    EXPECT_EQ(runSplitCommand(path, QStringLiteral("1024.5"), SplitUnit::KB).sizeText,
+              QStringLiteral("1024"));
+    // 1024 itself passes the cap and falls to the size check instead.
+    const SplitCommandResult atCap = runSplitCommand(path, QStringLiteral("1024"), SplitUnit::KB);
+    EXPECT_FALSE(atCap.sizeText);
+    ASSERT_EQ(atCap.messages.size(), 2u);
+    EXPECT_TRUE(atCap.messages[0].text.startsWith(QStringLiteral("The file you want")));
+}
+
+TEST(SplitFile, AFullDiskStopsTheSplitInsteadOfReportingSuccess)
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full on this system";
+    TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(10, "\r\n"));
+    // Every write to the second piece fails as on a full disk.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), pieceName(path, 2)));
+    const SplitResult result = SplitFile(path, 4, SplitUnit::Lines);
+    EXPECT_EQ(result.pieces, -1);
+    EXPECT_EQ(result.message->text, "Error: 61 - Disk full: " + pieceName(path, 2));
+    EXPECT_EQ(readAll(pieceName(path, 1)), numberedLines(4, "\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(pieceName(path, 3)));
+}
