@@ -11,9 +11,19 @@ using namespace quenda::cli;
 namespace {
 
 const Verb kVerbs[] = {
+    {"vcf", "[--out DIR] ID...",
+     "write the combined vCard of each contact id, as the contact export window does", runVcf},
+    {"send-ipod", "[--out DIR]",
+     "write home, work and combined vCards of every contact, as Send to Desktop does", runSendIpod},
     {"init", "", "create the database and the staging folder when missing; print their paths",
      runInit},
     {"keyword", "WORD", "leave a start-up keyword in QD_SETUP, as the suite does", runKeyword},
+    {"notes", "scan DIR|convert|cut FILE|merge OUT.rtf",
+     "the notes window's scan, conversion, section break and merge", runNotes},
+    {"split", "FILE (--lines N | --kb N | --mb N)",
+     "cut a text file into numbered pieces beside it, as the splitter window does", runSplit},
+    {"rtf-text", "FILE", "print the plain text of an RTF document, as the notes read it",
+     runRtfText},
 };
 
 void printHelp(QTextStream &out)
@@ -21,7 +31,7 @@ void printHelp(QTextStream &out)
     out << "Usage: quenda-ipod-cli VERB [ARGUMENTS]\n\nVerbs:\n";
     for (const Verb &v : kVerbs) {
         const QString head = QStringLiteral("  %1 %2").arg(QString::fromLatin1(v.name),
-                                                          QString::fromLatin1(v.usage));
+                                                           QString::fromLatin1(v.usage));
         out << head.leftJustified(44) << ' ' << v.summary << '\n';
     }
     out << "\nEnvironment:\n"

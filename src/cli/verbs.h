@@ -29,5 +29,10 @@ bool prepareDatabase(Context &context);
 
 int runInit(Context &context, const QStringList &args);
 int runKeyword(Context &context, const QStringList &args);
+int runSplit(Context &context, const QStringList &args);
+int runRtfText(Context &context, const QStringList &args);
+int runVcf(Context &context, const QStringList &args);
+int runSendIpod(Context &context, const QStringList &args);
+int runNotes(Context &context, const QStringList &args);
 
 } // namespace quenda::cli

@@ -1,12 +1,542 @@
 #include "notes/FrmNotesIpod.h"
 
+#include "common/QdGrid.h"
+#include "common/busy_cursor.h"
+#include "common/event_pacer.h"
+#include "notes/note_conversion.h"
+#include "notes/note_cutting.h"
+#include "notes/note_journal.h"
+#include "notes/note_merge.h"
+#include "notes/note_names.h"
+#include "notes/notes_scan.h"
+#include "splitter/frmsplit.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
 namespace quenda {
 
-FrmNotesIpod::FrmNotesIpod(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+namespace {
+
+const QString kGridFormat = QStringLiteral("File|Path|Size|date");
+const QString kTitle = QStringLiteral("Quenda Ipod");
+
+// Cells of a recorded row in column order App, Path, Size, Date; empty when the path holds
+// none of the document tokens.
+QStringList gridCells(const ScanEntry &entry)
+{
+    if (scanTokenHits(entry.path) == 0)
+        return {QString(), QString(), QString(), QString()};
+    return {entry.application, entry.path, entry.size, entry.date};
+}
+
+// The viewers show text with the platform's line ends; the notes keep CR LF.
+QString forDisplay(QString text)
+{
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QLabel *wrappedLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+FrmNotesIpod::FrmNotesIpod(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services), m_connection(services.places.databasePath())
 {
     setObjectName(QStringLiteral("FrmNotesIpod"));
     setWindowTitle(QStringLiteral("Send text file to Ipod"));
-    resize(640, 420);
+    resize(720, 520);
+    buildControls();
+    loadGrids();
+    LstConvert->addItems({QStringLiteral("Doc"), QStringLiteral("HTML"), QStringLiteral("XlS")});
+    updateCount();
+}
+
+FrmNotesIpod::~FrmNotesIpod() = default;
+
+void FrmNotesIpod::buildControls()
+{
+    auto *layout = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral("Send text file to Ipod"), this);
+    QFont titleFont = Label1->font();
+    titleFont.setBold(true);
+    titleFont.setPointSize(titleFont.pointSize() + 4);
+    Label1->setFont(titleFont);
+    layout->addWidget(Label1);
+
+    SSActiveTabs1 = new QTabWidget(this);
+    layout->addWidget(SSActiveTabs1, 1);
+
+    // Read
+    auto *read = new QWidget(SSActiveTabs1);
+    auto *readLayout = new QVBoxLayout(read);
+    auto *sourceRow = new QHBoxLayout;
+    Label4 = new QLabel(QStringLiteral("Source Path"), read);
+    FolderViewOff = new QLineEdit(read);
+    CmdBrowseOff = new QPushButton(QStringLiteral("..."), read);
+    CmdScanOff = new QPushButton(QStringLiteral("Read Folder"), read);
+    CmdHelps = new QPushButton(QStringLiteral("?"), read);
+    CmdHelps->setToolTip(QStringLiteral(
+        "Select parent folder contain all your rtf, txt files. This will scan folder and all "
+        "subfolder for txt & rtf files and make ready."));
+    sourceRow->addWidget(Label4);
+    sourceRow->addWidget(FolderViewOff, 1);
+    sourceRow->addWidget(CmdBrowseOff);
+    sourceRow->addWidget(CmdScanOff);
+    sourceRow->addWidget(CmdHelps);
+    readLayout->addLayout(sourceRow);
+    pb1 = new QProgressBar(read);
+    pb1->setVisible(false);
+    readLayout->addWidget(pb1);
+    auto *readPanes = new QHBoxLayout;
+    GrdOffice = new QdGrid(read);
+    rtfView = new QPlainTextEdit(read);
+    rtfView->setReadOnly(true);
+    readPanes->addWidget(GrdOffice, 1);
+    readPanes->addWidget(rtfView, 2);
+    readLayout->addLayout(readPanes, 1);
+    auto *readButtons = new QHBoxLayout;
+    LblCount = new QLabel(read);
+    SSCommand2 = new QPushButton(QStringLiteral("SSCommand2"), read);
+    Command1 = new QPushButton(QStringLiteral("Command1"), read);
+    SSCommand1 = new QPushButton(QStringLiteral("Convert"), read);
+    readButtons->addWidget(LblCount, 1);
+    readButtons->addWidget(SSCommand2);
+    readButtons->addWidget(Command1);
+    readButtons->addWidget(SSCommand1);
+    readLayout->addLayout(readButtons);
+    SSActiveTabs1->addTab(read, QStringLiteral("Read"));
+
+    // Convert
+    auto *convert = new QWidget(SSActiveTabs1);
+    auto *convertLayout = new QGridLayout(convert);
+    Label3 =
+        wrappedLabel(QStringLiteral("Convert all scanned files into text file format"), convert);
+    CmdConvert = new QPushButton(QStringLiteral("Convert to Text File"), convert);
+    PG3 = new QProgressBar(convert);
+    PG3->setRange(0, 100);
+    PG3->setValue(0);
+    LstConvert = new QListWidget(convert);
+    convertLayout->addWidget(Label3, 0, 0, 1, 2);
+    convertLayout->addWidget(LstConvert, 1, 0);
+    convertLayout->addWidget(CmdConvert, 1, 1, Qt::AlignTop);
+    convertLayout->addWidget(PG3, 2, 0, 1, 2);
+    convertLayout->setRowStretch(1, 1);
+    SSActiveTabs1->addTab(convert, QStringLiteral("Convert"));
+
+    // View
+    auto *view = new QWidget(SSActiveTabs1);
+    auto *viewLayout = new QVBoxLayout(view);
+    auto *viewPanes = new QHBoxLayout;
+    GrdView = new QdGrid(view);
+    RtfView1 = new QPlainTextEdit(view);
+    RtfView1->setReadOnly(true);
+    viewPanes->addWidget(GrdView, 1);
+    viewPanes->addWidget(RtfView1, 2);
+    viewLayout->addLayout(viewPanes, 1);
+    auto *viewButtons = new QHBoxLayout;
+    CmdCut = new QPushButton(QStringLiteral("Section Break"), view);
+    CmdMerge = new QPushButton(QStringLiteral("Merged Files"), view);
+    cmdSplit = new QPushButton(QStringLiteral("Split File"), view);
+    viewButtons->addStretch();
+    viewButtons->addWidget(CmdCut);
+    viewButtons->addWidget(CmdMerge);
+    viewButtons->addWidget(cmdSplit);
+    viewLayout->addLayout(viewButtons);
+    SSActiveTabs1->addTab(view, QStringLiteral("View"));
+
+    // Send to Ipod Folder
+    auto *send = new QWidget(SSActiveTabs1);
+    auto *sendLayout = new QVBoxLayout(send);
+    Label5 = wrappedLabel(
+        QStringLiteral("Click to send all Convert files to Ipod folder on Desktop."), send);
+    CmdSendIpod = new QPushButton(QStringLiteral("   Send To Desktop"), send);
+    sendLayout->addWidget(Label5);
+    sendLayout->addWidget(CmdSendIpod, 0, Qt::AlignLeft);
+    sendLayout->addStretch();
+    SSActiveTabs1->addTab(send, QStringLiteral("Send to Ipod Folder"));
+
+    // Help
+    auto *help = new QWidget(SSActiveTabs1);
+    auto *helpLayout = new QVBoxLayout(help);
+    Label2 = wrappedLabel(QStringLiteral("Step-by-step procedures.  You can follow these "
+                                         "instructions to complete a specific task."),
+                          help);
+    // A label shows a doubled ampersand as one.
+    Label6 = wrappedLabel(
+        QStringLiteral("1-In the Read folder click on the source Path Drop List. Here you may "
+                       "type in the path to the folder you wish to designate as the source "
+                       "folder then user may search all the rtf & txt file within that."),
+        help);
+    Label7 = wrappedLabel(
+        QStringLiteral("2- Click on the CONVERT TO TEXT FILE button to converted to txt files"),
+        help);
+    Label8 = wrappedLabel(QStringLiteral("3-View all converted text files."), help);
+    Label9 = wrappedLabel(QStringLiteral("4- Click on the SEND TO DESKTOP button to send all "
+                                         "Converted files to IPOD folder on your Desktop."),
+                          help);
+    Label10 = wrappedLabel(QStringLiteral("User may, then copy this folder containing various "
+                                          "subfolders of user files to his phone or his PDA."),
+                           help);
+    for (QLabel *label : {Label2, Label6, Label7, Label8, Label9, Label10})
+        helpLayout->addWidget(label);
+    helpLayout->addStretch();
+    SSActiveTabs1->addTab(help, QStringLiteral("Help"));
+
+    const auto names = {std::pair<QObject *, const char *>{Label1, "Label1"},
+                        {SSActiveTabs1, "SSActiveTabs1"},
+                        {Label4, "Label4"},
+                        {FolderViewOff, "FolderViewOff"},
+                        {CmdBrowseOff, "CmdBrowseOff"},
+                        {CmdScanOff, "CmdScanOff"},
+                        {CmdHelps, "CmdHelps"},
+                        {pb1, "pb1"},
+                        {LblCount, "LblCount"},
+                        {GrdOffice, "GrdOffice"},
+                        {rtfView, "rtfView"},
+                        {SSCommand2, "SSCommand2"},
+                        {Command1, "Command1"},
+                        {SSCommand1, "SSCommand1"},
+                        {Label3, "Label3"},
+                        {CmdConvert, "CmdConvert"},
+                        {PG3, "PG3"},
+                        {LstConvert, "LstConvert"},
+                        {GrdView, "GrdView"},
+                        {RtfView1, "RtfView1"},
+                        {CmdCut, "CmdCut"},
+                        {CmdMerge, "CmdMerge"},
+                        {cmdSplit, "cmdSplit"},
+                        {Label5, "Label5"},
+                        {CmdSendIpod, "CmdSendIpod"},
+                        {Label2, "Label2"},
+                        {Label6, "Label6"},
+                        {Label7, "Label7"},
+                        {Label8, "Label8"},
+                        {Label9, "Label9"},
+                        {Label10, "Label10"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    CmdBrowseOff->setFixedWidth(32);
+    CmdHelps->setFixedWidth(32);
+
+    connect(CmdBrowseOff, &QPushButton::clicked, this, [this] {
+        const QString folder =
+            m_services.dialogs->chooseFolder(QStringLiteral("Source Path"), FolderViewOff->text());
+        if (!folder.isEmpty())
+            FolderViewOff->setText(QDir::toNativeSeparators(folder));
+    });
+    connect(CmdScanOff, &QPushButton::clicked, this, [this] { CmdScanOff_Click(); });
+    connect(GrdOffice, &QdGrid::currentRowNumberChanged, this,
+            [this](int row) { previewDocument(row); });
+    connect(GrdOffice, &QdGrid::rowPressed, this,
+            [this](int row, Qt::MouseButton button, Qt::KeyboardModifiers) {
+                if (button == Qt::LeftButton)
+                    previewDocument(row);
+            });
+    connect(CmdConvert, &QPushButton::clicked, this, [this] { CmdConvert_Click(); });
+    connect(GrdView, &QdGrid::currentRowNumberChanged, this, [this](int row) { viewNote(row); });
+    connect(GrdView, &QdGrid::rowPressed, this,
+            [this](int row, Qt::MouseButton button, Qt::KeyboardModifiers) {
+                if (button == Qt::LeftButton)
+                    viewNote(row);
+            });
+    connect(CmdCut, &QPushButton::clicked, this, [this] { CmdCut_Click(); });
+    connect(CmdMerge, &QPushButton::clicked, this, [this] { CmdMerge_Click(); });
+    connect(cmdSplit, &QPushButton::clicked, this, [this] { cmdSplit_Click(); });
+    connect(CmdSendIpod, &QPushButton::clicked, this, [this] {
+        m_services.messages->show(QStringLiteral("File Save to Desktop\\Ipod Directory"));
+    });
+    connect(Command1, &QPushButton::clicked, this, [this] { exportJournal(true); });
+    connect(SSCommand1, &QPushButton::clicked, this, [this] { exportJournal(false); });
+    connect(SSCommand2, &QPushButton::clicked, this, [this] { SSCommand2_Click(); });
+    connect(SSActiveTabs1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 1)
+            PG3->setValue(0);
+    });
+}
+
+void FrmNotesIpod::applyGridLayout(QdGrid *grid)
+{
+    grid->setFormatString(kGridFormat);
+    const char *keys[] = {"App", "Path", "Size", "Date"};
+    for (int col = 0; col < 4; ++col) {
+        grid->setColKey(col, QString::fromLatin1(keys[col]));
+        grid->setColWidthTwips(col, col == 0 ? 2400 : 0);
+    }
+}
+
+void FrmNotesIpod::loadGrids()
+{
+    m_busy = true;
+    if (m_connection.isOpen()) {
+        QSqlQuery query(m_connection.db());
+        if (query.exec(QStringLiteral(
+                "Select Application,Path,Type from Quenda_IpodScan order by Application")))
+            GrdOffice->loadQuery(query, 0, false);
+        if (query.exec(QStringLiteral("Select Application,Path,Type from Quenda_IpodScanedtxt")))
+            GrdView->loadQuery(query, 0, false);
+    }
+    applyGridLayout(GrdOffice);
+    applyGridLayout(GrdView);
+    m_busy = false;
+}
+
+void FrmNotesIpod::updateCount()
+{
+    LblCount->setText(documentCountText(GrdOffice->dataRows()));
+}
+
+void FrmNotesIpod::CmdScanOff_Click()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    CmdScanOff->setEnabled(false);
+    GrdOffice->clearRows();
+    std::vector<QStringList> rows;
+    ScanSummary summary;
+    {
+        BusyCursor busy;
+        EventPacer pacer;
+        ScanProgress progress;
+        progress.searching = [&] { pacer.pump(); };
+        progress.started = [&](int total) {
+            pb1->setRange(0, qMax(total, 1));
+            pb1->setValue(0);
+            pb1->setVisible(true);
+            rows.reserve(total);
+        };
+        progress.recorded = [&](int number, const ScanEntry &entry) {
+            rows.push_back(gridCells(entry));
+            if (pacer.due()) {
+                pb1->setValue(number);
+                pacer.force();
+            }
+        };
+        summary =
+            scanIntoTable(m_connection.db(), QDir::fromNativeSeparators(FolderViewOff->text()),
+                          QString::fromLatin1(kDocumentMasks), ScanTable::Documents, progress);
+        GrdOffice->setRowsData(std::move(rows));
+        pb1->setVisible(false);
+    }
+    m_busy = false;
+    CmdScanOff->setEnabled(true);
+    if (summary.found == 0)
+        m_services.messages->show(QStringLiteral("File Not Found"));
+    updateCount();
+}
+
+void FrmNotesIpod::showPreview(const QString &text)
+{
+    m_previewText = text;
+    rtfView->setPlainText(forDisplay(text));
+}
+
+void FrmNotesIpod::showView(const QString &text)
+{
+    m_viewText = text;
+    RtfView1->setPlainText(forDisplay(text));
+}
+
+void FrmNotesIpod::previewDocument(int row)
+{
+    if (m_busy || row < 1 || row > GrdOffice->dataRows())
+        return;
+    m_noteName = noteBaseName(stripfilename(GrdOffice->text(row, QStringLiteral("App"))));
+    const QString path = GrdOffice->text(row, QStringLiteral("Path"));
+    showPreview(documentText(path, recordedDocumentType(m_connection.db(), path)));
+}
+
+void FrmNotesIpod::CmdConvert_Click()
+{
+    if (m_busy)
+        return;
+    if (m_services.messages->show(
+            QStringLiteral("Do you wish to convert RTF to TXT file which will be viewable on Ipod"),
+            MsgIcon::None, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
+        return;
+    m_busy = true;
+    CmdConvert->setEnabled(false);
+
+    std::vector<NoteSource> sources;
+    for (int row = 1; row <= GrdOffice->dataRows(); ++row)
+        sources.push_back({GrdOffice->text(row, QStringLiteral("App")),
+                           GrdOffice->text(row, QStringLiteral("Path"))});
+    QStringList previous;
+    for (int row = 1; row <= GrdView->dataRows(); ++row)
+        previous << GrdView->text(row, QStringLiteral("Path"));
+
+    std::vector<QStringList> rows;
+    ConversionSummary summary;
+    {
+        BusyCursor busy;
+        EventPacer pacer;
+        ConversionProgress progress;
+        progress.converted = [&](int, const QString &) {
+            PG3->setVisible(true);
+            PG3->setValue(PG3->value() < PG3->maximum() ? PG3->value() + 1 : 1);
+            pacer.pump();
+        };
+        progress.notes.searching = [&] { pacer.pump(); };
+        progress.notes.started = [&](int total) {
+            GrdView->clearRows();
+            pb1->setRange(0, qMax(total, 1));
+            pb1->setValue(0);
+            pb1->setVisible(true);
+        };
+        progress.notes.recorded = [&](int number, const ScanEntry &entry) {
+            rows.push_back(gridCells(entry));
+            if (pacer.due()) {
+                pb1->setValue(number);
+                pacer.force();
+            }
+        };
+        summary = convertDocuments(m_connection.db(), sources, previous,
+                                   m_services.places.stagingDir(), progress);
+        GrdView->setRowsData(std::move(rows));
+        pb1->setVisible(false);
+    }
+    if (!sources.empty()) {
+        m_noteName = noteBaseName(stripfilename(sources.back().application));
+        showPreview(summary.lastText);
+    }
+    m_busy = false;
+    CmdConvert->setEnabled(true);
+
+    reportNotWritten(summary.failures);
+    if (summary.notes.found == 0) {
+        PG3->setValue(0);
+        m_services.messages->show(QStringLiteral("File Not Found"));
+    } else {
+        PG3->setValue(100);
+        m_services.messages->show(QStringLiteral("File Converted"));
+    }
+}
+
+void FrmNotesIpod::reportNotWritten(const QStringList &failures)
+{
+    if (failures.isEmpty())
+        return;
+    m_services.messages->show(QStringLiteral("These notes could not be written:\n") +
+                                  failures.join(QLatin1Char('\n')),
+                              MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+}
+
+frmsplit *FrmNotesIpod::ensureSplitWindow()
+{
+    if (!m_split)
+        m_split = new frmsplit(m_services, this);
+    return m_split;
+}
+
+void FrmNotesIpod::viewNote(int row)
+{
+    if (m_busy || row < 1 || row > GrdView->dataRows())
+        return;
+    const QString path = GrdView->text(row, QStringLiteral("Path"));
+    showView(documentText(path, QString()));
+    ensureSplitWindow()->Text1->setText(QDir::toNativeSeparators(path));
+}
+
+void FrmNotesIpod::CmdCut_Click()
+{
+    // The pieces are named after the current note; without one there is nothing to name.
+    if (GrdView->currentRowNumber() < 1)
+        return;
+    const QString marked = insertSectionBreaks(m_viewText);
+    showView(marked);
+    const QString noteName = GrdView->text(GrdView->currentRowNumber(), QStringLiteral("App"));
+    const QString staging = m_services.places.stagingDir();
+    const QStringList pieces = sectionPieces(marked);
+    QStringList failures;
+    for (int k = 0; k < pieces.size(); ++k) {
+        m_services.messages->show(pieces[k]);
+        QString error;
+        const QString fileName = pieceFileName(noteName, k);
+        if (!writeNoteFile(staging, fileName, pieces[k], &error))
+            failures << QStringLiteral("%1: %2").arg(fileName, error);
+    }
+    reportNotWritten(failures);
+}
+
+void FrmNotesIpod::CmdMerge_Click()
+{
+    if (m_busy)
+        return;
+    FileDialogOptions options;
+    options.proposedName = QStringLiteral("Merged Files ");
+    options.filter = QStringLiteral("*.rtf|Rich Text File");
+    options.defaultSuffix = QStringLiteral("rtf");
+    options.initialDir = m_services.places.userFilesDir();
+    const QString chosen = m_services.dialogs->saveFile(options);
+    // Without a name there is nothing to save under: the merge ends here.
+    if (chosen.isEmpty())
+        return;
+
+    m_busy = true;
+    CmdMerge->setEnabled(false);
+    QStringList notes;
+    for (int row = 1; row <= GrdView->dataRows(); ++row)
+        notes << GrdView->text(row, QStringLiteral("Path"));
+    QString error;
+    bool saved = false;
+    {
+        BusyCursor busy;
+        saved = saveDocument(chosen, buildMergedDocument(notes).rtf, &error);
+    }
+    m_busy = false;
+    CmdMerge->setEnabled(true);
+    if (!saved) {
+        m_services.messages->show(QStringLiteral("Merged Doc could not be created on ") + chosen +
+                                      QStringLiteral("\n") + error,
+                                  MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+        return;
+    }
+    showView(documentText(chosen, typeToken(chosen)));
+    EventPacer().force();
+    if (!writeNoteFile(m_services.places.stagingDir(), QString::fromLatin1(kMergedNoteName),
+                       m_viewText, &error))
+        reportNotWritten({QStringLiteral("%1: %2").arg(QLatin1String(kMergedNoteName), error)});
+    m_services.messages->show(QStringLiteral("Merged Doc is created on ") + chosen);
+}
+
+void FrmNotesIpod::cmdSplit_Click()
+{
+    ensureSplitWindow()->exec();
+}
+
+void FrmNotesIpod::exportJournal(bool asHtml)
+{
+    const JournalKind kind = asHtml ? JournalKind::Html : JournalKind::Rtf;
+    const QString folder = m_services.places.userFilesDir();
+    // A journal that could not be written is not opened.
+    if (quenda::exportJournal(folder, kind, m_previewText))
+        m_services.shell->openDocument(journalPath(folder, kind));
+}
+
+void FrmNotesIpod::SSCommand2_Click()
+{
+    const int row = GrdOffice->currentRowNumber();
+    const QString path = row >= 1 ? GrdOffice->text(row, QStringLiteral("Path")) : QString();
+    if (!path.isEmpty())
+        m_services.shell->openDocument(path);
 }
 
 } // namespace quenda

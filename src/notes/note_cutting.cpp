@@ -1,0 +1,53 @@
+#include "notes/note_cutting.h"
+
+namespace quenda {
+
+namespace {
+qsizetype codePointCount(const QString &text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++count)
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+    return count;
+}
+} // namespace
+
+QString insertSectionBreaks(const QString &text, int every)
+{
+    if (every <= static_cast<int>(kSectionMarker.size()))
+        return text;
+    const qsizetype length = codePointCount(text);
+    const qsizetype breaks = length / every;
+    QString out;
+    out.reserve(text.size() + breaks * kSectionMarker.size());
+    // The j-th marker lands after every*j characters of the text that already holds j-1 markers.
+    qsizetype nextBreak = breaks > 0 ? every : -1;
+    qsizetype copied = 0, made = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        while (made < breaks && copied == nextBreak) {
+            out += kSectionMarker;
+            ++made;
+            nextBreak = every * (made + 1) - kSectionMarker.size() * made;
+        }
+        if (i == text.size())
+            break;
+        out += text.at(i);
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            out += text.at(++i);
+        ++copied;
+    }
+    return out;
+}
+
+QStringList sectionPieces(const QString &markedText)
+{
+    return markedText.split(kSectionMarker.toString(), Qt::KeepEmptyParts);
+}
+
+QString pieceFileName(const QString &noteName, int number)
+{
+    return noteName + QString::number(number) + QStringLiteral(".txt");
+}
+
+} // namespace quenda

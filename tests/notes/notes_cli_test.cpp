@@ -1,0 +1,74 @@
+#include "support/test_places.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+struct CliRun {
+    int status;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const TempPlaces &places, const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), places.programDir());
+    env.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), places.desktopDir());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUENDA_CLI_PATH), QStringList{QStringLiteral("notes")} + args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(NotesCommandLine, ScanConvertCutMerge)
+{
+    TempPlaces places;
+    QString longText;
+    for (int i = 0; i < 150; ++i)
+        longText += QChar(u'a' + i % 26);
+    places.writeFile(QStringLiteral("src/Kid's Notes.RTF"), "{\\rtf1\\ansi Packed lunch}");
+    places.writeFile(QStringLiteral("src/long.txt"), longText.toLatin1());
+    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
+
+    const CliRun scan = cli(places, {QStringLiteral("scan"), src});
+    ASSERT_EQ(scan.status, 0) << scan.err.toStdString();
+    EXPECT_EQ(scan.out, QStringLiteral("There are 2 RTF & TXT Files\n"));
+
+    const CliRun convert = cli(places, {QStringLiteral("convert")});
+    ASSERT_EQ(convert.status, 0) << convert.err.toStdString();
+    EXPECT_EQ(convert.out, QStringLiteral("File Converted\n"));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Kid's Notes.txt")),
+              QByteArray("Packed lunch"));
+
+    const CliRun cut = cli(places, {QStringLiteral("cut"), places.stagingDir() + "/long.txt"});
+    ASSERT_EQ(cut.status, 0) << cut.err.toStdString();
+    EXPECT_EQ(cut.out, QStringLiteral("long.txt0.txt\nlong.txt1.txt\n"));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/long.txt1.txt")),
+              longText.mid(100).toLatin1());
+
+    const QString out = QDir(places.root()).filePath(QStringLiteral("all.rtf"));
+    const CliRun merge = cli(places, {QStringLiteral("merge"), out});
+    ASSERT_EQ(merge.status, 0) << merge.err.toStdString();
+    EXPECT_EQ(merge.out, "Merged Doc is created on " + out + "\n");
+    EXPECT_TRUE(
+        readAll(places.stagingDir() + QStringLiteral("/Merged.txt")).contains("Packed lunch"));
+
+    const CliRun empty = cli(places, {QStringLiteral("scan"), places.programDir()});
+    EXPECT_EQ(empty.out, QStringLiteral("File Not Found\nThere are 0 RTF & TXT Files\n"));
+    EXPECT_NE(cli(places, {QStringLiteral("scan"), src + "/nope"}).status, 0);
+    EXPECT_EQ(cli(places, {QStringLiteral("frob")}).status, 2);
+}
