@@ -1,5 +1,5 @@
 #include "db/database.h"
-#include "support/test_places.h"
+#include "support/cli_runner.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -9,30 +9,6 @@
 
 using namespace quenda;
 using namespace quenda::test;
-
-namespace {
-
-struct CliRun {
-    int status;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const TempPlaces &places, const QStringList &args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), places.programDir());
-    env.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), places.desktopDir());
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUENDA_CLI_PATH), args);
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
 
 TEST(CommandLine, InitCreatesDatabaseAndStagingFolderThenKeywordIsStored)
 {

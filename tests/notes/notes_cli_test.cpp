@@ -1,4 +1,4 @@
-#include "support/test_places.h"
+#include "support/cli_runner.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,24 +12,9 @@ using namespace quenda::test;
 
 namespace {
 
-struct CliRun {
-    int status;
-    QString out;
-    QString err;
-};
-
 CliRun cli(const TempPlaces &places, const QStringList &args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), places.programDir());
-    env.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), places.desktopDir());
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUENDA_CLI_PATH), QStringList{QStringLiteral("notes")} + args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return runCli(places, QStringList{QStringLiteral("notes")} + args);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "support/test_places.h"
+#include "support/cli_runner.h"
 
 #include <QProcess>
 
@@ -8,19 +8,10 @@ using namespace quenda::test;
 
 namespace {
 
-struct CliRun {
-    int status;
-    QString out, err;
-};
-
 CliRun cli(const QStringList &args)
 {
-    QProcess process;
-    process.start(QStringLiteral(QUENDA_CLI_PATH), QStringList{QStringLiteral("split")} + args);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    static const TempPlaces places(false);
+    return runCli(places, QStringList{QStringLiteral("split")} + args);
 }
 
 } // namespace

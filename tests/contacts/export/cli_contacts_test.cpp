@@ -1,5 +1,5 @@
 #include "contact_rows.h"
-#include "support/test_places.h"
+#include "support/cli_runner.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -11,26 +11,9 @@ using namespace quenda::test;
 
 namespace {
 
-struct CliRun {
-    int status;
-    QString out;
-    QString err;
-};
-
 class CliContactsTest : public ::testing::Test {
 protected:
-    CliRun run(const QStringList &args)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), places.programDir());
-        env.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), places.desktopDir());
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUENDA_CLI_PATH), args);
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    CliRun run(const QStringList &args) { return runCli(places, args); }
 
     TempPlaces places;
 };
