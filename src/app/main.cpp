@@ -4,7 +4,6 @@
 #include "db/database.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 using namespace quenda;
 

@@ -1,5 +1,7 @@
 #include "common/QdGrid.h"
 
+#include "db/database.h"
+
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -394,15 +396,7 @@ void QdGrid::loadQuery(QSqlQuery &query, int leadingCols, bool fieldHeaders)
         Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, m_model->colCount - 1);
     }
     std::vector<QStringList> rows;
-    while (query.next()) {
-        QStringList cells;
-        cells.reserve(leadingCols + fields);
-        for (int c = 0; c < leadingCols; ++c)
-            cells.append(QString());
-        for (int f = 0; f < fields; ++f)
-            cells.append(query.value(f).toString());
-        rows.push_back(std::move(cells));
-    }
+    appendQueryRows(query, leadingCols, rows);
     setRowsData(std::move(rows));
 }
 

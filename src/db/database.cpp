@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace quenda {
 
@@ -124,6 +125,20 @@ bool execBound(QSqlDatabase &db, const QString &sql, std::initializer_list<QVari
 {
     QSqlQuery query(db);
     return execBound(query, sql, values, error);
+}
+
+void appendQueryRows(QSqlQuery &query, int leadingCols, std::vector<QStringList> &rows)
+{
+    const int fields = query.record().count();
+    while (query.next()) {
+        QStringList cells;
+        cells.reserve(leadingCols + fields);
+        for (int c = 0; c < leadingCols; ++c)
+            cells.append(QString());
+        for (int f = 0; f < fields; ++f)
+            cells.append(query.value(f).toString());
+        rows.push_back(std::move(cells));
+    }
 }
 
 QString readStartupKeyword(QSqlDatabase &db, bool *ok)

@@ -4,9 +4,11 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <initializer_list>
+#include <vector>
 
 class QSqlQuery;
 
@@ -50,6 +52,10 @@ bool execBound(QSqlQuery &query, const QString &sql, std::initializer_list<QVari
                QString *error = nullptr);
 bool execBound(QSqlDatabase &db, const QString &sql, std::initializer_list<QVariant> values,
                QString *error = nullptr);
+
+// Appends every remaining row of an executed query as text cells, after leadingCols empty
+// cells (for a grid's fixed first column).
+void appendQueryRows(QSqlQuery &query, int leadingCols, std::vector<QStringList> &rows);
 
 // The start-up keyword the suite leaves in QD_SETUP.Key: lower-cased, "" for null.
 QString readStartupKeyword(QSqlDatabase &db, bool *ok = nullptr);

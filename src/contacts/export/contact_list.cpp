@@ -1,5 +1,7 @@
 #include "contacts/export/contact_list.h"
 
+#include "db/database.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -20,16 +22,7 @@ bool appendRows(QSqlQuery &q, int leadingCols, std::vector<QStringList> &rows)
     q.setForwardOnly(true);
     if (!q.exec())
         return false;
-    const int fields = static_cast<int>(contactListFields().size());
-    while (q.next()) {
-        QStringList cells;
-        cells.reserve(leadingCols + fields);
-        for (int c = 0; c < leadingCols; ++c)
-            cells.append(QString());
-        for (int f = 0; f < fields; ++f)
-            cells.append(q.value(f).toString());
-        rows.push_back(std::move(cells));
-    }
+    appendQueryRows(q, leadingCols, rows);
     return true;
 }
 
