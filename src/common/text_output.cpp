@@ -82,26 +82,21 @@ QString withCrLf(const QString &text)
     return out;
 }
 
-bool writeTextFile(const QString &path, QStringView text, QString *error)
+bool writeBytesFile(const QString &path, QByteArrayView bytes, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = encodeForDevice(text);
-    if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (!file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush()) {
         if (error)
             *error = file.errorString();
         return false;
     }
     return true;
+}
+
+bool writeTextFile(const QString &path, QStringView text, QString *error)
+{
+    return writeBytesFile(path, encodeForDevice(text), error);
 }
 
 } // namespace quenda

@@ -15,6 +15,8 @@ QString fromWindows1252(QByteArrayView bytes);
 QByteArray encodeForDevice(QStringView text);
 // Turns LF, CR and CR LF line ends alike into CR LF.
 QString withCrLf(const QString &text);
+// Creates or replaces the file with the bytes. Returns false and fills error on failure.
+bool writeBytesFile(const QString &path, QByteArrayView bytes, QString *error = nullptr);
 // Creates or replaces the file with the encoded text. Returns false and fills error on failure.
 bool writeTextFile(const QString &path, QStringView text, QString *error = nullptr);
 

@@ -169,20 +169,6 @@ bool hasNonAscii(QStringView text)
     return false;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes, QString *reason)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *reason = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
-}
-
 // Windows-1252 when every line fits; otherwise UTF-8, and each line with a non-ASCII character
 // says so, because a reader takes unmarked lines for the default character set.
 QByteArray encodeCard(const std::vector<std::pair<QString, QString>> &lines)
@@ -338,7 +324,7 @@ void VCardWriter::write(CardKind kind, const QList<qint64> &ids, const QString &
                 continue;
             }
             const QString path = dir + fileName;
-            if (writeFile(path, encodeCard(cardLines(row, kind)), &reason))
+            if (writeBytesFile(path, encodeCard(cardLines(row, kind)), &reason))
                 into.written.append(path);
             else
                 into.failures.push_back({row[NAME], reason});
