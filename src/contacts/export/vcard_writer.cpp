@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
