@@ -1,0 +1,73 @@
+#pragma once
+// What a long action sees while it runs, on whatever thread runs it: a cancel request to poll,
+// counters and the item now worked on for whoever shows progress, and the list of items that
+// failed. Logic functions take a JobControl & and never know whether a window, the command line
+// or a test watches them. Every member is safe to call from any thread.
+
+#include <QMutex>
+#include <QString>
+
+#include <atomic>
+#include <vector>
+
+namespace quenda {
+
+struct ItemFailure {
+    QString path;   // the file, folder, record or row that failed, as the user knows it
+    QString reason; // the system's or the program's sentence
+    bool operator==(const ItemFailure &) const = default;
+};
+
+struct JobProgress {
+    qint64 done = 0;
+    qint64 total = 0; // 0 while unknown
+    QString item;     // what is being worked on now
+};
+
+// How a job ended; the job's own value travels beside it.
+struct JobReport {
+    bool cancelled = false;
+    QString error; // a fault that stopped the whole job; empty when it ran to its end
+    std::vector<ItemFailure> failures;
+    qint64 done = 0;
+    bool succeeded() const { return !cancelled && error.isEmpty() && failures.empty(); }
+};
+
+class JobControl {
+public:
+    JobControl() = default;
+    JobControl(const JobControl &) = delete;
+    JobControl &operator=(const JobControl &) = delete;
+
+    // One relaxed atomic load: cheap enough to poll per file or per record.
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+
+    void setTotal(qint64 total) { m_total.store(total, std::memory_order_relaxed); }
+    void setDone(qint64 done) { m_done.store(done, std::memory_order_relaxed); }
+    void advance(qint64 by = 1) { m_done.fetch_add(by, std::memory_order_relaxed); }
+    void setItem(const QString &item);
+
+    void fail(const QString &path, const QString &reason);
+    // Stops the job as a whole; the first fault given wins.
+    void abort(const QString &error);
+
+    JobProgress progress() const;
+    std::vector<ItemFailure> failures() const;
+    qsizetype failureCount() const;
+    QString error() const;
+
+    // The report as it stands; a finished job's final one.
+    JobReport report() const;
+
+private:
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<qint64> m_done{0};
+    std::atomic<qint64> m_total{0};
+    mutable QMutex m_mutex;
+    QString m_item;
+    QString m_error;
+    std::vector<ItemFailure> m_failures;
+};
+
+} // namespace quenda
