@@ -1,6 +1,6 @@
 #include "cli/verbs.h"
 
-#include "notes/rtf_reader.h"
+#include "formats/rtf_reader.h"
 
 #include <QFile>
 

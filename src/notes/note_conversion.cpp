@@ -3,7 +3,7 @@
 #include "common/text_output.h"
 #include "db/database.h"
 #include "notes/note_names.h"
-#include "notes/rtf_reader.h"
+#include "formats/rtf_reader.h"
 
 #include <QDir>
 #include <QFile>

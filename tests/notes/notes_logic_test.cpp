@@ -5,7 +5,7 @@
 #include "notes/note_merge.h"
 #include "notes/note_names.h"
 #include "notes/notes_scan.h"
-#include "notes/rtf_reader.h"
+#include "formats/rtf_reader.h"
 #include "support/test_places.h"
 
 #include <QDir>

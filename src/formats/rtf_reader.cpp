@@ -1,4 +1,4 @@
-#include "notes/rtf_reader.h"
+#include "formats/rtf_reader.h"
 
 #include "common/text_output.h"
 

@@ -1,4 +1,4 @@
-#include "notes/rtf_writer.h"
+#include "formats/rtf_writer.h"
 
 #include "common/text_output.h"
 

@@ -1,5 +1,5 @@
-#include "notes/rtf_reader.h"
-#include "notes/rtf_writer.h"
+#include "formats/rtf_reader.h"
+#include "formats/rtf_writer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,1 +1,0 @@
-quenda_add_test(test_notes notes_logic_test.cpp notes_window_test.cpp notes_cli_test.cpp)
