@@ -2,8 +2,8 @@
 
 #include "common/text_output.h"
 #include "db/database.h"
-#include "notes/note_names.h"
 #include "formats/rtf_reader.h"
+#include "notes/note_names.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "notes/note_journal.h"
 
-#include "notes/note_merge.h"
 #include "formats/rtf_writer.h"
+#include "notes/note_merge.h"
 
 #include <QDir>
 #include <QFileInfo>

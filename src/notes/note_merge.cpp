@@ -1,7 +1,7 @@
 #include "notes/note_merge.h"
 
-#include "notes/note_conversion.h"
 #include "formats/rtf_writer.h"
+#include "notes/note_conversion.h"
 
 #include <QFile>
 #include <QFileInfo>

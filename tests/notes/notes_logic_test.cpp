@@ -1,11 +1,11 @@
 #include "common/text_output.h"
 #include "db/database.h"
+#include "formats/rtf_reader.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
 #include "notes/note_merge.h"
 #include "notes/note_names.h"
 #include "notes/notes_scan.h"
-#include "formats/rtf_reader.h"
 #include "support/test_places.h"
 
 #include <QDir>

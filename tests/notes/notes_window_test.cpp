@@ -1,7 +1,7 @@
 #include "common/QdGrid.h"
 #include "db/database.h"
-#include "notes/FrmNotesIpod.h"
 #include "formats/rtf_reader.h"
+#include "notes/FrmNotesIpod.h"
 #include "splitter/frmsplit.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
