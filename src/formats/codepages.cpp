@@ -89,6 +89,12 @@ bool isKnownCodePage(int codePage)
     return findCodePage(codePage) != nullptr;
 }
 
+const char *codePageCharsetName(int codePage)
+{
+    const CodePageName *page = findCodePage(codePage);
+    return page ? page->name : nullptr;
+}
+
 bool isSingleByteCodePage(int codePage)
 {
     const CodePageName *page = findCodePage(codePage);

@@ -19,6 +19,8 @@ constexpr int kCodePageUtf16Le = 1200;
 constexpr int kCodePageUtf16Be = 1201;
 
 bool isKnownCodePage(int codePage);
+// The name Qt's converters know the page by; nullptr for an unknown page.
+const char *codePageCharsetName(int codePage);
 // One byte per character: a table decodes it.
 bool isSingleByteCodePage(int codePage);
 
