@@ -2,8 +2,8 @@
 
 #include "formats/byte_source.h"
 #include "formats/codepages.h"
+#include "formats/field_names.h"
 
-#include <QSet>
 #include <QStringDecoder>
 
 #include <array>
@@ -503,17 +503,11 @@ Result<std::unique_ptr<DelimitedReader>> DelimitedReader::open(std::unique_ptr<B
     if (first == Got::Fault)
         return fail(d->error);
     if (first == Got::Record) {
-        QSet<QString> taken;
-        for (std::size_t i = 0; i < d->spans.size(); ++i) {
-            QString fieldName = options.headerLine ? d->text(d->spans[i]).trimmed() : QString();
-            if (fieldName.isEmpty() || taken.contains(fieldName.toCaseFolded())) {
-                fieldName = QStringLiteral("F%1").arg(i + 1);
-                for (int k = 2; taken.contains(fieldName.toCaseFolded()); ++k)
-                    fieldName = QStringLiteral("F%1_%2").arg(i + 1).arg(k);
-            }
-            taken.insert(fieldName.toCaseFolded());
+        QStringList names;
+        for (const Span &span : d->spans)
+            names << (options.headerLine ? d->text(span) : QString());
+        for (const QString &fieldName : uniqueFieldNames(names))
             d->fields.push_back(FieldInfo{fieldName, FieldType::Text, 0});
-        }
         if (options.headerLine)
             d->consumeRecord();
         else
