@@ -1,0 +1,317 @@
+#include "formats/access_reader.h"
+
+#include "formats/byte_source.h"
+#include "formats/mdb_stream.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace quenda {
+
+namespace {
+
+const QString kHelperName = QStringLiteral("quenda-mdb-reader");
+
+QString cannotRead(const QString &path, const QString &reason)
+{
+    if (reason.isEmpty())
+        return QStringLiteral("The database file %1 cannot be read.").arg(path);
+    return QStringLiteral("The database file %1 cannot be read: %2.").arg(path, reason);
+}
+
+// The file must be there, be a regular file and open like a Jet or ACE database.
+Status checkDatabaseFile(const QString &path)
+{
+    auto source = openFileSource(path);
+    if (!source)
+        return source.error();
+    char head[19] = {};
+    const qint64 got = (*source)->readAt(0, head, sizeof head);
+    if (got < 0)
+        return fail(cannotRead(path, (*source)->error()));
+    const QByteArrayView magic(head + 4, 15);
+    if (got < qint64(sizeof head) ||
+        (magic != QByteArrayView("Standard Jet DB") && magic != QByteArrayView("Standard ACE DB")))
+        return fail(QStringLiteral("The file %1 is not an Access database.").arg(path),
+                    kErrorWrongFormat);
+    return {};
+}
+
+// One run of the helper: starts it, turns its output into stream events, waiting for them with
+// the silence limit, and turns every way it can fail into a message.
+class HelperRun {
+public:
+    HelperRun(const QString &database, const AccessOptions &options)
+        : m_database(database), m_options(options)
+    {
+    }
+    ~HelperRun() { stop(); }
+    HelperRun(const HelperRun &) = delete;
+    HelperRun &operator=(const HelperRun &) = delete;
+
+    bool start(const QStringList &arguments)
+    {
+        const QString program =
+            m_options.helperPath.isEmpty() ? accessHelperPath() : m_options.helperPath;
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(program, arguments, QIODevice::ReadWrite);
+        if (!m_process.waitForStarted(m_options.silenceLimitMs)) {
+            m_error = cannotRead(m_database, QStringLiteral("the reading helper %1 cannot be "
+                                                            "started (%2)")
+                                                 .arg(program, m_process.errorString()));
+            return false;
+        }
+        return true;
+    }
+
+    // The next event; Garbled and HelperError never come out: they end as Failed (see error()).
+    enum class Got { Event, End, Failed };
+    Got next(MdbStream::Event *event)
+    {
+        for (;;) {
+            const MdbStream::Event e = m_stream.next();
+            switch (e) {
+            case MdbStream::Event::NeedMore:
+                if (!waitForOutput())
+                    return Got::Failed;
+                continue;
+            case MdbStream::Event::Garbled:
+                return failWith(QStringLiteral("the reading helper's answer is garbled (%1)")
+                                    .arg(m_stream.text()));
+            case MdbStream::Event::HelperError:
+                return failWith(m_stream.text());
+            case MdbStream::Event::End:
+                return endsCleanly() ? Got::End : Got::Failed;
+            default:
+                *event = e;
+                return Got::Event;
+            }
+        }
+    }
+
+    // Lets the helper write its next batch.
+    void credit()
+    {
+        m_process.write("n", 1);
+        m_process.waitForBytesWritten(m_options.silenceLimitMs);
+    }
+
+    const MdbStream &stream() const { return m_stream; }
+    const QString &error() const { return m_error; }
+
+private:
+    Got failWith(const QString &reason)
+    {
+        m_error = cannotRead(m_database, reason);
+        stop();
+        return Got::Failed;
+    }
+
+    bool waitForOutput()
+    {
+        QElapsedTimer silence;
+        silence.start();
+        for (;;) {
+            const QByteArray chunk = m_process.readAllStandardOutput();
+            if (!chunk.isEmpty()) {
+                m_stream.append(chunk);
+                return true;
+            }
+            if (m_process.state() == QProcess::NotRunning) {
+                failWith(endReason());
+                return false;
+            }
+            const qint64 left = m_options.silenceLimitMs - silence.elapsed();
+            if (left <= 0) {
+                failWith(QStringLiteral("the reading helper gave no answer for %1 seconds")
+                             .arg(m_options.silenceLimitMs / 1000.0));
+                return false;
+            }
+            m_process.waitForReadyRead(int(left));
+        }
+    }
+
+    // Why the helper ended before its stream did.
+    QString endReason() const
+    {
+        if (m_process.exitStatus() == QProcess::CrashExit)
+            return QStringLiteral("the reading helper stopped unexpectedly");
+        if (m_process.exitCode() != 0)
+            return QStringLiteral("the reading helper ended with code %1")
+                .arg(m_process.exitCode());
+        return QStringLiteral("the reading helper's answer ended too soon");
+    }
+
+    bool endsCleanly()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(m_options.silenceLimitMs)) {
+            failWith(QStringLiteral("the reading helper did not end"));
+            return false;
+        }
+        if (!m_process.readAllStandardOutput().isEmpty()) {
+            failWith(QStringLiteral("the reading helper's answer goes on after its end"));
+            return false;
+        }
+        if (m_process.exitStatus() != QProcess::NormalExit || m_process.exitCode() != 0) {
+            failWith(endReason());
+            return false;
+        }
+        return true;
+    }
+
+    void stop()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString m_database;
+    AccessOptions m_options;
+    QProcess m_process;
+    MdbStream m_stream;
+    QString m_error;
+};
+
+} // namespace
+
+QString accessHelperPath()
+{
+    const QString fromEnvironment = qEnvironmentVariable("QUENDA_MDB_READER");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(kHelperName);
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    const QString onPath = QStandardPaths::findExecutable(kHelperName);
+    return onPath.isEmpty() ? beside : onPath;
+}
+
+Result<QStringList> accessTables(const QString &path, const AccessOptions &options)
+{
+    const Status file = checkDatabaseFile(path);
+    if (!file)
+        return file.error();
+    HelperRun run(path, options);
+    if (!run.start({QStringLiteral("tables"), path}))
+        return fail(run.error());
+    QStringList tables;
+    MdbStream::Event event;
+    for (;;) {
+        switch (run.next(&event)) {
+        case HelperRun::Got::Failed:
+            return fail(run.error());
+        case HelperRun::Got::End:
+            return tables;
+        case HelperRun::Got::Event:
+            if (event != MdbStream::Event::Table)
+                return fail(cannotRead(path, QStringLiteral("the reading helper's answer is "
+                                                            "garbled (not a table list)")));
+            // The engine's system tables; the comparison keeps "msysData" and "MySys".
+            if (!run.stream().text().startsWith(QLatin1String("MSys")))
+                tables << run.stream().text();
+        }
+    }
+}
+
+struct AccessReader::Impl {
+    std::unique_ptr<HelperRun> run;
+    std::vector<FieldInfo> fields;
+    int codePage = 0;
+    bool asked = false;
+    bool done = false;
+    qint64 records = 0;
+    QString error;
+};
+
+AccessReader::AccessReader(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+AccessReader::~AccessReader() = default;
+
+Result<std::unique_ptr<AccessReader>> AccessReader::open(const QString &path, const QString &table,
+                                                         const AccessOptions &options)
+{
+    const Status file = checkDatabaseFile(path);
+    if (!file)
+        return file.error();
+    auto d = std::make_unique<Impl>();
+    d->run = std::make_unique<HelperRun>(path, options);
+    if (!d->run->start({QStringLiteral("read"), path, table}))
+        return fail(d->run->error());
+    MdbStream::Event event;
+    for (;;) {
+        const HelperRun::Got got = d->run->next(&event);
+        if (got == HelperRun::Got::Failed)
+            return fail(d->run->error());
+        if (got == HelperRun::Got::End || event == MdbStream::Event::Record ||
+            event == MdbStream::Event::Table)
+            return fail(cannotRead(path, QStringLiteral("the reading helper's answer is garbled "
+                                                        "(no fields)")));
+        if (event == MdbStream::Event::CodePage)
+            d->codePage = d->run->stream().codePage();
+        if (event == MdbStream::Event::HeaderEnd)
+            break;
+    }
+    d->fields = d->run->stream().fields();
+    return std::unique_ptr<AccessReader>(new AccessReader(std::move(d)));
+}
+
+const std::vector<FieldInfo> &AccessReader::fields() const
+{
+    return d->fields;
+}
+
+bool AccessReader::next(QVariantList &values)
+{
+    if (d->done)
+        return false;
+    if (!d->asked) {
+        d->run->credit();
+        d->asked = true;
+    }
+    MdbStream::Event event;
+    for (;;) {
+        switch (d->run->next(&event)) {
+        case HelperRun::Got::Failed:
+            d->error = d->run->error();
+            d->done = true;
+            return false;
+        case HelperRun::Got::End:
+            d->done = true;
+            return false;
+        case HelperRun::Got::Event:
+            if (event == MdbStream::Event::BatchEnd) {
+                d->run->credit();
+                continue;
+            }
+            if (event == MdbStream::Event::Record) {
+                values = d->run->stream().values();
+                ++d->records;
+                return true;
+            }
+            continue; // nothing else belongs here; the stream has checked the order
+        }
+    }
+}
+
+QString AccessReader::error() const
+{
+    return d->error;
+}
+
+int AccessReader::codePage() const
+{
+    return d->codePage;
+}
+
+qint64 AccessReader::recordNumber() const
+{
+    return d->records;
+}
+
+} // namespace quenda
