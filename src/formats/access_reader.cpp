@@ -36,8 +36,10 @@ Status checkDatabaseFile(const QString &path)
     const QByteArrayView magic(head + 4, 15);
     if (got < qint64(sizeof head) ||
         (magic != QByteArrayView("Standard Jet DB") && magic != QByteArrayView("Standard ACE DB")))
-        return fail(QStringLiteral("The file %1 is not an Access database.").arg(path),
-                    kErrorWrongFormat);
+        return fail(
+            QStringLiteral("The file %1 is not in the expected format of an Access database.")
+                .arg(path),
+            kErrorWrongFormat);
     return {};
 }
 

@@ -501,9 +501,10 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
                                                    int codePageOverride)
 {
     auto wrongFormat = [&](const QString &why) {
-        return fail(
-            QStringLiteral("The file %1 is not a dBASE or FoxPro table: %2.").arg(name, why),
-            kErrorWrongFormat);
+        return fail(QStringLiteral(
+                        "The file %1 is not in the expected format of a dBASE or FoxPro table: %2.")
+                        .arg(name, why),
+                    kErrorWrongFormat);
     };
     auto damaged = [&](const QString &why) {
         return fail(QStringLiteral("The file %1 is damaged: %2.").arg(name, why),

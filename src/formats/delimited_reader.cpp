@@ -475,7 +475,11 @@ Result<std::unique_ptr<DelimitedReader>> DelimitedReader::open(std::unique_ptr<B
         codePage = detectUtf16(head);
     const bool utf16 = codePage == kCodePageUtf16Le || codePage == kCodePageUtf16Be;
     if (!utf16 && head.contains('\0'))
-        return fail(QStringLiteral("The file %1 is not a text file.").arg(name), kErrorWrongFormat);
+        return fail(
+            QStringLiteral(
+                "The file %1 is not in the expected format of a text file: it holds binary data.")
+                .arg(name),
+            kErrorWrongFormat);
     if (!codePage)
         codePage = sampleIsUtf8(head, wholeFile) ? kCodePageUtf8 : 1252;
 
