@@ -304,8 +304,8 @@ struct DbfReader::Impl {
     {
         const unsigned char *b = record + f.offset;
         const unsigned char *e = b + f.length;
-        if (nullFlag(record, f.nullBit))
-            return {};
+        if (f.length == 0 || nullFlag(record, f.nullBit))
+            return {}; // a field of no width holds nothing, not even the byte after it
         switch (f.type) {
         case 'C': {
             while (e > b && (e[-1] == ' ' || e[-1] == 0))

@@ -6,6 +6,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -209,17 +210,20 @@ struct DelimitedReader::Impl {
                 bufEnd -= recStart;
                 recStart = 0;
             }
-            const qsizetype room = transcoder ? 3 * kBlock : kBlock;
+            // A small file needs no big buffer.
+            const qsizetype block = qsizetype(
+                std::clamp<qint64>(source->size() - sourceOffset + 1, 4096, kBlock));
+            const qsizetype room = transcoder ? 3 * block : block;
             if (buf.size() - bufEnd < room)
                 buf.resize(std::max(buf.size() * 2, bufEnd + room));
             qint64 got;
             qsizetype produced;
             if (!transcoder) {
-                got = source->readAt(sourceOffset, buf.data() + bufEnd, kBlock);
+                got = source->readAt(sourceOffset, buf.data() + bufEnd, block);
                 produced = got;
             } else {
-                raw.resize(kBlock);
-                got = source->readAt(sourceOffset, raw.data(), kBlock);
+                raw.resize(block);
+                got = source->readAt(sourceOffset, raw.data(), block);
                 produced = 0;
                 if (got > 0) {
                     const QString text = transcoder->decode(raw.first(got));
@@ -449,12 +453,13 @@ Result<std::unique_ptr<DelimitedReader>> DelimitedReader::open(std::unique_ptr<B
     d->source = std::move(source);
     d->name = name;
 
-    QByteArray head(kSample, Qt::Uninitialized);
-    const qint64 got = d->source->readAt(0, head.data(), kSample);
+    QByteArray head(qsizetype(std::clamp<qint64>(d->source->size() + 1, 1, kSample)),
+                    Qt::Uninitialized);
+    const qint64 got = d->source->readAt(0, head.data(), head.size());
     if (got < 0)
         return fail(cannotReadMessage(name, d->source->error()));
+    const bool wholeFile = got < head.size();
     head.truncate(got);
-    const bool wholeFile = got < kSample;
 
     int codePage = 0;
     qsizetype bomLength = 0;

@@ -324,6 +324,13 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     EXPECT_EQ(pointer->error(), QStringLiteral("The memo file of t.dbf is damaged: a memo lies "
                                                "past its end (record 2)."));
 
+    // Fields of no width, last in the record: nothing may be read beyond them.
+    auto empty = openBytes(buildDbf(0x30, {{"NAME", 'C', 2}, {"V", 'V', 0}, {"L", 'L', 0},
+                                           {"_NullFlags", '0', 1, 0, 0x05}},
+                                    {"ab\x01"}));
+    ASSERT_TRUE(empty->next(v));
+    EXPECT_EQ(v, (QVariantList{QStringLiteral("ab"), QVariant(), QVariant()}));
+
     // A memo whose length runs past the end of the memo file.
     QByteArray longMemo = memo;
     putBe(longMemo, 512 + 4, 1u << 20);
