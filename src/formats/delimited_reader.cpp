@@ -211,8 +211,8 @@ struct DelimitedReader::Impl {
                 recStart = 0;
             }
             // A small file needs no big buffer.
-            const qsizetype block = qsizetype(
-                std::clamp<qint64>(source->size() - sourceOffset + 1, 4096, kBlock));
+            const qsizetype block =
+                qsizetype(std::clamp<qint64>(source->size() - sourceOffset + 1, 4096, kBlock));
             const qsizetype room = transcoder ? 3 * block : block;
             if (buf.size() - bufEnd < room)
                 buf.resize(std::max(buf.size() * 2, bufEnd + room));
@@ -315,6 +315,14 @@ struct DelimitedReader::Impl {
         return q + 1;
     }
 
+    // Fields past the limit are passed over, so that a line of nothing but delimiters costs no
+    // memory beyond it.
+    void addSpan(const Span &span)
+    {
+        if (qsizetype(spans.size()) < DelimitedReader::kMaxFields)
+            spans.push_back(span);
+    }
+
     // Splits the next record into spans relative to recStart, without moving past it.
     Got parseRecord()
     {
@@ -348,19 +356,19 @@ struct DelimitedReader::Impl {
                 if (!more()) {
                     if (failed)
                         return Got::Fault;
-                    spans.push_back({fieldStart, p, quoted});
+                    addSpan({fieldStart, p, quoted});
                     recLength = p;
                     recLineEnds = lineEnds;
                     return Got::Record;
                 }
             }
-            spans.push_back({fieldStart, p, quoted});
+            addSpan({fieldStart, p, quoted});
             const unsigned char c = at(p++);
             if (c == static_cast<unsigned char>(delim)) {
                 if (p == avail() && !more()) {
                     if (failed)
                         return Got::Fault;
-                    spans.push_back({p, p, false}); // a delimiter just before the end
+                    addSpan({p, p, false}); // a delimiter just before the end
                     recLength = p;
                     recLineEnds = lineEnds;
                     return Got::Record;

@@ -21,7 +21,7 @@
 // encodings loses no letter.
 //
 // Limits: a record longer than kMaxRecordBytes stops reading with a message naming the file and
-// the line; nothing else is capped.
+// the line; fields past the first kMaxFields of a record are left out.
 
 #include "common/result.h"
 #include "formats/table_reader.h"
@@ -43,6 +43,7 @@ public:
     static constexpr qsizetype kMaxRecordBytes = 16 * 1024 * 1024;
     static constexpr qsizetype kMaxQuotedBytes = 1024 * 1024;
     static constexpr int kMaxQuotedLineEnds = 1000;
+    static constexpr qsizetype kMaxFields = 16384; // fields of a record beyond are left out
 
     // Opens a regular file. A file whose first bytes hold zero bytes and are not UTF-16 is not
     // text: kErrorWrongFormat.

@@ -95,6 +95,12 @@ TEST(DelimitedReader, FieldNamesAndRaggedRecords)
     ASSERT_TRUE(reader->nextRow(cells));
     EXPECT_EQ(cells, QStringList({"1", "2", "3"}));
 
+    // A line of nothing but delimiters costs no more than the field limit.
+    auto wide = openBytes(QByteArray(100000, ',') + "\n" + QByteArray(100000, ',') + "x\n");
+    EXPECT_EQ(qsizetype(wide->fields().size()), DelimitedReader::kMaxFields);
+    ASSERT_TRUE(wide->nextRow(cells));
+    EXPECT_EQ(cells.size(), DelimitedReader::kMaxFields);
+
     DelimitedOptions noHeader;
     noHeader.headerLine = false;
     const std::vector<QStringList> plain = {{"F1", "F2"}, {"a", "b"}, {"1", "2"}};
