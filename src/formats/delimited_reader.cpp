@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -112,6 +113,21 @@ char detectDelimiter(QByteArrayView sample, bool wholeFile)
     return best;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const char *end = p + bytes.size();
+    quint64 high = 0;
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; p < end; ++p)
+        high |= static_cast<unsigned char>(*p);
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
 // UTF-16 without a byte-order mark: nearly every other byte zero, the others not.
 int detectUtf16(QByteArrayView sample)
 {
@@ -171,6 +187,8 @@ struct DelimitedReader::Impl {
     qsizetype recLength = 0;
     qint64 recLineEnds = 0;
     bool recordPending = false; // parsed but not yet handed out
+    bool recordIsUtf8 = false;
+    bool recordIsAscii = false;
     QByteArray scratch;
     qint64 records = 0;
     qint64 line = 1;
@@ -191,6 +209,33 @@ struct DelimitedReader::Impl {
         stops[static_cast<unsigned char>(c)] = true;
         stops['\n'] = true;
         stops['\r'] = true;
+    }
+
+    // The first delimiter or line end in base[from, limit), or limit: eight bytes at a time, the
+    // first in memory being the lowest.
+    static_assert(std::endian::native == std::endian::little);
+    qsizetype findStop(const unsigned char *base, qsizetype from, qsizetype limit) const
+    {
+        constexpr quint64 ones = 0x0101010101010101ULL;
+        constexpr quint64 highs = 0x8080808080808080ULL;
+        const quint64 delims = ones * static_cast<unsigned char>(delim);
+        const auto holds = [](quint64 word, quint64 pattern) {
+            const quint64 x = word ^ pattern; // a zero byte where the byte matches
+            return (x - ones) & ~x & highs;   // exact for the lowest match
+        };
+        qsizetype p = from;
+        while (limit - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, base + p, 8);
+            const quint64 found =
+                holds(word, delims) | holds(word, ones * '\n') | holds(word, ones * '\r');
+            if (found)
+                return p + qsizetype(std::countr_zero(found) / 8);
+            p += 8;
+        }
+        while (p < limit && !stops[base[p]])
+            ++p;
+        return p;
     }
 
     qsizetype avail() const { return bufEnd - recStart; }
@@ -349,8 +394,7 @@ struct DelimitedReader::Impl {
                 const auto *base =
                     reinterpret_cast<const unsigned char *>(buf.constData()) + recStart;
                 const qsizetype limit = avail();
-                while (p < limit && !stops[base[p]])
-                    ++p;
+                p = findStop(base, p, limit);
                 if (p < limit)
                     break;
                 if (!more()) {
@@ -397,11 +441,15 @@ struct DelimitedReader::Impl {
     {
         if (recordPending) {
             recordPending = false;
-            return true;
-        }
-        if (failed)
+        } else if (failed || parseRecord() != Got::Record) {
             return false;
-        return parseRecord() == Got::Record;
+        }
+        // Delimiters, quotes and line ends never stand inside a UTF-8 sequence, so a record that
+        // is well-formed as a whole has well-formed values: one check instead of one per value.
+        const QByteArrayView record(buf.constData() + recStart, recLength);
+        recordIsAscii = !table && isAscii(record);
+        recordIsUtf8 = recordIsAscii || (!table && isValidUtf8(record));
+        return true;
     }
 
     QString decode(const char *bytes, qsizetype size)
@@ -409,7 +457,10 @@ struct DelimitedReader::Impl {
         const QByteArrayView view(bytes, size);
         if (table)
             return decodeWithTable(*table, view);
-        if (isValidUtf8(view))
+        // Qt turns ASCII into a string faster as Latin-1 than as UTF-8.
+        if (recordIsAscii || isAscii(view))
+            return QString::fromLatin1(view);
+        if (recordIsUtf8 || isValidUtf8(view))
             return QString::fromUtf8(view);
         return decodeWithTable(*fallback, view);
     }
@@ -544,12 +595,13 @@ bool DelimitedReader::next(QVariantList &values)
         return false;
     const std::size_t count = d->fields.size();
     values.resize(static_cast<qsizetype>(count));
+    QVariant *out = values.data();
     for (std::size_t i = 0; i < count; ++i) {
         if (i < d->spans.size()) {
             QString text = d->text(d->spans[i]);
-            values[static_cast<qsizetype>(i)] = text.isEmpty() ? QVariant() : QVariant(text);
+            out[i] = text.isEmpty() ? QVariant() : QVariant(std::move(text));
         } else {
-            values[static_cast<qsizetype>(i)] = QVariant();
+            out[i] = QVariant();
         }
     }
     d->consumeRecord();
