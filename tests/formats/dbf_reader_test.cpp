@@ -116,10 +116,10 @@ void expectMatchesOracle(const QString &table, const QString &oracle, int codePa
     const auto &fields = (*reader)->fields();
     ASSERT_EQ(qsizetype(fields.size()), expected.front().size());
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const QStringList spec = expected.front()[qsizetype(i)].split(u',');
-        EXPECT_EQ(fields[i].name, spec[0]);
-        if (spec[1] == QLatin1String("C")) {
-            EXPECT_EQ(fields[i].size, spec[2].toInt());
+        const QStringList header = expected.front()[qsizetype(i)].split(u',');
+        EXPECT_EQ(fields[i].name, header[0]);
+        if (header[1] == QLatin1String("C")) {
+            EXPECT_EQ(fields[i].size, header[2].toInt());
         }
     }
     QVariantList values;
@@ -325,9 +325,9 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
                                                "past its end (record 2)."));
 
     // Fields of no width, last in the record: nothing may be read beyond them.
-    auto empty = openBytes(buildDbf(0x30, {{"NAME", 'C', 2}, {"V", 'V', 0}, {"L", 'L', 0},
-                                           {"_NullFlags", '0', 1, 0, 0x05}},
-                                    {"ab\x01"}));
+    auto empty = openBytes(buildDbf(
+        0x30, {{"NAME", 'C', 2}, {"V", 'V', 0}, {"L", 'L', 0}, {"_NullFlags", '0', 1, 0, 0x05}},
+        {"ab\x01"}));
     ASSERT_TRUE(empty->next(v));
     EXPECT_EQ(v, (QVariantList{QStringLiteral("ab"), QVariant(), QVariant()}));
 
