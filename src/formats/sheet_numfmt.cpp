@@ -911,7 +911,8 @@ namespace {
 std::shared_ptr<CompiledNumberFormat> compile(const QString &code)
 {
     auto f = std::make_shared<CompiledNumberFormat>();
-    const std::vector<QString> parts = splitSections(code);
+    const std::vector<QString> parts =
+        splitSections(code.trimmed().isEmpty() ? QStringLiteral("General") : code);
     for (size_t i = 0; i < parts.size() && i < 4; ++i) {
         Section s = parseSection(parts[i]);
         const bool last = i + 1 == parts.size();

@@ -58,7 +58,7 @@ qint64 repeatCount(const QXmlStreamAttributes &a, const QString &ns, QLatin1Stri
 class OdsSource final : public SheetSource {
 public:
     OdsSource(std::unique_ptr<ZipArchive> zip, int maxColumns)
-        : m_zip(std::move(zip)), m_maxColumns(maxColumns)
+        : SheetSource(maxColumns), m_zip(std::move(zip))
     {
     }
     bool open(QString *error);
@@ -75,7 +75,6 @@ private:
     bool fail(const QString &why);
 
     std::unique_ptr<ZipArchive> m_zip;
-    int m_maxColumns;
     std::unique_ptr<XmlFeed> m_content;
     QString m_sheetName;
     QString m_error;

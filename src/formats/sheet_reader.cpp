@@ -170,6 +170,7 @@ public:
             names << fieldName(texts[i], i, names);
             m_fields.push_back(FieldInfo{names.last(), FieldType::Text, 0});
         }
+        m_source->setMaxColumns(width); // values right of the last field have no place
         return true;
     }
 

@@ -31,8 +31,14 @@ public:
     virtual bool nextRow(SheetRow &row) = 0;
     virtual QString error() const = 0;
     virtual QString sheetName() const = 0;
+    // From now on cells at or right of this column are not stored.
+    void setMaxColumns(int columns) { m_maxColumns = columns; }
     // The Windows code page of the sheet's text bytes (1200 for UTF-16, 65001 for UTF-8).
     virtual int codePage() const = 0;
+
+protected:
+    explicit SheetSource(int maxColumns) : m_maxColumns(maxColumns) {}
+    int m_maxColumns;
 };
 
 class ZipArchive;

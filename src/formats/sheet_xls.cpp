@@ -294,7 +294,7 @@ struct SheetEntry {
 class XlsSource final : public SheetSource {
 public:
     XlsSource(std::unique_ptr<QIODevice> file, int maxColumns)
-        : m_file(std::move(file)), m_maxColumns(maxColumns)
+        : SheetSource(maxColumns), m_file(std::move(file))
     {
     }
 
@@ -320,7 +320,6 @@ private:
     std::unique_ptr<CompoundFile> m_cfb;
     std::unique_ptr<CfbStream> m_stream;
     std::unique_ptr<RecordReader> m_records;
-    int m_maxColumns;
     bool m_biff8 = true;
     int m_codePage = 1252;
     NumberFormatter m_formatter;

@@ -135,7 +135,7 @@ std::optional<double> isoToSerial(const QString &text, bool date1904)
 class XlsxSource final : public SheetSource {
 public:
     XlsxSource(std::unique_ptr<ZipArchive> zip, int maxColumns)
-        : m_zip(std::move(zip)), m_maxColumns(maxColumns)
+        : SheetSource(maxColumns), m_zip(std::move(zip))
     {
     }
     bool open(QString *error);
@@ -153,7 +153,6 @@ private:
     bool readCell(SheetRow &row, int *nextColumn);
 
     std::unique_ptr<ZipArchive> m_zip;
-    int m_maxColumns;
     NumberFormatter m_formatter;
     QHash<int, QString> m_formats;
     std::vector<int> m_styleFormat;

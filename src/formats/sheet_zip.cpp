@@ -10,16 +10,19 @@ namespace {
 
 constexpr qint64 kFeedBlock = 256 * 1024;
 
-QString tooLarge(const QString &name)
+QString tooLarge(const QString &name, qint64 cap)
 {
-    return QStringLiteral("its part \"%1\" unpacks to more than %2 MiB")
-        .arg(name)
-        .arg(kMaxEntryBytes / (1024 * 1024));
+    return QStringLiteral("its part \"%1\" unpacks to more than %2")
+        .arg(name, cap >= 1024 * 1024 ? QStringLiteral("%1 MiB").arg(cap / (1024 * 1024))
+                                      : QStringLiteral("%1 bytes").arg(cap));
 }
 
 } // namespace
 
-ZipEntry::ZipEntry(zip_file_t *file, QString name) : m_file(file), m_name(std::move(name)) {}
+ZipEntry::ZipEntry(zip_file_t *file, QString name, qint64 cap)
+    : m_file(file), m_name(std::move(name)), m_cap(cap)
+{
+}
 
 ZipEntry::~ZipEntry()
 {
@@ -41,22 +44,25 @@ QByteArray ZipEntry::read(qint64 maxBytes)
     if (got == 0)
         m_atEnd = true;
     m_total += got;
-    if (m_total > kMaxEntryBytes) {
-        m_error = tooLarge(m_name);
+    if (m_total > m_cap) {
+        m_error = tooLarge(m_name, m_cap);
         return QByteArray();
     }
     out.resize(qsizetype(got));
     return out;
 }
 
-ZipArchive::ZipArchive(zip_t *zip, QByteArray keep) : m_zip(zip), m_bytes(std::move(keep)) {}
+ZipArchive::ZipArchive(zip_t *zip, qint64 entryCap, QByteArray keep)
+    : m_zip(zip), m_entryCap(entryCap), m_bytes(std::move(keep))
+{
+}
 
 ZipArchive::~ZipArchive()
 {
     zip_discard(m_zip);
 }
 
-std::unique_ptr<ZipArchive> ZipArchive::fromDescriptor(int fd, QString *error)
+std::unique_ptr<ZipArchive> ZipArchive::fromDescriptor(int fd, QString *error, qint64 entryCap)
 {
     int code = 0;
     zip_t *zip = zip_fdopen(fd, 0, &code);
@@ -69,10 +75,10 @@ std::unique_ptr<ZipArchive> ZipArchive::fromDescriptor(int fd, QString *error)
         zip_error_fini(&e);
         return nullptr;
     }
-    return std::unique_ptr<ZipArchive>(new ZipArchive(zip));
+    return std::unique_ptr<ZipArchive>(new ZipArchive(zip, entryCap));
 }
 
-std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *error)
+std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *error, qint64 entryCap)
 {
     zip_error_t e;
     zip_error_init(&e);
@@ -88,7 +94,7 @@ std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *err
         return nullptr;
     }
     zip_error_fini(&e);
-    return std::unique_ptr<ZipArchive>(new ZipArchive(zip, std::move(bytes)));
+    return std::unique_ptr<ZipArchive>(new ZipArchive(zip, entryCap, std::move(bytes)));
 }
 
 bool ZipArchive::contains(const QString &name) const
@@ -109,7 +115,7 @@ std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) 
                      .arg(name, QString::fromLocal8Bit(zip_strerror(m_zip)));
         return nullptr;
     }
-    return std::make_unique<ZipEntry>(file, name);
+    return std::make_unique<ZipEntry>(file, name, m_entryCap);
 }
 
 bool ZipArchive::readAll(const QString &name, qint64 cap, QByteArray *out, QString *error) const
@@ -145,6 +151,21 @@ QXmlStreamReader::TokenType XmlFeed::next()
         const QByteArray chunk = m_entry->read(kFeedBlock);
         if (!m_entry->error().isEmpty()) {
             m_xml.raiseError(m_entry->error());
+            return QXmlStreamReader::Invalid;
+        }
+        const qsizetype first = chunk.indexOf('<');
+        if (first < 0) {
+            m_sinceTag += chunk.size();
+        } else {
+            m_sinceTag += first;
+            if (m_sinceTag <= kMaxXmlRun)
+                m_sinceTag = chunk.size() - chunk.lastIndexOf('<') - 1;
+        }
+        if (m_sinceTag > kMaxXmlRun) {
+            m_runError = QStringLiteral("its part \"%1\" holds a text of more than %2 MiB")
+                             .arg(m_entry->name())
+                             .arg(kMaxXmlRun / (1024 * 1024));
+            m_xml.raiseError(m_runError);
             return QXmlStreamReader::Invalid;
         }
         if (!chunk.isEmpty())
@@ -204,8 +225,10 @@ QString XmlFeed::error() const
         return QString();
     if (!m_entry->error().isEmpty())
         return m_entry->error();
-    return QStringLiteral("its XML is damaged (%1, line %2)")
-        .arg(m_xml.errorString())
+    if (!m_runError.isEmpty())
+        return m_runError;
+    return QStringLiteral("its part \"%1\" is damaged (%2, line %3)")
+        .arg(m_entry->name(), m_xml.errorString())
         .arg(m_xml.lineNumber());
 }
 

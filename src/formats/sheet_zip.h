@@ -16,10 +16,13 @@ typedef struct zip_file zip_file_t;
 namespace quenda {
 
 constexpr qint64 kMaxEntryBytes = 256LL * 1024 * 1024;
+// The longest stretch of an XML part without a tag: QXmlStreamReader holds a text or a run of
+// blanks whole in memory, so a part of blanks alone must not reach the entry cap.
+constexpr qint64 kMaxXmlRun = 16LL * 1024 * 1024;
 
 class ZipEntry {
 public:
-    ZipEntry(zip_file_t *file, QString name);
+    ZipEntry(zip_file_t *file, QString name, qint64 cap);
     ~ZipEntry();
     ZipEntry(const ZipEntry &) = delete;
     ZipEntry &operator=(const ZipEntry &) = delete;
@@ -27,11 +30,13 @@ public:
     // The next bytes of the entry, at most maxBytes; empty at the end or on a fault.
     QByteArray read(qint64 maxBytes);
     bool atEnd() const { return m_atEnd; }
+    const QString &name() const { return m_name; }
     const QString &error() const { return m_error; }
 
 private:
     zip_file_t *m_file;
     QString m_name;
+    qint64 m_cap;
     qint64 m_total = 0;
     bool m_atEnd = false;
     QString m_error;
@@ -40,9 +45,11 @@ private:
 class ZipArchive {
 public:
     // Takes the descriptor of an open regular file, closed with the archive (or at once when it
-    // is no zip archive).
-    static std::unique_ptr<ZipArchive> fromDescriptor(int fd, QString *error);
-    static std::unique_ptr<ZipArchive> fromBytes(QByteArray bytes, QString *error);
+    // is no zip archive). No entry is read beyond entryCap bytes.
+    static std::unique_ptr<ZipArchive> fromDescriptor(int fd, QString *error,
+                                                      qint64 entryCap = kMaxEntryBytes);
+    static std::unique_ptr<ZipArchive> fromBytes(QByteArray bytes, QString *error,
+                                                 qint64 entryCap = kMaxEntryBytes);
     ~ZipArchive();
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
@@ -54,8 +61,9 @@ public:
     bool readAll(const QString &name, qint64 cap, QByteArray *out, QString *error) const;
 
 private:
-    explicit ZipArchive(zip_t *zip, QByteArray keep = {});
+    ZipArchive(zip_t *zip, qint64 entryCap, QByteArray keep = {});
     zip_t *m_zip;
+    qint64 m_entryCap;
     QByteArray m_bytes; // the archive's bytes when it was opened from memory
 };
 
@@ -77,6 +85,8 @@ public:
 private:
     std::unique_ptr<ZipEntry> m_entry;
     QXmlStreamReader m_xml;
+    qint64 m_sinceTag = 0; // bytes fed since the last '<'
+    QString m_runError;
 };
 
 // The element's local name is name (any namespace prefix).
