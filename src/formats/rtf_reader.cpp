@@ -1,13 +1,9 @@
 #include "formats/rtf_reader.h"
 
-#include "common/text_output.h"
-
-#include <QStringDecoder>
+#include "formats/codepages.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -186,130 +182,17 @@ const Keyword *findKeyword(std::string_view name)
     return nullptr;
 }
 
-struct Pair {
-    int key;
-    int value;
-};
-
-// Windows charset numbers of \fcharset; the others (ANSI, default, symbol) follow \ansicpg.
-constexpr Pair kCharsetCodePages[] = {
-    {77, 10000}, {128, 932},  {129, 949},  {130, 1361}, {134, 936},  {136, 950},
-    {161, 1253}, {162, 1254}, {163, 1258}, {177, 1255}, {178, 1256}, {186, 1257},
-    {204, 1251}, {222, 874},  {238, 1250}, {254, 437},  {255, 850}};
-
-int codePageForCharset(int charset)
-{
-    for (const Pair &p : kCharsetCodePages)
-        if (p.key == charset)
-            return p.value;
-    return 0;
-}
-
-struct CodePageName {
-    int codePage;
-    const char *name;
-};
-
-constexpr CodePageName kCodePageNames[] = {
-    {437, "IBM437"},        {850, "IBM850"},        {852, "IBM852"},        {866, "IBM866"},
-    {874, "windows-874"},   {932, "Shift_JIS"},     {936, "GBK"},           {949, "windows-949"},
-    {950, "Big5"},          {1250, "windows-1250"}, {1251, "windows-1251"}, {1252, "windows-1252"},
-    {1253, "windows-1253"}, {1254, "windows-1254"}, {1255, "windows-1255"}, {1256, "windows-1256"},
-    {1257, "windows-1257"}, {1258, "windows-1258"}, {1361, "johab"},        {10000, "macintosh"},
-    {20866, "KOI8-R"},      {21866, "KOI8-U"},      {28591, "ISO-8859-1"},  {28592, "ISO-8859-2"},
-    {28595, "ISO-8859-5"},  {28597, "ISO-8859-7"},  {65001, "UTF-8"}};
-
-const char *decoderName(int codePage)
-{
-    for (const CodePageName &c : kCodePageNames)
-        if (c.codePage == codePage)
-            return c.name;
-    return nullptr;
-}
-
+// Pages with characters of more than one byte collect their bytes before decoding.
 bool isMultiByte(int codePage)
 {
-    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
-           codePage == 1361 || codePage == 65001;
+    return isKnownCodePage(codePage) && !isSingleByteCodePage(codePage);
 }
 
-using ByteTable = std::array<char16_t, 256>;
-
-const ByteTable &windows1252Table()
+const CodePageTable &tableFor(int codePage)
 {
-    static const ByteTable table = [] {
-        ByteTable t{};
-        char bytes[256];
-        for (int i = 0; i < 256; ++i)
-            bytes[i] = static_cast<char>(i);
-        const QString decoded = fromWindows1252(QByteArrayView(bytes, 256));
-        for (int i = 0; i < 256; ++i)
-            t[i] = decoded.at(i).unicode();
-        return t;
-    }();
-    return table;
+    const CodePageTable *table = codePageTable(codePage);
+    return table ? *table : *codePageTable(1252);
 }
-
-// Decoders are costly to open, so each thread keeps one table and one decoder per code page.
-class CodePages {
-public:
-    static CodePages &forThread()
-    {
-        thread_local CodePages pages;
-        return pages;
-    }
-
-    const ByteTable &table(int codePage)
-    {
-        if (codePage == 1252 || !decoderName(codePage))
-            return windows1252Table();
-        auto it = m_tables.find(codePage);
-        if (it != m_tables.end())
-            return *it->second;
-        auto table = std::make_unique<ByteTable>(windows1252Table());
-        if (QStringDecoder *decoder = this->decoder(codePage)) {
-            for (int i = 0x80; i < 256; ++i) {
-                const char byte = static_cast<char>(i);
-                const QString one = decoder->decode(QByteArrayView(&byte, 1));
-                (*table)[i] = one.size() == 1 ? one.at(0).unicode() : char16_t(0xFFFD);
-            }
-        }
-        return *m_tables.emplace(codePage, std::move(table)).first->second;
-    }
-
-    QString decodeMultiByte(int codePage, QByteArrayView bytes)
-    {
-        QStringDecoder *decoder = this->decoder(codePage);
-        if (!decoder)
-            return fromWindows1252(bytes);
-        // A blank after the run turns a lead byte cut off at its end into U+FFFD.
-        QByteArray closed = bytes.toByteArray();
-        closed.append(' ');
-        QString text = decoder->decode(closed);
-        if (text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
-        return text;
-    }
-
-private:
-    QStringDecoder *decoder(int codePage)
-    {
-        auto it = m_decoders.find(codePage);
-        if (it == m_decoders.end()) {
-            const char *name = decoderName(codePage);
-            // Stateless: every run of bytes is decoded on its own, nothing carries over.
-            auto decoder = std::make_unique<QStringDecoder>(name ? name : "windows-1252",
-                                                            QStringConverter::Flag::Stateless);
-            if (!decoder->isValid())
-                decoder.reset();
-            it = m_decoders.emplace(codePage, std::move(decoder)).first;
-        }
-        return it->second.get();
-    }
-
-    std::unordered_map<int, std::unique_ptr<ByteTable>> m_tables;
-    std::unordered_map<int, std::unique_ptr<QStringDecoder>> m_decoders;
-};
 
 struct GroupState {
     Dest dest = Dest::Text;
@@ -718,7 +601,7 @@ private:
                 m_fontCodePages.erase(m_tableFont);
             return;
         case Kw::Cpg:
-            if (param > 0 && decoderName(param))
+            if (param > 0 && isKnownCodePage(static_cast<int>(param)))
                 m_fontCodePages[m_tableFont] = param;
             return;
         case Kw::SkipDest:
@@ -759,7 +642,7 @@ private:
         }
         const int codePage = currentCodePage();
         const bool multiByte = isMultiByte(codePage);
-        const ByteTable &table = multiByte ? windows1252Table() : m_codePages.table(codePage);
+        const CodePageTable &table = tableFor(multiByte ? 1252 : codePage);
         while (m_p < m_end) {
             const unsigned char c = *m_p;
             if (c == '\\' || c == '{' || c == '}')
@@ -797,7 +680,7 @@ private:
         }
         if (byte < 0x20 && byte != '\t')
             return;
-        output(m_codePages.table(codePage)[byte]);
+        output(tableFor(codePage)[byte]);
     }
 
     void literal(unsigned char c) { output(static_cast<char16_t>(c)); }
@@ -806,7 +689,7 @@ private:
     {
         if (m_bytes.isEmpty())
             return;
-        const QString decoded = m_codePages.decodeMultiByte(m_bytesCodePage, m_bytes);
+        const QString decoded = decodeCodePage(m_bytesCodePage, m_bytes);
         m_bytes.clear();
         for (QChar ch : decoded) {
             if (ch.unicode() == 0x1A)
@@ -912,7 +795,6 @@ private:
     bool m_fontCacheValid = false;
     int m_cachedFont = 0;
     int m_cachedCodePage = 1252;
-    CodePages &m_codePages = CodePages::forThread();
     QByteArray m_bytes;
     int m_bytesCodePage = 1252;
 

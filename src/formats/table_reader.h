@@ -25,6 +25,11 @@ enum class FieldType {
     Binary,   // always given as an empty value: binary and OLE data are not text
 };
 
+// Codes that go with an opening Error: the numbers the database engine gave the same faults, so
+// that a window can tell them apart.
+constexpr int kErrorFileNotFound = 3024;
+constexpr int kErrorWrongFormat = 3274; // the file is not in the expected format for its kind
+
 struct FieldInfo {
     QString name;
     FieldType type = FieldType::Text;

@@ -1,0 +1,223 @@
+#include "formats/byte_source.h"
+#include "formats/delimited_reader.h"
+#include "reader_test_support.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+std::unique_ptr<DelimitedReader> openBytes(const QByteArray &bytes, DelimitedOptions options = {})
+{
+    auto reader = DelimitedReader::open(memorySource(bytes), QStringLiteral("t.csv"), options);
+    EXPECT_TRUE(reader.ok()) << reader.message().toStdString();
+    return reader.ok() ? std::move(reader.value()) : nullptr;
+}
+
+std::vector<QStringList> rowsOf(const QByteArray &bytes, DelimitedOptions options = {})
+{
+    auto reader = openBytes(bytes, options);
+    if (!reader)
+        return {};
+    std::vector<QStringList> rows{reader->fieldNames()};
+    for (const QStringList &row : readAllAsText(*reader))
+        rows.push_back(row);
+    EXPECT_EQ(reader->error(), QString());
+    return rows;
+}
+
+void expectMatchesOracle(const QString &input, const QString &oracle, char delimiter, int codePage,
+                         bool bom)
+{
+    auto reader = DelimitedReader::open(QStringLiteral(QUENDA_TEST_DATA_DIR "/") + input);
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    EXPECT_EQ((*reader)->delimiter(), delimiter);
+    EXPECT_EQ((*reader)->codePage(), codePage);
+    EXPECT_EQ((*reader)->hasByteOrderMark(), bom);
+    std::vector<QStringList> expected = parseOracleCsv(dataBytes(oracle));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ((*reader)->fieldNames(), expected.front());
+    expected.erase(expected.begin());
+    EXPECT_EQ(readAllAsText(**reader), expected);
+    EXPECT_EQ((*reader)->recordNumber(), qint64(expected.size()));
+}
+
+} // namespace
+
+TEST(DelimitedReaderFixtures, MatchLibreOffice)
+{
+    expectMatchesOracle(QStringLiteral("delimited/b_clients_bom.csv"),
+                        QStringLiteral("delimited/b_clients_bom.oracle.csv"), ',', 65001, true);
+    // Windows-1252 with CR LF record ends and a bare LF inside the quoted remark.
+    expectMatchesOracle(QStringLiteral("delimited/b_clients_cp1252.tab"),
+                        QStringLiteral("delimited/b_clients_cp1252.oracle.csv"), '\t', 1252, false);
+}
+
+TEST(DelimitedReader, QuotesLineEndsAndEmptyValues)
+{
+    const QByteArray csv = "a,b,c\r\n"
+                           "\"x, \"\"y\"\"\",\"two\r\nlines\",plain\r\n"
+                           "\n\n"      // empty lines are not records
+                           "1,,\"\"\r" // CR alone ends a record
+                           "\"quoted\"tail,\"\",3\n"
+                           "last,no,end";
+    const std::vector<QStringList> expected = {{"a", "b", "c"},
+                                               {"x, \"y\"", "two\r\nlines", "plain"},
+                                               {"1", "", ""},
+                                               {"quotedtail", "", "3"},
+                                               {"last", "no", "end"}};
+    EXPECT_EQ(rowsOf(csv), expected);
+
+    auto reader = openBytes("a,b\n,x\n");
+    QVariantList values;
+    ASSERT_TRUE(reader->next(values));
+    EXPECT_TRUE(values[0].isNull());
+    EXPECT_EQ(values[1], QVariant(QStringLiteral("x")));
+}
+
+TEST(DelimitedReader, FieldNamesAndRaggedRecords)
+{
+    EXPECT_EQ(rowsOf("Name,,name, Tel ,F2\n1,2,3,4,5\n").front(),
+              QStringList({"Name", "F2", "F3", "Tel", "F5"}));
+    const std::vector<QStringList> expected = {
+        {"a", "b", "c"}, {"1", "", ""}, {"1", "2", "3"}, {"1", "2", ""}};
+    EXPECT_EQ(rowsOf("a,b,c\n1\n1,2,3,4,5\n1,2,\n"), expected);
+
+    // The raw rows keep every field, for the spreadsheet view.
+    auto reader = openBytes("a,b\n1,2,3\n");
+    QStringList cells;
+    ASSERT_TRUE(reader->nextRow(cells));
+    EXPECT_EQ(cells, QStringList({"1", "2", "3"}));
+
+    DelimitedOptions noHeader;
+    noHeader.headerLine = false;
+    const std::vector<QStringList> plain = {{"F1", "F2"}, {"a", "b"}, {"1", "2"}};
+    EXPECT_EQ(rowsOf("a,b\n1,2\n", noHeader), plain);
+}
+
+TEST(DelimitedReader, DelimiterIsTheOneThatSplitsConsistently)
+{
+    auto semicolon = openBytes("Name;Amount\nA;1,5\nB;2,25\n");
+    EXPECT_EQ(semicolon->delimiter(), ';');
+    auto bar = openBytes("a|b|c\n1|2|3\n");
+    EXPECT_EQ(bar->delimiter(), '|');
+    // A comma inside quotes does not count.
+    auto tab = openBytes("a\tb\n\"x,y,z\"\t2\n");
+    EXPECT_EQ(tab->delimiter(), '\t');
+    // One column: a comma in the data must not split the value.
+    const std::vector<QStringList> single = {{"Name"}, {"Smith, John"}};
+    EXPECT_EQ(rowsOf("Name\nSmith, John\n"), single);
+}
+
+TEST(DelimitedReader, Encodings)
+{
+    auto utf8 = openBytes("n\nMa\xC5\x82gorzata\n");
+    EXPECT_EQ(utf8->codePage(), 65001);
+    EXPECT_EQ(readAllAsText(*utf8).front().front(), QStringLiteral("Małgorzata"));
+
+    auto ansi = openBytes("n\ncaf\xE9\n");
+    EXPECT_EQ(ansi->codePage(), 1252);
+    EXPECT_EQ(readAllAsText(*ansi).front().front(), QStringLiteral("café"));
+
+    // Beyond the sample a value in Windows-1252 keeps its letters; its neighbours stay UTF-8.
+    QByteArray mixed = "n,m\n";
+    for (int i = 0; i < 5000; ++i)
+        mixed += "Jos\xC3\xA9,plain text\n";
+    mixed += "Jos\xE9,Zo\xC3\xAB\n";
+    auto fallback = openBytes(mixed);
+    EXPECT_EQ(fallback->codePage(), 65001);
+    EXPECT_EQ(readAllAsText(*fallback).back(), QStringList({"José", "Zoë"}));
+
+    const QByteArray le = QByteArray("\xFF\xFE", 2) +
+                          QByteArray(reinterpret_cast<const char *>(u"a;b\r\n\u0416;2\r\n"), 20);
+    EXPECT_EQ(rowsOf(le), (std::vector<QStringList>{{"a", "b"}, {"Ж", "2"}}));
+    QByteArray be;
+    for (char16_t c : u"x,y\n1,\u00E9\n")
+        if (c)
+            be.append(char(c >> 8)).append(char(c & 0xFF));
+    EXPECT_EQ(rowsOf(be), (std::vector<QStringList>{{"x", "y"}, {"1", "é"}}));
+
+    DelimitedOptions dos;
+    dos.codePage = 850;
+    EXPECT_EQ(rowsOf("n\nK\x81hn\n", dos).back().front(), QStringLiteral("Kühn"));
+
+    auto binary = DelimitedReader::open(memorySource(QByteArray("PK\3\4\0\0abc", 9)),
+                                        QStringLiteral("b.txt"));
+    ASSERT_FALSE(binary.ok());
+    EXPECT_EQ(binary.code(), kErrorWrongFormat);
+}
+
+// An unbalanced quote costs at most its own record, never the rest of the file.
+TEST(DelimitedReader, UnbalancedQuotesDoNotSwallowTheFile)
+{
+    const std::vector<QStringList> atEnd = {
+        {"a", "b"}, {"1", "2"}, {"\"open", "3"}, {"4", "5"}, {"6", "7"}};
+    EXPECT_EQ(rowsOf("a,b\n1,2\n\"open,3\n4,5\n6,7\n"), atEnd);
+
+    // A stray quote that a second one far below would close.
+    QByteArray csv = "a,b\n\"stray,1\n";
+    for (int i = 0; i < 2000; ++i)
+        csv += "row" + QByteArray::number(i) + ",x\n";
+    csv += "late\",2\nend,3\n";
+    const std::vector<QStringList> rows = rowsOf(csv);
+    ASSERT_EQ(rows.size(), 2004u); // the names, 2003 records
+    EXPECT_EQ(rows[1], QStringList({"\"stray", "1"}));
+    EXPECT_EQ(rows[2], QStringList({"row0", "x"}));
+    EXPECT_EQ(rows[2002], QStringList({"late\"", "2"}));
+    EXPECT_EQ(rows[2003], QStringList({"end", "3"}));
+}
+
+TEST(DelimitedReader, RecordsAcrossBlockBoundariesAndTheLengthCap)
+{
+    // Quoted line breaks and CR LF pairs land on every possible offset of the 256 KiB blocks.
+    QByteArray csv = "id,text\r\n";
+    int count = 0;
+    while (csv.size() < 700 * 1024) {
+        ++count;
+        csv += QByteArray::number(count) + ",\"multi\r\nline \"\"" + QByteArray(count % 97, 'x') +
+               "\"\"\"\r\n";
+    }
+    auto reader = openBytes(csv);
+    QVariantList values;
+    int seen = 0;
+    while (reader->next(values)) {
+        ++seen;
+        ASSERT_EQ(values[0].toInt(), seen);
+        ASSERT_EQ(values[1].toString(), QStringLiteral("multi\r\nline \"") +
+                                            QString(seen % 97, u'x') + QStringLiteral("\""));
+    }
+    EXPECT_EQ(seen, count);
+    EXPECT_EQ(reader->error(), QString());
+
+    QByteArray huge = "a\nfirst\n" + QByteArray(DelimitedReader::kMaxRecordBytes + 10, 'y');
+    auto capped = openBytes(huge);
+    ASSERT_TRUE(capped->next(values));
+    EXPECT_FALSE(capped->next(values));
+    EXPECT_EQ(capped->error(),
+              QStringLiteral("The file t.csv cannot be read: the record at line 3 is longer "
+                             "than 16 MiB."));
+}
+
+TEST(DelimitedReader, OnlyRegularFilesAreOpened)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QElapsedTimer timer;
+    timer.start();
+    auto fromFifo = DelimitedReader::open(fifo);
+    EXPECT_FALSE(fromFifo.ok());
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(fromFifo.message(), QStringLiteral("The file %1 cannot be read: it is not a "
+                                                 "regular file.")
+                                      .arg(fifo));
+    EXPECT_FALSE(DelimitedReader::open(dir.path()).ok());
+    auto missing = DelimitedReader::open(dir.filePath(QStringLiteral("none.csv")));
+    EXPECT_EQ(missing.code(), kErrorFileNotFound);
+}

@@ -1,0 +1,72 @@
+#pragma once
+// Helpers for the reader tests: LibreOffice's CSV oracles, read by a parser of their own so that
+// a fault of the reader under test cannot hide in the comparison, and the reader's rows as text.
+
+#include "formats/table_reader.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <vector>
+
+namespace quenda::test {
+
+inline QByteArray dataBytes(const QString &relativePath)
+{
+    QFile file(QStringLiteral(QUENDA_TEST_DATA_DIR "/") + relativePath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// RFC 4180 as LibreOffice writes it: comma, double quotes, LF record ends.
+inline std::vector<QStringList> parseOracleCsv(const QByteArray &utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    std::vector<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (inQuotes) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                inQuotes = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            inQuotes = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\n') {
+            row << field;
+            field.clear();
+            rows.push_back(row);
+            row.clear();
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        rows.push_back(row << field);
+    return rows;
+}
+
+// Every remaining record, each value through toString() (a null value reads as "").
+inline std::vector<QStringList> readAllAsText(TableReader &reader)
+{
+    std::vector<QStringList> rows;
+    QVariantList values;
+    while (reader.next(values)) {
+        QStringList row;
+        for (const QVariant &v : values)
+            row << v.toString();
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace quenda::test
