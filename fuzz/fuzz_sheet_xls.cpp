@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         double value;
         std::memcpy(&value, data, 8);
         const QString code = QString::fromUtf8(reinterpret_cast<const char *>(data) + 8,
-                                                static_cast<qsizetype>(size - 8));
+                                               static_cast<qsizetype>(size - 8));
         quenda::NumberFormatter formatter(data[0] & 1);
         formatter.formatNumber(value, code);
         formatter.formatText(code, code);

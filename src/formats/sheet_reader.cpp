@@ -1,5 +1,7 @@
 #include "formats/sheet_reader.h"
 
+#include "formats/byte_source.h"
+#include "formats/delimited_reader.h"
 #include "formats/sheet_cfb.h"
 #include "formats/sheet_source.h"
 #include "formats/sheet_zip.h"
@@ -24,9 +26,39 @@ constexpr int kMaxColumns = 16384; // the widest sheet any of these formats hold
 
 QString cannotRead(const QString &path, const QString &why)
 {
-    return QStringLiteral("The file %1 cannot be read: %2")
-        .arg(QDir::toNativeSeparators(path), why);
+    return cannotReadMessage(QDir::toNativeSeparators(path), why);
 }
+
+// A comma-separated file as a sheet: every line a row, every field its shown text. The sheet
+// takes the file's name, as spreadsheets name it on opening.
+class CsvSource final : public SheetSource {
+public:
+    CsvSource(std::unique_ptr<DelimitedReader> reader, QString name, int maxColumns)
+        : SheetSource(maxColumns), m_reader(std::move(reader)), m_name(std::move(name))
+    {
+    }
+    bool nextRow(SheetRow &row) override
+    {
+        QStringList cells;
+        if (!m_reader->nextRow(cells))
+            return false;
+        row.index = m_index++;
+        row.cells.clear();
+        for (qsizetype c = 0; c < cells.size() && c < m_maxColumns; ++c)
+            if (!cells[c].isEmpty())
+                row.cells.push_back(SheetCell{int(c), cells[c]});
+        return true;
+    }
+    QString error() const override { return m_reader->error(); }
+    QString sheetName() const override { return m_name; }
+    int codePage() const override { return m_reader->codePage(); }
+    bool errorNamesFile() const override { return true; }
+
+private:
+    std::unique_ptr<DelimitedReader> m_reader;
+    QString m_name;
+    int m_index = 0;
+};
 
 // Opens a regular file for reading. O_NONBLOCK keeps a FIFO from blocking the open; what is
 // not a regular file is refused before a byte is read.
@@ -57,6 +89,13 @@ int openRegularFile(const QString &path, QString *why)
 
 enum class Container { Compound, Zip, Text };
 
+bool isDelimitedText(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("csv") || suffix == QLatin1String("txt") ||
+           suffix == QLatin1String("tab");
+}
+
 bool looksLikeOldBiff(const unsigned char *head, ssize_t n)
 {
     // BOF records of Excel 2, 3 and 4 files, which stand alone rather than in a compound file.
@@ -77,9 +116,7 @@ std::optional<Container> containerOf(int fd, const QString &path, QString *why)
         return Container::Compound;
     if (bytes.startsWith("PK\x03\x04"))
         return Container::Zip;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("csv") || suffix == QLatin1String("txt") ||
-        suffix == QLatin1String("tab"))
+    if (isDelimitedText(path))
         return Container::Text;
     if (looksLikeOldBiff(head, n))
         *why = QStringLiteral("workbooks older than Excel 5 are not supported");
@@ -124,10 +161,17 @@ Result<std::unique_ptr<SheetSource>> openSource(const QString &path, int maxColu
             why = QStringLiteral("it is a zip archive but not a spreadsheet");
         break;
     }
-    case Container::Text:
+    case Container::Text: {
         ::close(fd);
-        why = QStringLiteral("comma-separated files are not read here yet");
+        DelimitedOptions options;
+        options.headerLine = false; // the first line is a row of the sheet like any other
+        auto reader = DelimitedReader::open(path, options);
+        if (!reader)
+            return reader.error();
+        source = std::make_unique<CsvSource>(std::move(*reader), QFileInfo(path).completeBaseName(),
+                                             maxColumns);
         break;
+    }
     }
     if (!source)
         return fail(cannotRead(path, why));
@@ -248,12 +292,18 @@ Result<SheetBlock> readSheetBlock(const QString &path, int rows, int columns)
         }
     }
     if (!complete && !source.error().isEmpty())
-        return fail(cannotRead(path, source.error()));
+        return fail(source.errorNamesFile() ? source.error() : cannotRead(path, source.error()));
     return block;
 }
 
 Result<std::unique_ptr<TableReader>> openSheetReader(const QString &path)
 {
+    if (isDelimitedText(path)) {
+        auto reader = DelimitedReader::open(path);
+        if (!reader)
+            return reader.error();
+        return std::unique_ptr<TableReader>(std::move(*reader));
+    }
     auto opened = openSource(path, kMaxColumns);
     if (!opened)
         return opened.error();

@@ -31,6 +31,8 @@ public:
     virtual bool nextRow(SheetRow &row) = 0;
     virtual QString error() const = 0;
     virtual QString sheetName() const = 0;
+    // True when error() is already a whole sentence naming the file.
+    virtual bool errorNamesFile() const { return false; }
     // From now on cells at or right of this column are not stored.
     void setMaxColumns(int columns) { m_maxColumns = columns; }
     // The Windows code page of the sheet's text bytes (1200 for UTF-16, 65001 for UTF-8).

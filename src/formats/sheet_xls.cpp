@@ -2,10 +2,10 @@
 // the globals (code page, date system, formats, cell styles, shared strings, sheets, active
 // sheet) and then, lazily, the cell records of the active sheet.
 
+#include "formats/codepages.h"
 #include "formats/sheet_cfb.h"
 #include "formats/sheet_numfmt.h"
 #include "formats/sheet_source.h"
-#include "formats/sheet_text.h"
 
 #include <QHash>
 #include <QIODevice>
@@ -307,7 +307,7 @@ public:
 
 private:
     bool readGlobals(QString *error);
-    QString byteString(QByteArrayView bytes) const { return decodeCodePage(bytes, m_codePage); }
+    QString byteString(QByteArrayView bytes) const { return decodeCodePage(m_codePage, bytes); }
     QString shortName(Cursor &c); // BOUNDSHEET names
     QString longString(Cursor &c);
     QString formatCode(quint16 xf) const;

@@ -197,3 +197,17 @@ TEST(SheetTable, EmptyAndRepeatedHeadersGetPositionalNames)
     EXPECT_FALSE(table.next(values));
     EXPECT_TRUE(table.error().isEmpty());
 }
+
+TEST(SheetCsv, CommaSeparatedFilesReadLikeASheet)
+{
+    const SheetBlock block = readOk(QStringLiteral("b_sheet_address_book.csv"));
+    EXPECT_EQ(block.sheetName, QStringLiteral("b_sheet_address_book"));
+    EXPECT_EQ(block.usedRows, 10);
+    expectMatchesOracle(block, csvRows(QStringLiteral("b_sheet_address_book.oracle.csv")));
+
+    auto reader = openSheetReader(sheetData(QStringLiteral("b_sheet_address_book.csv")));
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    EXPECT_EQ((*reader)->fieldNames(),
+              csvRows(QStringLiteral("b_sheet_address_book.oracle.csv")).first());
+    EXPECT_EQ((*reader)->codePage(), 65001);
+}
