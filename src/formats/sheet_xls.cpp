@@ -238,16 +238,17 @@ private:
         }
         return true;
     }
-    qsizetype nextBreak() const
+    // The cursor only moves forward, so the search for the next break goes on from the last.
+    qsizetype nextBreak()
     {
-        for (qsizetype b : m_rec.breaks)
-            if (b >= m_pos)
-                return b;
-        return m_rec.data.size();
+        while (m_break < m_rec.breaks.size() && m_rec.breaks[m_break] < m_pos)
+            ++m_break;
+        return m_break < m_rec.breaks.size() ? m_rec.breaks[m_break] : m_rec.data.size();
     }
 
     const Record &m_rec;
     qsizetype m_pos;
+    size_t m_break = 0;
     bool m_ok = true;
 };
 
