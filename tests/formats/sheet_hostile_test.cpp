@@ -112,12 +112,25 @@ struct Compound {
         }
         return -1;
     }
-    void setStreamU32(qint64 pos, quint32 v)
+    void setStreamU32(qint64 pos, quint32 v, int width = 4)
     {
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < width; ++i)
             bytes[streamOffset(pos + i)] = char((v >> (8 * i)) & 0xFF);
     }
 };
+
+// An .xlsx package around one sheet, its strings inline.
+std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet)
+{
+    return {
+        {QStringLiteral("[Content_Types].xml"), "<Types/>"},
+        {QStringLiteral("xl/workbook.xml"),
+         "<workbook><sheets><sheet name=\"S\" r:id=\"d\" xmlns:r=\"rels\"/></sheets></workbook>"},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"),
+         "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
+         "</Relationships>"},
+        {QStringLiteral("xl/s.xml"), sheet}};
+}
 
 } // namespace
 
@@ -381,4 +394,71 @@ TEST(SheetHostile, DamagedFilesNeverCrash)
             }
         }
     }
+}
+
+TEST(SheetHostile, WorkbookRecordsThatCannotBeHonoured)
+{
+    QTemporaryDir dir;
+    const Compound original(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
+
+    Compound password = original; // a FILEPASS record where the code page stood
+    const qint64 codePage = password.findRecord(0x0042);
+    ASSERT_GT(codePage, 0);
+    password.setStreamU32(codePage - 4, 0x002F, 2);
+    const QString locked = writeFile(dir, QStringLiteral("locked.xls"), password.bytes);
+    expectNamedFailure(readSheetBlock(locked), locked, "protected with a password");
+
+    Compound chart = original; // the active tab becomes a chart: the first worksheet is read
+    chart.setStreamU32(chart.findRecord(0x0085, 1) + 5, 2, 1);
+    const QString chartPath = writeFile(dir, QStringLiteral("chart.xls"), chart.bytes);
+    auto block = readSheetBlock(chartPath);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
+    EXPECT_EQ(block->text(1, 0), QStringLiteral("The price matrix is on the second sheet."));
+
+    Compound tab = original; // an active tab number beyond the sheets
+    tab.setStreamU32(tab.findRecord(0x003D) + 10, 99, 2);
+    const QString tabPath = writeFile(dir, QStringLiteral("tab.xls"), tab.bytes);
+    block = readSheetBlock(tabPath);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
+
+    // Excel 2 to 4 files stand outside a compound file, beginning with their BOF record.
+    const QString old = writeFile(dir, QStringLiteral("old.xls"),
+                                  QByteArray::fromHex("0904060000001000000000000a000000"));
+    expectNamedFailure(readSheetBlock(old), old, "older than Excel 5");
+}
+
+// Damage after the block does not matter to the block, but a table read over it reports it.
+TEST(SheetHostile, DamageBeyondTheBlockAndInTheTable)
+{
+    QTemporaryDir dir;
+    QByteArray sheet = "<worksheet><sheetData>";
+    for (int r = 1; r <= 50; ++r)
+        sheet += QStringLiteral("<row r=\"%1\"><c t=\"inlineStr\"><is><t>row %1</t></is></c>"
+                                "<c><v>%1</v></c></row>")
+                     .arg(r)
+                     .toUtf8();
+    sheet += "</sheetData></worksheet>";
+    sheet.truncate(sheet.indexOf("<row r=\"31\">") + 8);
+    const QString path = writeZip(dir, QStringLiteral("cut.xlsx"), xlsxParts(sheet));
+
+    const Result<SheetBlock> block = readSheetBlock(path, 20, 2);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->text(19, 0), QStringLiteral("row 20"));
+    EXPECT_EQ(block->text(19, 1), QStringLiteral("20"));
+    expectNamedFailure(readSheetBlock(path, 40, 2), path, "xl/s.xml");
+
+    auto reader = openSheetReader(path);
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    EXPECT_EQ((*reader)->fieldNames(), (QStringList{QStringLiteral("row 1"), QStringLiteral("1")}));
+    QVariantList values;
+    int records = 0;
+    while ((*reader)->next(values))
+        ++records;
+    EXPECT_EQ(records, 29);
+    EXPECT_TRUE(
+        (*reader)->error().startsWith(QStringLiteral("The file %1 cannot be read: ").arg(path)))
+        << (*reader)->error().toStdString();
+    EXPECT_FALSE((*reader)->next(values)); // and it stays stopped
 }

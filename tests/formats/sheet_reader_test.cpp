@@ -113,6 +113,15 @@ TEST(SheetNumberFormats, XlsAndXlsxShowWhatLibreOfficeShows)
     }
 }
 
+TEST(SheetNumberFormats, The1904DateSystemShowsTheSameDates)
+{
+    const QList<QStringList> oracle = csvRows(QStringLiteral("lo_dates_1904.oracle.csv"));
+    for (const char *name : {"lo_dates_1904.xls", "lo_dates_1904.xlsx"}) {
+        SCOPED_TRACE(name);
+        expectMatchesOracle(readOk(QString::fromLatin1(name), 5, 3), oracle);
+    }
+}
+
 TEST(SheetActiveSheet, EveryFormatOpensTheSheetSavedAsActive)
 {
     const QList<QStringList> oracle = csvRows(QStringLiteral("lo_two_sheets.oracle.csv"));

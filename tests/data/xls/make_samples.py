@@ -72,3 +72,9 @@ headers = [[('Name', None), None, ('name', None), ('City', None)],
            [('Ann', None), ('x', None), ('y', None), ('Oslo', None), ('beyond', None)],
            [None, None, None, ('Bergen', None)]]
 make('src_headers.xlsx', [('Headers', headers)])
+
+# The 1904 date system: the same dates must show although the stored numbers differ.
+dates1904 = [[('When', None), ('Time', None)],
+             [(43830.0, 'yyyy-mm-dd'), (43830.75, 'yyyy-mm-dd hh:mm')],
+             [(0.0, 'yyyy-mm-dd'), (1.5, 'd-mmm-yy h:mm AM/PM')]]
+make('src_dates_1904.xlsx', [('Dates', dates1904)], date1904=True)
