@@ -322,6 +322,7 @@ private:
     std::unique_ptr<CfbStream> m_stream;
     std::unique_ptr<RecordReader> m_records;
     bool m_biff8 = true;
+    bool m_bookStream = false; // the Excel 5/95 stream name
     int m_codePage = 1252;
     NumberFormatter m_formatter;
     QHash<quint16, QString> m_formats;
@@ -412,9 +413,8 @@ bool XlsSource::readGlobals(QString *error)
     {
         Cursor c(rec);
         const quint16 version = c.u16();
-        m_biff8 = version >= 0x0600 || version == 0;
-        if (version == 0x0500 || version == 0x0400 || version == 0x0300 || version == 0x0200)
-            m_biff8 = false;
+        // 0x0600 marks Excel 97 and later; Excel 5/95 writes 0x0500 (some writers leave 0).
+        m_biff8 = version >= 0x0600 || (version == 0 && !m_bookStream);
     }
     std::vector<SheetEntry> sheets;
     int active = 0;
@@ -532,6 +532,7 @@ bool XlsSource::open(QString *error)
     m_cfb = std::move(*cfb);
     for (const char *name : {"Workbook", "Book"}) {
         m_stream = m_cfb->openStream(QString::fromLatin1(name), error);
+        m_bookStream = name[0] == 'B';
         if (m_stream || !error->isEmpty())
             break;
     }
