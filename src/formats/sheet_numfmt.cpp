@@ -369,6 +369,8 @@ QString twoDigits(qint64 v)
     return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
 }
 
+QString literalText(const std::vector<Token> &tokens);
+
 // Writes the integer digits into the placeholders of one part of a number, right to left: the
 // leftmost placeholder takes every digit left over.
 QString fillInteger(const std::vector<Token> &part, const QByteArray &digits, bool grouping)
@@ -376,6 +378,8 @@ QString fillInteger(const std::vector<Token> &part, const QByteArray &digits, bo
     int placeholders = 0;
     for (const Token &k : part)
         placeholders += k.kind == Tok::Digit;
+    if (placeholders == 0) // ".00": the whole part still shows when there is one
+        return literalText(part) + QString::fromLatin1(digits);
     QString out; // built reversed
     qsizetype next = digits.size() - 1;
     int emitted = 0;

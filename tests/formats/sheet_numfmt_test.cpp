@@ -38,6 +38,8 @@ TEST(SheetNumberFormat, RoundingHalfAwayFromZeroOnTheFifteenDigitValue)
     EXPECT_EQ(f.formatNumber(9.996, QStringLiteral("0.00E+00")), QStringLiteral("1.00E+01"));
     EXPECT_EQ(f.formatNumber(999999.5, QStringLiteral("#,##0")), QStringLiteral("1,000,000"));
     EXPECT_EQ(f.formatNumber(1e300, QStringLiteral("# ?/?")), QStringLiteral("1E+300"));
+    EXPECT_EQ(f.formatNumber(5.25, QStringLiteral(".00")), QStringLiteral("5.25"));
+    EXPECT_EQ(f.formatNumber(0.25, QStringLiteral(".00")), QStringLiteral(".25"));
 }
 
 TEST(SheetNumberFormat, SectionsConditionsAndText)
