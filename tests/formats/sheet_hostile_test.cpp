@@ -462,3 +462,42 @@ TEST(SheetHostile, DamageBeyondTheBlockAndInTheTable)
         << (*reader)->error().toStdString();
     EXPECT_FALSE((*reader)->next(values)); // and it stays stopped
 }
+
+// The text a cell shows is its paragraphs' text: spaces, tabs and line breaks as marked up,
+// comments and shapes left out, a value without paragraphs shown from its value.
+TEST(SheetOds, CellTextAsTheParagraphsCarryIt)
+{
+    QTemporaryDir dir;
+    const QByteArray content =
+        "<office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:t=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:x=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
+        "<office:spreadsheet><t:table t:name=\"Other\"><t:table-row><t:table-cell>"
+        "<x:p>not this</x:p></t:table-cell></t:table-row></t:table>"
+        "<t:table t:name=\"Main\"><t:table-header-rows><t:table-row>"
+        "<t:table-cell><x:p>a<x:s x:c=\"3\"/>b<x:tab/>c</x:p><x:p>second <x:span>line</x:span>"
+        "</x:p><office:annotation><x:p>a comment</x:p></office:annotation></t:table-cell>"
+        "<t:covered-table-cell/><t:table-cell office:value-type=\"float\" office:value=\"2.5\"/>"
+        "<t:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
+        "</t:table-row></t:table-header-rows>"
+        "<t:table-row-group><t:table-row><t:table-cell t:number-columns-repeated=\"2\"/>"
+        "<t:table-cell><x:p>x<x:line-break/>y</x:p></t:table-cell></t:table-row>"
+        "</t:table-row-group></t:table></office:spreadsheet></office:body>"
+        "</office:document-content>";
+    const QByteArray settings =
+        "<office:document-settings "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:c=\"urn:oasis:names:tc:opendocument:xmlns:config:1.0\"><c:config-item "
+        "c:name=\"ActiveTable\" c:type=\"string\">Main</c:config-item></office:document-settings>";
+    const QString path = writeZip(
+        dir, QStringLiteral("cells.ods"),
+        {{QStringLiteral("content.xml"), content}, {QStringLiteral("settings.xml"), settings}});
+    const Result<SheetBlock> block = readSheetBlock(path, 2, 4);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Main"));
+    EXPECT_EQ(block->cells[0], (QStringList{QStringLiteral("a   b\tc\nsecond line"), QString(),
+                                            QStringLiteral("2.5"), QStringLiteral("TRUE")}));
+    EXPECT_EQ(block->cells[1],
+              (QStringList{QString(), QString(), QStringLiteral("x\ny"), QString()}));
+}
