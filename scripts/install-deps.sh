@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libgtest-dev libgmock-dev
   sqlite3
-  mdbtools-dev
+  mdbtools-dev libzip-dev
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine unrtf clang libclang-rt-14-dev)

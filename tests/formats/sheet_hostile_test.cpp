@@ -1,0 +1,503 @@
+#include "formats/sheet_reader.h"
+#include "formats/sheet_zip.h"
+
+#include "sheet_test_support.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zip.h>
+
+#include <map>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+QString writeZip(const QTemporaryDir &dir, const QString &name,
+                 const std::map<QString, QByteArray> &entries)
+{
+    const QString path = dir.filePath(name);
+    int code = 0;
+    zip_t *zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    EXPECT_NE(zip, nullptr);
+    for (const auto &[entry, data] : entries) {
+        zip_source_t *src = zip_source_buffer(zip, data.constData(), zip_uint64_t(data.size()), 0);
+        zip_file_add(zip, entry.toUtf8().constData(), src, ZIP_FL_OVERWRITE);
+    }
+    EXPECT_EQ(zip_close(zip), 0);
+    return path;
+}
+
+void expectNamedFailure(const Result<SheetBlock> &block, const QString &path, const char *why)
+{
+    ASSERT_FALSE(block.ok());
+    EXPECT_TRUE(
+        block.message().startsWith(QStringLiteral("The file %1 cannot be read: ").arg(path)))
+        << block.message().toStdString();
+    EXPECT_TRUE(block.message().contains(QLatin1String(why))) << block.message().toStdString();
+}
+
+// The layout of a compound file with 512-byte sectors, enough to damage it on purpose.
+struct Compound {
+    QByteArray bytes;
+    std::vector<quint32> fat;
+    std::vector<qint64> fatEntryOffset; // where each allocation entry lies in the file
+    qint64 workbookDirEntry = 0;        // offset of the "Workbook" directory entry
+    std::vector<quint32> workbookSectors;
+
+    quint32 u32(qint64 at) const { return qFromLittleEndian<quint32>(bytes.constData() + at); }
+    void setU32(qint64 at, quint32 v) { qToLittleEndian(v, bytes.data() + at); }
+    qint64 sectorOffset(quint32 s) const { return (qint64(s) + 1) * 512; }
+
+    explicit Compound(QByteArray data) : bytes(std::move(data))
+    {
+        const quint32 fatSectors = u32(0x2C);
+        for (quint32 i = 0; i < fatSectors; ++i) {
+            const quint32 s = u32(0x4C + 4 * i);
+            for (int k = 0; k < 128; ++k) {
+                fatEntryOffset.push_back(sectorOffset(s) + 4 * k);
+                fat.push_back(u32(sectorOffset(s) + 4 * k));
+            }
+        }
+        for (quint32 s = u32(0x30); s < fat.size(); s = fat[s]) {
+            for (int e = 0; e < 4; ++e) {
+                const qint64 at = sectorOffset(s) + 128 * e;
+                if (QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + at),
+                                       8) == QLatin1String("Workbook"))
+                    workbookDirEntry = at;
+            }
+        }
+        for (quint32 s = u32(workbookDirEntry + 116); s < fat.size(); s = fat[s])
+            workbookSectors.push_back(s);
+    }
+
+    // The workbook stream's bytes and, for each, where it lies in the file.
+    qint64 streamOffset(qint64 pos) const
+    {
+        return sectorOffset(workbookSectors[size_t(pos / 512)]) + pos % 512;
+    }
+    QByteArray stream() const
+    {
+        QByteArray out;
+        for (quint32 s : workbookSectors)
+            out += bytes.mid(sectorOffset(s), 512);
+        return out.left(u32(workbookDirEntry + 120));
+    }
+    // Stream position of the body of the nth record of that type.
+    qint64 findRecord(quint16 type, int nth = 0) const
+    {
+        const QByteArray s = stream();
+        for (qint64 pos = 0; pos + 4 <= s.size();) {
+            const quint16 t = qFromLittleEndian<quint16>(s.constData() + pos);
+            const quint16 len = qFromLittleEndian<quint16>(s.constData() + pos + 2);
+            if (t == type && nth-- == 0)
+                return pos + 4;
+            pos += 4 + len;
+        }
+        return -1;
+    }
+    void setStreamU32(qint64 pos, quint32 v, int width = 4)
+    {
+        for (int i = 0; i < width; ++i)
+            bytes[streamOffset(pos + i)] = char((v >> (8 * i)) & 0xFF);
+    }
+};
+
+// An .xlsx package around one sheet, its strings inline.
+std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet)
+{
+    return {
+        {QStringLiteral("[Content_Types].xml"), "<Types/>"},
+        {QStringLiteral("xl/workbook.xml"),
+         "<workbook><sheets><sheet name=\"S\" r:id=\"d\" xmlns:r=\"rels\"/></sheets></workbook>"},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"),
+         "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
+         "</Relationships>"},
+        {QStringLiteral("xl/s.xml"), sheet}};
+}
+
+} // namespace
+
+TEST(SheetHostile, MissingFilesDirectoriesAndFifosAreRefusedByName)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("nothing.xls"));
+    expectNamedFailure(readSheetBlock(missing), missing, "No such file or directory");
+
+    expectNamedFailure(readSheetBlock(dir.path()), dir.path(), "not a regular file");
+
+    const QString fifo = dir.filePath(QStringLiteral("pipe.xls"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QElapsedTimer timer;
+    timer.start();
+    expectNamedFailure(readSheetBlock(fifo), fifo, "not a regular file");
+    EXPECT_LT(timer.elapsed(), 2000); // no writer ever opens the pipe: it must not wait
+    auto reader = openSheetReader(fifo);
+    EXPECT_FALSE(reader.ok());
+
+    const QString empty = writeFile(dir, QStringLiteral("empty.xls"), QByteArray());
+    expectNamedFailure(readSheetBlock(empty), empty, "empty");
+    const QString text = writeFile(dir, QStringLiteral("notes.xls"), "Name;City\nAnn;Oslo\n");
+    expectNamedFailure(readSheetBlock(text), text, "not a spreadsheet");
+}
+
+TEST(SheetHostile, TruncatedWorkbooksFailWithTheFileName)
+{
+    QTemporaryDir dir;
+    for (const char *name : {"b_xls_address_book.xls", "lo_two_sheets.xlsx", "lo_two_sheets.ods"}) {
+        const QByteArray whole = sheetBytes(QString::fromLatin1(name));
+        ASSERT_FALSE(whole.isEmpty());
+        for (qsizetype cut : {qsizetype(8), qsizetype(600), whole.size() / 2}) {
+            SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
+            const QString path = writeFile(dir, QString::fromLatin1(name), whole.left(cut));
+            const Result<SheetBlock> block = readSheetBlock(path);
+            ASSERT_FALSE(block.ok());
+            EXPECT_TRUE(block.message().startsWith(
+                QStringLiteral("The file %1 cannot be read: ").arg(path)));
+        }
+    }
+}
+
+TEST(SheetHostile, SectorChainsThatLoopOrPointPastTheEndAreErrors)
+{
+    QTemporaryDir dir;
+    // Its workbook stream is large enough for regular sectors rather than the mini stream.
+    const Compound original(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
+    ASSERT_GT(original.workbookSectors.size(), 2u);
+    const quint32 second = original.workbookSectors[1];
+
+    Compound loop = original; // the second sector leads back to itself
+    loop.setU32(loop.fatEntryOffset[second], second);
+    const QString loopPath = writeFile(dir, QStringLiteral("loop.xls"), loop.bytes);
+    expectNamedFailure(readSheetBlock(loopPath), loopPath, "loop");
+
+    Compound past = original;
+    past.setU32(past.fatEntryOffset[second], 0x00FFFFF0);
+    const QString pastPath = writeFile(dir, QStringLiteral("past.xls"), past.bytes);
+    expectNamedFailure(readSheetBlock(pastPath), pastPath, "past the end");
+
+    Compound directory = original; // the directory starts far beyond the file
+    directory.setU32(0x30, 0x7FFFFFF0);
+    const QString dirPath = writeFile(dir, QStringLiteral("directory.xls"), directory.bytes);
+    expectNamedFailure(readSheetBlock(dirPath), dirPath, "past the end");
+
+    Compound huge = original; // a stream claiming far more bytes than its chain holds
+    huge.setU32(huge.workbookDirEntry + 120, 0x7FFFFFFF);
+    const QString hugePath = writeFile(dir, QStringLiteral("huge.xls"), huge.bytes);
+    expectNamedFailure(readSheetBlock(hugePath), hugePath, "cut short");
+}
+
+TEST(SheetHostile, AHugeSharedStringCountCostsNothingAndChangesNothing)
+{
+    QTemporaryDir dir;
+    Compound book(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
+    const qint64 sst = book.findRecord(0x00FC);
+    ASSERT_GT(sst, 0);
+    book.setStreamU32(sst, 0xFFFFFFFF);
+    book.setStreamU32(sst + 4, 0xFFFFFFFF);
+    const QString path = writeFile(dir, QStringLiteral("sst.xls"), book.bytes);
+    const Result<SheetBlock> block = readSheetBlock(path, 30, 30);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    const QList<QStringList> oracle = csvRows(QStringLiteral("b_xls_two_sheets_wide.oracle.csv"));
+    for (int r = 0; r < oracle.size(); ++r)
+        EXPECT_EQ(block->cells[r].mid(0, 23), oracle[r]);
+}
+
+TEST(SheetHostile, ASheetOffsetPastTheEndOfTheStreamIsNamed)
+{
+    QTemporaryDir dir;
+    Compound book(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
+    const qint64 sheet = book.findRecord(0x0085, 1); // the second, active sheet
+    ASSERT_GT(sheet, 0);
+    book.setStreamU32(sheet, 0x7FFFFF00);
+    const QString path = writeFile(dir, QStringLiteral("offset.xls"), book.bytes);
+    expectNamedFailure(readSheetBlock(path), path,
+                       "the sheet \"Price matrix\" lies past the end of the workbook stream");
+}
+
+TEST(SheetHostile, ZipPartsBeyondTheCapAreRefusedWhateverTheyClaim)
+{
+    QTemporaryDir dir;
+    const QString path = writeZip(dir, QStringLiteral("bomb.zip"),
+                                  {{QStringLiteral("big.xml"), QByteArray(1 << 20, ' ')}});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString error;
+    auto zip = ZipArchive::fromBytes(file.readAll(), &error, 64 * 1024);
+    ASSERT_TRUE(zip) << error.toStdString();
+    QByteArray all;
+    EXPECT_FALSE(zip->readAll(QStringLiteral("big.xml"), 1 << 30, &all, &error));
+    EXPECT_EQ(error, QStringLiteral("its part \"big.xml\" unpacks to more than 65536 bytes"));
+
+    // Twenty megabytes of blanks in a sheet, where a parser would hold them as one text.
+    std::map<QString, QByteArray> parts;
+    for (const char *name :
+         {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
+          "xl/styles.xml", "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"}) {
+        QString ignored;
+        auto source =
+            ZipArchive::fromBytes(sheetBytes(QStringLiteral("lo_two_sheets.xlsx")), &ignored);
+        QByteArray bytes;
+        source->readAll(QString::fromLatin1(name), 1 << 20, &bytes, &ignored);
+        parts[QString::fromLatin1(name)] = bytes;
+    }
+    QByteArray &sheet = parts[QStringLiteral("xl/worksheets/sheet1.xml")];
+    sheet.insert(sheet.indexOf("<sheetData>") + 11, QByteArray(20 << 20, ' '));
+    parts[QStringLiteral("xl/workbook.xml")].replace("activeTab=\"1\"", "activeTab=\"0\"");
+    const QString blanks = writeZip(dir, QStringLiteral("blanks.xlsx"), parts);
+    expectNamedFailure(readSheetBlock(blanks), blanks,
+                       "its part \"xl/worksheets/sheet1.xml\" holds a text of more than 16 MiB");
+}
+
+TEST(SheetHostile, OdsRepeatsAreNeverSpreadOutInMemory)
+{
+    QTemporaryDir dir;
+    const QByteArray content =
+        "<?xml version=\"1.0\"?><office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
+        "<office:spreadsheet><table:table table:name=\"Big\">"
+        "<table:table-row><table:table-cell><text:p>Name</text:p></table:table-cell>"
+        "<table:table-cell><text:p>Note</text:p></table:table-cell></table:table-row>"
+        "<table:table-row table:number-rows-repeated=\"2\"/>"
+        "<table:table-row table:number-rows-repeated=\"100000\">"
+        "<table:table-cell table:number-columns-repeated=\"1000000000\"><text:p>x<text:s "
+        "text:c=\"2\"/>y</text:p></table:table-cell></table:table-row>"
+        "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
+        "table:number-columns-repeated=\"16384\"/></table:table-row>"
+        "</table:table></office:spreadsheet></office:body></office:document-content>";
+    const QString path = writeZip(
+        dir, QStringLiteral("big.ods"),
+        {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+         {QStringLiteral("content.xml"), content}});
+    QElapsedTimer timer;
+    timer.start();
+    const Result<SheetBlock> block = readSheetBlock(path, 20, 20);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_TRUE(block->cells[1].join(QString()).isEmpty());
+    EXPECT_TRUE(block->cells[2].join(QString()).isEmpty());
+    for (int r = 3; r < 20; ++r)
+        EXPECT_EQ(block->cells[r], QStringList(20, QStringLiteral("x  y"))) << r;
+
+    auto reader = openSheetReader(path);
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    QVariantList values;
+    qint64 records = 0;
+    while ((*reader)->next(values))
+        ++records;
+    EXPECT_TRUE((*reader)->error().isEmpty());
+    EXPECT_EQ(records, 100000);
+    EXPECT_EQ(values, (QVariantList{QStringLiteral("x  y"), QStringLiteral("x  y")}));
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
+TEST(SheetHostile, XlsxOddities)
+{
+    QTemporaryDir dir;
+    const QByteArray types = "<Types/>";
+    const QByteArray rels = "<Relationships><Relationship Id=\"r1\" Type=\"x/officeDocument\" "
+                            "Target=\"xl/workbook.xml\"/></Relationships>";
+    const QByteArray workbook =
+        "<workbook><bookViews><workbookView activeTab=\"0\"/></bookViews><sheets>"
+        "<sheet name=\"Chart\" r:id=\"c\" xmlns:r=\"rels\"/>"
+        "<sheet name=\"Data\" r:id=\"d\" xmlns:r=\"rels\"/></sheets></workbook>";
+    const QByteArray workbookRels =
+        "<Relationships><Relationship Id=\"c\" Type=\"x/chartsheet\" Target=\"c.xml\"/>"
+        "<Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"worksheets/../d.xml\"/>"
+        "<Relationship Id=\"s\" Type=\"x/sharedStrings\" Target=\"/xl/strings.xml\"/>"
+        "</Relationships>";
+    const QByteArray strings = "<sst><si><t>one</t><rPh><t>reading aid</t></rPh></si>"
+                               "<si><r><t>t</t></r><r><t>wo_x000D_</t></r></si></sst>";
+    const QByteArray sheet =
+        "<worksheet><sheetData><row r=\"1\">"
+        "<c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+        "<c r=\"C1\" t=\"s\"><v>7</v></c><c r=\"D1\" t=\"s\"><v>-1</v></c>"
+        "<c r=\"AAAA1\"><v>5</v></c><c t=\"inlineStr\"><is><t>inline</t></is></c>"
+        "</row><row><c><v>1e400</v></c><c t=\"b\"><v>1</v></c><c t=\"e\"><v>#REF!</v></c>"
+        "<c t=\"d\"><v>2024-02-29T12:00:00</v></c><c><f>SUM()</f></c></row>"
+        "</sheetData></worksheet>";
+    const QString path = writeZip(dir, QStringLiteral("odd.xlsx"),
+                                  {{QStringLiteral("[Content_Types].xml"), types},
+                                   {QStringLiteral("_rels/.rels"), rels},
+                                   {QStringLiteral("xl/workbook.xml"), workbook},
+                                   {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
+                                   {QStringLiteral("xl/strings.xml"), strings},
+                                   {QStringLiteral("xl/d.xml"), sheet}});
+    const Result<SheetBlock> block = readSheetBlock(path, 3, 6);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Data")); // the active tab is a chart
+    EXPECT_EQ(block->cells[0],
+              (QStringList{QStringLiteral("one"), QStringLiteral("two\r"), QString(), QString(),
+                           QStringLiteral("inline"), QString()}));
+    // A number beyond a double is no number: its text stands as written.
+    EXPECT_EQ(block->cells[1],
+              (QStringList{QStringLiteral("1e400"), QStringLiteral("TRUE"), QStringLiteral("#REF!"),
+                           QStringLiteral("45351.5"), QString(), QString()}));
+
+    QByteArray broken = sheet;
+    broken.chop(30);
+    const QString cut = writeZip(dir, QStringLiteral("cut.xlsx"),
+                                 {{QStringLiteral("[Content_Types].xml"), types},
+                                  {QStringLiteral("_rels/.rels"), rels},
+                                  {QStringLiteral("xl/workbook.xml"), workbook},
+                                  {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
+                                  {QStringLiteral("xl/strings.xml"), strings},
+                                  {QStringLiteral("xl/d.xml"), broken}});
+    expectNamedFailure(readSheetBlock(cut, 20, 20), cut, "xl/d.xml");
+    const QString noBook = writeZip(dir, QStringLiteral("nobook.xlsx"),
+                                    {{QStringLiteral("[Content_Types].xml"), types}});
+    expectNamedFailure(readSheetBlock(noBook), noBook, "\"xl/workbook.xml\" is missing");
+}
+
+// Random damage to real files: every outcome is a block or a named failure, never a crash
+// (the sanitizer build turns any overrun into a failure here).
+TEST(SheetHostile, DamagedFilesNeverCrash)
+{
+    QTemporaryDir dir;
+    QRandomGenerator random(20240229);
+    for (const char *name : {"lo_formulas.xls", "gnm_two_sheets_biff5.xls", "lo_shared_strings.xls",
+                             "lo_two_sheets.xlsx", "lo_two_sheets.ods"}) {
+        const QByteArray original = sheetBytes(QString::fromLatin1(name));
+        ASSERT_FALSE(original.isEmpty());
+        for (int round = 0; round < 60; ++round) {
+            QByteArray bytes = original;
+            const int flips = 1 + int(random.bounded(8));
+            for (int i = 0; i < flips; ++i)
+                bytes[qsizetype(random.bounded(quint32(bytes.size())))] = char(random.bounded(256));
+            const QString path = writeFile(dir, QString::fromLatin1(name), bytes);
+            const Result<SheetBlock> block = readSheetBlock(path);
+            if (!block.ok()) {
+                EXPECT_TRUE(block.message().startsWith(QStringLiteral("The file ")));
+            }
+            auto reader = openSheetReader(path);
+            if (reader.ok()) {
+                QVariantList values;
+                while ((*reader)->next(values))
+                    EXPECT_EQ(values.size(), qsizetype((*reader)->fields().size()));
+            }
+        }
+    }
+}
+
+TEST(SheetHostile, WorkbookRecordsThatCannotBeHonoured)
+{
+    QTemporaryDir dir;
+    const Compound original(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
+
+    Compound password = original; // a FILEPASS record where the code page stood
+    const qint64 codePage = password.findRecord(0x0042);
+    ASSERT_GT(codePage, 0);
+    password.setStreamU32(codePage - 4, 0x002F, 2);
+    const QString locked = writeFile(dir, QStringLiteral("locked.xls"), password.bytes);
+    expectNamedFailure(readSheetBlock(locked), locked, "protected with a password");
+
+    Compound chart = original; // the active tab becomes a chart: the first worksheet is read
+    chart.setStreamU32(chart.findRecord(0x0085, 1) + 5, 2, 1);
+    const QString chartPath = writeFile(dir, QStringLiteral("chart.xls"), chart.bytes);
+    auto block = readSheetBlock(chartPath);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
+    EXPECT_EQ(block->text(1, 0), QStringLiteral("The price matrix is on the second sheet."));
+
+    Compound tab = original; // an active tab number beyond the sheets
+    tab.setStreamU32(tab.findRecord(0x003D) + 10, 99, 2);
+    const QString tabPath = writeFile(dir, QStringLiteral("tab.xls"), tab.bytes);
+    block = readSheetBlock(tabPath);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
+
+    // Excel 2 to 4 files stand outside a compound file, beginning with their BOF record.
+    const QString old = writeFile(dir, QStringLiteral("old.xls"),
+                                  QByteArray::fromHex("0904060000001000000000000a000000"));
+    expectNamedFailure(readSheetBlock(old), old, "older than Excel 5");
+}
+
+// Damage after the block does not matter to the block, but a table read over it reports it.
+TEST(SheetHostile, DamageBeyondTheBlockAndInTheTable)
+{
+    QTemporaryDir dir;
+    QByteArray sheet = "<worksheet><sheetData>";
+    for (int r = 1; r <= 50; ++r)
+        sheet += QStringLiteral("<row r=\"%1\"><c t=\"inlineStr\"><is><t>row %1</t></is></c>"
+                                "<c><v>%1</v></c></row>")
+                     .arg(r)
+                     .toUtf8();
+    sheet += "</sheetData></worksheet>";
+    sheet.truncate(sheet.indexOf("<row r=\"31\">") + 8);
+    const QString path = writeZip(dir, QStringLiteral("cut.xlsx"), xlsxParts(sheet));
+
+    const Result<SheetBlock> block = readSheetBlock(path, 20, 2);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->text(19, 0), QStringLiteral("row 20"));
+    EXPECT_EQ(block->text(19, 1), QStringLiteral("20"));
+    expectNamedFailure(readSheetBlock(path, 40, 2), path, "xl/s.xml");
+
+    auto reader = openSheetReader(path);
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    EXPECT_EQ((*reader)->fieldNames(), (QStringList{QStringLiteral("row 1"), QStringLiteral("1")}));
+    QVariantList values;
+    int records = 0;
+    while ((*reader)->next(values))
+        ++records;
+    EXPECT_EQ(records, 29);
+    EXPECT_TRUE(
+        (*reader)->error().startsWith(QStringLiteral("The file %1 cannot be read: ").arg(path)))
+        << (*reader)->error().toStdString();
+    EXPECT_FALSE((*reader)->next(values)); // and it stays stopped
+}
+
+// The text a cell shows is its paragraphs' text: spaces, tabs and line breaks as marked up,
+// comments and shapes left out, a value without paragraphs shown from its value.
+TEST(SheetOds, CellTextAsTheParagraphsCarryIt)
+{
+    QTemporaryDir dir;
+    const QByteArray content =
+        "<office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:t=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:x=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
+        "<office:spreadsheet><t:table t:name=\"Other\"><t:table-row><t:table-cell>"
+        "<x:p>not this</x:p></t:table-cell></t:table-row></t:table>"
+        "<t:table t:name=\"Main\"><t:table-header-rows><t:table-row>"
+        "<t:table-cell><x:p>a<x:s x:c=\"3\"/>b<x:tab/>c</x:p><x:p>second <x:span>line</x:span>"
+        "</x:p><office:annotation><x:p>a comment</x:p></office:annotation></t:table-cell>"
+        "<t:covered-table-cell/><t:table-cell office:value-type=\"float\" office:value=\"2.5\"/>"
+        "<t:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
+        "</t:table-row></t:table-header-rows>"
+        "<t:table-row-group><t:table-row><t:table-cell t:number-columns-repeated=\"2\"/>"
+        "<t:table-cell><x:p>x<x:line-break/>y</x:p></t:table-cell></t:table-row>"
+        "</t:table-row-group></t:table></office:spreadsheet></office:body>"
+        "</office:document-content>";
+    const QByteArray settings =
+        "<office:document-settings "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:c=\"urn:oasis:names:tc:opendocument:xmlns:config:1.0\"><c:config-item "
+        "c:name=\"ActiveTable\" c:type=\"string\">Main</c:config-item></office:document-settings>";
+    const QString path = writeZip(
+        dir, QStringLiteral("cells.ods"),
+        {{QStringLiteral("content.xml"), content}, {QStringLiteral("settings.xml"), settings}});
+    const Result<SheetBlock> block = readSheetBlock(path, 2, 4);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->sheetName, QStringLiteral("Main"));
+    EXPECT_EQ(block->cells[0], (QStringList{QStringLiteral("a   b\tc\nsecond line"), QString(),
+                                            QStringLiteral("2.5"), QStringLiteral("TRUE")}));
+    EXPECT_EQ(block->cells[1],
+              (QStringList{QString(), QString(), QStringLiteral("x\ny"), QString()}));
+}

@@ -1,0 +1,222 @@
+#include "formats/sheet_reader.h"
+
+#include "sheet_test_support.h"
+
+#include <QHash>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+using Overrides = QHash<QPair<int, int>, QString>;
+
+// Every cell of the block against LibreOffice's shown text (empty beyond the oracle), except
+// the cells listed in overrides, where this reader deliberately shows something else.
+void expectMatchesOracle(const SheetBlock &block, const QList<QStringList> &oracle,
+                         const Overrides &overrides = {})
+{
+    ASSERT_FALSE(oracle.isEmpty());
+    for (int r = 0; r < block.rows; ++r) {
+        for (int c = 0; c < block.columns; ++c) {
+            QString want = r < oracle.size() && c < oracle[r].size() ? oracle[r][c] : QString();
+            want = overrides.value({r, c}, want);
+            EXPECT_EQ(block.text(r, c), want) << "row " << r + 1 << " column " << c + 1;
+        }
+    }
+}
+
+SheetBlock readOk(const QString &name, int rows = 20, int columns = 20)
+{
+    const Result<SheetBlock> block = readSheetBlock(sheetData(name), rows, columns);
+    EXPECT_TRUE(block.ok()) << block.message().toStdString();
+    return block.ok() ? block.value() : SheetBlock{};
+}
+
+} // namespace
+
+TEST(SheetFixtures, AddressBookShowsDatesAmountsEmptyCellsAndAccentsAsLibreOffice)
+{
+    const SheetBlock block = readOk(QStringLiteral("b_xls_address_book.xls"));
+    EXPECT_EQ(block.sheetName, QStringLiteral("Address book"));
+    EXPECT_EQ(block.cells.size(), 20);
+    EXPECT_EQ(block.usedRows, 10);
+    EXPECT_EQ(block.usedColumns, 7);
+    expectMatchesOracle(block, csvRows(QStringLiteral("b_xls_address_book.oracle.csv")));
+}
+
+TEST(SheetFixtures, TheActiveSecondSheetIsReadAndCutTo20By20)
+{
+    const QList<QStringList> oracle = csvRows(QStringLiteral("b_xls_two_sheets_wide.oracle.csv"));
+    ASSERT_EQ(oracle.size(), 26);
+    const SheetBlock block = readOk(QStringLiteral("b_xls_two_sheets_wide.xls"));
+    EXPECT_EQ(block.sheetName, QStringLiteral("Price matrix"));
+    EXPECT_EQ(block.usedRows, 20);
+    EXPECT_EQ(block.usedColumns, 20);
+    expectMatchesOracle(block, oracle.mid(0, 20));
+
+    // A larger block holds the whole 26 x 23 sheet and nothing beyond it.
+    const SheetBlock whole = readOk(QStringLiteral("b_xls_two_sheets_wide.xls"), 30, 30);
+    EXPECT_EQ(whole.usedRows, 26);
+    EXPECT_EQ(whole.usedColumns, 23);
+    expectMatchesOracle(whole, oracle);
+}
+
+// Booleans show as TRUE and FALSE as in a spreadsheet's own grid (LibreOffice's CSV gives 1
+// and 0 for boolean formula results of .xls files), and #NUM! is Excel's name for the error
+// that LibreOffice calls Err:502.
+TEST(SheetFormulas, CachedResultsOfNumbersTextsBooleansAndErrors)
+{
+    const Overrides overrides = {{{6, 1}, QStringLiteral("TRUE")},
+                                 {{7, 1}, QStringLiteral("FALSE")},
+                                 {{11, 1}, QStringLiteral("#NUM!")}};
+    for (const char *name : {"lo_formulas", "gnm_formulas_biff8", "gnm_formulas_biff5"}) {
+        SCOPED_TRACE(name);
+        const QString base = QString::fromLatin1(name);
+        const SheetBlock block = readOk(base + QStringLiteral(".xls"));
+        EXPECT_EQ(block.sheetName, QStringLiteral("Formulas"));
+        Overrides o = overrides;
+        // The codes the files store; LibreOffice shows its own recomputed errors instead.
+        if (base == QLatin1String("gnm_formulas_biff8"))
+            o[{12, 1}] = QStringLiteral("#NAME?"); // LibreOffice: #ADDIN?
+        if (base == QLatin1String("lo_formulas")) {
+            o[{11, 1}] = QStringLiteral("#VALUE!"); // what LibreOffice wrote for its Err:502
+            o[{12, 1}] = QStringLiteral("#NAME?");  // LibreOffice: #N/A
+        }
+        expectMatchesOracle(block, csvRows(base + QStringLiteral(".oracle.csv")), o);
+    }
+}
+
+TEST(SheetFormulas, Excel95TextComesThroughItsCodePage)
+{
+    const SheetBlock block = readOk(QStringLiteral("gnm_formulas_biff5.xls"));
+    // Cyrillic has no place in the Windows-1252 workbook: the writer stored question marks.
+    EXPECT_EQ(block.text(4, 1), QStringLiteral("Zürich ???"));
+}
+
+TEST(SheetNumberFormats, XlsAndXlsxShowWhatLibreOfficeShows)
+{
+    const QList<QStringList> oracle = csvRows(QStringLiteral("lo_number_formats.oracle.csv"));
+    // Durations of millions of days: LibreOffice shows "#FMT", the reader the plain number.
+    Overrides overrides;
+    for (int row : {41, 42}) {
+        overrides[{row, 6}] = QStringLiteral("10000000");
+        overrides[{row, 7}] = QStringLiteral("12345678.9");
+    }
+    for (const char *name : {"lo_number_formats.xls", "lo_number_formats.xlsx"}) {
+        SCOPED_TRACE(name);
+        const SheetBlock block = readOk(QString::fromLatin1(name), 80, 10);
+        EXPECT_EQ(block.usedRows, oracle.size());
+        expectMatchesOracle(block, oracle, overrides);
+    }
+}
+
+TEST(SheetNumberFormats, The1904DateSystemShowsTheSameDates)
+{
+    const QList<QStringList> oracle = csvRows(QStringLiteral("lo_dates_1904.oracle.csv"));
+    for (const char *name : {"lo_dates_1904.xls", "lo_dates_1904.xlsx"}) {
+        SCOPED_TRACE(name);
+        expectMatchesOracle(readOk(QString::fromLatin1(name), 5, 3), oracle);
+    }
+}
+
+TEST(SheetActiveSheet, EveryFormatOpensTheSheetSavedAsActive)
+{
+    const QList<QStringList> oracle = csvRows(QStringLiteral("lo_two_sheets.oracle.csv"));
+    const Overrides booleans = {{{1, 4}, QStringLiteral("TRUE")},
+                                {{2, 4}, QStringLiteral("FALSE")}};
+    // A headless LibreOffice leaves the view settings out of an .ods: the first table counts.
+    EXPECT_EQ(readOk(QStringLiteral("lo_two_sheets_no_view.ods")).sheetName,
+              QStringLiteral("Read me"));
+    for (const char *name : {"lo_two_sheets.xlsx", "lo_two_sheets.ods", "lo_two_sheets.xls",
+                             "gnm_two_sheets_biff5.xls"}) {
+        SCOPED_TRACE(name);
+        const SheetBlock block = readOk(QString::fromLatin1(name));
+        EXPECT_EQ(block.sheetName, QStringLiteral("People"));
+        expectMatchesOracle(block, oracle, booleans);
+    }
+    // The .xls oracles differ from the .xlsx one only in their 1 and 0 for booleans.
+    QList<QStringList> xlsOracle = csvRows(QStringLiteral("lo_two_sheets_xls.oracle.csv"));
+    xlsOracle[1][4] = QStringLiteral("TRUE");
+    xlsOracle[2][4] = QStringLiteral("FALSE");
+    EXPECT_EQ(xlsOracle, oracle);
+    EXPECT_EQ(csvRows(QStringLiteral("gnm_two_sheets_biff5.oracle.csv")),
+              csvRows(QStringLiteral("lo_two_sheets_xls.oracle.csv")));
+}
+
+TEST(SheetTable, SharedStringsRunningAcrossContinueRecordsReadInFull)
+{
+    const QList<QStringList> oracle = csvRows(QStringLiteral("lo_shared_strings.oracle.csv"));
+    auto reader = openSheetReader(sheetData(QStringLiteral("lo_shared_strings.xls")));
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    TableReader &table = **reader;
+    EXPECT_EQ(table.fieldNames(), oracle[0]);
+    EXPECT_EQ(table.codePage(), 1200);
+    QVariantList values;
+    int row = 1;
+    while (table.next(values)) {
+        ASSERT_LT(row, oracle.size());
+        ASSERT_EQ(values.size(), 2);
+        EXPECT_EQ(values[0].toString(), oracle[row][0]) << "row " << row + 1;
+        EXPECT_EQ(values[1].toString(), oracle[row][1]) << "row " << row + 1;
+        ++row;
+    }
+    EXPECT_TRUE(table.error().isEmpty()) << table.error().toStdString();
+    EXPECT_EQ(row, oracle.size());
+    EXPECT_EQ(table.recordNumber(), oracle.size() - 1);
+    EXPECT_EQ(oracle[1500][1].size(), 14 * 700); // the long Cyrillic text, split in the file
+}
+
+TEST(SheetTable, EmptyCellsAreNullAndTheEmptyRowIsNoRecord)
+{
+    auto reader = openSheetReader(sheetData(QStringLiteral("b_xls_address_book.xls")));
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    TableReader &table = **reader;
+    ASSERT_EQ(table.fields().size(), 7u);
+    EXPECT_EQ(table.fields()[1].name, QStringLiteral("Telephone number"));
+    QList<QVariantList> records;
+    QVariantList values;
+    while (table.next(values))
+        records << values;
+    ASSERT_EQ(records.size(), 8);
+    EXPECT_EQ(records[2][0].toString(), QStringLiteral("Aoife Ní Bhriain"));
+    EXPECT_TRUE(records[2][1].isNull());
+    EXPECT_TRUE(records[2][4].isNull());
+    EXPECT_EQ(records[2][5].toString(), QStringLiteral("0.75"));
+    EXPECT_EQ(records[4][0].toString(), QStringLiteral("Sofía Navarro Peña"));
+}
+
+TEST(SheetTable, EmptyAndRepeatedHeadersGetPositionalNames)
+{
+    auto reader = openSheetReader(sheetData(QStringLiteral("lo_headers.ods")));
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    TableReader &table = **reader;
+    EXPECT_EQ(table.fieldNames(), (QStringList{QStringLiteral("Name"), QStringLiteral("F2"),
+                                               QStringLiteral("F3"), QStringLiteral("City")}));
+    EXPECT_EQ(table.codePage(), 65001);
+    QVariantList values;
+    ASSERT_TRUE(table.next(values));
+    // The value right of the last header has no field and is left out.
+    EXPECT_EQ(values, (QVariantList{QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("y"),
+                                    QStringLiteral("Oslo")}));
+    ASSERT_TRUE(table.next(values));
+    EXPECT_EQ(values, (QVariantList{QVariant(), QVariant(), QVariant(), QStringLiteral("Bergen")}));
+    EXPECT_FALSE(table.next(values));
+    EXPECT_TRUE(table.error().isEmpty());
+}
+
+TEST(SheetCsv, CommaSeparatedFilesReadLikeASheet)
+{
+    const SheetBlock block = readOk(QStringLiteral("b_sheet_address_book.csv"));
+    EXPECT_EQ(block.sheetName, QStringLiteral("b_sheet_address_book"));
+    EXPECT_EQ(block.usedRows, 10);
+    expectMatchesOracle(block, csvRows(QStringLiteral("b_sheet_address_book.oracle.csv")));
+
+    auto reader = openSheetReader(sheetData(QStringLiteral("b_sheet_address_book.csv")));
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    EXPECT_EQ((*reader)->fieldNames(),
+              csvRows(QStringLiteral("b_sheet_address_book.oracle.csv")).first());
+    EXPECT_EQ((*reader)->codePage(), 65001);
+}

@@ -1,0 +1,3 @@
+quenda_add_test(test_sheets sheet_reader_test.cpp sheet_hostile_test.cpp sheet_numfmt_test.cpp
+  sheet_test_support.h sheet_test_support.cpp)
+target_link_libraries(test_sheets PRIVATE PkgConfig::LIBZIP)
