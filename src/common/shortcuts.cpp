@@ -2,9 +2,13 @@
 
 #include "fs/atomic_file.h"
 #include "fs/native_path.h"
+#include "fs/regular_file.h"
+#include "fs/tree_scan.h"
 
 #include <QFileInfo>
 #include <QMimeDatabase>
+
+#include <unistd.h>
 
 namespace quenda {
 
@@ -58,10 +62,18 @@ QByteArray fileUrl(const QString &path)
 
 QString iconNameFor(const QString &target)
 {
-    const QFileInfo info(target);
-    if (info.isDir())
+    const Result<EntryMeta> meta = statEntry(target, true);
+    if (meta && meta->kind == EntryKind::Folder)
         return QStringLiteral("folder");
-    const QString icon = QMimeDatabase().mimeTypeForFile(info).iconName();
+    // The first bytes decide where the name alone does not; read through the byte-exact path.
+    QByteArray head;
+    if (Result<UniqueFd> fd = openRegularFile(target)) {
+        head.resize(4096);
+        const ssize_t n = ::read(fd->get(), head.data(), static_cast<size_t>(head.size()));
+        head.resize(n > 0 ? n : 0);
+    }
+    const QString name = target.section(QLatin1Char('/'), -1);
+    const QString icon = QMimeDatabase().mimeTypeForFileNameAndData(name, head).iconName();
     return icon.isEmpty() ? QStringLiteral("text-x-generic") : icon;
 }
 

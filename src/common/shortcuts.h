@@ -13,8 +13,8 @@ namespace quenda {
 // that names which are not valid UTF-8 still point at the right file.
 QByteArray fileUrl(const QString &path);
 
-// The icon name a file manager shows for target: "folder" for a folder, else the file's
-// MIME type icon ("application-pdf"), "text-x-generic" when nothing is known.
+// The icon name a file manager shows for target: "folder" for a folder, else the icon of the
+// file's MIME type by its name and first bytes ("application-pdf").
 QString iconNameFor(const QString &target);
 
 // The text of the entry.

@@ -3,6 +3,7 @@
 #include "fs/native_path.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -11,7 +12,8 @@ TEST(Shortcuts, ADesktopEntryPointsAtTheFolderAndIsExecutable)
 {
     TempTree tree;
     const QString desktop = tree.folder("Desktop");
-    const QString music = tree.folder(fromNativePath("My Music \xE9"));
+    const QString music = fromNativePath(toNativePath(tree.root()) + "/My Music \xE9");
+    ASSERT_EQ(::mkdir(toNativePath(music).constData(), 0755), 0);
     tree.file("Desktop/Music.desktop", "an older shortcut");
 
     const Result<QString> made = createDesktopShortcut(desktop, "Music", music);
