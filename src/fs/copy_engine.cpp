@@ -491,9 +491,10 @@ private:
 
     enum class CopyResult { Done, ReadFailed, WriteFailed, Cancelled };
 
-    CopyResult copyData(int in, int out, qint64 size, int *error)
+    // Copies up to size bytes (to the end where size is 0); copied counts what went over.
+    CopyResult copyData(int in, int out, qint64 size, qint64 &copied, int *error)
     {
-        qint64 copied = 0;
+        copied = 0;
         bool kernel = size > 0;
         while (kernel && copied < size) {
             const ssize_t n =
@@ -510,8 +511,11 @@ private:
                 *error = errno;
                 return isWriteError(errno) ? CopyResult::WriteFailed : CopyResult::ReadFailed;
             }
-            if (n == 0)
-                break; // the file shrank since it was opened
+            if (n == 0) {
+                // Nothing at all: some file systems copy nothing this way; reading tells.
+                kernel = copied > 0;
+                break; // otherwise the file shrank since it was opened
+            }
             copied += n;
             progress(n);
             if (m_control.isCancelled())
@@ -544,6 +548,7 @@ private:
                 }
                 done += w;
             }
+            copied += n;
             progress(n);
             if (m_control.isCancelled())
                 return CopyResult::Cancelled;
@@ -593,7 +598,8 @@ private:
         }
 
         int error = 0;
-        const CopyResult copied = copyData(in.get(), out.get(), st.st_size, &error);
+        qint64 bytes = 0;
+        const CopyResult copied = copyData(in.get(), out.get(), st.st_size, bytes, &error);
         if (copied == CopyResult::Done) {
             (void)fchmod(out.get(), st.st_mode & 0777);
             const timespec times[2] = {st.st_atim, st.st_mtim};
@@ -616,7 +622,7 @@ private:
         if (!place(i, parent.dst.get(), temp, finalName, existed))
             return;
         ++m_out.filesCopied;
-        m_out.bytesCopied += st.st_size;
+        m_out.bytesCopied += bytes;
         if (m_counters)
             m_counters->files.fetch_add(1, std::memory_order_relaxed);
     }
