@@ -10,7 +10,7 @@ packages=(
   sqlite3
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine unrtf clang libclang-rt-14-dev)
+  packages+=(hyperfine jq python3 unrtf clang libclang-rt-14-dev)
 fi
 
 missing=()
