@@ -22,7 +22,8 @@ using namespace quenda;
 
 namespace {
 
-constexpr const char *kOfficeMasks = "*.doc;*.rtf;*.txt;*.xls;*.csv;*.mdb;*.dbf;*.jpg;*.bmp;*.ppt;*.pdf";
+constexpr const char *kOfficeMasks =
+    "*.doc;*.rtf;*.txt;*.xls;*.csv;*.mdb;*.dbf;*.jpg;*.bmp;*.ppt;*.pdf";
 constexpr int kBatch = 20000;
 
 // The text after the first "." among the last four characters, else "rtf".
