@@ -11,7 +11,7 @@ packages=(
   mdbtools-dev libzip-dev
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine unrtf clang libclang-rt-14-dev)
+  packages+=(hyperfine jq python3 unrtf clang libclang-rt-14-dev)
 fi
 
 missing=()

@@ -1,7 +1,9 @@
 #pragma once
 // Finds the files of a folder whose names match one of several masks ("*.rtf;*.txt;"),
 // case-insensitively, with or without sub-folders. The order is repeatable: a folder's own
-// files by name, then its sub-folders by name, depth first. Linked folders are not followed.
+// files by name, then its sub-folders by name, depth first. Linked folders are not followed;
+// a link to a file counts as that file. Names that are not valid UTF-8 keep their bytes (see
+// fs/native_path.h).
 
 #include <QString>
 #include <QStringList>
@@ -10,6 +12,8 @@
 #include <vector>
 
 namespace quenda {
+
+class JobControl;
 
 struct FoundFile {
     QString folder; // ends with the native separator
@@ -22,6 +26,10 @@ bool matchesMask(QStringView name, QStringView mask); // '*' and '?' wildcards, 
 
 // Calls sink for every match, in order; sink returns false to stop the search.
 void searchFiles(const QString &folder, const QString &masks, bool subfolders,
+                 const std::function<bool(const FoundFile &)> &sink);
+// The same, reporting folders that could not be read (and the start folder itself when it
+// cannot be read) through control, which can also cancel the search.
+void searchFiles(const QString &folder, const QString &masks, bool subfolders, JobControl &control,
                  const std::function<bool(const FoundFile &)> &sink);
 std::vector<FoundFile> searchFiles(const QString &folder, const QString &masks, bool subfolders);
 

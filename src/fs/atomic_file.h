@@ -1,0 +1,69 @@
+#pragma once
+// Writing a file so that a failure never costs the earlier one: the bytes go to a hidden
+// temporary file in the target's own folder, created exclusively and never through a link, and
+// only a complete file is renamed over the target. A symbolic link at the target is replaced by
+// the rename, never followed. Errors name the file and give the system's reason.
+
+#include "common/result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace quenda {
+
+struct AtomicFileOptions {
+    bool sync = false;    // fsync the file before the rename (slower; survives a power cut)
+    int permissions = -1; // exact permission bits (0755); -1: kept from the replaced file
+};
+
+class AtomicFile {
+public:
+    explicit AtomicFile(QString targetPath, AtomicFileOptions options = {});
+    // Removes the temporary file unless commit() succeeded.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // Creates the temporary file. A new file gets 0666 less the umask; a regular file that
+    // will be replaced hands on its permission bits (and its owner where the system allows),
+    // unless the options name the bits.
+    Status open();
+    // Buffered; an error is sticky and every later call returns it again.
+    Status write(QByteArrayView bytes);
+    // Flushes, optionally syncs, and renames over the target. The object is done afterwards.
+    Status commit();
+    // Drops what was written and removes the temporary file.
+    void discard();
+
+    bool isOpen() const { return m_fd >= 0; }
+    QString targetPath() const { return m_target; }
+    qint64 written() const { return m_written; }
+
+private:
+    Status flushBuffer();
+    Status failWith(int errnoValue, const QString &action);
+
+    QString m_target;
+    AtomicFileOptions m_options;
+    QByteArray m_folder;   // native path of the target's folder
+    QByteArray m_name;     // native name of the target
+    QByteArray m_tempName; // native name of the temporary file in the same folder
+    int m_dirFd = -1;
+    int m_fd = -1;
+    QByteArray m_buffer;
+    qint64 m_written = 0;
+    bool m_failed = false;
+    Error m_error;
+};
+
+// Creates or replaces path with exactly these bytes.
+Status writeFileAtomically(const QString &path, QByteArrayView bytes,
+                           AtomicFileOptions options = {});
+
+// folder + "/" + name for a name taken from data; refuses a name that is empty, "." or "..",
+// holds "/" or a NUL character, or is longer than a file name may be, so that the result always
+// lies directly inside folder.
+Result<QString> safeChildPath(const QString &folder, const QString &name);
+
+} // namespace quenda

@@ -1,0 +1,145 @@
+#include "fs/atomic_file.h"
+#include "fs/regular_file.h"
+#include "fs_fixture.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace quenda;
+using namespace quenda::test;
+
+TEST(AtomicFile, WritesReplacesAndKeepsTheReplacedFilesMode)
+{
+    TempTree tree;
+    const mode_t oldMask = umask(022);
+    const QString target = tree.path("notes.txt");
+    ASSERT_TRUE(writeFileAtomically(target, "first"));
+    EXPECT_EQ(readFile(target), "first");
+    EXPECT_EQ(modeOf(target), 0644u);
+
+    ::chmod(QFile::encodeName(target).constData(), 0600);
+    AtomicFile file(target);
+    ASSERT_TRUE(file.open());
+    const QByteArray big(600 * 1024, 'b'); // larger than the buffer, so it goes straight out
+    ASSERT_TRUE(file.write("small "));
+    ASSERT_TRUE(file.write(big));
+    EXPECT_EQ(readFile(target), "first"); // nothing shows before the commit
+    ASSERT_TRUE(file.commit());
+    EXPECT_EQ(readFile(target), "small " + big);
+    EXPECT_EQ(modeOf(target), 0600u);
+    EXPECT_EQ(tree.listing(), QStringList{"notes.txt"});
+    umask(oldMask);
+}
+
+TEST(AtomicFile, ALinkAtTheTargetIsReplacedNeverFollowed)
+{
+    TempTree tree;
+    const QString elsewhere = tree.file("elsewhere/secret.txt", "keep me");
+    const QString target = tree.link("out/card.vcf", elsewhere);
+    ASSERT_TRUE(writeFileAtomically(target, "new card"));
+    EXPECT_FALSE(isLink(target));
+    EXPECT_EQ(readFile(target), "new card");
+    EXPECT_EQ(readFile(elsewhere), "keep me");
+}
+
+TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary)
+{
+    TempTree tree;
+    const QString target = tree.file("data.txt", "old content");
+
+    // A file size limit makes the kernel refuse the write with EFBIG, as a full disk would.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oldLimit{};
+    getrlimit(RLIMIT_FSIZE, &oldLimit);
+    rlimit small = oldLimit;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status status = writeFileAtomically(target, QByteArray(64 * 1024, 'n'));
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_FALSE(status);
+    EXPECT_TRUE(status.message().contains(target));
+    EXPECT_TRUE(status.message().contains("File too large")) << status.message().toStdString();
+    EXPECT_EQ(readFile(target), "old content");
+    EXPECT_EQ(tree.listing(), QStringList{"data.txt"});
+
+    // A dropped file leaves nothing either.
+    {
+        AtomicFile dropped(tree.path("never.txt"));
+        ASSERT_TRUE(dropped.open());
+        ASSERT_TRUE(dropped.write("half"));
+    }
+    EXPECT_EQ(tree.listing(), QStringList{"data.txt"});
+}
+
+TEST(AtomicFile, FullAndReadOnlyDisksReportTheSystemsReason)
+{
+    TempTree tree;
+    TmpfsMount disk(tree.path("disk"), "size=64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QString target = tree.file("disk/list.txt", "old list");
+
+    const Status full = writeFileAtomically(target, QByteArray(512 * 1024, 'x'));
+    ASSERT_FALSE(full);
+    EXPECT_TRUE(full.message().contains("No space left on device")) << full.message().toStdString();
+    EXPECT_EQ(readFile(target), "old list");
+    EXPECT_EQ(tree.listing("disk"), QStringList{"list.txt"});
+
+    ASSERT_TRUE(disk.remountReadOnly());
+    const Status readOnly = writeFileAtomically(target, "new list");
+    ASSERT_FALSE(readOnly);
+    EXPECT_TRUE(readOnly.message().contains("Read-only file system"));
+    EXPECT_EQ(readFile(target), "old list");
+}
+
+TEST(AtomicFile, SafeChildPathKeepsNamesFromDataInsideTheFolder)
+{
+    EXPECT_EQ(safeChildPath("/d/Ipod", "O'Brien.vcf").value(), "/d/Ipod/O'Brien.vcf");
+    EXPECT_EQ(safeChildPath("/d/Ipod/", "a").value(), "/d/Ipod/a");
+    for (const QString &bad :
+         QStringList{"", ".", "..", "../x", "a/b", "/etc/passwd", QString(256, 'n'),
+                     QStringLiteral("a") + QChar(0) + "b"}) {
+        const Result<QString> refused = safeChildPath("/d/Ipod", bad);
+        EXPECT_FALSE(refused) << bad.toStdString();
+        EXPECT_FALSE(refused.message().isEmpty());
+    }
+}
+
+TEST(RegularFile, PipesAndFoldersAreRefusedWithoutBlocking)
+{
+    TempTree tree;
+    const QString fifo = tree.path("pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    // Nobody writes to the pipe: a blocking open would hang here.
+    const Result<UniqueFd> refused = openRegularFile(fifo);
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.message().contains("not a regular file"));
+    EXPECT_FALSE(openRegularFile(tree.folder("sub")));
+    EXPECT_FALSE(openRegularFile(tree.path("missing")));
+
+    const QString doc = tree.file("doc.txt", "text");
+    const QString viaLink = tree.link("link.txt", doc);
+    QFile file;
+    ASSERT_TRUE(openRegularFile(viaLink, file));
+    EXPECT_EQ(file.readAll(), "text");
+    // A regular file reads with blocking semantics again.
+    const Result<UniqueFd> fd = openRegularFile(doc);
+    ASSERT_TRUE(fd);
+    EXPECT_EQ(fcntl(fd->get(), F_GETFL) & O_NONBLOCK, 0);
+
+    ASSERT_EQ(::link(QFile::encodeName(doc).constData(),
+                     QFile::encodeName(tree.path("hard.txt")).constData()),
+              0);
+    EXPECT_TRUE(sameFile(doc, tree.path("hard.txt")));
+    EXPECT_TRUE(sameFile(doc, viaLink));
+    EXPECT_FALSE(sameFile(doc, tree.file("copy.txt", "text")));
+    EXPECT_FALSE(sameFile(doc, tree.path("missing")));
+}

@@ -1,0 +1,122 @@
+#include "fs_fixture.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quenda::test {
+
+TempTree::TempTree()
+{
+    // Wide open, so that a test run as another user can walk into it.
+    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
+}
+
+TempTree::~TempTree()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(
+        std::filesystem::path(QFile::encodeName(m_dir.path()).toStdString()), ignored);
+}
+
+QString TempTree::file(const QString &relative, const QByteArray &bytes) const
+{
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+    return p;
+}
+
+QString TempTree::folder(const QString &relative) const
+{
+    QDir().mkpath(path(relative));
+    return path(relative);
+}
+
+QString TempTree::link(const QString &relative, const QString &target) const
+{
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(p).constData());
+    return p;
+}
+
+QStringList TempTree::listing(const QString &relative) const
+{
+    const QString base = relative.isEmpty() ? root() : path(relative);
+    QStringList out;
+    QDirIterator it(base, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << it.next().mid(base.size() + 1);
+    out.sort();
+    return out;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+unsigned modeOf(const QString &path)
+{
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0xFFFF;
+}
+
+bool isLink(const QString &path)
+{
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+TmpfsMount::TmpfsMount(const QString &mountPoint, const char *options) : m_point(mountPoint)
+{
+    QDir().mkpath(mountPoint);
+    if (geteuid() == 0)
+        m_mounted =
+            ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, options) == 0;
+}
+
+TmpfsMount::~TmpfsMount()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_point).constData(), MNT_DETACH);
+}
+
+bool TmpfsMount::remountReadOnly()
+{
+    return m_mounted && ::mount(nullptr, QFile::encodeName(m_point).constData(), nullptr,
+                                MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+std::optional<bool> runUnprivileged(const std::function<bool()> &check)
+{
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        // "nobody" on Debian; the exit code carries the answer back.
+        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 2)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
+} // namespace quenda::test

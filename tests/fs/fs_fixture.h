@@ -1,0 +1,55 @@
+#pragma once
+// Small trees on disk for the engine tests, built with plain system calls so that the tests do
+// not lean on the code they check.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <optional>
+
+namespace quenda::test {
+
+class TempTree {
+public:
+    TempTree();
+    // Removes the tree byte for byte: QTemporaryDir cannot remove names that are not UTF-8.
+    ~TempTree();
+    QString root() const { return m_dir.path(); }
+    QString path(const QString &relative) const { return root() + QLatin1Char('/') + relative; }
+    // Creates the file (and its folders) with the bytes; returns its path.
+    QString file(const QString &relative, const QByteArray &bytes = "x") const;
+    QString folder(const QString &relative) const;
+    QString link(const QString &relative, const QString &target) const;
+    // Every entry below root (or below folder), relative, sorted; links are not followed.
+    QStringList listing(const QString &relative = QString()) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QByteArray readFile(const QString &path);
+unsigned modeOf(const QString &path); // permission bits, links not followed
+bool isLink(const QString &path);
+
+// A tmpfs of the given size mounted on a fresh folder; only root can mount, so check
+// mounted() and skip otherwise. Unmounted again when it goes.
+class TmpfsMount {
+public:
+    TmpfsMount(const QString &mountPoint, const char *options);
+    ~TmpfsMount();
+    bool mounted() const { return m_mounted; }
+    bool remountReadOnly();
+
+private:
+    QString m_point;
+    bool m_mounted = false;
+};
+
+// Runs check as an unprivileged user (in a child process when the tests run as root, since
+// root reads every folder). Returns nullopt when no such user can be had.
+std::optional<bool> runUnprivileged(const std::function<bool()> &check);
+
+} // namespace quenda::test
