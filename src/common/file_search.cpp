@@ -1,9 +1,12 @@
 #include "common/file_search.h"
 
+#include "common/result.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -50,7 +53,14 @@ struct Walker {
     QStringList masks;
     bool subfolders;
     const std::function<bool(const FoundFile &)> &sink;
+    const std::function<void(const QString &, const QString &)> &unreadable;
     bool stopped = false;
+
+    void report(const QString &folder, int err) const
+    {
+        if (unreadable)
+            unreadable(folder, systemErrorText(err));
+    }
 
     bool matches(const QString &name) const
     {
@@ -62,10 +72,19 @@ struct Walker {
     {
         const QByteArray encoded = QFile::encodeName(folder);
         DIR *dir = opendir(encoded.constData());
-        if (!dir)
+        if (!dir) {
+            report(folder, errno);
             return;
+        }
         QStringList files, dirs;
-        while (dirent *e = readdir(dir)) {
+        for (;;) {
+            errno = 0;
+            dirent *e = readdir(dir);
+            if (!e) {
+                if (errno != 0)
+                    report(folder, errno);
+                break;
+            }
             const char *n = e->d_name;
             if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
                 continue;
@@ -113,14 +132,15 @@ struct Walker {
 } // namespace
 
 void searchFiles(const QString &folder, const QString &masks, bool subfolders,
-                 const std::function<bool(const FoundFile &)> &sink)
+                 const std::function<bool(const FoundFile &)> &sink,
+                 const std::function<void(const QString &, const QString &)> &unreadable)
 {
     if (folder.isEmpty())
         return;
     QString start = QDir::fromNativeSeparators(folder);
     if (start.size() > 1 && start.endsWith(QLatin1Char('/')))
         start.chop(1);
-    Walker walker{splitMasks(masks), subfolders, sink};
+    Walker walker{splitMasks(masks), subfolders, sink, unreadable};
     walker.walk(start);
 }
 

@@ -20,9 +20,12 @@ struct FoundFile {
 QStringList splitMasks(const QString &masks);
 bool matchesMask(QStringView name, QStringView mask); // '*' and '?' wildcards, any letter case
 
-// Calls sink for every match, in order; sink returns false to stop the search.
-void searchFiles(const QString &folder, const QString &masks, bool subfolders,
-                 const std::function<bool(const FoundFile &)> &sink);
+// Calls sink for every match, in order; sink returns false to stop the search. A folder that
+// cannot be read is passed to unreadable with the system's reason, and the search goes on.
+void searchFiles(
+    const QString &folder, const QString &masks, bool subfolders,
+    const std::function<bool(const FoundFile &)> &sink,
+    const std::function<void(const QString &folder, const QString &reason)> &unreadable = {});
 std::vector<FoundFile> searchFiles(const QString &folder, const QString &masks, bool subfolders);
 
 } // namespace quenda

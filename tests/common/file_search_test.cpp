@@ -59,6 +59,19 @@ TEST(FileSearch, LinkedFoldersAreNotFollowedAndTheSinkCanStop)
     EXPECT_EQ(seen, 1);
 }
 
+TEST(FileSearch, AFolderThatCannotBeReadIsReportedWithTheSystemReason)
+{
+    TempPlaces places(false);
+    const QString file = places.writeFile(QStringLiteral("plain.txt"), "x");
+    QStringList reported;
+    searchFiles(
+        file, QStringLiteral("*"), true, [](const FoundFile &) { return true; },
+        [&](const QString &folder, const QString &reason) {
+            reported << folder + QStringLiteral(": ") + reason;
+        });
+    EXPECT_EQ(reported, QStringList{file + QStringLiteral(": Not a directory")});
+}
+
 TEST(FileSearch, WildcardMatching)
 {
     EXPECT_TRUE(matchesMask(u"Report.final.RTF", u"*.rtf"));
