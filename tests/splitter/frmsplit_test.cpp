@@ -168,8 +168,6 @@ TEST(frmsplit, ASplitReportsItsPiecesAndAnErrorStopsIt)
     EXPECT_EQ(shown[0].text, "The file " + path +
                                  " has been splitted into 3 files each containing  5.0 Lines\r"
                                  "The last file may contain less then 5.0 Lines");
-    EXPECT_EQ(readAll(t.places.desktopDir() + QStringLiteral("/long2.txt")),
-              lines(10).mid(lines(5).size()));
 
     // The third piece's name is taken by a folder now.
     QFile::remove(t.places.desktopDir() + QStringLiteral("/long3.txt"));
