@@ -35,8 +35,10 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
 
     // Load: the staging folder first, then the keyword the suite left for us.
     const QString staging = m_services.places.stagingDir();
-    if (!staging.isEmpty() && !QDir(staging).exists())
-        QDir().mkpath(staging);
+    if (!staging.isEmpty() && !QDir(staging).exists() && !QDir().mkpath(staging))
+        m_services.messages->show(QStringLiteral("The folder %1 cannot be created.")
+                                      .arg(QDir::toNativeSeparators(staging)),
+                                  MsgIcon::Exclamation);
     Connection connection(m_services.places.databasePath(), BusyWait::Short);
     if (connection.isOpen()) {
         const Result<QString> keyword = readStartupKeyword(connection.db());

@@ -59,6 +59,10 @@ FrmVCF::FrmVCF(const Services &services, QWidget *parent)
     CmbCat->addItem(kAll);
     if (const Result<QStringList> categories = contactCategories(m_connection.db()); categories)
         CmbCat->addItems(*categories);
+    else
+        m_services.messages->show(
+            QStringLiteral("The categories could not be read: %1").arg(categories.message()),
+            MsgIcon::Critical);
     CmbPriority->addItems(
         {kAll, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     CmbPriority->setEditText(kAll);
@@ -267,6 +271,10 @@ void FrmVCF::categoryChosen()
     CmbSub->addItem(kAll);
     if (const Result<QStringList> subs = contactSubCategories(m_connection.db(), category); subs)
         CmbSub->addItems(*subs);
+    else
+        m_services.messages->show(
+            QStringLiteral("The sub-categories could not be read: %1").arg(subs.message()),
+            MsgIcon::Critical);
     CmbSub->setEditText(kAll);
     filter();
 }
