@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +54,24 @@ FolderWriter::~FolderWriter()
         ::close(m_dirFd);
 }
 
+int FolderWriter::moveIntoPlace(const QByteArray &temp, const QByteArray &target)
+{
+    // A new name needs no look at what it replaces; where the file system cannot promise that,
+    // or a file is there, that file's permissions pass to its replacement.
+    if (::renameat2(m_dirFd, temp.constData(), m_dirFd, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS)
+        return errno;
+    struct stat existing {};
+    if (::fstatat(m_dirFd, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(existing.st_mode) &&
+        ::fchmodat(m_dirFd, temp.constData(), existing.st_mode & 07777, 0) != 0)
+        return errno;
+    if (::renameat(m_dirFd, temp.constData(), m_dirFd, target.constData()) != 0)
+        return errno;
+    return 0;
+}
+
 Status FolderWriter::write(const QString &name, QByteArrayView bytes)
 {
     auto failed = [&](int err) {
@@ -86,14 +105,10 @@ Status FolderWriter::write(const QString &name, QByteArrayView bytes)
 
     int err = 0;
     writeAll(fd, bytes.data(), bytes.size(), err);
-    struct stat existing {};
-    if (err == 0 && ::fstatat(m_dirFd, target.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(existing.st_mode) && ::fchmod(fd, existing.st_mode & 07777) != 0)
-        err = errno;
     if (::close(fd) != 0 && err == 0)
         err = errno;
-    if (err == 0 && ::renameat(m_dirFd, temp.constData(), m_dirFd, target.constData()) != 0)
-        err = errno;
+    if (err == 0)
+        err = moveIntoPlace(temp, target);
     if (err != 0) {
         ::unlinkat(m_dirFd, temp.constData(), 0);
         return failed(err);

@@ -26,6 +26,8 @@ public:
     Status write(const QString &name, QByteArrayView bytes);
 
 private:
+    int moveIntoPlace(const QByteArray &temp, const QByteArray &target); // 0 or an errno
+
     QString m_folder;
     QByteArray m_tempTag;
     QByteArray m_temp;

@@ -34,7 +34,7 @@ public:
     }
 
     ContactCardReader &reader() { return m_reader; }
-    int written() const { return m_writer.written(); }
+    int finish() { return m_writer.finish(); }
 
 private:
     ContactCardReader m_reader;
@@ -83,14 +83,14 @@ int sendContacts(QSqlDatabase &db, const QStringList &names, const QString &fold
     });
     if (!read) {
         control.abort(QStringLiteral("The contacts cannot be read: %1").arg(read.message()));
-        return sender.written();
+        return sender.finish();
     }
     for (; next < names.size() && !control.isCancelled(); ++next) {
         control.setItem(names.at(next));
         sender.sendNamed(names.at(next));
         control.advance();
     }
-    return sender.written();
+    return sender.finish();
 }
 
 int runContactSend(const QString &databasePath, const QStringList &names, const QString &folder,

@@ -256,48 +256,106 @@ QByteArray cardBytes(const CardRow &row, CardKind kind)
     return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
+namespace {
+
+// Cards handed over at once: the lock is taken once per batch, and a bounded queue keeps the
+// memory small when the file system is slower than the cards are made.
+constexpr size_t kCardsPerBatch = 256;
+constexpr size_t kQueuedBatches = 8;
+
+} // namespace
+
 CardWriter::CardWriter(const QString &folder, JobControl &control)
     : m_folder(folder), m_control(control)
 {
+    m_batch.reserve(kCardsPerBatch);
 }
 
-bool CardWriter::write(const CardRow &row, CardKind kind)
+CardWriter::~CardWriter()
 {
-    const Result<QString> fileName = cardFileName(row[NAME], kind);
+    finish();
+}
+
+void CardWriter::write(const CardRow &row, CardKind kind)
+{
+    Result<QString> fileName = cardFileName(row[NAME], kind);
     if (!fileName) {
         m_control.fail(row[NAME], fileName.message());
-        return false;
+        return;
     }
-    encodeCard(row, kind, m_buffer);
-    if (Status written = m_folder.write(
-            *fileName, QByteArrayView(m_buffer.data(), static_cast<qsizetype>(m_buffer.size())));
-        !written) {
-        m_control.fail(row[NAME], written.message());
-        return false;
-    }
-    ++m_written;
-    return true;
+    Card card{row[NAME], std::move(*fileName), {}};
+    encodeCard(row, kind, card.bytes);
+    m_batch.push_back(std::move(card));
+    if (m_batch.size() >= kCardsPerBatch)
+        pass(false);
 }
 
-int writeCards(ContactCardReader &reader, CardWriter &writer, CardKind kind,
-               const QList<qint64> &ids, JobControl &control)
+void CardWriter::pass(bool last)
 {
-    int written = 0;
+    std::unique_lock lock(m_mutex);
+    if (!m_batch.empty()) {
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { writeQueued(); });
+        m_changed.wait(lock, [this] { return m_queue.size() < kQueuedBatches; });
+        m_queue.push_back(std::move(m_batch));
+        m_batch = {};
+        m_batch.reserve(kCardsPerBatch);
+    }
+    m_closing = last;
+    lock.unlock();
+    m_changed.notify_all();
+}
+
+void CardWriter::writeQueued()
+{
+    for (;;) {
+        std::vector<Card> batch;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+            if (m_queue.empty())
+                return;
+            batch = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        m_changed.notify_all();
+        for (const Card &card : batch) {
+            const Status written = m_folder.write(
+                card.fileName,
+                QByteArrayView(card.bytes.data(), static_cast<qsizetype>(card.bytes.size())));
+            if (written)
+                m_written.fetch_add(1, std::memory_order_relaxed);
+            else
+                m_control.fail(card.contact, written.message());
+        }
+    }
+}
+
+int CardWriter::finish()
+{
+    pass(true);
+    if (m_thread.joinable())
+        m_thread.join();
+    m_closing = false;
+    return m_written.load();
+}
+
+void writeCards(ContactCardReader &reader, CardWriter &writer, CardKind kind,
+                const QList<qint64> &ids, JobControl &control)
+{
     QSet<qint64> found;
     const Status read = reader.readByIds(ids, [&](const CardRow &row) {
         found.insert(row[ID].toLongLong());
         control.setItem(row[NAME]);
-        if (writer.write(row, kind))
-            ++written;
+        writer.write(row, kind);
     });
     if (!read) {
         control.fail(QStringLiteral("cnt_main"), read.message());
-        return written;
+        return;
     }
     for (qint64 id : ids)
         if (!found.contains(id))
             control.fail(QStringLiteral("id %1").arg(id), QStringLiteral("no contact has this id"));
-    return written;
 }
 
 namespace {
@@ -313,7 +371,8 @@ int writeOnce(QSqlDatabase &db, CardKind kind, const QString &idList, const QStr
     }
     ContactCardReader reader(db);
     CardWriter writer(folder, control);
-    return writeCards(reader, writer, kind, *ids, control);
+    writeCards(reader, writer, kind, *ids, control);
+    return writer.finish();
 }
 
 } // namespace
@@ -346,7 +405,6 @@ int runCardExport(const QString &databasePath, const QStringList &idLists, const
     ContactCardReader reader(connection.db());
     CardWriter writer(folder, control);
     control.setTotal(idLists.size());
-    int written = 0;
     for (const QString &idList : idLists) {
         if (control.isCancelled())
             break;
@@ -355,10 +413,10 @@ int runCardExport(const QString &databasePath, const QStringList &idLists, const
             control.fail(idList,
                          QStringLiteral("the id list holds something other than whole numbers"));
         else
-            written += writeCards(reader, writer, CardKind::Combined, *ids, control);
+            writeCards(reader, writer, CardKind::Combined, *ids, control);
         control.advance();
     }
-    return written;
+    return writer.finish();
 }
 
 QString cardFailureMessage(const JobReport &report)

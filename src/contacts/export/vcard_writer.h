@@ -13,8 +13,13 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quenda {
@@ -32,25 +37,46 @@ Result<QString> cardFileName(const QString &name, CardKind kind);
 // need it marked. Lines end in CR LF.
 QByteArray cardBytes(const CardRow &row, CardKind kind);
 
-// Writes cards into one folder.
+// Writes cards into one folder. The cards are made on the caller's thread and written, in the
+// order given, by a thread of the writer's own, so that reading the contacts and making the
+// cards goes on while the file system works. A card that cannot be written is reported under
+// the contact's NAME.
 class CardWriter {
 public:
     CardWriter(const QString &folder, JobControl &control);
-    // True when the card was written; otherwise the failure is reported.
-    bool write(const CardRow &row, CardKind kind);
-    int written() const { return m_written; }
+    // Writes what is still queued.
+    ~CardWriter();
+    CardWriter(const CardWriter &) = delete;
+    CardWriter &operator=(const CardWriter &) = delete;
+
+    void write(const CardRow &row, CardKind kind);
+    // Waits until every card given so far is written; returns the cards written.
+    int finish();
 
 private:
+    struct Card {
+        QString contact;
+        QString fileName;
+        std::string bytes;
+    };
+    void pass(bool last);
+    void writeQueued();
+
     FolderWriter m_folder;
     JobControl &m_control;
-    std::string m_buffer; // reused from card to card
-    int m_written = 0;
+    std::vector<Card> m_batch; // made, not yet handed to the writing thread
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<Card>> m_queue;
+    bool m_closing = false;
+    std::thread m_thread;
+    std::atomic<int> m_written{0};
 };
 
 // One query for the ids, one card of kind per contact found; an id no contact holds is
-// reported. Returns the cards written.
-int writeCards(ContactCardReader &reader, CardWriter &writer, CardKind kind,
-               const QList<qint64> &ids, JobControl &control);
+// reported.
+void writeCards(ContactCardReader &reader, CardWriter &writer, CardKind kind,
+                const QList<qint64> &ids, JobControl &control);
 
 // The writers by their old names: an id list as an IN list takes it, the folder, one query.
 int SaveAsVCF(QSqlDatabase &db, const QString &idList, const QString &folder, JobControl &control);
