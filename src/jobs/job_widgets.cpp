@@ -17,6 +17,16 @@ namespace quenda {
 
 namespace {
 
+void setEnabled(QObject *control, bool enabled)
+{
+    if (auto *widget = qobject_cast<QWidget *>(control))
+        widget->setEnabled(enabled);
+    else if (auto *action = qobject_cast<QAction *>(control))
+        action->setEnabled(enabled);
+}
+
+} // namespace
+
 // QProgressBar counts in int: large totals are scaled down to keep the proportion.
 void setBarProgress(QProgressBar *bar, const JobProgress &p)
 {
@@ -28,16 +38,6 @@ void setBarProgress(QProgressBar *bar, const JobProgress &p)
     bar->setRange(0, static_cast<int>(p.total / scale));
     bar->setValue(static_cast<int>(std::min(p.done, p.total) / scale));
 }
-
-void setEnabled(QObject *control, bool enabled)
-{
-    if (auto *widget = qobject_cast<QWidget *>(control))
-        widget->setEnabled(enabled);
-    else if (auto *action = qobject_cast<QAction *>(control))
-        action->setEnabled(enabled);
-}
-
-} // namespace
 
 JobProgressDialog::JobProgressDialog(JobRunner *runner, QWidget *parent)
     : QDialog(parent), m_runner(runner)

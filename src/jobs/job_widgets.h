@@ -38,6 +38,9 @@ private:
     bool m_running = false;
 };
 
+// Moves a bar to the job's progress; an unknown total makes it a busy indicator.
+void setBarProgress(QProgressBar *bar, const JobProgress &progress);
+
 // Shows the bar while the runner works and moves it with the job's progress. An unknown total
 // makes the bar a busy indicator. With hideWhenDone the bar is hidden again at the end.
 void bindProgressBar(JobRunner *runner, QProgressBar *bar, bool hideWhenDone = true);

@@ -71,6 +71,8 @@ FrmNotesIpod::FrmNotesIpod(const Services &services, QWidget *parent)
     connect(m_job, &JobRunner::progressChanged, this, [this](const JobProgress &p) {
         if (m_action == Action::Convert)
             conversionProgress(p);
+        else if (m_action == Action::Scan)
+            setBarProgress(pb1, p);
     });
     loadGrids();
     LstConvert->addItems({QStringLiteral("Doc"), QStringLiteral("HTML"), QStringLiteral("XlS")});
