@@ -199,20 +199,6 @@ TEST(Database, WaitsForAnotherWriterBeforeGivingUp)
     EXPECT_EQ(*readStartupKeyword(c.db()), QStringLiteral("notes"));
 }
 
-TEST(Database, KeywordIsLowerCasedClearedAndNullIsEmpty)
-{
-    TempPlaces places;
-    auto connection = places.connect();
-    QSqlDatabase &db = connection->db();
-    EXPECT_EQ(*readStartupKeyword(db), QString());
-    ASSERT_TRUE(writeStartupKeyword(db, QStringLiteral("SendToIpod ")));
-    EXPECT_EQ(*readStartupKeyword(db), QStringLiteral("sendtoipod "));
-    ASSERT_TRUE(clearStartupKeyword(db));
-    const QVariant key = scalar(db, QStringLiteral("select Key from QD_SETUP"));
-    EXPECT_FALSE(key.isNull());
-    EXPECT_EQ(key.toString(), QString());
-}
-
 TEST(BatchedWriter, CommitsInBatchesAndRowsLeftUnfinishedAreRolledBack)
 {
     TempPlaces places;
