@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libgtest-dev libgmock-dev
-  sqlite3
+  sqlite3 clang-format git
   mdbtools-dev libzip-dev
 )
 if [ "${1:-}" = "--bench" ]; then

@@ -1,9 +1,12 @@
 #include "app/FrmMDI.h"
 
-#include "app/window_factory.h"
+#include "app/program_info.h"
+#include "app/window_registry.h"
 #include "db/database.h"
+#include "db/setup.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QEvent>
@@ -14,50 +17,17 @@
 
 namespace quenda {
 
-namespace {
-
-struct KeywordEntry {
-    const char *keyword;
-    const char *window;
-};
-
-// First match wins; the keyword has been lower-cased and is compared exactly.
-const KeywordEntry kKeywords[] = {
-    {"sendtoipod", "FrmCntIpod"},
-    {"sendtoipodph", "FrmPhIpod"},
-    {"exportquendacontacttovcf", "FrmVCF"},
-    {"notes", "FrmNotesIpod"},
-    {"filecopier", "frmFile"},
-    {"textfile", "FrmText"},
-};
-
-struct ToolEntry {
-    const char *tool;
-    const char *window;
-};
-
-const ToolEntry kTools[] = {
-    {"SendtoIpod", "FrmCntIpod"},
-    {"SendToIpodPH", "FrmPhIpod"},
-    {"ExportQuendaContacttoVCF", "FrmVCF"},
-    {"Notes", "FrmNotesIpod"},
-    {"FileCopier", "frmFile"},
-    {"TextFile", "FrmText"},
-};
-
-} // namespace
-
 FrmMDI::FrmMDI(const Services &services, QWidget *parent)
     : QMainWindow(parent), m_services(services)
 {
     setObjectName(QStringLiteral("FrmMDI"));
-    setWindowTitle(QStringLiteral("Quenda - Ipod & Phone File Copier"));
+    setWindowTitle(QString::fromUtf8(kProgramTitle));
     resize(900, 560);
     buildToolbar();
 
     auto *backdrop = new QLabel(this);
     backdrop->setAlignment(Qt::AlignCenter);
-    backdrop->setText(QStringLiteral("Quenda - Ipod & Phone File Copier"));
+    backdrop->setText(QString::fromUtf8(kProgramTitle));
     backdrop->setStyleSheet(QStringLiteral(
         "QLabel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #dfe8f1, "
         "stop:1 #afbdcd); color: #2f679f; font: bold 20pt 'Verdana'; }"));
@@ -65,11 +35,15 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
 
     // Load: the staging folder first, then the keyword the suite left for us.
     const QString staging = m_services.places.stagingDir();
-    if (!staging.isEmpty() && !QDir(staging).exists())
-        QDir().mkpath(staging);
-    Connection connection(m_services.places.databasePath());
-    if (connection.isOpen())
-        m_keyword = readStartupKeyword(connection.db());
+    if (!staging.isEmpty() && !QDir(staging).exists() && !QDir().mkpath(staging))
+        m_services.messages->show(QStringLiteral("The folder %1 cannot be created.")
+                                      .arg(QDir::toNativeSeparators(staging)),
+                                  MsgIcon::Exclamation);
+    Connection connection(m_services.places.databasePath(), BusyWait::Short);
+    if (connection.isOpen()) {
+        const Result<QString> keyword = readStartupKeyword(connection.db());
+        m_keyword = keyword ? *keyword : QString();
+    }
 }
 
 void FrmMDI::buildToolbar()
@@ -138,10 +112,13 @@ void FrmMDI::activated()
         m_splash = nullptr;
     }
     {
-        Connection connection(m_services.places.databasePath());
+        Connection connection(m_services.places.databasePath(), BusyWait::Short);
         if (connection.isOpen()) {
-            m_keyword = readStartupKeyword(connection.db());
-            clearStartupKeyword(connection.db());
+            const Result<QString> keyword = readStartupKeyword(connection.db());
+            m_keyword = keyword ? *keyword : QString();
+            // A keyword that cannot be cleared would open its window again on every activation.
+            if (!keyword || !clearStartupKeyword(connection.db()))
+                m_keyword.clear();
         }
     }
     const QString keyword = m_keyword;
@@ -152,24 +129,18 @@ void FrmMDI::activated()
 
 bool FrmMDI::openForKeyword(const QString &keyword)
 {
-    for (const KeywordEntry &entry : kKeywords) {
-        if (keyword != QLatin1String(entry.keyword))
-            continue;
-        const QString className = QString::fromLatin1(entry.window);
-        const bool busy = className == QLatin1String("frmFile");
-        if (busy)
-            setCursor(Qt::WaitCursor);
-        QDialog *window = createWindow(className);
-        if (!window)
-            return false;
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        Q_EMIT windowOpened(window, false);
-        window->show();
-        if (busy)
-            unsetCursor();
-        return true;
-    }
-    return false;
+    const WindowEntry *entry = windowForKeyword(keyword);
+    if (!entry)
+        return false;
+    if (entry->busyPointer)
+        setCursor(Qt::WaitCursor);
+    QDialog *window = entry->create(m_services, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    Q_EMIT windowOpened(window, false);
+    window->show();
+    if (entry->busyPointer)
+        unsetCursor();
+    return true;
 }
 
 void FrmMDI::toolClick(const QString &toolId)
@@ -178,34 +149,39 @@ void FrmMDI::toolClick(const QString &toolId)
         close();
         return;
     }
-    for (const ToolEntry &entry : kTools) {
-        if (toolId == QLatin1String(entry.tool)) {
-            openModal(QString::fromLatin1(entry.window));
-            return;
-        }
-    }
+    if (const WindowEntry *entry = windowForTool(toolId))
+        openModal(*entry);
 }
 
-void FrmMDI::openModal(const QString &className)
+void FrmMDI::openModal(const WindowEntry &entry)
 {
-    // The folder copier takes a while to gather its drives: the main window shows it is busy
-    // until the copier closes.
-    const bool busy = className == QLatin1String("frmFile");
-    if (busy)
+    if (entry.busyPointer)
         setCursor(Qt::WaitCursor);
-    QDialog *window = createWindow(className);
-    if (window) {
-        Q_EMIT windowOpened(window, true);
+    QDialog *window = entry.create(m_services, this);
+    Q_EMIT windowOpened(window, entry.modal);
+    if (entry.modal)
         window->exec();
+    else
+        window->show();
+    if (entry.modal)
         delete window;
-    }
-    if (busy)
+    else
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    if (entry.busyPointer)
         unsetCursor();
 }
 
-QDialog *FrmMDI::createWindow(const QString &className)
+void FrmMDI::closeEvent(QCloseEvent *event)
 {
-    return createFunctionWindow(className, m_services, this);
+    // Function windows opened by keyword stay open beside this one; each may have an action
+    // running and asks before it goes.
+    for (QDialog *window : findChildren<QDialog *>(Qt::FindDirectChildrenOnly)) {
+        if (window->isVisible() && !window->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quenda

@@ -6,10 +6,12 @@
 #include <QPointer>
 
 class QDialog;
-class QToolBar;
 class QMenu;
+class QToolBar;
 
 namespace quenda {
+
+struct WindowEntry;
 
 // The main window: makes sure the staging folder exists, acts on the start-up keyword that the
 // suite leaves in QD_SETUP, and opens every function window from its toolbar.
@@ -29,9 +31,6 @@ public:
     bool openForKeyword(const QString &keyword);
 
     QString keyword() const { return m_keyword; }
-    QToolBar *SSActiveToolBars1 = nullptr;
-    QMenu *ContactM = nullptr;
-    QMenu *PhotoM = nullptr;
 
 Q_SIGNALS:
     // Every function window this window opens, modal or not, right before it is shown.
@@ -39,13 +38,16 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
-    QDialog *createWindow(const QString &className);
-    void openModal(const QString &className);
+    void openModal(const WindowEntry &entry);
     void buildToolbar();
 
     Services m_services;
+    QToolBar *SSActiveToolBars1 = nullptr;
+    QMenu *ContactM = nullptr;
+    QMenu *PhotoM = nullptr;
     QPointer<QWidget> m_splash;
     QString m_keyword;
     bool m_activating = false;

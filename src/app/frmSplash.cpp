@@ -1,5 +1,7 @@
 #include "app/frmSplash.h"
 
+#include "app/program_info.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -30,15 +32,16 @@ frmSplash::frmSplash(QWidget *mainWindow, QWidget *parent) : QDialog(parent), m_
 {
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     setObjectName(QStringLiteral("frmSplash"));
-    setWindowTitle(QStringLiteral("Quenda - Ipod & Phone File Copier"));
+    setWindowTitle(QString::fromUtf8(kProgramTitle));
     setStyleSheet(QStringLiteral("frmSplash { background: qlineargradient(x1:0, y1:0, x2:1, y2:1, "
                                  "stop:0 #dfe8f1, stop:1 #afbdcd); }"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 24);
     imgLogo = new QLabel(this);
+    imgLogo->setObjectName(QStringLiteral("imgLogo"));
     imgLogo->setPixmap(logoPicture());
-    auto *title = new QLabel(QStringLiteral("Quenda - Ipod & Phone File Copier"), this);
+    auto *title = new QLabel(QString::fromUtf8(kProgramTitle), this);
     title->setStyleSheet(QStringLiteral("font: bold 15pt 'Verdana'; color: #1f3f66;"));
     auto *motto = new QLabel(QStringLiteral("Do all you want ...........Your way"), this);
     motto->setStyleSheet(QStringLiteral("font: italic 10pt 'Verdana';"));
@@ -46,7 +49,7 @@ frmSplash::frmSplash(QWidget *mainWindow, QWidget *parent) : QDialog(parent), m_
     product->setStyleSheet(QStringLiteral("font: bold 11pt 'Verdana';"));
     auto *versionRow = new QHBoxLayout;
     auto *version = new QLabel(QStringLiteral("Version -"), this);
-    lblVersion1 = new QLabel(QStringLiteral("9.7"), this);
+    lblVersion1 = new QLabel(QString::fromUtf8(kProgramVersion), this);
     lblVersion1->setObjectName(QStringLiteral("lblVersion1"));
     versionRow->addWidget(version);
     versionRow->addWidget(lblVersion1);
@@ -59,6 +62,7 @@ frmSplash::frmSplash(QWidget *mainWindow, QWidget *parent) : QDialog(parent), m_
     layout->addLayout(versionRow);
 
     Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &frmSplash::tick);
     Timer1->start();

@@ -14,9 +14,6 @@ public:
     explicit frmSplash(QWidget *mainWindow, QWidget *parent = nullptr);
 
     int counter() const { return m_counter; }
-    QTimer *Timer1 = nullptr;
-    QLabel *lblVersion1 = nullptr;
-    QLabel *imgLogo = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -25,6 +22,9 @@ private:
     void tick();
     void showMain();
 
+    QTimer *Timer1 = nullptr;
+    QLabel *lblVersion1 = nullptr;
+    QLabel *imgLogo = nullptr;
     QWidget *m_main;
     int m_counter = 0;
 };

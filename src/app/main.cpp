@@ -1,5 +1,6 @@
 #include "app/FrmMDI.h"
 #include "app/frmSplash.h"
+#include "app/program_info.h"
 #include "common/ui_services.h"
 #include "db/database.h"
 
@@ -11,7 +12,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quenda Ipod"));
-    QApplication::setApplicationVersion(QStringLiteral("9.7"));
+    QApplication::setApplicationVersion(QString::fromUtf8(kProgramVersion));
 
     BoxMessages messages;
     FileDialogs dialogs;
@@ -20,10 +21,9 @@ int main(int argc, char *argv[])
                       Places::fromEnvironment(QCoreApplication::applicationDirPath())};
 
     // A start without a usable database would only fail later, window by window: say so now.
-    QString error;
-    if (!ensureDatabase(services.places.databasePath(), &error)) {
-        messages.show(error, MsgIcon::Critical, MsgButtons::Ok,
-                      QStringLiteral("Quenda - Ipod & Phone File Copier"));
+    if (const Status ready = ensureDatabase(services.places.databasePath()); !ready) {
+        messages.show(ready.message(), MsgIcon::Critical, MsgButtons::Ok,
+                      QString::fromUtf8(kProgramTitle));
         return 2;
     }
 

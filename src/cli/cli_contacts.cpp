@@ -2,7 +2,9 @@
 
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
+#include "db/contacts.h"
 #include "db/database.h"
+#include "jobs/foreground.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,16 +52,6 @@ std::optional<ContactArgs> parseOut(Context &context, const QStringList &args, c
     return parsed;
 }
 
-int report(Context &context, const CardResult &result)
-{
-    const QString failures = cardFailureMessage(result);
-    if (!failures.isEmpty())
-        context.err << failures << Qt::endl;
-    for (qint64 id : result.missingIds)
-        context.err << "No contact has the id " << id << Qt::endl;
-    return result.hasProblems() || !result.missingIds.isEmpty() ? 1 : 0;
-}
-
 } // namespace
 
 int runVcf(Context &context, const QStringList &args)
@@ -71,27 +63,25 @@ int runVcf(Context &context, const QStringList &args)
         context.err << "vcf needs at least one contact id" << Qt::endl;
         return 2;
     }
+    QStringList idLists;
     for (const QString &id : parsed->rest) {
         const auto ids = parseIdList(id);
         if (!ids || ids->size() != 1) {
             context.err << "Not a contact id: " << id << Qt::endl;
             return 2;
         }
+        // One list per id with a trailing comma, as the export window makes them.
+        idLists << id.trimmed() + QLatin1Char(',');
     }
     if (!prepareDatabase(context))
         return 1;
-    Connection connection(context.places.databasePath());
-    if (!connection.isOpen()) {
-        context.err << "Cannot open the organizer database: " << connection.error() << Qt::endl;
-        return 1;
-    }
-    // One call per id with a trailing comma, as the export window makes them.
-    CardResult result;
-    VCardWriter writer(connection.db());
-    for (const QString &id : parsed->rest)
-        writer.write(CardKind::Combined, id.trimmed() + QLatin1Char(','), parsed->folder, result);
+    const QString database = context.places.databasePath();
+    const QString folder = parsed->folder;
+    const JobReport report = runInForeground(
+        [&](JobControl &control) { runCardExport(database, idLists, folder, control); },
+        context.err);
     context.out << "VCF File Saved to Desktop\\Ipod" << Qt::endl;
-    return report(context, result);
+    return report.succeeded() ? 0 : 1;
 }
 
 int runSendIpod(Context &context, const QStringList &args)
@@ -105,17 +95,25 @@ int runSendIpod(Context &context, const QStringList &args)
     }
     if (!prepareDatabase(context))
         return 1;
-    Connection connection(context.places.databasePath());
-    QString error;
-    const auto names = connection.isOpen() ? contactNames(connection.db(), &error) : std::nullopt;
-    if (!names) {
-        context.err << "Cannot read the contact names: "
-                    << (connection.isOpen() ? error : connection.error()) << Qt::endl;
-        return 1;
+    const QString database = context.places.databasePath();
+    QStringList names;
+    {
+        Connection connection(database);
+        Result<QStringList> listed = connection.isOpen()
+                                         ? contactNames(connection.db())
+                                         : Result<QStringList>(connection.status().error());
+        if (!listed) {
+            context.err << "Cannot read the contact names: " << listed.message() << Qt::endl;
+            return 1;
+        }
+        names = std::move(*listed);
     }
-    const CardResult result = sendContacts(connection.db(), *names, parsed->folder);
-    context.out << "File Saved to " << QDir::toNativeSeparators(parsed->folder) << Qt::endl;
-    return report(context, result);
+    const QString folder = parsed->folder;
+    const JobReport report = runInForeground(
+        [&](JobControl &control) { runContactSend(database, names, folder, control); },
+        context.err);
+    context.out << "File Saved to " << QDir::toNativeSeparators(folder) << Qt::endl;
+    return report.succeeded() ? 0 : 1;
 }
 
 } // namespace quenda::cli

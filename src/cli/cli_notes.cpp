@@ -1,6 +1,8 @@
 #include "cli/verbs.h"
 
 #include "db/database.h"
+#include "db/scans.h"
+#include "jobs/foreground.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
 #include "notes/note_merge.h"
@@ -9,25 +11,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlQuery>
-
-#include <memory>
 
 namespace quenda::cli {
 
 namespace {
-
-std::unique_ptr<Connection> openDatabase(Context &context)
-{
-    if (!prepareDatabase(context))
-        return nullptr;
-    auto connection = std::make_unique<Connection>(context.places.databasePath());
-    if (!connection->isOpen()) {
-        context.err << "Cannot open the database: " << connection->error() << Qt::endl;
-        return nullptr;
-    }
-    return connection;
-}
 
 QString stagingOrComplain(Context &context)
 {
@@ -43,52 +30,55 @@ int notesScan(Context &context, const QString &folder)
         context.err << "Not a folder: " << QDir::toNativeSeparators(folder) << Qt::endl;
         return 1;
     }
-    auto connection = openDatabase(context);
-    if (!connection)
+    if (!prepareDatabase(context))
         return 1;
-    const ScanSummary summary =
-        scanIntoTable(connection->db(), QFileInfo(folder).absoluteFilePath(),
-                      QString::fromLatin1(kDocumentMasks), ScanTable::Documents);
-    if (summary.found == 0)
+    const QString database = context.places.databasePath();
+    const QString root = QFileInfo(folder).absoluteFilePath();
+    ScanOutcome outcome;
+    const JobReport report = runInForeground(
+        [&](JobControl &control) { outcome = runDocumentScan(database, root, control); },
+        context.err);
+    if (outcome.found == 0 && report.error.isEmpty())
         context.out << "File Not Found" << Qt::endl;
-    context.out << documentCountText(summary.found) << Qt::endl;
-    if (summary.failures > 0) {
-        context.err << summary.failures << " files could not be recorded" << Qt::endl;
-        return 1;
-    }
-    return 0;
+    context.out << documentCountText(static_cast<int>(outcome.gridRows.size())) << Qt::endl;
+    return report.succeeded() ? 0 : 1;
 }
 
 int notesConvert(Context &context)
 {
     const QString staging = stagingOrComplain(context);
-    auto connection = staging.isEmpty() ? nullptr : openDatabase(context);
-    if (!connection)
+    if (staging.isEmpty() || !prepareDatabase(context))
         return 1;
+    const QString database = context.places.databasePath();
     std::vector<NoteSource> sources;
     QStringList previous;
     {
-        QSqlQuery query(connection->db());
+        Connection connection(database);
         // The order the window's grid shows after loading.
-        if (query.exec(QStringLiteral(
-                "Select Application,Path from Quenda_IpodScan order by Application"))) {
-            while (query.next())
-                sources.push_back({query.value(0).toString(), query.value(1).toString()});
+        Result<std::vector<QStringList>> scanned =
+            connection.isOpen() ? scanListRows(connection.db(), ScanTable::Documents)
+                                : Result<std::vector<QStringList>>(connection.status().error());
+        Result<QStringList> notes = connection.isOpen()
+                                        ? scannedPaths(connection.db(), ScanTable::Notes)
+                                        : Result<QStringList>(connection.status().error());
+        if (!scanned || !notes) {
+            context.err << "Cannot read the scanned documents: "
+                        << (scanned ? notes.message() : scanned.message()) << Qt::endl;
+            return 1;
         }
-        if (query.exec(QStringLiteral("Select Path from Quenda_IpodScanedtxt"))) {
-            while (query.next())
-                previous << query.value(0).toString();
-        }
+        for (const QStringList &row : *scanned)
+            sources.push_back({row.value(0), row.value(1)});
+        previous = *notes;
     }
-    const ConversionSummary summary =
-        convertDocuments(connection->db(), sources, previous, staging);
-    for (const QString &path : summary.deletion.refused)
-        context.err << "Not deleted, outside the staging folder: " << QDir::toNativeSeparators(path)
-                    << Qt::endl;
-    for (const QString &failure : summary.failures)
-        context.err << "Not written: " << failure << Qt::endl;
-    context.out << (summary.notes.found == 0 ? "File Not Found" : "File Converted") << Qt::endl;
-    return summary.failures.isEmpty() ? 0 : 1;
+    ConversionOutcome outcome;
+    const JobReport report = runInForeground(
+        [&](JobControl &control) {
+            outcome = runNoteConversion(database, sources, previous, staging, control);
+        },
+        context.err);
+    if (report.error.isEmpty())
+        context.out << (outcome.notesFound == 0 ? "File Not Found" : "File Converted") << Qt::endl;
+    return report.succeeded() ? 0 : 1;
 }
 
 int notesCut(Context &context, const QString &note)
@@ -96,20 +86,20 @@ int notesCut(Context &context, const QString &note)
     const QString staging = stagingOrComplain(context);
     if (staging.isEmpty())
         return 1;
-    if (!QFileInfo(note).isFile()) {
-        context.err << "No such note: " << QDir::toNativeSeparators(note) << Qt::endl;
+    const Result<QString> text = documentText(note, QString());
+    if (!text) {
+        context.err << "No such note: " << text.message() << Qt::endl;
         return 1;
     }
     const QString name = stripfilename(QDir::toNativeSeparators(note));
-    const QStringList pieces = sectionPieces(insertSectionBreaks(documentText(note, QString())));
+    const QStringList pieces = sectionPieces(insertSectionBreaks(*text));
     int status = 0;
     for (int k = 0; k < pieces.size(); ++k) {
         const QString fileName = pieceFileName(name, k);
-        QString error;
-        if (writeNoteFile(staging, fileName, pieces[k], &error)) {
+        if (Status written = writeNoteFile(staging, fileName, pieces[k]); written) {
             context.out << fileName << Qt::endl;
         } else {
-            context.err << "Not written: " << fileName << ": " << error << Qt::endl;
+            context.err << fileName << ": " << written.message() << Qt::endl;
             status = 1;
         }
     }
@@ -119,30 +109,29 @@ int notesCut(Context &context, const QString &note)
 int notesMerge(Context &context, const QString &out)
 {
     const QString staging = stagingOrComplain(context);
-    auto connection = staging.isEmpty() ? nullptr : openDatabase(context);
-    if (!connection)
+    if (staging.isEmpty() || !prepareDatabase(context))
         return 1;
     QStringList notes;
-    QSqlQuery query(connection->db());
-    if (query.exec(QStringLiteral("Select Path from Quenda_IpodScanedtxt"))) {
-        while (query.next())
-            notes << query.value(0).toString();
+    {
+        Connection connection(context.places.databasePath());
+        Result<QStringList> listed = connection.isOpen()
+                                         ? scannedPaths(connection.db(), ScanTable::Notes)
+                                         : Result<QStringList>(connection.status().error());
+        if (!listed) {
+            context.err << "Cannot read the converted notes: " << listed.message() << Qt::endl;
+            return 1;
+        }
+        notes = *listed;
     }
-    const MergedDocument merged = buildMergedDocument(notes);
-    for (const QString &path : merged.missing)
+    MergeOutcome outcome;
+    const JobReport report = runInForeground(
+        [&](JobControl &control) { outcome = runNoteMerge(notes, out, staging, control); },
+        context.err);
+    for (const QString &path : outcome.missing)
         context.err << "Skipped, no longer there: " << QDir::toNativeSeparators(path) << Qt::endl;
-    QString error;
-    if (!saveDocument(out, merged.rtf, &error)) {
-        context.err << "Cannot save " << QDir::toNativeSeparators(out) << ": " << error << Qt::endl;
-        return 1;
-    }
-    const QString text = documentText(out, typeToken(out));
-    if (!writeNoteFile(staging, QString::fromLatin1(kMergedNoteName), text, &error)) {
-        context.err << "Cannot write " << kMergedNoteName << ": " << error << Qt::endl;
-        return 1;
-    }
-    context.out << "Merged Doc is created on " << out << Qt::endl;
-    return 0;
+    if (outcome.saved)
+        context.out << "Merged Doc is created on " << out << Qt::endl;
+    return report.succeeded() ? 0 : 1;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/verbs.h"
 
 #include "db/database.h"
+#include "db/setup.h"
 
 #include <QDir>
 
@@ -8,9 +9,8 @@ namespace quenda::cli {
 
 bool prepareDatabase(Context &context)
 {
-    QString error;
-    if (!ensureDatabase(context.places.databasePath(), &error)) {
-        context.err << error << Qt::endl;
+    if (Status ready = ensureDatabase(context.places.databasePath()); !ready) {
+        context.err << ready.message() << Qt::endl;
         return false;
     }
     return true;
@@ -55,8 +55,11 @@ int runKeyword(Context &context, const QStringList &args)
     if (!prepareDatabase(context))
         return 1;
     Connection connection(context.places.databasePath());
-    if (!connection.isOpen() || !writeStartupKeyword(connection.db(), args.first())) {
-        context.err << "Cannot write the start-up keyword: " << connection.error() << Qt::endl;
+    Status written = connection.status();
+    if (written)
+        written = writeStartupKeyword(connection.db(), args.first());
+    if (!written) {
+        context.err << "Cannot write the start-up keyword: " << written.message() << Qt::endl;
         return 1;
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "cli/verbs.h"
 
+#include "jobs/foreground.h"
 #include "splitter/file_splitter.h"
 
 #include <optional>
@@ -46,8 +47,11 @@ int runSplit(Context &context, const QStringList &args)
     if (!haveFile || !unit)
         return splitUsage(context);
 
-    const SplitCommandResult result = runSplitCommand(file, size, *unit);
-    const bool split = result.pieces != -1;
+    SplitCommandResult result;
+    runInForeground(
+        [&](JobControl &control) { result = runSplitCommand(file, size, *unit, control); },
+        context.err);
+    const bool split = result.pieces != -1 && !result.stopped;
     QTextStream &stream = split ? context.out : context.err;
     for (const SplitMessage &message : result.messages) {
         // The window's line break is a lone CR, which a terminal would print over.

@@ -1,3 +1,4 @@
+#include "app/program_info.h"
 #include "cli/verbs.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,7 @@ const Verb kVerbs[] = {
 
 void printHelp(QTextStream &out)
 {
+    out << kProgramTitle << ' ' << kProgramVersion << "\n\n";
     out << "Usage: quenda-ipod-cli VERB [ARGUMENTS]\n\nVerbs:\n";
     for (const Verb &v : kVerbs) {
         const QString head = QStringLiteral("  %1 %2").arg(QString::fromLatin1(v.name),
@@ -52,6 +54,10 @@ int main(int argc, char *argv[])
         args.first() == QLatin1String("-h") || args.first() == QLatin1String("help")) {
         printHelp(out);
         return args.isEmpty() ? 2 : 0;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        out << kProgramVersion << Qt::endl;
+        return 0;
     }
     const QString verb = args.takeFirst();
     for (const Verb &v : kVerbs) {

@@ -1,13 +1,9 @@
 #include "common/QdGrid.h"
 
-#include "db/database.h"
-
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStyledItemDelegate>
 
 namespace quenda {
@@ -383,21 +379,6 @@ void QdGrid::setRowsData(std::vector<QStringList> rows)
         m_model->rows.push_back(GridRow{std::move(r), {}, {}});
     m_model->endResetModel();
     updateSpans();
-}
-
-void QdGrid::loadQuery(QSqlQuery &query, int leadingCols, bool fieldHeaders)
-{
-    const QSqlRecord record = query.record();
-    const int fields = record.count();
-    m_model->ensureCols(leadingCols + fields);
-    if (fieldHeaders) {
-        for (int f = 0; f < fields; ++f)
-            m_model->headers[leadingCols + f] = record.fieldName(f);
-        Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, m_model->colCount - 1);
-    }
-    std::vector<QStringList> rows;
-    appendQueryRows(query, leadingCols, rows);
-    setRowsData(std::move(rows));
 }
 
 void QdGrid::setRowColors(int row, const QColor &back, const QColor &fore)

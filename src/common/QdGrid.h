@@ -11,8 +11,6 @@
 
 #include <vector>
 
-class QSqlQuery;
-
 namespace quenda {
 
 class QdGridModel;
@@ -54,10 +52,8 @@ public:
     void setText(int row, const QString &key, const QString &text);
     bool isChecked(int row, int col) const;
     void setChecked(int row, int col, bool checked);
+    // Replaces the data rows; the rows come from src/db, never from a query made here.
     void setRowsData(std::vector<QStringList> rows);
-    // Replaces the data rows with the query's rows. With fieldHeaders, headers become the
-    // field names (after leadingCols empty columns, for a fixed first column).
-    void loadQuery(QSqlQuery &query, int leadingCols = 0, bool fieldHeaders = true);
 
     // --- marks and colours
     void setRowColors(int row, const QColor &back, const QColor &fore);

@@ -1,6 +1,8 @@
 #include "common/text_output.h"
 
-#include <QFile>
+#include "common/folder_writer.h"
+
+#include <QFileInfo>
 
 #include <array>
 
@@ -82,21 +84,15 @@ QString withCrLf(const QString &text)
     return out;
 }
 
-bool writeBytesFile(const QString &path, QByteArrayView bytes, QString *error)
+Status writeBytesFile(const QString &path, QByteArrayView bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    const QFileInfo info(path);
+    return FolderWriter(info.path()).write(info.fileName(), bytes);
 }
 
-bool writeTextFile(const QString &path, QStringView text, QString *error)
+Status writeTextFile(const QString &path, QStringView text)
 {
-    return writeBytesFile(path, encodeForDevice(text), error);
+    return writeBytesFile(path, encodeForDevice(text));
 }
 
 } // namespace quenda

@@ -2,6 +2,8 @@
 // Text files for the device: Windows-1252 when every character fits, otherwise UTF-8 so
 // that nothing turns into question marks. Line ends are the caller's (CR LF by convention).
 
+#include "common/result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,9 +17,12 @@ QString fromWindows1252(QByteArrayView bytes);
 QByteArray encodeForDevice(QStringView text);
 // Turns LF, CR and CR LF line ends alike into CR LF.
 QString withCrLf(const QString &text);
-// Creates or replaces the file with the bytes. Returns false and fills error on failure.
-bool writeBytesFile(const QString &path, QByteArrayView bytes, QString *error = nullptr);
-// Creates or replaces the file with the encoded text. Returns false and fills error on failure.
-bool writeTextFile(const QString &path, QStringView text, QString *error = nullptr);
+// Creates or replaces the file with the bytes: they go to a temporary name in the file's folder
+// first and are renamed into place, so a failed write leaves an earlier file whole, and a
+// symbolic link at the path is replaced, never followed. A replaced file keeps its permissions.
+// A failure names the file and gives the system's reason.
+Status writeBytesFile(const QString &path, QByteArrayView bytes);
+// The same for the encoded text.
+Status writeTextFile(const QString &path, QStringView text);
 
 } // namespace quenda

@@ -1,5 +1,7 @@
 #include "db/database.h"
 
+#include "db/schema.h"
+
 #include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
@@ -13,12 +15,16 @@ namespace {
 
 QAtomicInt g_connectionCounter;
 
-// Waits this long for a writer that holds the database (the organizer suite) before giving up.
-const QString kConnectOptions = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
-
 QString nativePath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+QString errorText(const QSqlError &error)
+{
+    // The database's own words ("database is locked") say more than Qt's wrapper around them.
+    const QString text = error.databaseText();
+    return text.isEmpty() ? error.text() : text;
 }
 
 } // namespace
@@ -40,14 +46,15 @@ QString locateDatabaseFile(const QString &programDir)
     return dir.filePath(matches.first());
 }
 
-Connection::Connection(const QString &path)
+Connection::Connection(const QString &path, BusyWait wait)
     : m_name(QStringLiteral("quenda-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(kConnectOptions);
+    m_db.setConnectOptions(wait == BusyWait::Short ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=500")
+                                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!m_db.open())
-        m_error = m_db.lastError().text();
+        m_error = errorText(m_db.lastError());
 }
 
 Connection::~Connection()
@@ -57,78 +64,105 @@ Connection::~Connection()
     QSqlDatabase::removeDatabase(m_name);
 }
 
-bool ensureDatabase(const QString &path, QString *error)
+Status Connection::status() const
 {
-    auto fail = [&](const QString &what) {
-        if (error)
-            *error = QStringLiteral("The organizer database %1 cannot be used: %2")
-                         .arg(nativePath(path), what);
-        return false;
+    if (isOpen())
+        return {};
+    return fail(QStringLiteral("The organizer database %1 cannot be opened: %2")
+                    .arg(nativePath(m_db.databaseName()), m_error));
+}
+
+Error sqlError(const QSqlQuery &query)
+{
+    return fail(errorText(query.lastError()));
+}
+
+Error sqlError(const QSqlDatabase &db)
+{
+    return fail(errorText(db.lastError()));
+}
+
+Status ensureDatabase(const QString &path)
+{
+    auto unusable = [&](const QString &what) {
+        return fail(QStringLiteral("The organizer database %1 cannot be used: %2")
+                        .arg(nativePath(path), what));
     };
 
     const QFileInfo info(path);
     const bool existed = info.exists();
     if (existed && !info.isFile())
-        return fail(QStringLiteral("it is not a file."));
+        return unusable(QStringLiteral("it is not a file."));
     if (!existed && !QFileInfo(info.absolutePath()).isDir())
-        return fail(
+        return unusable(
             QStringLiteral("its folder %1 does not exist.").arg(nativePath(info.absolutePath())));
 
     Connection connection(path);
     if (!connection.isOpen())
-        return fail(connection.error());
+        return unusable(connection.error());
     QSqlDatabase &db = connection.db();
 
-    QString why;
     if (existed) {
         QSqlQuery probe(db);
         if (!probe.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                                       "name = 'QD_SETUP' COLLATE NOCASE"))) {
-            const QString text = probe.lastError().databaseText();
-            return fail(text.isEmpty() ? probe.lastError().text() : text);
-        }
-        if (!probe.next())
-            return fail(QStringLiteral("it has no table QD_SETUP."));
+                                       "name = 'QD_SETUP' COLLATE NOCASE")))
+            return unusable(sqlError(probe).message);
+        // A file the program made holds its tables; an empty file is a new database.
+        const bool hasSetup = probe.next();
         probe.finish();
-        QSqlQuery rows(db);
-        if (!rows.exec(QStringLiteral("SELECT COUNT(*) FROM QD_SETUP")) || !rows.next())
-            return fail(rows.lastError().text());
-        if (rows.value(0).toInt() < 1)
-            return fail(QStringLiteral("its table QD_SETUP holds no row."));
+        QSqlQuery tables(db);
+        if (!tables.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !tables.next())
+            return unusable(sqlError(tables).message);
+        const bool empty = tables.value(0).toInt() == 0;
+        tables.finish();
+        if (!hasSetup && !empty)
+            return unusable(QStringLiteral("it has no table QD_SETUP."));
+        if (hasSetup) {
+            QSqlQuery rows(db);
+            if (!rows.exec(QStringLiteral("SELECT COUNT(*) FROM QD_SETUP")) || !rows.next())
+                return unusable(sqlError(rows).message);
+            if (rows.value(0).toInt() < 1)
+                return unusable(QStringLiteral("its table QD_SETUP holds no row."));
+        }
     }
-    // The module's own tables may be missing from a database the suite made.
-    if (!createSchema(db, &why))
-        return fail(why);
-    return true;
+    // The module's own tables may be missing from a database the suite made, and a database of
+    // an earlier release is brought up to this one.
+    if (const Status upgraded = upgradeSchema(db); !upgraded)
+        return unusable(upgraded.message());
+    return {};
 }
 
-bool execBound(QSqlQuery &query, const QString &sql, std::initializer_list<QVariant> values,
-               QString *error)
+Status execBound(QSqlQuery &query, const QString &sql, std::initializer_list<QVariant> values)
 {
-    if (!query.prepare(sql)) {
-        if (error)
-            *error = query.lastError().text();
-        return false;
-    }
+    if (!query.prepare(sql))
+        return sqlError(query);
     for (const QVariant &v : values)
         query.addBindValue(v);
-    if (!query.exec()) {
-        if (error)
-            *error = query.lastError().text();
-        return false;
-    }
-    return true;
+    if (!query.exec())
+        return sqlError(query);
+    return {};
 }
 
-bool execBound(QSqlDatabase &db, const QString &sql, std::initializer_list<QVariant> values,
-               QString *error)
+Status execBound(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
+    if (!query.prepare(sql))
+        return sqlError(query);
+    for (const QVariant &v : values)
+        query.addBindValue(v);
+    if (!query.exec())
+        return sqlError(query);
+    return {};
+}
+
+Status execBound(QSqlDatabase &db, const QString &sql, std::initializer_list<QVariant> values)
 {
     QSqlQuery query(db);
-    return execBound(query, sql, values, error);
+    return execBound(query, sql, values);
 }
 
-void appendQueryRows(QSqlQuery &query, int leadingCols, std::vector<QStringList> &rows)
+std::vector<QStringList> readRows(QSqlQuery &query, int leadingCols)
 {
+    std::vector<QStringList> rows;
     const int fields = query.record().count();
     while (query.next()) {
         QStringList cells;
@@ -139,37 +173,24 @@ void appendQueryRows(QSqlQuery &query, int leadingCols, std::vector<QStringList>
             cells.append(query.value(f).toString());
         rows.push_back(std::move(cells));
     }
+    return rows;
 }
 
-QString readStartupKeyword(QSqlDatabase &db, bool *ok)
+Status inTransaction(QSqlDatabase &db, const std::function<Status()> &work)
 {
-    QSqlQuery q(db);
-    const bool ran = q.exec(QStringLiteral("select * from QD_SETUP")) && q.next();
-    if (ok)
-        *ok = ran;
-    if (!ran)
-        return QString();
-    const QVariant key = q.value(QStringLiteral("Key"));
-    return key.isNull() ? QString() : key.toString().toLower();
-}
-
-bool clearStartupKeyword(QSqlDatabase &db)
-{
-    QSqlQuery q(db);
-    return q.exec(QStringLiteral("Update qd_setup set key=''"));
-}
-
-bool writeStartupKeyword(QSqlDatabase &db, const QString &keyword)
-{
-    return execBound(db, QStringLiteral("Update qd_setup set key=?"), {keyword});
-}
-
-QString tooltipText(QSqlDatabase &db, const QString &code)
-{
-    QSqlQuery q(db);
-    if (!execBound(q, QStringLiteral("Select * from qd_tooltip where Code=?"), {code}) || !q.next())
-        return QString();
-    return q.value(QStringLiteral("Tooltip")).toString();
+    if (!db.transaction())
+        return sqlError(db);
+    Status done = work();
+    if (!done) {
+        db.rollback();
+        return done;
+    }
+    if (!db.commit()) {
+        const Error why = sqlError(db);
+        db.rollback();
+        return why;
+    }
+    return {};
 }
 
 } // namespace quenda

@@ -1,12 +1,17 @@
 #pragma once
 // The organizer database: one SQLite file in the program folder, named QUENDADATA.Dll under
-// any letter case. Every window opens its own Connection; none is shared between windows.
+// any letter case. Every window opens its own Connection and every job opens one on its worker
+// thread: a connection is used only on the thread that opened it. Statements live in the table
+// family files beside this one (setup.h, contacts.h, scans.h, ...), never in windows.
+
+#include "common/result.h"
 
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -20,24 +25,27 @@ inline constexpr const char *kDatabaseFileName = "QUENDADATA.Dll";
 // program folder.
 QString locateDatabaseFile(const QString &programDir);
 
-// Creates the file with the full schema when it is missing, then checks that it is a usable
-// organizer database with its setup row. Returns false with a sentence naming the file and the
-// fault otherwise. A database locked by another writer is waited for a few seconds.
-bool ensureDatabase(const QString &path, QString *error);
+// How long a statement waits for another writer (the suite, or a job of this program) before
+// it fails. The user-interface thread waits briefly; jobs and the command line wait long.
+enum class BusyWait { Short, Long };
 
-// Creates every table and index the program uses; safe on a database that has some already.
-bool createSchema(QSqlDatabase &db, QString *error);
+// Creates the file with the full schema when it is missing, checks that an existing file is an
+// organizer database with its setup row, and upgrades its schema to this program's version.
+// A failure names the file and the fault.
+Status ensureDatabase(const QString &path);
 
 // An open connection under a name of its own, removed again when the object goes.
 class Connection {
 public:
-    explicit Connection(const QString &path);
+    explicit Connection(const QString &path, BusyWait wait = BusyWait::Long);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
     bool isOpen() const { return m_db.isOpen(); }
+    // Empty while open; the driver's reason otherwise.
     QString error() const { return m_error; }
+    Status status() const;
     QSqlDatabase &db() { return m_db; }
 
 private:
@@ -46,23 +54,20 @@ private:
     QString m_error;
 };
 
-// Prepares and runs a statement with its values bound in order. Returns false on failure with
-// the driver's text in error.
-bool execBound(QSqlQuery &query, const QString &sql, std::initializer_list<QVariant> values,
-               QString *error = nullptr);
-bool execBound(QSqlDatabase &db, const QString &sql, std::initializer_list<QVariant> values,
-               QString *error = nullptr);
+// The driver's sentence for the last failure of a query or a connection.
+Error sqlError(const QSqlQuery &query);
+Error sqlError(const QSqlDatabase &db);
 
-// Appends every remaining row of an executed query as text cells, after leadingCols empty
-// cells (for a grid's fixed first column).
-void appendQueryRows(QSqlQuery &query, int leadingCols, std::vector<QStringList> &rows);
+// Prepares and runs a statement with its values bound in order.
+Status execBound(QSqlQuery &query, const QString &sql, std::initializer_list<QVariant> values);
+Status execBound(QSqlDatabase &db, const QString &sql, std::initializer_list<QVariant> values);
+Status execBound(QSqlQuery &query, const QString &sql, const QVariantList &values);
 
-// The start-up keyword the suite leaves in QD_SETUP.Key: lower-cased, "" for null.
-QString readStartupKeyword(QSqlDatabase &db, bool *ok = nullptr);
-bool clearStartupKeyword(QSqlDatabase &db);
-bool writeStartupKeyword(QSqlDatabase &db, const QString &keyword);
+// Every remaining row of an executed query as text cells, after leadingCols empty cells (a
+// grid's fixed first column).
+std::vector<QStringList> readRows(QSqlQuery &query, int leadingCols = 0);
 
-// The help text stored under a code in qd_tooltip; "" when there is none.
-QString tooltipText(QSqlDatabase &db, const QString &code);
+// Runs work inside one transaction: committed when it succeeds, rolled back when it fails.
+Status inTransaction(QSqlDatabase &db, const std::function<Status()> &work);
 
 } // namespace quenda

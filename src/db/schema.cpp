@@ -1,16 +1,19 @@
-#include "db/database.h"
+#include "db/schema.h"
 
-#include <QSqlError>
+#include "db/database.h"
+#include "db/launcher.h"
+#include "db/setup.h"
+
 #include <QSqlQuery>
-#include <QStringList>
 
 namespace quenda {
 
 namespace {
 
-// Text compares without regard to case everywhere, as the organizer suite expects. Dates are
-// ISO 8601 text and yes/no columns 0 and 1.
-const char *const kTables[] = {
+// Version 1: the tables of the first release. Text compares without regard to case everywhere,
+// as the organizer suite expects. Dates are ISO 8601 text and yes/no columns 0 and 1. Every
+// statement leaves existing tables alone, so a database of the suite keeps its rows.
+const char *const kVersion1Tables[] = {
     R"(CREATE TABLE IF NOT EXISTS QD_SETUP (Key TEXT COLLATE NOCASE))",
     R"(CREATE TABLE IF NOT EXISTS qd_tooltip (
          Code TEXT COLLATE NOCASE, Tooltip TEXT COLLATE NOCASE))",
@@ -81,97 +84,92 @@ const char *const kTables[] = {
     R"(CREATE INDEX IF NOT EXISTS qd_ScanFolder_scheme ON qd_ScanFolder (ScheemeName, FolderPath))",
 };
 
-struct HelpText {
-    const char *code;
-    const char *text;
-};
-
-const HelpText kHelpTexts[] = {
-    {"LS0017",
-     "Import contacts from another database, a delimited text file or a dBASE/FoxPro table. "
-     "Pick the source on Step 1, match its fields to the contact fields on Step 2 (save the "
-     "matching as a scheme to reuse it), check the preview, then import. The tab Send Ipod "
-     "writes every contact as vCard files into the Ipod folder on your Desktop."},
-    {"LS0027",
-     "Narrow the list by category, sub-category and priority. Double-click a contact, or "
-     "Ctrl+click it, to mark or unmark it; Ctrl+A marks all. View Selected shows the marked "
-     "contacts alone. Send to Desktop writes one vCard file per marked contact into the Ipod "
-     "folder on your Desktop, ready to copy to the device."},
-    {"UTL0038",
-     "Choose how the copied files are arranged: by file type, by year or month of creation, "
-     "or a combination. Pick the destination folder, then press Create folder and copy file; "
-     "the ticked files are copied into a File Copier folder built that way."},
-};
-
-constexpr int kFreeLauncherButtons = 12;
-
-bool run(QSqlDatabase &db, const QString &sql, QString *error)
+Status createVersion1(QSqlDatabase &db)
 {
-    QSqlQuery q(db);
-    if (!q.exec(sql)) {
-        if (error)
-            *error = q.lastError().text();
-        return false;
+    for (const char *sql : kVersion1Tables) {
+        QSqlQuery q(db);
+        if (!q.exec(QString::fromUtf8(sql)))
+            return sqlError(q);
     }
-    return true;
+    if (Status s = addSetupRowWhenMissing(db); !s)
+        return s;
+    if (Status s = addHelpTextsWhenMissing(db); !s)
+        return s;
+    return addFreeLauncherButtonsWhenMissing(db);
 }
 
-int countRows(QSqlDatabase &db, const QString &table)
+const SchemaStep kSteps[] = {
+    {1, createVersion1},
+};
+
+Status run(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !q.next())
-        return -1;
-    return q.value(0).toInt();
+    if (!q.exec(sql))
+        return sqlError(q);
+    return {};
 }
 
 } // namespace
 
-bool createSchema(QSqlDatabase &db, QString *error)
+std::span<const SchemaStep> schemaSteps()
 {
-    if (!db.transaction()) {
-        if (error)
-            *error = db.lastError().text();
-        return false;
-    }
-    for (const char *sql : kTables) {
-        if (!run(db, QString::fromUtf8(sql), error)) {
-            db.rollback();
-            return false;
+    return kSteps;
+}
+
+int currentSchemaVersion()
+{
+    return schemaSteps().back().version;
+}
+
+Result<int> schemaVersion(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return sqlError(q);
+    return q.value(0).toInt();
+}
+
+Status upgradeSchema(QSqlDatabase &db)
+{
+    return upgradeSchema(db, schemaSteps());
+}
+
+Status upgradeSchema(QSqlDatabase &db, std::span<const SchemaStep> steps)
+{
+    const Result<int> found = schemaVersion(db);
+    if (!found)
+        return found.error();
+    const int known = steps.empty() ? 0 : steps.back().version;
+    if (*found > known)
+        return fail(QStringLiteral("it was made by a later release of the program (schema "
+                                   "version %1; this release knows up to %2).")
+                        .arg(*found)
+                        .arg(known));
+    for (const SchemaStep &step : steps) {
+        // The write lock is taken first, so two programs starting together cannot both run a
+        // step: the second one finds the version already raised and passes on.
+        if (Status s = run(db, QStringLiteral("BEGIN IMMEDIATE")); !s)
+            return s;
+        Status done;
+        const Result<int> version = schemaVersion(db);
+        if (!version) {
+            done = version.error();
+        } else if (*version < step.version) {
+            done = step.apply(db);
+            if (done)
+                done = run(db, QStringLiteral("PRAGMA user_version = %1").arg(step.version));
+        }
+        if (done)
+            done = run(db, QStringLiteral("COMMIT"));
+        if (!done) {
+            (void)run(db, QStringLiteral("ROLLBACK"));
+            return fail(QStringLiteral("upgrading it to schema version %1 failed: %2")
+                            .arg(step.version)
+                            .arg(done.message()));
         }
     }
-    if (countRows(db, QStringLiteral("QD_SETUP")) == 0 &&
-        !run(db, QStringLiteral("INSERT INTO QD_SETUP (Key) VALUES (NULL)"), error)) {
-        db.rollback();
-        return false;
-    }
-    if (countRows(db, QStringLiteral("qd_tooltip")) == 0) {
-        for (const HelpText &h : kHelpTexts) {
-            if (!execBound(db,
-                           QStringLiteral("INSERT INTO qd_tooltip (Code, Tooltip) VALUES (?, ?)"),
-                           {QString::fromLatin1(h.code), QString::fromUtf8(h.text)}, error)) {
-                db.rollback();
-                return false;
-            }
-        }
-    }
-    if (countRows(db, QStringLiteral("ButtonLauncher")) == 0) {
-        for (int id = 1; id <= kFreeLauncherButtons; ++id) {
-            if (!execBound(db,
-                           QStringLiteral("INSERT INTO ButtonLauncher (button_id, VISIBLE, Title, "
-                                          "Application, BGPIC, COLOUR, Type) "
-                                          "VALUES (?, 0, '', '', '', '', '')"),
-                           {id}, error)) {
-                db.rollback();
-                return false;
-            }
-        }
-    }
-    if (!db.commit()) {
-        if (error)
-            *error = db.lastError().text();
-        return false;
-    }
-    return true;
+    return {};
 }
 
 } // namespace quenda

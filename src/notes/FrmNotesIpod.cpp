@@ -1,14 +1,11 @@
 #include "notes/FrmNotesIpod.h"
 
 #include "common/QdGrid.h"
-#include "common/busy_cursor.h"
-#include "common/event_pacer.h"
-#include "notes/note_conversion.h"
+#include "db/scans.h"
+#include "jobs/job_widgets.h"
 #include "notes/note_cutting.h"
 #include "notes/note_journal.h"
-#include "notes/note_merge.h"
 #include "notes/note_names.h"
-#include "notes/notes_scan.h"
 #include "splitter/frmsplit.h"
 
 #include <QDir>
@@ -20,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -31,13 +27,19 @@ namespace {
 const QString kGridFormat = QStringLiteral("File|Path|Size|date");
 const QString kTitle = QStringLiteral("Quenda Ipod");
 
-// Cells of a recorded row in column order App, Path, Size, Date; empty when the path holds
-// none of the document tokens.
-QStringList gridCells(const ScanEntry &entry)
+// The list of what went wrong, shortened for a message box.
+QString failureLines(const std::vector<ItemFailure> &failures)
 {
-    if (scanTokenHits(entry.path) == 0)
-        return {QString(), QString(), QString(), QString()};
-    return {entry.application, entry.path, entry.size, entry.date};
+    constexpr int kShown = 20;
+    QStringList lines;
+    for (const ItemFailure &f : failures) {
+        if (lines.size() == kShown) {
+            lines << QStringLiteral("and %1 more").arg(failures.size() - kShown);
+            break;
+        }
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 // The viewers show text with the platform's line ends; the notes keep CR LF.
@@ -56,12 +58,22 @@ QLabel *wrappedLabel(const QString &text, QWidget *parent)
 } // namespace
 
 FrmNotesIpod::FrmNotesIpod(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services), m_connection(services.places.databasePath())
+    : QDialog(parent), m_services(services),
+      m_connection(services.places.databasePath(), BusyWait::Short)
 {
     setObjectName(QStringLiteral("FrmNotesIpod"));
     setWindowTitle(QStringLiteral("Send text file to Ipod"));
     resize(720, 520);
     buildControls();
+    m_job = new JobRunner(this);
+    new JobProgressDialog(m_job, this);
+    disableWhileRunning(m_job, this, {CmdScanOff, CmdConvert, CmdMerge, CmdCut});
+    connect(m_job, &JobRunner::progressChanged, this, [this](const JobProgress &p) {
+        if (m_action == Action::Convert)
+            conversionProgress(p);
+        else if (m_action == Action::Scan)
+            setBarProgress(pb1, p);
+    });
     loadGrids();
     LstConvert->addItems({QStringLiteral("Doc"), QStringLiteral("HTML"), QStringLiteral("XlS")});
     updateCount();
@@ -284,18 +296,20 @@ void FrmNotesIpod::applyGridLayout(QdGrid *grid)
 
 void FrmNotesIpod::loadGrids()
 {
-    m_busy = true;
-    if (m_connection.isOpen()) {
-        QSqlQuery query(m_connection.db());
-        if (query.exec(QStringLiteral(
-                "Select Application,Path,Type from Quenda_IpodScan order by Application")))
-            GrdOffice->loadQuery(query, 0, false);
-        if (query.exec(QStringLiteral("Select Application,Path,Type from Quenda_IpodScanedtxt")))
-            GrdView->loadQuery(query, 0, false);
+    for (const auto &[grid, table] :
+         {std::pair{GrdOffice, ScanTable::Documents}, std::pair{GrdView, ScanTable::Notes}}) {
+        Result<std::vector<QStringList>> rows =
+            m_connection.isOpen() ? scanListRows(m_connection.db(), table)
+                                  : Result<std::vector<QStringList>>(m_connection.status().error());
+        if (rows)
+            grid->setRowsData(std::move(*rows));
+        else
+            m_services.messages->show(QStringLiteral("The list %1 could not be read: %2")
+                                          .arg(scanTableName(table), rows.message()),
+                                      MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
     }
     applyGridLayout(GrdOffice);
     applyGridLayout(GrdView);
-    m_busy = false;
 }
 
 void FrmNotesIpod::updateCount()
@@ -303,42 +317,48 @@ void FrmNotesIpod::updateCount()
     LblCount->setText(documentCountText(GrdOffice->dataRows()));
 }
 
+void FrmNotesIpod::done(int result)
+{
+    if (!mayCloseWhileRunning(m_job, *m_services.messages))
+        return;
+    QDialog::done(result);
+}
+
+void FrmNotesIpod::reportNotDone(const QString &heading, const JobReport &report)
+{
+    if (!report.error.isEmpty())
+        m_services.messages->show(report.error, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    if (!report.failures.empty())
+        m_services.messages->show(heading + QLatin1Char('\n') + failureLines(report.failures),
+                                  MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+}
+
 void FrmNotesIpod::CmdScanOff_Click()
 {
-    if (m_busy)
+    if (m_job->isRunning())
         return;
-    m_busy = true;
-    CmdScanOff->setEnabled(false);
     GrdOffice->clearRows();
-    std::vector<QStringList> rows;
-    ScanSummary summary;
-    {
-        BusyCursor busy;
-        EventPacer pacer;
-        ScanProgress progress;
-        progress.searching = [&] { pacer.pump(); };
-        progress.started = [&](int total) {
-            pb1->setRange(0, qMax(total, 1));
-            pb1->setValue(0);
-            pb1->setVisible(true);
-            rows.reserve(total);
-        };
-        progress.recorded = [&](int number, const ScanEntry &entry) {
-            rows.push_back(gridCells(entry));
-            if (pacer.due()) {
-                pb1->setValue(number);
-                pacer.force();
-            }
-        };
-        summary =
-            scanIntoTable(m_connection.db(), QDir::fromNativeSeparators(FolderViewOff->text()),
-                          QString::fromLatin1(kDocumentMasks), ScanTable::Documents, progress);
-        GrdOffice->setRowsData(std::move(rows));
-        pb1->setVisible(false);
-    }
-    m_busy = false;
-    CmdScanOff->setEnabled(true);
-    if (summary.found == 0)
+    pb1->setRange(0, 0);
+    pb1->setVisible(true);
+    m_action = Action::Scan;
+    const QString database = m_services.places.databasePath();
+    const QString folder = FolderViewOff->text();
+    m_job->start<ScanOutcome>(
+        [database, folder](JobControl &control) {
+            return runDocumentScan(database, folder, control);
+        },
+        [this](ScanOutcome outcome, const JobReport &report) {
+            scanFinished(std::move(outcome), report);
+        });
+}
+
+void FrmNotesIpod::scanFinished(ScanOutcome outcome, const JobReport &report)
+{
+    m_action = Action::None;
+    GrdOffice->setRowsData(std::move(outcome.gridRows));
+    pb1->setVisible(false);
+    reportNotDone(QStringLiteral("These files could not be read or recorded:"), report);
+    if (outcome.found == 0 && !report.cancelled)
         m_services.messages->show(QStringLiteral("File Not Found"));
     updateCount();
 }
@@ -357,23 +377,25 @@ void FrmNotesIpod::showView(const QString &text)
 
 void FrmNotesIpod::previewDocument(int row)
 {
-    if (m_busy || row < 1 || row > GrdOffice->dataRows())
+    if (row < 1 || row > GrdOffice->dataRows())
         return;
     m_noteName = noteBaseName(stripfilename(GrdOffice->text(row, QStringLiteral("App"))));
     const QString path = GrdOffice->text(row, QStringLiteral("Path"));
-    showPreview(documentText(path, recordedDocumentType(m_connection.db(), path)));
+    // Without the recorded type the content decides; a document that cannot be read shows
+    // nothing.
+    const Result<QString> type = recordedDocumentType(m_connection.db(), path);
+    const Result<QString> text = documentText(path, type ? *type : QString());
+    showPreview(text ? *text : QString());
 }
 
 void FrmNotesIpod::CmdConvert_Click()
 {
-    if (m_busy)
+    if (m_job->isRunning())
         return;
     if (m_services.messages->show(
             QStringLiteral("Do you wish to convert RTF to TXT file which will be viewable on Ipod"),
             MsgIcon::None, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
         return;
-    m_busy = true;
-    CmdConvert->setEnabled(false);
 
     std::vector<NoteSource> sources;
     for (int row = 1; row <= GrdOffice->dataRows(); ++row)
@@ -383,60 +405,47 @@ void FrmNotesIpod::CmdConvert_Click()
     for (int row = 1; row <= GrdView->dataRows(); ++row)
         previous << GrdView->text(row, QStringLiteral("Path"));
 
-    std::vector<QStringList> rows;
-    ConversionSummary summary;
-    {
-        BusyCursor busy;
-        EventPacer pacer;
-        ConversionProgress progress;
-        progress.converted = [&](int, const QString &) {
-            PG3->setVisible(true);
-            PG3->setValue(PG3->value() < PG3->maximum() ? PG3->value() + 1 : 1);
-            pacer.pump();
-        };
-        progress.notes.searching = [&] { pacer.pump(); };
-        progress.notes.started = [&](int total) {
-            GrdView->clearRows();
-            pb1->setRange(0, qMax(total, 1));
-            pb1->setValue(0);
-            pb1->setVisible(true);
-        };
-        progress.notes.recorded = [&](int number, const ScanEntry &entry) {
-            rows.push_back(gridCells(entry));
-            if (pacer.due()) {
-                pb1->setValue(number);
-                pacer.force();
-            }
-        };
-        summary = convertDocuments(m_connection.db(), sources, previous,
-                                   m_services.places.stagingDir(), progress);
-        GrdView->setRowsData(std::move(rows));
-        pb1->setVisible(false);
-    }
-    if (!sources.empty()) {
-        m_noteName = noteBaseName(stripfilename(sources.back().application));
-        showPreview(summary.lastText);
-    }
-    m_busy = false;
-    CmdConvert->setEnabled(true);
+    m_action = Action::Convert;
+    const QString database = m_services.places.databasePath();
+    const QString staging = m_services.places.stagingDir();
+    m_job->start<ConversionOutcome>(
+        [database, sources, previous, staging](JobControl &control) {
+            return runNoteConversion(database, sources, previous, staging, control);
+        },
+        [this](ConversionOutcome outcome, const JobReport &report) {
+            conversionFinished(std::move(outcome), report);
+        });
+}
 
-    reportNotWritten(summary.failures);
-    if (summary.notes.found == 0) {
+void FrmNotesIpod::conversionProgress(const JobProgress &progress)
+{
+    // The bar steps once per document and starts again at 1 once it is full.
+    if (progress.done < 1)
+        return;
+    PG3->setVisible(true);
+    const qint64 span = std::max(1, PG3->maximum());
+    PG3->setValue(static_cast<int>((progress.done - 1) % span + 1));
+}
+
+void FrmNotesIpod::conversionFinished(ConversionOutcome outcome, const JobReport &report)
+{
+    m_action = Action::None;
+    GrdView->setRowsData(std::move(outcome.noteRows));
+    if (!outcome.lastApplication.isEmpty()) {
+        m_noteName = noteBaseName(stripfilename(outcome.lastApplication));
+        showPreview(outcome.lastText);
+    }
+    reportNotDone(QStringLiteral("These notes could not be written:"), report);
+    if (!report.error.isEmpty())
+        return;
+    if (outcome.notesFound == 0) {
         PG3->setValue(0);
         m_services.messages->show(QStringLiteral("File Not Found"));
     } else {
         PG3->setValue(100);
-        m_services.messages->show(QStringLiteral("File Converted"));
+        if (!report.cancelled)
+            m_services.messages->show(QStringLiteral("File Converted"));
     }
-}
-
-void FrmNotesIpod::reportNotWritten(const QStringList &failures)
-{
-    if (failures.isEmpty())
-        return;
-    m_services.messages->show(QStringLiteral("These notes could not be written:\n") +
-                                  failures.join(QLatin1Char('\n')),
-                              MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
 }
 
 frmsplit *FrmNotesIpod::ensureSplitWindow()
@@ -448,11 +457,12 @@ frmsplit *FrmNotesIpod::ensureSplitWindow()
 
 void FrmNotesIpod::viewNote(int row)
 {
-    if (m_busy || row < 1 || row > GrdView->dataRows())
+    if (row < 1 || row > GrdView->dataRows())
         return;
     const QString path = GrdView->text(row, QStringLiteral("Path"));
-    showView(documentText(path, QString()));
-    ensureSplitWindow()->Text1->setText(QDir::toNativeSeparators(path));
+    const Result<QString> text = documentText(path, QString());
+    showView(text ? *text : QString());
+    ensureSplitWindow()->setFilePath(QDir::toNativeSeparators(path));
 }
 
 void FrmNotesIpod::CmdCut_Click()
@@ -465,20 +475,19 @@ void FrmNotesIpod::CmdCut_Click()
     const QString noteName = GrdView->text(GrdView->currentRowNumber(), QStringLiteral("App"));
     const QString staging = m_services.places.stagingDir();
     const QStringList pieces = sectionPieces(marked);
-    QStringList failures;
+    JobReport failed;
     for (int k = 0; k < pieces.size(); ++k) {
         m_services.messages->show(pieces[k]);
-        QString error;
         const QString fileName = pieceFileName(noteName, k);
-        if (!writeNoteFile(staging, fileName, pieces[k], &error))
-            failures << QStringLiteral("%1: %2").arg(fileName, error);
+        if (Status written = writeNoteFile(staging, fileName, pieces[k]); !written)
+            failed.failures.push_back({fileName, written.message()});
     }
-    reportNotWritten(failures);
+    reportNotDone(QStringLiteral("These notes could not be written:"), failed);
 }
 
 void FrmNotesIpod::CmdMerge_Click()
 {
-    if (m_busy)
+    if (m_job->isRunning())
         return;
     FileDialogOptions options;
     options.proposedName = QStringLiteral("Merged Files ");
@@ -490,30 +499,33 @@ void FrmNotesIpod::CmdMerge_Click()
     if (chosen.isEmpty())
         return;
 
-    m_busy = true;
-    CmdMerge->setEnabled(false);
     QStringList notes;
     for (int row = 1; row <= GrdView->dataRows(); ++row)
         notes << GrdView->text(row, QStringLiteral("Path"));
-    QString error;
-    bool saved = false;
-    {
-        BusyCursor busy;
-        saved = saveDocument(chosen, buildMergedDocument(notes).rtf, &error);
-    }
-    m_busy = false;
-    CmdMerge->setEnabled(true);
-    if (!saved) {
-        m_services.messages->show(QStringLiteral("Merged Doc could not be created on ") + chosen +
-                                      QStringLiteral("\n") + error,
-                                  MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    m_action = Action::Merge;
+    const QString staging = m_services.places.stagingDir();
+    m_job->start<MergeOutcome>(
+        [notes, chosen, staging](JobControl &control) {
+            return runNoteMerge(notes, chosen, staging, control);
+        },
+        [this, chosen](MergeOutcome outcome, const JobReport &report) {
+            mergeFinished(std::move(outcome), chosen, report);
+        });
+}
+
+void FrmNotesIpod::mergeFinished(MergeOutcome outcome, const QString &chosen,
+                                 const JobReport &report)
+{
+    m_action = Action::None;
+    if (!outcome.saved) {
+        if (!report.error.isEmpty())
+            m_services.messages->show(QStringLiteral("Merged Doc could not be created on ") +
+                                          chosen + QStringLiteral("\n") + report.error,
+                                      MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
         return;
     }
-    showView(documentText(chosen, typeToken(chosen)));
-    EventPacer().force();
-    if (!writeNoteFile(m_services.places.stagingDir(), QString::fromLatin1(kMergedNoteName),
-                       m_viewText, &error))
-        reportNotWritten({QStringLiteral("%1: %2").arg(QLatin1String(kMergedNoteName), error)});
+    showView(outcome.text);
+    reportNotDone(QStringLiteral("These notes could not be merged or written:"), report);
     m_services.messages->show(QStringLiteral("Merged Doc is created on ") + chosen);
 }
 
@@ -526,9 +538,14 @@ void FrmNotesIpod::exportJournal(bool asHtml)
 {
     const JournalKind kind = asHtml ? JournalKind::Html : JournalKind::Rtf;
     const QString folder = m_services.places.userFilesDir();
-    // A journal that could not be written is not opened.
-    if (quenda::exportJournal(folder, kind, m_previewText))
-        m_services.shell->openDocument(journalPath(folder, kind));
+    // A journal that could not be written is not opened, and the user learns why.
+    if (Status written = quenda::exportJournal(folder, kind, m_previewText); !written) {
+        m_services.messages->show(QStringLiteral("The journal could not be written: ") +
+                                      written.message(),
+                                  MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+        return;
+    }
+    m_services.shell->openDocument(journalPath(folder, kind));
 }
 
 void FrmNotesIpod::SSCommand2_Click()

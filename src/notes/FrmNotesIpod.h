@@ -2,6 +2,10 @@
 
 #include "common/services.h"
 #include "db/database.h"
+#include "jobs/job_runner.h"
+#include "notes/note_conversion.h"
+#include "notes/note_merge.h"
+#include "notes/notes_scan.h"
 
 #include <QDialog>
 
@@ -19,7 +23,8 @@ class QdGrid;
 class frmsplit;
 
 // The notes window: scans a folder for rich-text and text documents, converts them into
-// plain-text notes in the staging folder, and views, cuts, merges and splits the notes.
+// plain-text notes in the staging folder, and views, cuts, merges and splits the notes. The
+// scan, the conversion and the merge run as jobs; one at a time.
 class FrmNotesIpod : public QDialog {
     Q_OBJECT
 public:
@@ -32,6 +37,44 @@ public:
     QString currentNoteName() const { return m_noteName; }
     // The splitter that received the last viewed note's path; null before any note was viewed.
     frmsplit *splitWindow() const { return m_split; }
+    // The scan, conversion or merge that runs now, if any.
+    JobRunner *job() const { return m_job; }
+
+    void done(int result) override;
+
+private:
+    enum class Action { None, Scan, Convert, Merge };
+
+    void buildControls();
+    void applyGridLayout(QdGrid *grid);
+    void loadGrids();
+    void updateCount();
+    void CmdScanOff_Click();
+    void scanFinished(ScanOutcome outcome, const JobReport &report);
+    void previewDocument(int row);
+    void CmdConvert_Click();
+    void conversionProgress(const JobProgress &progress);
+    void conversionFinished(ConversionOutcome outcome, const JobReport &report);
+    void viewNote(int row);
+    void CmdCut_Click();
+    void CmdMerge_Click();
+    void mergeFinished(MergeOutcome outcome, const QString &chosen, const JobReport &report);
+    void cmdSplit_Click();
+    void exportJournal(bool asHtml);
+    void SSCommand2_Click();
+    void showPreview(const QString &text);
+    void showView(const QString &text);
+    void reportNotDone(const QString &heading, const JobReport &report);
+    frmsplit *ensureSplitWindow();
+
+    Services m_services;
+    Connection m_connection;
+    JobRunner *m_job = nullptr;
+    Action m_action = Action::None;
+    QString m_previewText;
+    QString m_viewText;
+    QString m_noteName;
+    frmsplit *m_split = nullptr; // a child: goes with the window
 
     QLabel *Label1 = nullptr;
     QTabWidget *SSActiveTabs1 = nullptr;
@@ -69,33 +112,6 @@ public:
     QLabel *Label8 = nullptr;
     QLabel *Label9 = nullptr;
     QLabel *Label10 = nullptr;
-
-private:
-    void buildControls();
-    void applyGridLayout(QdGrid *grid);
-    void loadGrids();
-    void updateCount();
-    void CmdScanOff_Click();
-    void previewDocument(int row);
-    void CmdConvert_Click();
-    void viewNote(int row);
-    void CmdCut_Click();
-    void CmdMerge_Click();
-    void cmdSplit_Click();
-    void exportJournal(bool asHtml);
-    void SSCommand2_Click();
-    void showPreview(const QString &text);
-    void showView(const QString &text);
-    void reportNotWritten(const QStringList &failures);
-    frmsplit *ensureSplitWindow();
-
-    Services m_services;
-    Connection m_connection;
-    QString m_previewText;
-    QString m_viewText;
-    QString m_noteName;
-    frmsplit *m_split = nullptr; // a child: goes with the window
-    bool m_busy = false;
 };
 
 } // namespace quenda

@@ -2,6 +2,7 @@
 
 #include "common/text_output.h"
 #include "db/database.h"
+#include "db/scans.h"
 #include "formats/rtf_reader.h"
 #include "notes/note_names.h"
 
@@ -10,7 +11,44 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quenda {
+
+namespace {
+
+// Far above any note; a larger file is not read into memory.
+constexpr qint64 kMaxDocumentBytes = qint64(256) << 20;
+
+Error readFailure(const QString &path, int err)
+{
+    return fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), systemErrorText(err)),
+                err);
+}
+
+// Recording the staging folder must finish even after a cancel: the notes it listed before may
+// be gone already.
+class Uncancelled {
+public:
+    explicit Uncancelled(JobControl &outer) : m_outer(outer) {}
+    ~Uncancelled()
+    {
+        for (const ItemFailure &f : m_inner.failures())
+            m_outer.fail(f.path, f.reason);
+        if (!m_inner.error().isEmpty())
+            m_outer.abort(m_inner.error());
+    }
+    JobControl &control() { return m_inner; }
+
+private:
+    JobControl &m_outer;
+    JobControl m_inner;
+};
+
+} // namespace
 
 QString decodePlainText(QByteArrayView bytes)
 {
@@ -28,21 +66,56 @@ bool readsAsRichText(const QString &type, QByteArrayView head)
     return type.compare(QLatin1String("rtf"), Qt::CaseInsensitive) == 0 || looksLikeRtf(head);
 }
 
-QString documentText(const QString &path, const QString &type)
+Result<QByteArray> readDocumentBytes(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray bytes = file.readAll();
-    return readsAsRichText(type, bytes) ? rtfToPlainText(bytes) : decodePlainText(bytes);
+    const QByteArray native = QFile::encodeName(path);
+    // Opened without waiting, so a pipe that nobody writes to cannot hold the reader.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return readFailure(path, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return readFailure(path, err);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: not a regular file").arg(QDir::toNativeSeparators(path)));
+    }
+    if (st.st_size > kMaxDocumentBytes) {
+        ::close(fd);
+        return fail(QStringLiteral("%1: larger than %2 MB")
+                        .arg(QDir::toNativeSeparators(path))
+                        .arg(kMaxDocumentBytes >> 20));
+    }
+    QByteArray bytes;
+    bytes.resize(static_cast<qsizetype>(st.st_size));
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return readFailure(path, err);
+        }
+        if (n == 0)
+            break; // the file shrank meanwhile
+        got += n;
+    }
+    ::close(fd);
+    bytes.truncate(got);
+    return bytes;
 }
 
-QString recordedDocumentType(QSqlDatabase &db, const QString &path)
+Result<QString> documentText(const QString &path, const QString &type)
 {
-    QSqlQuery query(db);
-    if (!execBound(query, QStringLiteral("Select Type from Quenda_IpodScan where Path=?"), {path}))
-        return QString();
-    return query.next() ? query.value(0).toString() : QString();
+    const Result<QByteArray> bytes = readDocumentBytes(path);
+    if (!bytes)
+        return bytes.error();
+    return readsAsRichText(type, *bytes) ? rtfToPlainText(*bytes) : decodePlainText(*bytes);
 }
 
 QString noteFileName(const QString &application)
@@ -50,20 +123,13 @@ QString noteFileName(const QString &application)
     return noteBaseName(stripfilename(application)) + QStringLiteral(".txt");
 }
 
-bool writeNoteFile(const QString &stagingDir, const QString &fileName, const QString &text,
-                   QString *error)
+Status writeNoteFile(const QString &stagingDir, const QString &fileName, const QString &text)
 {
-    if (!isPlainFileName(fileName)) {
-        if (error)
-            *error = QStringLiteral("%1 is not a plain file name").arg(fileName);
-        return false;
-    }
-    if (!QDir().mkpath(stagingDir)) {
-        if (error)
-            *error = QStringLiteral("cannot create %1").arg(QDir::toNativeSeparators(stagingDir));
-        return false;
-    }
-    return writeTextFile(QDir(stagingDir).filePath(fileName), withCrLf(text), error);
+    if (!isPlainFileName(fileName))
+        return fail(QStringLiteral("%1 is not a plain file name").arg(fileName));
+    if (!QDir().mkpath(stagingDir))
+        return fail(QStringLiteral("cannot create %1").arg(QDir::toNativeSeparators(stagingDir)));
+    return writeTextFile(QDir(stagingDir).filePath(fileName), withCrLf(text));
 }
 
 bool isInsideFolder(const QString &path, const QString &folder)
@@ -77,46 +143,77 @@ bool isInsideFolder(const QString &path, const QString &folder)
     return real.startsWith(root);
 }
 
-NoteDeletion deletePreviousNotes(const QStringList &paths, const QString &stagingDir)
+int deletePreviousNotes(const QStringList &paths, const QString &stagingDir, JobControl &control)
 {
-    NoteDeletion result;
+    int deleted = 0;
     for (const QString &path : paths) {
-        if (path.isEmpty() || !QFileInfo::exists(path))
-            continue;
         const QFileInfo info(path);
+        if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
+            continue;
         const bool isNote = info.isFile() && !info.isSymLink() &&
                             info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
         if (!isNote || !isInsideFolder(path, stagingDir)) {
-            result.refused << path;
+            control.fail(path, QStringLiteral("not deleted: it is not a note in the Ipod folder"));
             continue;
         }
-        if (QFile::remove(path))
-            ++result.deleted;
+        if (::unlink(QFile::encodeName(path).constData()) == 0)
+            ++deleted;
+        else
+            control.fail(path, QStringLiteral("not deleted: %1").arg(systemErrorText(errno)));
     }
-    return result;
+    return deleted;
 }
 
-ConversionSummary convertDocuments(QSqlDatabase &db, const std::vector<NoteSource> &sources,
+ConversionOutcome convertDocuments(QSqlDatabase &db, const std::vector<NoteSource> &sources,
                                    const QStringList &previousNotes, const QString &stagingDir,
-                                   const ConversionProgress &progress)
+                                   JobControl &control)
 {
-    ConversionSummary summary;
-    summary.deletion = deletePreviousNotes(previousNotes, stagingDir);
-    int number = 0;
+    ConversionOutcome outcome;
+    deletePreviousNotes(previousNotes, stagingDir, control);
+    control.setTotal(static_cast<qint64>(sources.size()));
     for (const NoteSource &source : sources) {
-        const QString text = documentText(source.path, recordedDocumentType(db, source.path));
-        QString error;
-        if (writeNoteFile(stagingDir, noteFileName(source.application), text, &error))
-            ++summary.written;
+        if (control.isCancelled())
+            break;
+        control.setItem(source.path);
+        const Result<QString> type = recordedDocumentType(db, source.path);
+        if (!type)
+            control.fail(source.path, type.message());
+        // A document that cannot be read still gives its (empty) note, and the reason is told.
+        Result<QString> text = documentText(source.path, type ? *type : QString());
+        if (!text)
+            control.fail(source.path, text.message());
+        outcome.lastApplication = source.application;
+        outcome.lastText = text ? *text : QString();
+        if (Status written =
+                writeNoteFile(stagingDir, noteFileName(source.application), outcome.lastText);
+            written)
+            ++outcome.written;
         else
-            summary.failures << QStringLiteral("%1: %2").arg(source.path, error);
-        summary.lastText = text;
-        if (progress.converted)
-            progress.converted(++number, text);
+            control.fail(source.path, written.message());
+        control.advance();
     }
-    summary.notes = scanIntoTable(db, stagingDir, QString::fromLatin1(kNoteMasks), ScanTable::Notes,
-                                  progress.notes);
-    return summary;
+
+    if (!QDir().mkpath(stagingDir))
+        control.fail(stagingDir, QStringLiteral("the folder cannot be created"));
+    Uncancelled recording(control);
+    const ScanOutcome notes = scanIntoTable(db, stagingDir, QString::fromLatin1(kNoteMasks),
+                                            ScanTable::Notes, recording.control());
+    outcome.notesFound = notes.found;
+    outcome.noteRows = notes.gridRows;
+    return outcome;
+}
+
+ConversionOutcome runNoteConversion(const QString &databasePath,
+                                    const std::vector<NoteSource> &sources,
+                                    const QStringList &previousNotes, const QString &stagingDir,
+                                    JobControl &control)
+{
+    Connection connection(databasePath);
+    if (Status open = connection.status(); !open) {
+        control.abort(open.message());
+        return {};
+    }
+    return convertDocuments(connection.db(), sources, previousNotes, stagingDir, control);
 }
 
 } // namespace quenda

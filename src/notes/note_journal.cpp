@@ -1,7 +1,7 @@
 #include "notes/note_journal.h"
 
+#include "common/text_output.h"
 #include "formats/rtf_writer.h"
-#include "notes/note_merge.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,16 +15,12 @@ QString journalPath(const QString &userFilesDir, JournalKind kind)
                                             : QStringLiteral("Journal.rtf"));
 }
 
-bool exportJournal(const QString &userFilesDir, JournalKind kind, const QString &text,
-                   QString *error)
+Status exportJournal(const QString &userFilesDir, JournalKind kind, const QString &text)
 {
-    if (userFilesDir.isEmpty() || !QFileInfo(userFilesDir).isDir()) {
-        if (error)
-            *error =
-                QStringLiteral("%1 does not exist").arg(QDir::toNativeSeparators(userFilesDir));
-        return false;
-    }
-    return saveDocument(journalPath(userFilesDir, kind), plainTextToRtf(text), error);
+    if (userFilesDir.isEmpty() || !QFileInfo(userFilesDir).isDir())
+        return fail(
+            QStringLiteral("%1 does not exist").arg(QDir::toNativeSeparators(userFilesDir)));
+    return writeBytesFile(journalPath(userFilesDir, kind), plainTextToRtf(text));
 }
 
 } // namespace quenda

@@ -1,6 +1,8 @@
 #pragma once
 // The journal export: the previewed document saved as rich text in the user files folder.
 
+#include "common/result.h"
+
 #include <QString>
 
 namespace quenda {
@@ -9,8 +11,7 @@ enum class JournalKind { Html, Rtf };
 
 QString journalPath(const QString &userFilesDir, JournalKind kind);
 // Writes text as RTF under the journal name. The folder is not created: without it nothing is
-// written and the result is false.
-bool exportJournal(const QString &userFilesDir, JournalKind kind, const QString &text,
-                   QString *error = nullptr);
+// written and the result says so.
+Status exportJournal(const QString &userFilesDir, JournalKind kind, const QString &text);
 
 } // namespace quenda

@@ -1,8 +1,10 @@
 #include "notes/notes_scan.h"
 
 #include "common/file_search.h"
+#include "db/database.h"
 #include "notes/note_names.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,12 +14,6 @@
 #endif
 
 namespace quenda {
-
-QString scanTableName(ScanTable table)
-{
-    return table == ScanTable::Documents ? QStringLiteral("Quenda_IpodScan")
-                                         : QStringLiteral("Quenda_IpodScanedtxt");
-}
 
 QString documentCountText(int count)
 {
@@ -37,123 +33,94 @@ QString NoteDateFormatter::format(QDate date)
     return text;
 }
 
-ScanEntry describeDocument(const QString &fullPath, NoteDateFormatter &dates)
+ScanRow describeDocument(const QString &fullPath, NoteDateFormatter &dates)
 {
-    ScanEntry entry{stripfilename(fullPath), fullPath, typeToken(fullPath), QString(), QString()};
+    ScanRow row{stripfilename(fullPath), fullPath, typeToken(fullPath), QString(), QString()};
 #if defined(__linux__) && defined(STATX_BTIME)
     // One statx gives size and birth time; a scan of a large tree pays one call per file.
     struct statx st {};
     const QByteArray native = QFile::encodeName(fullPath);
     if (statx(AT_FDCWD, native.constData(), AT_STATX_SYNC_AS_STAT,
               STATX_SIZE | STATX_BTIME | STATX_MTIME, &st) == 0) {
-        entry.size = QString::number(static_cast<qint64>(st.stx_size));
+        row.size = QString::number(static_cast<qint64>(st.stx_size));
         const auto &when = (st.stx_mask & STATX_BTIME) ? st.stx_btime : st.stx_mtime;
-        entry.date =
+        row.date =
             dates.format(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(when.tv_sec)).date());
     }
-    return entry;
+    return row;
 #else
     const QFileInfo info(fullPath);
     if (info.exists()) {
-        entry.size = QString::number(info.size());
+        row.size = QString::number(info.size());
         const QDateTime born = info.birthTime();
-        entry.date = dates.format(born.isValid() ? born.date() : info.lastModified().date());
+        row.date = dates.format(born.isValid() ? born.date() : info.lastModified().date());
     }
-    return entry;
+    return row;
 #endif
 }
 
-ScanRecorder::ScanRecorder(QSqlDatabase &db, ScanTable table, int batchSize)
-    : m_db(db), m_table(table), m_insert(db), m_batchSize(batchSize > 0 ? batchSize : 1)
+QStringList scanGridCells(const ScanRow &row)
 {
-    // Both tables share the columns; the converted-notes insert names its table in its own case.
-    const QString target = table == ScanTable::Documents ? QStringLiteral("Quenda_IpodScan")
-                                                         : QStringLiteral("Quenda_IpodScanedTxt");
-    m_prepared =
-        m_insert.prepare(QStringLiteral("Insert Into %1(Application,Path,Type,size,[Date]) "
-                                        "values(?,?,?,?,?)")
-                             .arg(target));
+    if (scanTokenHits(row.path) == 0)
+        return {QString(), QString(), QString(), QString()};
+    return {row.application, row.path, row.size, row.date};
 }
 
-ScanRecorder::~ScanRecorder()
+ScanOutcome scanIntoTable(QSqlDatabase &db, const QString &folder, const QString &masks,
+                          ScanTable table, JobControl &control)
 {
-    flush();
-}
-
-void ScanRecorder::begin()
-{
-    if (!m_inTransaction)
-        m_inTransaction = m_db.transaction();
-}
-
-bool ScanRecorder::clearTable()
-{
-    begin();
-    QSqlQuery del(m_db);
-    return del.exec(QStringLiteral("Delete from %1").arg(scanTableName(m_table)));
-}
-
-bool ScanRecorder::record(const ScanEntry &entry)
-{
-    if (!m_prepared) {
-        ++m_failures;
-        return false;
+    ScanOutcome outcome;
+    ScanTableWriter writer(db, table, control);
+    if (Status ready = writer.status(); !ready) {
+        control.abort(ready.message());
+        return outcome;
     }
-    begin();
-    m_insert.bindValue(0, entry.application);
-    m_insert.bindValue(1, entry.path);
-    m_insert.bindValue(2, entry.type);
-    m_insert.bindValue(3, entry.size);
-    m_insert.bindValue(4, entry.date);
-    const bool ok = m_insert.exec();
-    if (!ok)
-        ++m_failures;
-    if (++m_pending >= m_batchSize)
-        flush();
-    return ok;
-}
-
-bool ScanRecorder::flush()
-{
-    m_pending = 0;
-    if (!m_inTransaction)
-        return true;
-    m_inTransaction = false;
-    if (m_db.commit())
-        return true;
-    m_db.rollback();
-    return false;
-}
-
-ScanSummary scanIntoTable(QSqlDatabase &db, const QString &folder, const QString &masks,
-                          ScanTable table, const ScanProgress &progress)
-{
-    ScanSummary summary;
-    ScanRecorder recorder(db, table);
-    recorder.clearTable();
+    if (Status cleared = writer.clear(); !cleared) {
+        control.abort(QStringLiteral("The table %1 cannot be emptied: %2")
+                          .arg(scanTableName(table), cleared.message()));
+        return outcome;
+    }
 
     std::vector<FoundFile> found;
-    searchFiles(folder, masks, true, [&](const FoundFile &file) {
-        found.push_back(file);
-        if (progress.searching)
-            progress.searching();
-        return true;
-    });
-    summary.found = static_cast<int>(found.size());
-    if (progress.started)
-        progress.started(summary.found);
-
-    NoteDateFormatter dates;
-    int number = 0;
-    for (const FoundFile &file : found) {
-        const ScanEntry entry = describeDocument(file.fullPath(), dates);
-        recorder.record(entry);
-        if (progress.recorded)
-            progress.recorded(++number, entry);
+    if (!folder.isEmpty()) {
+        // Unreadable folders reach control as failures; the search goes on past them.
+        searchFiles(folder, masks, true, control, [&](const FoundFile &file) {
+            found.push_back(file);
+            control.setDone(static_cast<qint64>(found.size()));
+            control.setItem(file.folder);
+            return !control.isCancelled();
+        });
     }
-    recorder.flush();
-    summary.failures = recorder.failures();
-    return summary;
+    outcome.found = static_cast<int>(found.size());
+
+    control.setDone(0);
+    control.setTotal(outcome.found);
+    outcome.gridRows.reserve(found.size());
+    NoteDateFormatter dates;
+    for (const FoundFile &file : found) {
+        if (control.isCancelled())
+            break;
+        const QString path = file.fullPath();
+        control.setItem(path);
+        const ScanRow row = describeDocument(path, dates);
+        // The row stays in the list even when the database refuses it; the failure says so.
+        writer.add(row);
+        outcome.gridRows.push_back(scanGridCells(row));
+        control.advance();
+    }
+    (void)writer.finish(); // a failed commit reports each row it held
+    return outcome;
+}
+
+ScanOutcome runDocumentScan(const QString &databasePath, const QString &folder, JobControl &control)
+{
+    Connection connection(databasePath);
+    if (Status open = connection.status(); !open) {
+        control.abort(open.message());
+        return {};
+    }
+    return scanIntoTable(connection.db(), QDir::fromNativeSeparators(folder),
+                         QString::fromLatin1(kDocumentMasks), ScanTable::Documents, control);
 }
 
 } // namespace quenda

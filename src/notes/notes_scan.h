@@ -1,37 +1,27 @@
 #pragma once
 // The document scan of the notes window: every file found is recorded into one of its two
-// tables. One connection serves the whole scan; rows are committed in batches, so a large tree
-// costs one commit per few thousand files and an interrupted scan keeps what it committed.
+// tables, through one connection and batched commits, so a large tree costs one commit per few
+// thousand files and a scan that is stopped keeps what it committed.
+
+#include "db/scans.h"
+#include "jobs/job_control.h"
 
 #include <QDate>
 #include <QHash>
 #include <QLocale>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
+#include <vector>
 
 namespace quenda {
-
-enum class ScanTable { Documents, Notes }; // Quenda_IpodScan, Quenda_IpodScanedtxt
 
 inline constexpr const char *kDocumentMasks = "*.rtf;*.txt;";
 inline constexpr const char *kNoteMasks = "*.txt;";
 
-QString scanTableName(ScanTable table);
-
 // The count label as the user reads it: "There are 12 RTF & TXT Files".
 QString documentCountText(int count);
-
-// One row of either table, every value as the text that is stored.
-struct ScanEntry {
-    QString application; // file name with extension
-    QString path;
-    QString type; // type token
-    QString size; // bytes, decimal; "" when unreadable
-    QString date; // creation date "MMM-dd-yyyy"; "" when unreadable
-};
 
 // "Jan-05-2024" with the locale's month abbreviations; remembers the dates it has formatted.
 class NoteDateFormatter {
@@ -45,49 +35,26 @@ private:
 };
 
 // Size and creation date (the last change where the file system keeps no birth time).
-ScanEntry describeDocument(const QString &fullPath, NoteDateFormatter &dates);
+ScanRow describeDocument(const QString &fullPath, NoteDateFormatter &dates);
 
-// Inserts rows through one prepared statement inside batched transactions.
-class ScanRecorder {
-public:
-    ScanRecorder(QSqlDatabase &db, ScanTable table, int batchSize = 20000);
-    ~ScanRecorder();
-    ScanRecorder(const ScanRecorder &) = delete;
-    ScanRecorder &operator=(const ScanRecorder &) = delete;
+// The grid cells of a recorded file, keys App, Path, Size, Date: empty when the path holds none
+// of the document tokens.
+QStringList scanGridCells(const ScanRow &row);
 
-    bool clearTable();
-    bool record(const ScanEntry &entry);
-    // Commits what is pending; the recorder may go on recording afterwards.
-    bool flush();
-    int failures() const { return m_failures; }
-
-private:
-    void begin();
-
-    QSqlDatabase &m_db;
-    ScanTable m_table;
-    QSqlQuery m_insert;
-    int m_batchSize;
-    int m_pending = 0;
-    int m_failures = 0;
-    bool m_inTransaction = false;
-    bool m_prepared = false;
-};
-
-struct ScanProgress {
-    std::function<void()> searching;                             // once per file the search meets
-    std::function<void(int total)> started;                      // the search is done
-    std::function<void(int number, const ScanEntry &)> recorded; // number counts from 1
-};
-
-struct ScanSummary {
-    int found = 0;
-    int failures = 0; // rows the database refused
+struct ScanOutcome {
+    int found = 0;                     // files the search found
+    std::vector<QStringList> gridRows; // one per file recorded, in the search's order
 };
 
 // Empties the table, then records every file under folder (sub-folders included) whose name
-// matches one of the masks, in the search's order.
-ScanSummary scanIntoTable(QSqlDatabase &db, const QString &folder, const QString &masks,
-                          ScanTable table, const ScanProgress &progress = {});
+// matches one of the masks, in the search's order. Progress counts the files found while
+// searching, then the files recorded; a cancel stops after the file at hand. Unreadable
+// folders and rows the database refused are reported as failures.
+ScanOutcome scanIntoTable(QSqlDatabase &db, const QString &folder, const QString &masks,
+                          ScanTable table, JobControl &control);
+
+// The scan the window and the command line run: its own connection, the document masks.
+ScanOutcome runDocumentScan(const QString &databasePath, const QString &folder,
+                            JobControl &control);
 
 } // namespace quenda

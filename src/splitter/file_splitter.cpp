@@ -111,8 +111,8 @@ private:
 // The ordered list of pieces and the rule that ends one.
 class Splitter {
 public:
-    Splitter(const QString &path, double size, SplitUnit unit, const SplitProgress &progress)
-        : m_path(path), m_size(size), m_unit(unit), m_progress(progress)
+    Splitter(const QString &path, double size, SplitUnit unit, JobControl &control)
+        : m_path(path), m_size(size), m_unit(unit), m_control(control)
     {
     }
 
@@ -122,6 +122,7 @@ public:
         errno = 0;
         if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return {-1, openFailure(errno, m_path)};
+        m_control.setTotal(source.size());
         if (!startPiece())
             return {-1, m_piece.error()};
 
@@ -161,6 +162,8 @@ public:
                 if (!m_piece.append(data + pos, end - pos) || !endLine())
                     return abort();
                 midLine = false;
+                if (m_control.isCancelled())
+                    return stop();
                 pos = end + 1;
                 if (data[end] == '\r') {
                     if (pos == got)
@@ -169,8 +172,8 @@ public:
                         ++pos;
                 }
             }
-            if (m_progress.working)
-                m_progress.working();
+            m_read += got;
+            m_control.setDone(m_read);
         }
         // A last line without a line end is still a line.
         if (midLine && !endLine())
@@ -190,11 +193,16 @@ private:
     bool startPiece()
     {
         const QString name = pieceName(m_path, m_number);
-        if (m_progress.pieceStarted)
-            m_progress.pieceStarted(name);
-        if (m_progress.working)
-            m_progress.working();
+        m_control.setItem(name);
         return m_piece.open(name);
+    }
+
+    // Cancelled at a line end: the piece at hand is closed as it stands.
+    SplitResult stop()
+    {
+        if (!m_piece.close())
+            return {-1, m_piece.error()};
+        return {m_number, std::nullopt, true};
     }
 
     bool pieceIsFull() const
@@ -237,8 +245,9 @@ private:
     QString m_path;
     double m_size;
     SplitUnit m_unit;
-    const SplitProgress &m_progress;
+    JobControl &m_control;
     PieceWriter m_piece;
+    qint64 m_read = 0;
     int m_number = 1;
     qint64 m_lines = 1;
 };
@@ -331,8 +340,7 @@ double leadingNumber(const QString &text)
     return ok ? value : 0.0;
 }
 
-SplitResult SplitFile(const QString &path, double size, SplitUnit unit,
-                      const SplitProgress &progress)
+SplitResult SplitFile(const QString &path, double size, SplitUnit unit, JobControl &control)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile())
@@ -344,11 +352,10 @@ SplitResult SplitFile(const QString &path, double size, SplitUnit unit,
         return {-1, SplitMessage{QStringLiteral("The file you want to split is smaller then then "
                                                 "size you specified!!!"),
                                  MsgIcon::None}};
-    return Splitter(path, size, unit, progress).run();
+    return Splitter(path, size, unit, control).run();
 }
 
-SplitCommandResult runSplitCommand(const QString &path, const QString &sizeText, SplitUnit unit,
-                                   const SplitProgress &progress)
+SplitCommandResult checkSplitCommand(const QString &path, const QString &sizeText, SplitUnit unit)
 {
     SplitCommandResult result;
     if (path.isEmpty()) {
@@ -371,20 +378,47 @@ SplitCommandResult runSplitCommand(const QString &path, const QString &sizeText,
         result.focusSize = true;
         return result;
     }
-    const SplitResult split = SplitFile(path, size, unit, progress);
+    result.request = SplitRequest{path, sizeText, size, unit};
+    return result;
+}
+
+std::vector<SplitMessage> splitMessages(const SplitRequest &request, const SplitResult &split)
+{
+    std::vector<SplitMessage> messages;
     if (split.message)
-        result.messages.push_back(*split.message);
-    result.pieces = split.pieces;
+        messages.push_back(*split.message);
     if (split.pieces == -1) {
-        result.messages.push_back({QStringLiteral("Process failed..."), MsgIcon::Critical});
-        return result;
+        messages.push_back({QStringLiteral("Process failed..."), MsgIcon::Critical});
+        return messages;
     }
-    const QString word = unitWord(unit);
-    result.messages.push_back(
+    if (split.stopped) {
+        messages.push_back({QStringLiteral("The split of %1 was stopped: %2 files were written, "
+                                           "the last one ends with a whole line.")
+                                .arg(request.path)
+                                .arg(split.pieces),
+                            MsgIcon::Exclamation});
+        return messages;
+    }
+    const QString word = unitWord(request.unit);
+    messages.push_back(
         {QStringLiteral("The file %1 has been splitted into %2 files each containing  %3 %4\r"
                         "The last file may contain less then %3 %4")
-             .arg(path, QString::number(split.pieces), sizeText, word),
+             .arg(request.path, QString::number(split.pieces), request.sizeText, word),
          MsgIcon::Information});
+    return messages;
+}
+
+SplitCommandResult runSplitCommand(const QString &path, const QString &sizeText, SplitUnit unit,
+                                   JobControl &control)
+{
+    SplitCommandResult result = checkSplitCommand(path, sizeText, unit);
+    if (!result.request)
+        return result;
+    const SplitResult split =
+        SplitFile(result.request->path, result.request->size, result.request->unit, control);
+    result.pieces = split.pieces;
+    result.stopped = split.stopped;
+    result.messages = splitMessages(*result.request, split);
     return result;
 }
 

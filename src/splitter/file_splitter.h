@@ -3,6 +3,7 @@
 // window and the command-line tool call the same routines and show the same texts.
 
 #include "common/services.h"
+#include "jobs/job_control.h"
 
 #include <QString>
 
@@ -31,17 +32,10 @@ enum SplitError {
     SplitAccessError = 75,      // the source or a piece could not be opened
 };
 
-// Hooks for a window that keeps itself alive during a long split; both may be empty.
-struct SplitProgress {
-    // A new piece is about to be written (piece 1 included).
-    std::function<void(const QString &piecePath)> pieceStarted;
-    // Called often (every read block and every piece); the receiver paces itself by time.
-    std::function<void()> working;
-};
-
 struct SplitResult {
     int pieces = -1; // -1: nothing was split, or the split stopped on an error
     std::optional<SplitMessage> message;
+    bool stopped = false; // cancelled: `pieces` were written, the last one ends at a line end
 };
 
 // Where piece `number` of `path` goes: beside the file, its name's last "." before the number.
@@ -53,19 +47,33 @@ double leadingNumber(const QString &text);
 
 // Splits `path` into pieces of `size` lines, kilobytes or megabytes. Lines may end in CR, LF or
 // CR LF; every piece is written with CR LF. Returns the pieces written, or -1 with the message
-// to show when a check refused the file or an error stopped the split.
-SplitResult SplitFile(const QString &path, double size, SplitUnit unit,
-                      const SplitProgress &progress = {});
+// to show when a check refused the file or an error stopped the split. Progress counts the
+// bytes read, the item is the piece being written; a cancel stops at the next line end.
+SplitResult SplitFile(const QString &path, double size, SplitUnit unit, JobControl &control);
 
-// Everything a press of "Split File" does, with the texts of the size box as typed.
-struct SplitCommandResult {
-    int pieces = -1;
-    std::vector<SplitMessage> messages; // in the order they are shown
-    bool focusSize = false;             // the size box takes the focus
-    std::optional<QString> sizeText;    // the size box is set to this
+// A press of "Split File" in two halves: the checks of the boxes as typed, which may stop it
+// with messages, and the messages of the split that followed.
+struct SplitRequest {
+    QString path;
+    QString sizeText; // as typed: the result message quotes it
+    double size = 0;
+    SplitUnit unit = SplitUnit::Lines;
 };
 
+struct SplitCommandResult {
+    int pieces = -1;
+    bool stopped = false;
+    std::vector<SplitMessage> messages;  // in the order they are shown
+    bool focusSize = false;              // the size box takes the focus
+    std::optional<QString> sizeText;     // the size box is set to this
+    std::optional<SplitRequest> request; // the checks passed: split this
+};
+
+SplitCommandResult checkSplitCommand(const QString &path, const QString &sizeText, SplitUnit unit);
+std::vector<SplitMessage> splitMessages(const SplitRequest &request, const SplitResult &split);
+
+// Both halves at once, for the command line.
 SplitCommandResult runSplitCommand(const QString &path, const QString &sizeText, SplitUnit unit,
-                                   const SplitProgress &progress = {});
+                                   JobControl &control);
 
 } // namespace quenda

@@ -1,7 +1,6 @@
 #include "splitter/frmsplit.h"
 
-#include "common/busy_cursor.h"
-#include "common/event_pacer.h"
+#include "jobs/job_widgets.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -16,8 +15,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <optional>
 
 namespace quenda {
 
@@ -95,6 +92,14 @@ frmsplit::frmsplit(const Services &services, QWidget *parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(200);
     connect(Timer1, &QTimer::timeout, this, [this] { LoadImage(true); });
+
+    m_job = new JobRunner(this);
+    new JobProgressDialog(m_job, this);
+    disableWhileRunning(m_job, this, {cmdSplit, cmdBrowse});
+    connect(m_job, &JobRunner::progressChanged, this, [this](const JobProgress &p) {
+        if (!p.item.isEmpty())
+            PanelText->setText(QStringLiteral("Creating File: ") + p.item);
+    });
 
     connect(cmdBrowse, &QPushButton::clicked, this, &frmsplit::cmdBrowse_Click);
     connect(cmdSplit, &QPushButton::clicked, this, &frmsplit::cmdSplit_Click);
@@ -177,11 +182,19 @@ void frmsplit::LoadImage(bool blink)
     PanelPicture->setPixmap(ImageList1.value(wasOn ? QStringLiteral("OFF") : QStringLiteral("ON")));
 }
 
+void frmsplit::setFilePath(const QString &path)
+{
+    Text1->setText(path);
+}
+
+QString frmsplit::filePath() const
+{
+    return Text1->text();
+}
+
 void frmsplit::done(int result)
 {
-    // The split runs inside this window's event handling; closing under it would pull the
-    // window away while pieces are still being written.
-    if (m_splitting)
+    if (!mayCloseWhileRunning(m_job, *m_services.messages))
         return;
     QDialog::done(result);
 }
@@ -228,38 +241,34 @@ void frmsplit::Option1_Click(int index)
 
 void frmsplit::cmdSplit_Click()
 {
-    if (m_splitting)
+    if (m_job->isRunning())
         return;
-    m_splitting = true;
-    cmdSplit->setEnabled(false);
-    cmdBrowse->setEnabled(false);
-
-    std::optional<BusyCursor> busy;
-    EventPacer pacer;
-    SplitProgress progress;
-    progress.pieceStarted = [&](const QString &piece) {
-        if (!busy) {
-            busy.emplace();
-            Timer1->start();
-        }
-        PanelText->setText(QStringLiteral("Creating File: ") + piece);
-    };
-    progress.working = [&] {
-        if (m_stepHook)
-            m_stepHook();
-        pacer.pump();
-    };
-    const SplitCommandResult result =
-        runSplitCommand(Text1->text(), Text2->text(), chosenUnit(), progress);
-    if (busy) {
-        Timer1->stop();
-        LoadImage(false);
-        busy.reset();
+    const SplitCommandResult checked =
+        checkSplitCommand(Text1->text(), Text2->text(), chosenUnit());
+    if (!checked.request) {
+        showMessages(checked);
+        return;
     }
-    m_splitting = false;
-    cmdSplit->setEnabled(true);
-    cmdBrowse->setEnabled(true);
+    const SplitRequest request = *checked.request;
+    Timer1->start();
+    m_job->start<SplitResult>(
+        [request](JobControl &control) {
+            return SplitFile(request.path, request.size, request.unit, control);
+        },
+        [this, request](SplitResult split, const JobReport &report) {
+            Timer1->stop();
+            LoadImage(false);
+            SplitCommandResult result;
+            result.pieces = split.pieces;
+            result.messages = splitMessages(request, split);
+            if (!report.error.isEmpty())
+                result.messages.insert(result.messages.begin(), {report.error, MsgIcon::Critical});
+            showMessages(result);
+        });
+}
 
+void frmsplit::showMessages(const SplitCommandResult &result)
+{
     for (const SplitMessage &message : result.messages)
         m_services.messages->show(message.text, message.icon);
     if (result.sizeText)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/services.h"
+#include "jobs/job_runner.h"
 #include "splitter/file_splitter.h"
 
 #include <QDialog>
@@ -8,7 +9,6 @@
 #include <QPixmap>
 
 #include <array>
-#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -20,21 +20,37 @@ class QTimer;
 
 namespace quenda {
 
-// The file splitter window. The notes window fills Text1 with a note's path before showing it.
+// The file splitter window. The notes window fills in a note's path before showing it. The
+// split runs as a job: the window stays usable, the light blinks, and Cancel stops it.
 class frmsplit : public QDialog {
     Q_OBJECT
 public:
     explicit frmsplit(const Services &services, QWidget *parent = nullptr);
 
+    void setFilePath(const QString &path);
+    QString filePath() const;
     // The picture name the status panel shows: "LightOn.bmp", "LightOff.bmp" or empty at first.
     QString lightTag() const { return m_lightTag; }
-    // Blinks the light (true, on each timer tick) or clears the panel (false, when a split ends).
-    void LoadImage(bool blink);
-    bool isSplitting() const { return m_splitting; }
-    // Test seam: runs on each paced step of a split, before pending events get their turn.
-    void setSplitStepHook(std::function<void()> hook) { m_stepHook = std::move(hook); }
+    JobRunner *job() const { return m_job; }
 
     void done(int result) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    // Blinks the light (true, on each timer tick) or clears the panel (false, when a split ends).
+    void LoadImage(bool blink);
+    void cmdBrowse_Click();
+    void Option1_Click(int index);
+    void cmdSplit_Click();
+    void showMessages(const SplitCommandResult &result);
+    SplitUnit chosenUnit() const;
+
+    Services m_services;
+    JobRunner *m_job = nullptr;
+    QString m_lightTag;
 
     QLabel *Label1 = nullptr;
     QLineEdit *Text1 = nullptr;
@@ -52,21 +68,6 @@ public:
     QLabel *PanelText = nullptr;
     QHash<QString, QPixmap> ImageList1;
     QTimer *Timer1 = nullptr;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildControls();
-    void cmdBrowse_Click();
-    void Option1_Click(int index);
-    void cmdSplit_Click();
-    SplitUnit chosenUnit() const;
-
-    Services m_services;
-    QString m_lightTag;
-    bool m_splitting = false;
-    std::function<void()> m_stepHook;
 };
 
 } // namespace quenda

@@ -1,4 +1,5 @@
 #include "db/database.h"
+#include "db/setup.h"
 #include "support/cli_runner.h"
 
 #include <QFileInfo>
@@ -21,7 +22,7 @@ TEST(CommandLine, InitCreatesDatabaseAndStagingFolderThenKeywordIsStored)
 
     ASSERT_EQ(runCli(places, {QStringLiteral("keyword"), QStringLiteral("SendToIpod")}).status, 0);
     Connection c(places.databasePath());
-    EXPECT_EQ(readStartupKeyword(c.db()), QStringLiteral("sendtoipod"));
+    EXPECT_EQ(*readStartupKeyword(c.db()), QStringLiteral("sendtoipod"));
 }
 
 TEST(CommandLine, ErrorsGoToStderrWithNonZeroStatus)

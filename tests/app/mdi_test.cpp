@@ -1,8 +1,13 @@
 #include "app/FrmMDI.h"
 #include "app/frmSplash.h"
+#include "app/window_registry.h"
+#include "contacts/import/FrmCntIpod.h"
 #include "db/database.h"
+#include "db/setup.h"
+#include "jobs/job_runner.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
+#include "support/window_controls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +24,13 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <QPushButton>
+#include <QTabWidget>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -79,6 +90,11 @@ protected:
         QApplication::processEvents();
     }
 };
+
+void addContactNamed(QSqlDatabase &db, const QString &name)
+{
+    ASSERT_TRUE(execBound(db, QStringLiteral("insert into cnt_main (NAME) values (?)"), {name}));
+}
 
 } // namespace
 
@@ -154,41 +170,77 @@ TEST_F(MainWindowTest, ToolIdsAreCaseSensitiveAndOpenModalWindows)
     EXPECT_NE(window->cursor().shape(), Qt::WaitCursor);
 }
 
-TEST_F(MainWindowTest, ToolbarCarriesTheToolsAndMenus)
+TEST_F(MainWindowTest, DropDownButtonsOfferTheirMenusAndEntriesGoThroughTheToolTable)
 {
     auto window = makeWindow();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenda - Ipod & Phone File Copier"));
-    auto captionOf = [&](const char *id) {
-        auto *action = window->findChild<QAction *>(QString::fromLatin1(id));
-        return action ? action->text() : QStringLiteral("<missing>");
+    auto entries = [&](const char *button) {
+        QStringList ids;
+        for (QAction *a : control<QToolButton>(window.get(), button)->menu()->actions())
+            ids << a->objectName();
+        return ids;
     };
-    EXPECT_EQ(captionOf("SendtoIpod"), QStringLiteral("Send to Ipod"));
-    EXPECT_EQ(captionOf("SendToIpodPH"), QStringLiteral("Send To Ipod"));
-    EXPECT_EQ(captionOf("ExportQuendaContacttoVCF"),
-              QStringLiteral("Export Quenda Contact to VCF"));
-    EXPECT_EQ(captionOf("TextFile"), QStringLiteral("Convert Excel File  to Text file"));
-    EXPECT_EQ(captionOf("FileCopier"), QStringLiteral("File Copier"));
-    EXPECT_EQ(captionOf("Notes"), QStringLiteral("Notes"));
+    EXPECT_EQ(entries("Contact"), (QStringList{"SendtoIpod", "ExportQuendaContacttoVCF"}));
+    EXPECT_EQ(entries("Photo"), QStringList{"SendToIpodPH"});
 
-    auto *contact = window->findChild<QToolButton *>(QStringLiteral("Contact"));
-    ASSERT_NE(contact, nullptr);
-    ASSERT_EQ(contact->menu(), window->ContactM);
-    QStringList entries;
-    for (QAction *a : window->ContactM->actions())
-        entries << a->objectName();
-    EXPECT_EQ(entries, (QStringList{"SendtoIpod", "ExportQuendaContacttoVCF"}));
-    auto *photo = window->findChild<QToolButton *>(QStringLiteral("Photo"));
-    ASSERT_NE(photo, nullptr);
-    EXPECT_EQ(photo->menu()->actions().value(0)->objectName(), QStringLiteral("SendToIpodPH"));
-
-    // A click on a menu entry goes through the tool table.
-    window->findChild<QAction *>(QStringLiteral("SendToIpodPH"))->trigger();
+    control<QAction>(window.get(), "SendToIpodPH")->trigger();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].className, QStringLiteral("FrmPhIpod"));
 
     window->show();
     window->toolClick(QStringLiteral("Exit"));
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, EveryRegisteredWindowIsBuiltAsItsOwnClass)
+{
+    for (const WindowEntry &entry : windowRegistry()) {
+        std::unique_ptr<QDialog> window(createFunctionWindow(
+            QString::fromLatin1(entry.className), doubles.services(places.places()), nullptr));
+        ASSERT_NE(window, nullptr) << entry.className;
+        EXPECT_EQ(window->objectName(), QLatin1String(entry.className));
+    }
+    EXPECT_EQ(
+        createFunctionWindow(QStringLiteral("Dummy"), doubles.services(places.places()), nullptr),
+        nullptr);
+}
+
+TEST_F(MainWindowTest, ClosingTheMainWindowAsksAKeywordWindowWithARunningJob)
+{
+    {
+        auto c = places.connect();
+        addContactNamed(c->db(), QStringLiteral("Ann"));
+    }
+    QDir().mkpath(places.stagingDir());
+    setKey(QStringLiteral("sendtoipod"));
+    auto window = makeWindow();
+    window->show();
+    QPointer<FrmCntIpod> contacts;
+    QObject::connect(window.get(), &FrmMDI::windowOpened, window.get(),
+                     [&](QDialog *dialog, bool) { contacts = qobject_cast<FrmCntIpod *>(dialog); });
+    window->activated();
+    ASSERT_TRUE(contacts);
+    control<QTabWidget>(contacts.data(), "SSActiveTabs1")
+        ->setCurrentIndex(FrmCntIpod::kSendIpodTab);
+
+    std::atomic<bool> held{false};
+    JobRunner::setStartHook([&](JobControl &job) {
+        held = true;
+        while (!job.isCancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    QTest::mouseClick(control<QPushButton>(contacts.data(), "CmdIpod"), Qt::LeftButton);
+    JobRunner::setStartHook({});
+    while (!held)
+        QTest::qWait(1);
+
+    doubles.messages.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(contacts->job()->isRunning());
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    QApplication::processEvents();
+    EXPECT_FALSE(contacts) << "the keyword window went with its stopped job";
 }
 
 TEST_F(MainWindowTest, StagingFolderIsCreatedWhenMissingAndLeftAloneOtherwise)
@@ -207,8 +259,7 @@ TEST_F(MainWindowTest, SplashShowsTheMainWindowOnItsFirstTickOrOnEscape)
     auto window = makeWindow();
     QPointer<frmSplash> splash = new frmSplash(window.get());
     window->setSplash(splash);
-    EXPECT_EQ(splash->lblVersion1->text(), QStringLiteral("9.7"));
-    EXPECT_EQ(splash->Timer1->interval(), 100);
+    EXPECT_EQ(control<QLabel>(splash.data(), "lblVersion1")->text(), QStringLiteral("9.7"));
     splash->show();
     QElapsedTimer waited;
     waited.start();
@@ -223,7 +274,7 @@ TEST_F(MainWindowTest, SplashShowsTheMainWindowOnItsFirstTickOrOnEscape)
 
     window->hide();
     frmSplash second(window.get());
-    second.Timer1->stop();
+    control<QTimer>(&second, "Timer1")->stop();
     second.show();
     QTest::keyClick(&second, Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());

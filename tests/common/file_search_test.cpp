@@ -1,4 +1,5 @@
 #include "common/file_search.h"
+#include "jobs/job_control.h"
 #include "support/test_places.h"
 
 #include <QFile>
@@ -57,6 +58,17 @@ TEST(FileSearch, LinkedFoldersAreNotFollowedAndTheSinkCanStop)
     int seen = 0;
     searchFiles(root, QStringLiteral("*.txt"), true, [&](const FoundFile &) { return ++seen < 1; });
     EXPECT_EQ(seen, 1);
+}
+
+TEST(FileSearch, AFolderThatCannotBeReadIsReportedWithTheSystemReason)
+{
+    TempPlaces places(false);
+    const QString file = places.writeFile(QStringLiteral("plain.txt"), "x");
+    JobControl control;
+    searchFiles(file, QStringLiteral("*"), true, control, [](const FoundFile &) { return true; });
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures().front().path, file);
+    EXPECT_EQ(control.failures().front().reason, QStringLiteral("Not a directory"));
 }
 
 TEST(FileSearch, WildcardMatching)

@@ -1,6 +1,10 @@
 #include "common/text_output.h"
 #include "support/test_places.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 using namespace quenda;
@@ -28,13 +32,35 @@ TEST(TextOutput, LineEndsBecomeCrLf)
     EXPECT_EQ(withCrLf(QString()), QString());
 }
 
-TEST(TextOutput, WriteReplacesTheFileAndReportsFailure)
+TEST(TextOutput, WriteReplacesThroughATemporaryAndNeverFollowsALink)
 {
     TempPlaces places(false);
     const QString path = places.writeFile(QStringLiteral("out.txt"), QByteArray(100, 'z'));
-    QString error;
-    ASSERT_TRUE(writeTextFile(path, QStringLiteral("\u00e9\r\n"), &error));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_TRUE(writeTextFile(path, QStringLiteral("\u00e9\r\n")));
     EXPECT_EQ(readAll(path), QByteArray("\xe9\r\n"));
-    EXPECT_FALSE(writeTextFile(places.root() + QStringLiteral("/missing/x.txt"), u"x", &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto user = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+    EXPECT_EQ(QFile::permissions(path) & ~user, QFile::ReadOwner | QFile::WriteOwner);
+
+    // A link at the path is replaced by the file; what it pointed at stays as it was.
+    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "keep");
+    const QString link = places.root() + QStringLiteral("/link.txt");
+    ASSERT_TRUE(QFile::link(victim, link));
+    ASSERT_TRUE(writeBytesFile(link, "new"));
+    EXPECT_EQ(readAll(victim), QByteArray("keep"));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readAll(link), QByteArray("new"));
+
+    // A failure leaves the earlier file whole, names the file and gives the system's reason.
+    const Status missing = writeTextFile(places.root() + QStringLiteral("/missing/x.txt"), u"x");
+    EXPECT_EQ(missing.message(),
+              places.root() + QStringLiteral("/missing/x.txt: No such file or directory"));
+    QDir(places.root()).mkdir(QStringLiteral("taken"));
+    const QString blocked = places.root() + QStringLiteral("/taken");
+    EXPECT_FALSE(writeBytesFile(blocked, "x"));
+    EXPECT_TRUE(QFileInfo(blocked).isDir());
+    EXPECT_EQ(
+        QDir(places.root()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("quenda")),
+        QStringList())
+        << "no temporary left behind";
 }

@@ -1,8 +1,6 @@
-#include "common/event_pacer.h"
 #include "common/window_shape.h"
 
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -22,18 +20,4 @@ TEST(WindowShape, CornersAreCutAndTheBodyStays)
     // A maximized window is not moved; an ordinary one asks the platform and keeps its size.
     dragWindow(&window);
     EXPECT_EQ(window.size(), QSize(300, 200));
-}
-
-TEST(EventPacer, ProcessesEventsOnlyOnceTheIntervalHasPassed)
-{
-    EventPacer pacer(40);
-    bool ran = false;
-    QTimer::singleShot(0, [&] { ran = true; });
-    EXPECT_FALSE(pacer.pump());
-    EXPECT_FALSE(ran);
-    QTest::qSleep(45);
-    EXPECT_TRUE(pacer.due());
-    EXPECT_TRUE(pacer.pump());
-    EXPECT_TRUE(ran);
-    EXPECT_FALSE(pacer.due());
 }

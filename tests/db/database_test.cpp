@@ -1,4 +1,11 @@
+#include "db/batched_writer.h"
+#include "db/contacts.h"
 #include "db/database.h"
+#include "db/folder_schemes.h"
+#include "db/launcher.h"
+#include "db/mapping_schemes.h"
+#include "db/schema.h"
+#include "db/setup.h"
 #include "support/test_places.h"
 
 #include <QDir>
@@ -34,9 +41,14 @@ QVariant scalar(QSqlDatabase &db, const QString &sql)
     return q.value(0);
 }
 
+int rowsOf(QSqlDatabase &db, const QString &table)
+{
+    return scalar(db, QStringLiteral("select count(*) from ") + table).toInt();
+}
+
 } // namespace
 
-TEST(Database, FreshFileHoldsTheWholeSchemaAndItsRows)
+TEST(Database, FreshFileHoldsTheWholeSchemaItsRowsAndTheVersion)
 {
     TempPlaces places;
     EXPECT_TRUE(places.databasePath().endsWith(QLatin1String("/QUENDADATA.Dll")));
@@ -47,96 +59,42 @@ TEST(Database, FreshFileHoldsTheWholeSchemaAndItsRows)
          {"QD_SETUP", "qd_tooltip", "cnt_main", "qd_mapfields", "quenda_Ipod", "Quenda_IpodScan",
           "Quenda_IpodScanedtxt", "qd_ScanFile", "qd_ScanExe", "ButtonLauncher", "qd_ScanFolder"})
         EXPECT_FALSE(columnsOf(db, QString::fromLatin1(table)).isEmpty()) << table;
-
     EXPECT_EQ(columnsOf(db, QStringLiteral("cnt_main")).size(), 76);
-    EXPECT_EQ(
-        columnsOf(db, QStringLiteral("qd_ScanFolder")),
-        (QStringList{"FolderPath", "FolderName", "FolderSize", "SelectFolder", "ScheemeName"}));
-    EXPECT_EQ(scalar(db, QStringLiteral("select count(*) from QD_SETUP")).toInt(), 1);
-    EXPECT_TRUE(scalar(db, QStringLiteral("select Key from QD_SETUP")).isNull());
+    EXPECT_EQ(rowsOf(db, QStringLiteral("QD_SETUP")), 1);
+    EXPECT_EQ(*schemaVersion(db), currentSchemaVersion());
     for (const char *code : {"LS0017", "LS0027", "UTL0038"})
-        EXPECT_FALSE(tooltipText(db, QString::fromLatin1(code)).isEmpty()) << code;
-    EXPECT_GT(
-        scalar(db, QStringLiteral("select count(*) from ButtonLauncher where VISIBLE = 0")).toInt(),
-        0);
+        EXPECT_FALSE(tooltipText(db, QString::fromLatin1(code))->isEmpty()) << code;
+    EXPECT_EQ(*tooltipText(db, QStringLiteral("nope")), QString());
+    EXPECT_TRUE(*hasFreeLauncherButton(db));
 }
 
-TEST(Database, ContactsGetWholeNumberIdsAndCompareWithoutCase)
-{
-    TempPlaces places;
-    auto connection = places.connect();
-    QSqlDatabase &db = connection->db();
-    ASSERT_TRUE(execBound(db, QStringLiteral("insert into cnt_main (NAME, M_BD) values (?, ?)"),
-                          {QStringLiteral("O'Brien"), QStringLiteral("1980-02-29")}));
-    ASSERT_TRUE(execBound(db, QStringLiteral("insert into cnt_main (NAME) values (?)"),
-                          {QStringLiteral("Dentist")}));
-    QSqlQuery q(db);
-    ASSERT_TRUE(execBound(q, QStringLiteral("select ID, M_BD from cnt_main where name = ?"),
-                          {QStringLiteral("o'brien")}));
-    ASSERT_TRUE(q.next());
-    EXPECT_EQ(q.value(0).typeId(), QMetaType::LongLong);
-    EXPECT_EQ(q.value(0).toInt(), 1);
-    EXPECT_EQ(q.value(1).toString(), QStringLiteral("1980-02-29"));
-
-    // The send step looks every name up: it must not scan the table.
-    QSqlQuery explain(db);
-    ASSERT_TRUE(
-        explain.exec(QStringLiteral("explain query plan select * from cnt_main where name = 'x'")));
-    QString plan;
-    while (explain.next())
-        plan += explain.value(3).toString();
-    EXPECT_TRUE(plan.contains(QLatin1String("INDEX"))) << plan.toStdString();
-}
-
-TEST(Database, FoundUnderAnyLetterCase)
+TEST(Database, FoundUnderAnyLetterCaseAndUnusableFilesAreNamed)
 {
     TempPlaces places(false);
     const QString lower = QDir(places.programDir()).filePath(QStringLiteral("quendadata.dll"));
-    QString error;
-    ASSERT_TRUE(ensureDatabase(lower, &error)) << error.toStdString();
-    {
-        Connection c(lower);
-        ASSERT_TRUE(writeStartupKeyword(c.db(), QStringLiteral("Notes")));
-    }
+    ASSERT_TRUE(ensureDatabase(lower));
     EXPECT_EQ(places.databasePath(), lower);
-    ASSERT_TRUE(ensureDatabase(places.databasePath(), &error));
-    // No second file under the default spelling.
     EXPECT_EQ(QDir(places.programDir()).entryList(QDir::Files).size(), 1);
-    Connection c(places.databasePath());
-    EXPECT_EQ(readStartupKeyword(c.db()), QStringLiteral("notes"));
-}
 
-TEST(Database, UnusableFilesAreReportedByName)
-{
-    TempPlaces places(false);
+    QFile::remove(lower);
     const QString path = places.databasePath();
-    QString error;
-
     places.writeFile(QStringLiteral("program/QUENDADATA.Dll"), QByteArray(4096, 'x'));
-    EXPECT_FALSE(ensureDatabase(path, &error));
-    EXPECT_TRUE(error.contains(QDir::toNativeSeparators(path))) << error.toStdString();
-    EXPECT_TRUE(error.contains(QLatin1String("not a database"))) << error.toStdString();
-
-    QFile::remove(path);
-    {
-        Connection c(path);
-        QSqlQuery(c.db()).exec(QStringLiteral("create table QD_SETUP (Key text)"));
-    }
-    EXPECT_FALSE(ensureDatabase(path, &error));
-    EXPECT_TRUE(error.contains(QLatin1String("no row"))) << error.toStdString();
+    Status broken = ensureDatabase(path);
+    EXPECT_TRUE(broken.message().contains(QDir::toNativeSeparators(path)));
+    EXPECT_TRUE(broken.message().contains(QLatin1String("not a database")))
+        << broken.message().toStdString();
 
     QFile::remove(path);
     {
         Connection c(path);
         QSqlQuery(c.db()).exec(QStringLiteral("create table other (x)"));
     }
-    EXPECT_FALSE(ensureDatabase(path, &error));
-    EXPECT_TRUE(error.contains(QLatin1String("QD_SETUP"))) << error.toStdString();
-
-    QFile::remove(path);
-    QDir().mkpath(path);
-    EXPECT_FALSE(ensureDatabase(path, &error));
-    EXPECT_TRUE(error.contains(QLatin1String("not a file"))) << error.toStdString();
+    EXPECT_TRUE(ensureDatabase(path).message().contains(QLatin1String("no table QD_SETUP")));
+    {
+        Connection c(path);
+        QSqlQuery(c.db()).exec(QStringLiteral("create table QD_SETUP (Key text)"));
+    }
+    EXPECT_TRUE(ensureDatabase(path).message().contains(QLatin1String("no row")));
 }
 
 TEST(Database, SuiteDatabaseGetsTheModuleTablesAndKeepsItsData)
@@ -149,12 +107,67 @@ TEST(Database, SuiteDatabaseGetsTheModuleTablesAndKeepsItsData)
         q.exec(QStringLiteral("create table QD_SETUP (Key text)"));
         q.exec(QStringLiteral("insert into QD_SETUP values ('TextFile')"));
     }
-    QString error;
-    ASSERT_TRUE(ensureDatabase(path, &error)) << error.toStdString();
+    ASSERT_TRUE(ensureDatabase(path));
     Connection c(path);
-    EXPECT_EQ(scalar(c.db(), QStringLiteral("select count(*) from QD_SETUP")).toInt(), 1);
-    EXPECT_EQ(readStartupKeyword(c.db()), QStringLiteral("textfile"));
+    EXPECT_EQ(rowsOf(c.db(), QStringLiteral("QD_SETUP")), 1);
+    EXPECT_EQ(*readStartupKeyword(c.db()), QStringLiteral("textfile"));
     EXPECT_FALSE(columnsOf(c.db(), QStringLiteral("Quenda_IpodScan")).isEmpty());
+}
+
+TEST(Schema, FirstReleaseDatabaseIsUpgradedWithoutLosingRows)
+{
+    TempPlaces places(false);
+    const QString path = places.databasePath();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUENDA_TEST_DATA_DIR "/db/first-release.Dll"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        Connection before(path);
+        ASSERT_EQ(*schemaVersion(before.db()), 0);
+    }
+    ASSERT_TRUE(ensureDatabase(path));
+    ASSERT_TRUE(ensureDatabase(path)) << "a second start finds nothing to do";
+
+    Connection c(path);
+    QSqlDatabase &db = c.db();
+    EXPECT_EQ(*schemaVersion(db), currentSchemaVersion());
+    EXPECT_EQ(*readStartupKeyword(db), QStringLiteral("notes"));
+    EXPECT_EQ(*contactNames(db), (QStringList{"Dentist", "O'Brien", "Дмитрий"}));
+    EXPECT_EQ(rowsOf(db, QStringLiteral("Quenda_IpodScan")), 1);
+    EXPECT_EQ(*mappingSchemeNames(db), QStringList{"Outlook"});
+    EXPECT_EQ(*folderSchemeNames(db), QStringList{"Home"});
+    EXPECT_EQ(scalar(db, QStringLiteral("select Title from ButtonLauncher where button_id = 1")),
+              QStringLiteral("Editor"));
+    EXPECT_EQ(rowsOf(db, QStringLiteral("ButtonLauncher")), kFreeLauncherButtons);
+    EXPECT_EQ(rowsOf(db, QStringLiteral("qd_tooltip")), 3);
+}
+
+TEST(Schema, AFailedStepLeavesTheDatabaseAsItWasAndLaterVersionsAreRefused)
+{
+    TempPlaces places;
+    auto c = places.connect();
+    QSqlDatabase &db = c->db();
+    const int before = currentSchemaVersion();
+    const SchemaStep steps[] = {
+        {before, nullptr},
+        {before + 1,
+         [](QSqlDatabase &d) -> Status {
+             QSqlQuery q(d);
+             if (!q.exec(QStringLiteral("create table half_done (x)")))
+                 return sqlError(q);
+             return fail(QStringLiteral("step broke"));
+         }},
+    };
+    const Status failed = upgradeSchema(db, steps);
+    EXPECT_TRUE(failed.message().contains(QLatin1String("step broke")));
+    EXPECT_EQ(*schemaVersion(db), before);
+    EXPECT_TRUE(columnsOf(db, QStringLiteral("half_done")).isEmpty()) << "rolled back";
+
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = %1").arg(before + 5));
+    c.reset();
+    const Status later = ensureDatabase(places.databasePath());
+    EXPECT_FALSE(later);
+    EXPECT_TRUE(later.message().contains(QLatin1String("later release")))
+        << later.message().toStdString();
 }
 
 TEST(Database, WaitsForAnotherWriterBeforeGivingUp)
@@ -173,26 +186,74 @@ TEST(Database, WaitsForAnotherWriterBeforeGivingUp)
     while (!locked)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     {
-        Connection c(path);
-        EXPECT_TRUE(writeStartupKeyword(c.db(), QStringLiteral("notes")));
+        // The user-interface thread waits briefly only: this gives up before the writer is done.
+        Connection brief(path, BusyWait::Short);
+        const Status refused = writeStartupKeyword(brief.db(), QStringLiteral("textfile"));
+        EXPECT_TRUE(refused.message().contains(QLatin1String("locked")))
+            << refused.message().toStdString();
+        Connection patient(path);
+        EXPECT_TRUE(writeStartupKeyword(patient.db(), QStringLiteral("notes")));
     }
     writer.join();
     Connection c(path);
-    EXPECT_EQ(readStartupKeyword(c.db()), QStringLiteral("notes"));
+    EXPECT_EQ(*readStartupKeyword(c.db()), QStringLiteral("notes"));
 }
 
-TEST(Database, KeywordIsLowerCasedClearedAndNullIsEmpty)
+TEST(BatchedWriter, CommitsInBatchesAndRowsLeftUnfinishedAreRolledBack)
 {
     TempPlaces places;
-    auto connection = places.connect();
-    QSqlDatabase &db = connection->db();
-    bool ok = false;
-    EXPECT_EQ(readStartupKeyword(db, &ok), QString());
-    EXPECT_TRUE(ok);
-    ASSERT_TRUE(writeStartupKeyword(db, QStringLiteral("SendToIpod ")));
-    EXPECT_EQ(readStartupKeyword(db), QStringLiteral("sendtoipod "));
-    ASSERT_TRUE(clearStartupKeyword(db));
-    const QVariant key = scalar(db, QStringLiteral("select Key from QD_SETUP"));
-    EXPECT_FALSE(key.isNull());
-    EXPECT_EQ(key.toString(), QString());
+    auto c = places.connect();
+    auto other = places.connect();
+    JobControl control;
+    const QString insert =
+        QStringLiteral("insert into qd_mapfields (SchemeName, intRow) values (?, ?)");
+    {
+        BatchedWriter writer(c->db(), insert, control, 3);
+        ASSERT_TRUE(writer.status());
+        for (int i = 0; i < 7; ++i)
+            writer.add({QStringLiteral("S"), i}, QStringLiteral("row %1").arg(i));
+        EXPECT_EQ(writer.committed(), 6);
+        EXPECT_EQ(rowsOf(other->db(), QStringLiteral("qd_mapfields")), 6);
+        ASSERT_TRUE(writer.finish());
+        EXPECT_EQ(rowsOf(other->db(), QStringLiteral("qd_mapfields")), 7);
+        writer.add({QStringLiteral("S"), 8}, QStringLiteral("row 8"));
+    }
+    EXPECT_EQ(rowsOf(other->db(), QStringLiteral("qd_mapfields")), 7);
+    EXPECT_TRUE(control.failures().empty());
+
+    BatchedWriter broken(c->db(), QStringLiteral("insert into no_such_table values (?)"), control);
+    EXPECT_FALSE(broken.status());
+    EXPECT_FALSE(broken.add({1}, QStringLiteral("/x")));
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, QStringLiteral("/x"));
+}
+
+TEST(BatchedWriter, ABatchWhoseCommitFailsIsReportedRowByRow)
+{
+    TempPlaces places;
+    Connection writerConnection(places.databasePath(), BusyWait::Short);
+    auto reader = places.connect();
+    QSqlQuery hold(reader->db());
+    // A reader in the middle of a read transaction keeps the writer from committing.
+    ASSERT_TRUE(hold.exec(QStringLiteral("begin")));
+    ASSERT_TRUE(hold.exec(QStringLiteral("select count(*) from QD_SETUP")) && hold.next());
+
+    JobControl control;
+    BatchedWriter writer(writerConnection.db(),
+                         QStringLiteral("insert into qd_mapfields (SchemeName) values (?)"),
+                         control, 2);
+    writer.add({QStringLiteral("A")}, QStringLiteral("/docs/a.txt"));
+    writer.add({QStringLiteral("B")}, QStringLiteral("/docs/b.txt")); // the batch is full
+    ASSERT_EQ(control.failures().size(), 2u);
+    EXPECT_EQ(control.failures()[1].path, QStringLiteral("/docs/b.txt"));
+    EXPECT_TRUE(control.failures()[0].reason.contains(QLatin1String("locked")))
+        << control.failures()[0].reason.toStdString();
+    EXPECT_EQ(writer.lost(), 2);
+
+    hold.finish();
+    ASSERT_TRUE(hold.exec(QStringLiteral("commit")));
+    writer.add({QStringLiteral("C")}, QStringLiteral("/docs/c.txt"));
+    EXPECT_TRUE(writer.finish());
+    EXPECT_EQ(writer.committed(), 1);
+    EXPECT_EQ(rowsOf(reader->db(), QStringLiteral("qd_mapfields")), 1);
 }

@@ -1,6 +1,7 @@
 #include "support/cli_runner.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -56,4 +57,23 @@ TEST(NotesCommandLine, ScanConvertCutMerge)
     EXPECT_EQ(empty.out, QStringLiteral("File Not Found\nThere are 0 RTF & TXT Files\n"));
     EXPECT_NE(cli(places, {QStringLiteral("scan"), src + "/nope"}).status, 0);
     EXPECT_EQ(cli(places, {QStringLiteral("frob")}).status, 2);
+}
+
+TEST(NotesCommandLine, AFailedDocumentIsPrintedByPathAndFailsTheRun)
+{
+    TempPlaces places;
+    places.writeFile(QStringLiteral("src/good.txt"), "fine");
+    const QString bad = places.writeFile(QStringLiteral("src/bad.txt"), "soon a folder");
+    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
+    ASSERT_EQ(cli(places, {QStringLiteral("scan"), src}).status, 0);
+    QFile::remove(bad);
+    QDir().mkpath(bad);
+
+    const CliRun convert = cli(places, {QStringLiteral("convert")});
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_EQ(convert.out, QStringLiteral("File Converted\n"));
+    EXPECT_TRUE(convert.err.startsWith(bad + QStringLiteral(": ")));
+    EXPECT_TRUE(convert.err.contains(QLatin1String("not a regular file")))
+        << convert.err.toStdString();
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/good.txt")), QByteArray("fine"));
 }

@@ -7,12 +7,15 @@
 #include "notes/note_names.h"
 #include "notes/notes_scan.h"
 #include "support/test_places.h"
+#include "support/window_controls.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -80,16 +83,14 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
     auto c = places.connect();
     const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
 
-    int announced = -1, lastNumber = 0;
-    ScanProgress progress;
-    progress.started = [&](int total) { announced = total; };
-    progress.recorded = [&](int number, const ScanEntry &) { lastNumber = number; };
-    const ScanSummary summary = scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks),
-                                              ScanTable::Documents, progress);
+    JobControl control;
+    const ScanOutcome summary = scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks),
+                                              ScanTable::Documents, control);
     EXPECT_EQ(summary.found, 4);
-    EXPECT_EQ(summary.failures, 0);
-    EXPECT_EQ(announced, 4);
-    EXPECT_EQ(lastNumber, 4);
+    EXPECT_EQ(summary.gridRows.size(), 4u);
+    EXPECT_TRUE(control.report().succeeded());
+    EXPECT_EQ(control.progress().done, 4);
+    EXPECT_EQ(control.progress().total, 4);
 
     const auto rows = tableRows(c->db(), QStringLiteral("Quenda_IpodScan"));
     ASSERT_EQ(rows.size(), 4u);
@@ -104,36 +105,43 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
               src + QStringLiteral("/RTF drafts/letter.txt"));
     const QString today = QLocale().toString(QDate::currentDate(), QStringLiteral("MMM-dd-yyyy"));
     EXPECT_EQ(byName[QStringLiteral("letter.txt")][4], today);
-    EXPECT_EQ(recordedDocumentType(c->db(), src + QStringLiteral("/Kid's Notes.rtf")),
+    EXPECT_EQ(*recordedDocumentType(c->db(), src + QStringLiteral("/Kid's Notes.rtf")),
               QStringLiteral("rtf"));
 
     // A second scan of a folder without documents leaves the table empty.
     QDir().mkpath(QDir(places.root()).filePath(QStringLiteral("empty")));
-    const ScanSummary none =
+    JobControl again;
+    const ScanOutcome none =
         scanIntoTable(c->db(), QDir(places.root()).filePath(QStringLiteral("empty")),
-                      QString::fromLatin1(kDocumentMasks), ScanTable::Documents);
+                      QString::fromLatin1(kDocumentMasks), ScanTable::Documents, again);
     EXPECT_EQ(none.found, 0);
     EXPECT_TRUE(tableRows(c->db(), QStringLiteral("Quenda_IpodScan")).empty());
-    EXPECT_EQ(documentCountText(0), QStringLiteral("There are 0 RTF & TXT Files"));
 }
 
-TEST(NotesScan, BatchesAreCommittedAndVisibleToOtherConnections)
+TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
 {
     TempPlaces places;
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i)
+        places.writeFile(QStringLiteral("src/d%1/n%2.txt").arg(i % 30).arg(i), "x");
     auto c = places.connect();
+    JobControl control;
+    ScanOutcome outcome;
     {
-        ScanRecorder recorder(c->db(), ScanTable::Notes, 3);
-        ASSERT_TRUE(recorder.clearTable());
-        for (int i = 0; i < 7; ++i)
-            recorder.record({QStringLiteral("n%1.txt").arg(i), QStringLiteral("/p/n%1.txt").arg(i),
-                             QStringLiteral("txt"), QStringLiteral("1"), QString()});
-        // Two full batches are committed already; the seventh row waits for the flush.
-        auto other = places.connect();
-        EXPECT_EQ(tableRows(other->db(), QStringLiteral("Quenda_IpodScanedtxt")).size(), 6u);
-        EXPECT_TRUE(recorder.flush());
-        EXPECT_EQ(tableRows(other->db(), QStringLiteral("Quenda_IpodScanedtxt")).size(), 7u);
-        EXPECT_EQ(recorder.failures(), 0);
+        CancelAfter cancel(control, 20); // found them all, then recorded a few
+        outcome = scanIntoTable(c->db(), QDir(places.root()).filePath(QStringLiteral("src")),
+                                QString::fromLatin1(kDocumentMasks), ScanTable::Documents, control);
     }
+    EXPECT_TRUE(control.report().cancelled);
+    EXPECT_EQ(outcome.found, kFiles);
+    const auto rows = tableRows(c->db(), QStringLiteral("Quenda_IpodScan"));
+    EXPECT_GT(rows.size(), 0u);
+    EXPECT_LT(rows.size(), static_cast<size_t>(kFiles));
+    EXPECT_EQ(rows.size(), outcome.gridRows.size()) << "the list shows what the table holds";
+}
+
+TEST(NotesScan, DatesUseTheLocaleMonthNames)
+{
     NoteDateFormatter dates{QLocale(QLocale::English, QLocale::UnitedStates)};
     EXPECT_EQ(dates.format(QDate(2024, 1, 5)), QStringLiteral("Jan-05-2024"));
     EXPECT_EQ(dates.format(QDate(2024, 12, 25)), QStringLiteral("Dec-25-2024"));
@@ -161,15 +169,17 @@ TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
     places.writeFile(QStringLiteral("src/plain.txt"), "line one\nline two \xE2\x82\xAC");
     auto c = places.connect();
     const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
-    scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks), ScanTable::Documents);
+    JobControl control;
+    scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks), ScanTable::Documents, control);
 
     std::vector<NoteSource> sources;
     for (const QStringList &r : tableRows(c->db(), QStringLiteral("Quenda_IpodScan")))
         sources.push_back({r[0], r[1]});
-    const ConversionSummary summary = convertDocuments(c->db(), sources, {}, places.stagingDir());
+    const ConversionOutcome summary =
+        convertDocuments(c->db(), sources, {}, places.stagingDir(), control);
     EXPECT_EQ(summary.written, 4);
-    EXPECT_TRUE(summary.failures.isEmpty());
-    EXPECT_EQ(summary.notes.found, 4);
+    EXPECT_TRUE(control.report().succeeded());
+    EXPECT_EQ(summary.notesFound, 4);
 
     const QDir staging(places.stagingDir());
     EXPECT_EQ(readAll(staging.filePath(QStringLiteral("Report.txt"))),
@@ -194,39 +204,75 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
     places.writeFile(QStringLiteral("src/a.txt"), "alpha");
     auto c = places.connect();
     const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
-    scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks), ScanTable::Documents);
     const std::vector<NoteSource> sources{
         {QStringLiteral("a.txt"), src + QStringLiteral("/a.txt")}};
 
-    const ConversionSummary first = convertDocuments(c->db(), sources, {}, places.stagingDir());
-    ASSERT_EQ(first.notes.found, 1);
+    JobControl first;
+    ASSERT_EQ(convertDocuments(c->db(), sources, {}, places.stagingDir(), first).notesFound, 1);
     const QString stale = places.writeFile(QStringLiteral("Desktop/Ipod/old/stale.txt"), "old");
     const QString card = places.writeFile(QStringLiteral("Desktop/Ipod/card.vcf"), "BEGIN:VCARD");
     const QString outside = places.writeFile(QStringLiteral("home/diary.txt"), "keep me");
     const QString escaping = places.stagingDir() + QStringLiteral("/../../home/diary.txt");
-    QStringList previous{places.stagingDir() + QStringLiteral("/a.txt"),
-                         stale,
-                         card,
-                         outside,
-                         escaping,
-                         QStringLiteral("/no/such/file.txt")};
+    const QStringList previous{places.stagingDir() + QStringLiteral("/a.txt"),
+                               stale,
+                               card,
+                               outside,
+                               escaping,
+                               QStringLiteral("/no/such/file.txt")};
 
-    const ConversionSummary second =
-        convertDocuments(c->db(), sources, previous, places.stagingDir());
-    EXPECT_EQ(second.deletion.deleted, 2);
+    JobControl second;
+    const ConversionOutcome again =
+        convertDocuments(c->db(), sources, previous, places.stagingDir(), second);
     EXPECT_FALSE(QFileInfo::exists(stale));
     EXPECT_TRUE(QFileInfo::exists(card));
     EXPECT_EQ(readAll(outside), QByteArray("keep me"));
-    EXPECT_EQ(second.deletion.refused.size(), 3);
+    // What was refused is told, by path.
+    QStringList refused;
+    for (const ItemFailure &f : second.failures())
+        refused << f.path;
+    EXPECT_EQ(refused, (QStringList{card, outside, escaping}));
     EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/a.txt")), QByteArray("alpha"));
-    EXPECT_EQ(second.notes.found, 1);
+    EXPECT_EQ(again.notesFound, 1);
     EXPECT_EQ(tableRows(c->db(), QStringLiteral("Quenda_IpodScanedtxt")).size(), 1u);
 
     // With nothing to convert and nothing left in the staging folder, no note is found.
-    const ConversionSummary empty = convertDocuments(
-        c->db(), {}, {places.stagingDir() + QStringLiteral("/a.txt")}, places.stagingDir());
-    EXPECT_EQ(empty.notes.found, 0);
+    JobControl empty;
+    EXPECT_EQ(convertDocuments(c->db(), {}, {places.stagingDir() + QStringLiteral("/a.txt")},
+                               places.stagingDir(), empty)
+                  .notesFound,
+              0);
     EXPECT_TRUE(tableRows(c->db(), QStringLiteral("Quenda_IpodScanedtxt")).empty());
+}
+
+TEST(NoteConversion, AFailureInTheMiddleIsReportedByPathAndTheRestIsDone)
+{
+    TempPlaces places;
+    const QString a = places.writeFile(QStringLiteral("src/a.txt"), "first");
+    const QString pipe = QDir(places.root()).filePath(QStringLiteral("src/pipe.txt"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString c = places.writeFile(QStringLiteral("src/c.txt"), "third");
+    auto db = places.connect();
+    JobControl control;
+    const ConversionOutcome outcome = convertDocuments(db->db(),
+                                                       {{QStringLiteral("a.txt"), a},
+                                                        {QStringLiteral("pipe.txt"), pipe},
+                                                        {QStringLiteral("c.txt"), c}},
+                                                       {}, places.stagingDir(), control);
+    // The pipe is refused at once instead of holding the conversion forever.
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, pipe);
+    EXPECT_TRUE(control.failures()[0].reason.contains(QLatin1String("not a regular file")));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/c.txt")), QByteArray("third"));
+    EXPECT_EQ(outcome.notesFound, 3);
+
+    // Cancelled before it began: nothing is written, yet the list matches the folder.
+    JobControl cancelled;
+    cancelled.cancel();
+    QFile::remove(places.stagingDir() + QStringLiteral("/c.txt"));
+    const ConversionOutcome none = convertDocuments(db->db(), {{QStringLiteral("c.txt"), c}}, {},
+                                                    places.stagingDir(), cancelled);
+    EXPECT_EQ(none.written, 0);
+    EXPECT_EQ(none.notesFound, 2);
 }
 
 TEST(NoteCutting, PiecesOfHundredThenNinetySevenCharacters)
@@ -273,7 +319,8 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
     const QString b = places.writeFile(QStringLiteral("Desktop/Ipod/b.txt"), "Gone");
     const QString c = places.writeFile(QStringLiteral("Desktop/Ipod/c.txt"), "Third caf\xE9");
     QFile::remove(b);
-    const MergedDocument doc = buildMergedDocument({a, b, c});
+    JobControl control;
+    const MergedDocument doc = buildMergedDocument({a, b, c}, control);
     EXPECT_EQ(doc.merged, 2);
     EXPECT_EQ(doc.missing, QStringList{b});
     EXPECT_TRUE(looksLikeRtf(doc.rtf));
@@ -284,10 +331,16 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
     EXPECT_FALSE(text.contains(QStringLiteral("Gone")));
 
     const QString out = QDir(places.root()).filePath(QStringLiteral("merged.rtf"));
-    EXPECT_TRUE(saveDocument(out, doc.rtf));
-    EXPECT_EQ(readAll(out), doc.rtf);
-    QString error;
-    EXPECT_FALSE(saveDocument(QDir(places.root()).filePath(QStringLiteral("no/dir/m.rtf")), doc.rtf,
-                              &error));
-    EXPECT_FALSE(error.isEmpty());
+    const MergeOutcome merged = runNoteMerge({a, c}, out, places.stagingDir(), control);
+    EXPECT_TRUE(merged.saved);
+    EXPECT_TRUE(merged.text.contains(QStringLiteral("First note")));
+    EXPECT_TRUE(
+        readAll(places.stagingDir() + QStringLiteral("/Merged.txt")).contains("Third caf\xE9"));
+
+    JobControl failing;
+    const MergeOutcome refused =
+        runNoteMerge({a}, QDir(places.root()).filePath(QStringLiteral("no/dir/m.rtf")),
+                     places.stagingDir(), failing);
+    EXPECT_FALSE(refused.saved);
+    EXPECT_TRUE(failing.error().contains(QLatin1String("No such file or directory")));
 }

@@ -1,16 +1,17 @@
 #include "common/QdGrid.h"
 #include "db/database.h"
 #include "formats/rtf_reader.h"
+#include "jobs/job_widgets.h"
 #include "notes/FrmNotesIpod.h"
 #include "splitter/frmsplit.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
+#include "support/window_controls.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +20,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -36,21 +39,25 @@ struct NotesWindowTest : ::testing::Test {
         return w;
     }
     QString src() const { return QDir(places.root()).filePath(QStringLiteral("src")); }
-    // Brings the button's tab to the front first, as the user would.
-    void click(QPushButton *button)
+    static QdGrid *grid(FrmNotesIpod &w, const char *name) { return control<QdGrid>(&w, name); }
+    // Brings the button's tab to the front first, as the user would, and waits for the job
+    // the button starts.
+    void click(FrmNotesIpod &w, const char *name)
     {
-        auto *tabs = button->window()->findChild<QTabWidget *>(QStringLiteral("SSActiveTabs1"));
-        for (int i = 0; tabs && i < tabs->count(); ++i)
+        auto *button = control<QPushButton>(&w, name);
+        auto *tabs = control<QTabWidget>(&w, "SSActiveTabs1");
+        for (int i = 0; i < tabs->count(); ++i)
             if (tabs->widget(i)->isAncestorOf(button) && tabs->currentIndex() != i)
                 tabs->setCurrentIndex(i);
         QTest::mouseClick(button, Qt::LeftButton);
+        w.job()->wait();
     }
     void scan(FrmNotesIpod &w)
     {
-        w.FolderViewOff->setText(src());
-        click(w.CmdScanOff);
+        control<QLineEdit>(&w, "FolderViewOff")->setText(src());
+        click(w, "CmdScanOff");
     }
-    int rowOf(QdGrid *grid, const QString &app)
+    static int rowOf(QdGrid *grid, const QString &app)
     {
         for (int r = 1; r <= grid->dataRows(); ++r)
             if (grid->text(r, QStringLiteral("App")) == app)
@@ -61,43 +68,28 @@ struct NotesWindowTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(NotesWindowTest, LoadShowsStoredRowsInOrderWithCaptionsAndLayout)
+TEST_F(NotesWindowTest, LoadShowsStoredRowsInOrderWithTheirLayout)
 {
     {
         auto c = places.connect();
         for (const char *name : {"zeta.txt", "Alpha.rtf", "mid.txt"})
-            execBound(c->db(),
-                      QStringLiteral("Insert Into Quenda_IpodScan(Application,Path,Type) "
-                                     "values(?,?,?)"),
-                      {QString::fromLatin1(name), QStringLiteral("/d/") + QLatin1String(name),
-                       QStringLiteral("txt")});
+            ASSERT_TRUE(
+                execBound(c->db(),
+                          QStringLiteral("Insert Into Quenda_IpodScan(Application,Path,Type) "
+                                         "values(?,?,?)"),
+                          {QString::fromLatin1(name), QStringLiteral("/d/") + QLatin1String(name),
+                           QStringLiteral("txt")}));
     }
     auto w = open();
-    ASSERT_EQ(w->GrdOffice->dataRows(), 3);
-    EXPECT_EQ(w->GrdOffice->text(1, QStringLiteral("App")), QStringLiteral("Alpha.rtf"));
-    EXPECT_EQ(w->GrdOffice->text(3, QStringLiteral("App")), QStringLiteral("zeta.txt"));
+    QdGrid *office = grid(*w, "GrdOffice");
+    ASSERT_EQ(office->dataRows(), 3);
+    EXPECT_EQ(office->text(1, QStringLiteral("App")), QStringLiteral("Alpha.rtf"));
+    EXPECT_EQ(office->text(3, QStringLiteral("App")), QStringLiteral("zeta.txt"));
     // Loaded rows carry the Type where scanned rows carry the size.
-    EXPECT_EQ(w->GrdOffice->text(1, QStringLiteral("Size")), QStringLiteral("txt"));
-    EXPECT_EQ(w->GrdView->dataRows(), 0);
-    EXPECT_EQ(w->LblCount->text(), QStringLiteral("There are 3 RTF & TXT Files"));
-    for (QdGrid *grid : {w->GrdOffice, w->GrdView}) {
-        EXPECT_EQ(grid->colHeader(0), QStringLiteral("File"));
-        EXPECT_EQ(grid->colHeader(3), QStringLiteral("date"));
-        EXPECT_EQ(grid->colIndex(QStringLiteral("Date")), 3);
-        EXPECT_FALSE(grid->isColumnHidden(0));
-        EXPECT_TRUE(grid->isColumnHidden(1) && grid->isColumnHidden(2) && grid->isColumnHidden(3));
-    }
-    ASSERT_EQ(w->LstConvert->count(), 3);
-    EXPECT_EQ(w->LstConvert->item(2)->text(), QStringLiteral("XlS"));
-    QStringList tabs;
-    for (int i = 0; i < w->SSActiveTabs1->count(); ++i)
-        tabs << w->SSActiveTabs1->tabText(i);
-    EXPECT_EQ(tabs, (QStringList{"Read", "Convert", "View", "Send to Ipod Folder", "Help"}));
-    EXPECT_EQ(w->CmdSendIpod->text(), QStringLiteral("   Send To Desktop"));
-    EXPECT_EQ(w->SSCommand1->text(), QStringLiteral("Convert"));
-    EXPECT_TRUE(w->CmdHelps->toolTip().startsWith(QLatin1String("Select parent folder contain")));
-    EXPECT_EQ(w->Label2->text(), QStringLiteral("Step-by-step procedures.  You can follow these "
-                                                "instructions to complete a specific task."));
+    EXPECT_EQ(office->text(1, QStringLiteral("Size")), QStringLiteral("txt"));
+    EXPECT_EQ(grid(*w, "GrdView")->dataRows(), 0);
+    EXPECT_EQ(control<QLabel>(w.get(), "LblCount")->text(),
+              QStringLiteral("There are 3 RTF & TXT Files"));
 }
 
 TEST_F(NotesWindowTest, ReadFolderListsDocumentsOrSaysFileNotFound)
@@ -106,7 +98,8 @@ TEST_F(NotesWindowTest, ReadFolderListsDocumentsOrSaysFileNotFound)
     auto w = open();
     scan(*w);
     EXPECT_EQ(doubles.messages.texts(), QStringList{"File Not Found"});
-    EXPECT_EQ(w->LblCount->text(), QStringLiteral("There are 0 RTF & TXT Files"));
+    EXPECT_EQ(control<QLabel>(w.get(), "LblCount")->text(),
+              QStringLiteral("There are 0 RTF & TXT Files"));
 
     places.writeFile(QStringLiteral("src/RTF drafts/letter.txt"), "Dear Kim");
     places.writeFile(QStringLiteral("src/Notes.RTF"), "{\\rtf1\\ansi Shopping}");
@@ -114,18 +107,20 @@ TEST_F(NotesWindowTest, ReadFolderListsDocumentsOrSaysFileNotFound)
     doubles.messages.shown.clear();
     scan(*w);
     EXPECT_TRUE(doubles.messages.shown.empty());
-    EXPECT_TRUE(w->CmdScanOff->isEnabled());
-    EXPECT_FALSE(w->pb1->isVisible());
-    ASSERT_EQ(w->GrdOffice->dataRows(), 2);
-    const int letter = rowOf(w->GrdOffice, QStringLiteral("letter.txt"));
+    EXPECT_TRUE(control<QPushButton>(w.get(), "CmdScanOff")->isEnabled());
+    EXPECT_FALSE(control<QProgressBar>(w.get(), "pb1")->isVisible());
+    QdGrid *office = grid(*w, "GrdOffice");
+    ASSERT_EQ(office->dataRows(), 2);
+    const int letter = rowOf(office, QStringLiteral("letter.txt"));
     ASSERT_GT(letter, 0);
-    EXPECT_EQ(w->GrdOffice->text(letter, QStringLiteral("Path")),
+    EXPECT_EQ(office->text(letter, QStringLiteral("Path")),
               src() + QStringLiteral("/RTF drafts/letter.txt"));
-    EXPECT_EQ(w->GrdOffice->text(letter, QStringLiteral("Size")), QStringLiteral("8"));
-    EXPECT_EQ(w->LblCount->text(), QStringLiteral("There are 2 RTF & TXT Files"));
+    EXPECT_EQ(office->text(letter, QStringLiteral("Size")), QStringLiteral("8"));
+    EXPECT_EQ(control<QLabel>(w.get(), "LblCount")->text(),
+              QStringLiteral("There are 2 RTF & TXT Files"));
 
     // Previewing the capitalised RTF shows its text, not its markup.
-    w->GrdOffice->setCurrentRowNumber(rowOf(w->GrdOffice, QStringLiteral("Notes.RTF")));
+    office->setCurrentRowNumber(rowOf(office, QStringLiteral("Notes.RTF")));
     EXPECT_EQ(w->previewText(), QStringLiteral("Shopping"));
     EXPECT_EQ(w->currentNoteName(), QStringLiteral("Notes"));
 }
@@ -137,27 +132,27 @@ TEST_F(NotesWindowTest, ConvertAsksThenWritesListsAndRepeats)
     auto w = open();
     scan(*w);
     doubles.messages.answers = {MsgAnswer::No};
-    click(w->CmdConvert);
+    click(*w, "CmdConvert");
     ASSERT_EQ(doubles.messages.shown.size(), 1u);
     EXPECT_EQ(doubles.messages.shown[0].title, QStringLiteral("Quenda Ipod"));
     EXPECT_EQ(doubles.messages.shown[0].buttons, MsgButtons::YesNo);
     EXPECT_FALSE(QFileInfo::exists(places.stagingDir() + QStringLiteral("/todo.txt")));
 
+    auto *bar = control<QProgressBar>(w.get(), "PG3");
     for (int run = 0; run < 2; ++run) {
         doubles.messages.shown.clear();
-        click(w->CmdConvert);
+        click(*w, "CmdConvert");
         EXPECT_EQ(doubles.messages.texts().last(), QStringLiteral("File Converted"));
-        EXPECT_EQ(w->PG3->value(), 100);
-        EXPECT_TRUE(w->CmdConvert->isEnabled());
-        ASSERT_EQ(w->GrdView->dataRows(), 2);
+        EXPECT_EQ(bar->value(), 100);
+        EXPECT_TRUE(control<QPushButton>(w.get(), "CmdConvert")->isEnabled());
+        ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 2);
         EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Kid's Notes.txt")),
                   QByteArray("Lunch box"));
-        EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/todo.txt")),
-                  QByteArray("milk\r\neggs"));
     }
-    w->SSActiveTabs1->setCurrentIndex(2);
-    w->SSActiveTabs1->setCurrentIndex(1);
-    EXPECT_EQ(w->PG3->value(), 0);
+    auto *tabs = control<QTabWidget>(w.get(), "SSActiveTabs1");
+    tabs->setCurrentIndex(2);
+    tabs->setCurrentIndex(1);
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(NotesWindowTest, ViewCutAndSplitterHandOver)
@@ -168,16 +163,16 @@ TEST_F(NotesWindowTest, ViewCutAndSplitterHandOver)
     places.writeFile(QStringLiteral("src/long.txt"), text.toLatin1());
     auto w = open();
     scan(*w);
-    click(w->CmdConvert);
-    ASSERT_EQ(w->GrdView->dataRows(), 1);
-    w->GrdView->setCurrentRowNumber(1);
+    click(*w, "CmdConvert");
+    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 1);
+    grid(*w, "GrdView")->setCurrentRowNumber(1);
     EXPECT_EQ(w->viewText(), text);
     ASSERT_NE(w->splitWindow(), nullptr);
     const QString note = places.stagingDir() + QStringLiteral("/long.txt");
-    EXPECT_EQ(QDir::fromNativeSeparators(w->splitWindow()->Text1->text()), note);
+    EXPECT_EQ(QDir::fromNativeSeparators(w->splitWindow()->filePath()), note);
 
     doubles.messages.shown.clear();
-    click(w->CmdCut);
+    click(*w, "CmdCut");
     ASSERT_EQ(doubles.messages.shown.size(), 3u);
     EXPECT_EQ(doubles.messages.shown[0].text, text.left(100));
     EXPECT_EQ(doubles.messages.shown[1].text, text.mid(100, 97));
@@ -187,8 +182,8 @@ TEST_F(NotesWindowTest, ViewCutAndSplitterHandOver)
 
     // The splitter opens modally with the note's path.
     QTimer::singleShot(0, w.get(), [&] { w->splitWindow()->reject(); });
-    click(w->cmdSplit);
-    EXPECT_EQ(QDir::fromNativeSeparators(w->splitWindow()->Text1->text()), note);
+    click(*w, "cmdSplit");
+    EXPECT_EQ(QDir::fromNativeSeparators(w->splitWindow()->filePath()), note);
 }
 
 TEST_F(NotesWindowTest, MergeSkipsDeletedNotesAndCancelSavesNothing)
@@ -198,24 +193,18 @@ TEST_F(NotesWindowTest, MergeSkipsDeletedNotesAndCancelSavesNothing)
     places.writeFile(QStringLiteral("src/c.txt"), "Cherries");
     auto w = open();
     scan(*w);
-    click(w->CmdConvert);
-    ASSERT_EQ(w->GrdView->dataRows(), 3);
+    click(*w, "CmdConvert");
+    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 3);
     QFile::remove(places.stagingDir() + QStringLiteral("/b.txt"));
 
     doubles.messages.shown.clear();
-    click(w->CmdMerge); // no answer scripted: the dialog is cancelled
+    click(*w, "CmdMerge"); // no answer scripted: the dialog is cancelled
     EXPECT_TRUE(doubles.messages.shown.empty());
     EXPECT_FALSE(QFileInfo::exists(places.stagingDir() + QStringLiteral("/Merged.txt")));
-    ASSERT_EQ(doubles.dialogs.saveRequests.size(), 1u);
-    const FileDialogOptions &asked = doubles.dialogs.saveRequests[0];
-    EXPECT_EQ(asked.proposedName, QStringLiteral("Merged Files "));
-    EXPECT_EQ(asked.filter, QStringLiteral("*.rtf|Rich Text File"));
-    EXPECT_EQ(asked.defaultSuffix, QStringLiteral("rtf"));
-    EXPECT_EQ(asked.initialDir, places.places().userFilesDir());
 
     const QString out = QDir(places.root()).filePath(QStringLiteral("fruit.rtf"));
     doubles.dialogs.saveAnswers = {out};
-    click(w->CmdMerge);
+    click(*w, "CmdMerge");
     EXPECT_EQ(doubles.messages.texts(), QStringList{"Merged Doc is created on " + out});
     const QString merged = rtfToPlainText(readAll(out));
     EXPECT_LT(merged.indexOf(QStringLiteral("Apples")), merged.indexOf(QStringLiteral("Cherries")));
@@ -230,19 +219,52 @@ TEST_F(NotesWindowTest, JournalSendAndOpenButtons)
     places.writeFile(QStringLiteral("src/diary.txt"), "Rainy day");
     auto w = open();
     scan(*w);
-    w->GrdOffice->setCurrentRowNumber(1);
-    click(w->Command1); // the user files folder is missing: nothing written, nothing opened
+    grid(*w, "GrdOffice")->setCurrentRowNumber(1);
+    // The user files folder is missing: nothing written, nothing opened, and the user is told.
+    click(*w, "Command1");
     EXPECT_TRUE(doubles.shell.opened.isEmpty());
+    ASSERT_FALSE(doubles.messages.shown.empty());
+    EXPECT_TRUE(doubles.messages.texts().last().contains(QLatin1String("does not exist")));
 
     QDir().mkpath(places.places().userFilesDir());
-    click(w->SSCommand1);
+    click(*w, "SSCommand1");
     const QString journal = places.places().userFilesDir() + QStringLiteral("/Journal.rtf");
     EXPECT_EQ(doubles.shell.opened, QStringList{journal});
     EXPECT_EQ(rtfToPlainText(readAll(journal)), QStringLiteral("Rainy day"));
 
-    click(w->SSCommand2);
+    click(*w, "SSCommand2");
     EXPECT_EQ(doubles.shell.opened.last(), src() + QStringLiteral("/diary.txt"));
-    click(w->CmdSendIpod);
+    click(*w, "CmdSendIpod");
     EXPECT_EQ(doubles.messages.texts().last(),
               QStringLiteral("File Save to Desktop\\Ipod Directory"));
+}
+
+TEST_F(NotesWindowTest, ClosingWhileAScanRunsAsksAndStopsItOnYes)
+{
+    places.writeFile(QStringLiteral("src/a.txt"), "a");
+    std::atomic<bool> held{false};
+    // The scan waits at its start until it is cancelled: the window is closed meanwhile.
+    JobRunner::setStartHook([&](JobControl &control) {
+        held = true;
+        while (!control.isCancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    auto w = open();
+    control<QLineEdit>(w.get(), "FolderViewOff")->setText(src());
+    QTest::mouseClick(control<QPushButton>(w.get(), "CmdScanOff"), Qt::LeftButton);
+    while (!held)
+        QTest::qWait(1);
+    EXPECT_FALSE(control<QPushButton>(w.get(), "CmdScanOff")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(w.get(), "CmdConvert")->isEnabled());
+
+    doubles.messages.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->job()->isRunning());
+    EXPECT_TRUE(w->close());
+    JobRunner::setStartHook({});
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->job()->isRunning());
+    EXPECT_EQ(doubles.messages.texts(),
+              (QStringList{stopRunningActionQuestion(), stopRunningActionQuestion()}));
 }

@@ -37,6 +37,18 @@ QByteArray withCrLfEnds(QByteArray text)
     return text;
 }
 
+SplitResult splitNow(const QString &path, double size, SplitUnit unit)
+{
+    JobControl control;
+    return SplitFile(path, size, unit, control);
+}
+
+SplitCommandResult commandNow(const QString &path, const QString &size, SplitUnit unit)
+{
+    JobControl control;
+    return runSplitCommand(path, size, unit, control);
+}
+
 QString fixture(const char *name)
 {
     return QStringLiteral(QUENDA_FIXTURES_DIR "/split/") + QLatin1String(name);
@@ -48,7 +60,7 @@ TEST(SplitFile, LinesFillEachPieceAndAnEvenDivisionLeavesAnEmptyLastPiece)
 {
     TempPlaces places(false);
     const QString ten = places.writeFile(QStringLiteral("ten/long.txt"), numberedLines(10, "\r\n"));
-    const SplitResult even = SplitFile(ten, 5, SplitUnit::Lines);
+    const SplitResult even = splitNow(ten, 5, SplitUnit::Lines);
     EXPECT_EQ(even.pieces, 3);
     EXPECT_FALSE(even.message);
     const QList<QByteArray> evenPieces = pieces(ten);
@@ -60,7 +72,7 @@ TEST(SplitFile, LinesFillEachPieceAndAnEvenDivisionLeavesAnEmptyLastPiece)
 
     const QString seven =
         places.writeFile(QStringLiteral("seven/long.txt"), numberedLines(7, "\r\n"));
-    EXPECT_EQ(SplitFile(seven, 5, SplitUnit::Lines).pieces, 2);
+    EXPECT_EQ(splitNow(seven, 5, SplitUnit::Lines).pieces, 2);
     const QList<QByteArray> sevenPieces = pieces(seven);
     ASSERT_EQ(sevenPieces.size(), 2);
     EXPECT_EQ(sevenPieces[0].count('\n'), 5);
@@ -73,7 +85,7 @@ TEST(SplitFile, SizesThatNoLineCountReachesKeepTheWholeFileInOnePiece)
     const QString path = places.writeFile(QStringLiteral("notes.txt"), numberedLines(9, "\n"));
     for (double size : {0.0, 2.5, -3.0}) {
         SCOPED_TRACE(size);
-        EXPECT_EQ(SplitFile(path, size, SplitUnit::Lines).pieces, 1);
+        EXPECT_EQ(splitNow(path, size, SplitUnit::Lines).pieces, 1);
         EXPECT_EQ(pieces(path), QList<QByteArray>{numberedLines(9, "\r\n")});
     }
 }
@@ -83,12 +95,12 @@ TEST(SplitFile, CrLfAndCrAndLfAllEndALineAndPiecesUseCrLf)
     TempPlaces places(false);
     // "\n\r" is two line ends: an empty line sits between them.
     const QString mixed = places.writeFile(QStringLiteral("mixed.txt"), "a\rb\nc\r\nd\n\re\r\r\nf");
-    EXPECT_EQ(SplitFile(mixed, 2, SplitUnit::Lines).pieces, 5);
+    EXPECT_EQ(splitNow(mixed, 2, SplitUnit::Lines).pieces, 5);
     EXPECT_EQ(pieces(mixed), (QList<QByteArray>{"a\r\nb\r\n", "c\r\nd\r\n", "\r\ne\r\n",
                                                 "\r\nf\r\n", QByteArray()}));
 
     const QString empty = places.writeFile(QStringLiteral("empty.txt"), QByteArray());
-    EXPECT_EQ(SplitFile(empty, 5, SplitUnit::Lines).pieces, 1);
+    EXPECT_EQ(splitNow(empty, 5, SplitUnit::Lines).pieces, 1);
     EXPECT_EQ(pieces(empty), QList<QByteArray>{QByteArray()});
 }
 
@@ -102,7 +114,7 @@ TEST(SplitFile, ALineEndOrALineLongerThanAReadBlockIsNotBrokenAtTheBlockEdge)
     // The 300 KB line starts just before the second block ends and runs into the third.
     text += QByteArray(block - 100, 'y') + "\r\n" + QByteArray(300 * 1024, 'z') + "\r\nend";
     const QString path = places.writeFile(QStringLiteral("edge.txt"), text);
-    EXPECT_EQ(SplitFile(path, 1, SplitUnit::Lines).pieces, 6);
+    EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 6);
     const QList<QByteArray> got = pieces(path);
     ASSERT_EQ(got.size(), 6);
     EXPECT_EQ(got[0], QByteArray(block - 1, 'x') + "\r\n");
@@ -122,7 +134,7 @@ TEST(SplitFile, KilobytePiecesEndOnTheLineThatReachesTheSize)
     text += QByteArray(300 * 1024, 'L') + "\r\n" + "tail\r\n";
     const QString path = places.writeFile(QStringLiteral("kb.txt"), text);
 
-    const int count = SplitFile(path, 2, SplitUnit::KB).pieces;
+    const int count = splitNow(path, 2, SplitUnit::KB).pieces;
     const QList<QByteArray> got = pieces(path);
     ASSERT_EQ(got.size(), count);
     ASSERT_GE(count, 3);
@@ -151,7 +163,7 @@ TEST(SplitFile, MegabytePiecesCountTheBytesWrittenWithCrLf)
     for (int i = 0; i < 40000; ++i)
         text += QByteArray(49, 'm') + "\n";
     const QString path = places.writeFile(QStringLiteral("mb.txt"), text);
-    EXPECT_EQ(SplitFile(path, 1, SplitUnit::MB).pieces, 2);
+    EXPECT_EQ(splitNow(path, 1, SplitUnit::MB).pieces, 2);
     const QList<QByteArray> got = pieces(path);
     ASSERT_EQ(got.size(), 2);
     EXPECT_EQ(got[0].size(), 20561 * 51); // the first line to reach 1,048,576 bytes
@@ -164,16 +176,16 @@ TEST(SplitFile, TooSmallAndFolderChecksRefuseBeforeAnyPieceIsWritten)
     // A folder is no file to split, even when its name has a dot.
     QDir(places.root()).mkpath(QStringLiteral("Old.Docs/inner.d"));
     const auto folder =
-        SplitFile(places.root() + QStringLiteral("/Old.Docs/inner.d"), 5, SplitUnit::Lines);
+        splitNow(places.root() + QStringLiteral("/Old.Docs/inner.d"), 5, SplitUnit::Lines);
     EXPECT_TRUE(folder.message->text.endsWith(QStringLiteral("inner.d not found!")));
 
     // Exactly 2 KB is too small for 2 KB pieces, in KB and in MB alike.
     const QString exact = places.writeFile(QStringLiteral("exact.txt"), QByteArray(2048, 'k'));
-    EXPECT_EQ(SplitFile(exact, 2, SplitUnit::KB).pieces, -1);
-    EXPECT_EQ(SplitFile(exact, 0.002, SplitUnit::MB).pieces, -1);
+    EXPECT_EQ(splitNow(exact, 2, SplitUnit::KB).pieces, -1);
+    EXPECT_EQ(splitNow(exact, 0.002, SplitUnit::MB).pieces, -1);
     EXPECT_FALSE(QFileInfo::exists(pieceName(exact, 1)));
     // Its one line fills the first piece, so an empty second piece follows.
-    EXPECT_EQ(SplitFile(exact, 1.99, SplitUnit::KB).pieces, 2);
+    EXPECT_EQ(splitNow(exact, 1.99, SplitUnit::KB).pieces, 2);
 }
 
 TEST(SplitFile, PiecesTakeTheirNameFromTheFileNameAndStayBesideIt)
@@ -191,7 +203,7 @@ TEST(SplitFile, PiecesTakeTheirNameFromTheFileNameAndStayBesideIt)
     const QString path = places.writeFile(QStringLiteral("Old.Docs/notes.txt"), "1\n2\n3\n");
     // An older piece of the same name is replaced, not appended to.
     places.writeFile(QStringLiteral("Old.Docs/notes1.txt"), QByteArray(5000, 'o'));
-    EXPECT_EQ(SplitFile(path, 2, SplitUnit::Lines).pieces, 2);
+    EXPECT_EQ(splitNow(path, 2, SplitUnit::Lines).pieces, 2);
     EXPECT_EQ(QDir(places.root() + QStringLiteral("/Old.Docs")).entryList(QDir::Files),
               (QStringList{QStringLiteral("notes.txt"), QStringLiteral("notes1.txt"),
                            QStringLiteral("notes2.txt")}));
@@ -208,7 +220,7 @@ TEST(SplitFile, SampleFilesSplitWithoutLosingOrAddingText)
         TempPlaces places(false);
         const QByteArray text = readAll(fixture(name));
         const QString path = places.writeFile(QLatin1String(name), text);
-        const int count = SplitFile(path, 100, SplitUnit::Lines).pieces;
+        const int count = splitNow(path, 100, SplitUnit::Lines).pieces;
         const QList<QByteArray> got = pieces(path);
         ASSERT_EQ(got.size(), count);
         QByteArray joined;
@@ -232,10 +244,10 @@ TEST(SplitCommand, TheSizeIsReadAsItsLeadingNumberAndCappedAbove1024Kb)
 
     TempPlaces places(false);
     const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(10, "\n"));
-    EXPECT_EQ(runSplitCommand(path, QStringLiteral("1024.5"), SplitUnit::KB).sizeText,
+    EXPECT_EQ(commandNow(path, QStringLiteral("1024.5"), SplitUnit::KB).sizeText,
               QStringLiteral("1024"));
     // 1024 itself passes the cap and falls to the size check instead.
-    const SplitCommandResult atCap = runSplitCommand(path, QStringLiteral("1024"), SplitUnit::KB);
+    const SplitCommandResult atCap = commandNow(path, QStringLiteral("1024"), SplitUnit::KB);
     EXPECT_FALSE(atCap.sizeText);
     ASSERT_EQ(atCap.messages.size(), 2u);
     EXPECT_TRUE(atCap.messages[0].text.startsWith(QStringLiteral("The file you want")));
@@ -249,9 +261,25 @@ TEST(SplitFile, AFullDiskStopsTheSplitInsteadOfReportingSuccess)
     const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(10, "\r\n"));
     // Every write to the second piece fails as on a full disk.
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), pieceName(path, 2)));
-    const SplitResult result = SplitFile(path, 4, SplitUnit::Lines);
+    const SplitResult result = splitNow(path, 4, SplitUnit::Lines);
     EXPECT_EQ(result.pieces, -1);
     EXPECT_EQ(result.message->text, "Error: 61 - Disk full: " + pieceName(path, 2));
     EXPECT_EQ(readAll(pieceName(path, 1)), numberedLines(4, "\r\n"));
     EXPECT_FALSE(QFileInfo::exists(pieceName(path, 3)));
+}
+
+TEST(SplitFile, ACancelStopsAtALineEndAndKeepsThePiecesWritten)
+{
+    TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("notes.txt"), numberedLines(50, "\r\n"));
+    JobControl control;
+    control.cancel();
+    const SplitResult stopped = SplitFile(path, 10, SplitUnit::Lines, control);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.pieces, 1);
+    EXPECT_EQ(pieces(path), QList<QByteArray>{numberedLines(1, "\r\n")});
+    const auto messages =
+        splitMessages({path, QStringLiteral("10"), 10, SplitUnit::Lines}, stopped);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QLatin1String("was stopped: 1 files were written")));
 }

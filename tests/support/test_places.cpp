@@ -18,9 +18,8 @@ TempPlaces::TempPlaces(bool createDatabase)
     m_places.desktopDir = root.filePath(QStringLiteral("Desktop"));
     m_places.homeDir = root.filePath(QStringLiteral("home"));
     if (createDatabase) {
-        QString error;
-        if (!ensureDatabase(m_places.databasePath(), &error))
-            throw std::runtime_error(error.toStdString());
+        if (const Status ready = ensureDatabase(m_places.databasePath()); !ready)
+            throw std::runtime_error(ready.message().toStdString());
     }
 }
 

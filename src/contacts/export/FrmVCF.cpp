@@ -1,10 +1,10 @@
 #include "contacts/export/FrmVCF.h"
 
 #include "common/QdGrid.h"
-#include "common/busy_cursor.h"
-#include "common/event_pacer.h"
-#include "contacts/export/contact_list.h"
 #include "contacts/export/vcard_writer.h"
+#include "db/contacts.h"
+#include "db/setup.h"
+#include "jobs/job_widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,23 +37,32 @@ constexpr int kIdColumn = 1;
 } // namespace
 
 FrmVCF::FrmVCF(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services), m_connection(services.places.databasePath())
+    : QDialog(parent), m_services(services),
+      m_connection(services.places.databasePath(), BusyWait::Short)
 {
     setObjectName(QStringLiteral("FrmVCF"));
     setWindowTitle(QStringLiteral("Export Quenda Contact to VCF"));
     resize(860, 540);
     buildControls();
+    m_job = new JobRunner(this);
+    new JobProgressDialog(m_job, this);
+    disableWhileRunning(m_job, this,
+                        {CmdSave, Menu->findChild<QAction *>(QStringLiteral("SaveasVCF"))});
 
     // Until the first filter, tab or F5 the grid shows the query's own columns.
-    QString error;
-    if (loadRows(contactListRows(m_connection.db(), contactListQuery(), 1, &error), error)) {
+    if (loadRows(contactListRows(m_connection.db(), ContactFilter{}, 1))) {
         const QStringList fields = contactListFields();
         for (int f = 0; f < fields.size(); ++f)
             Grid1->setColHeader(f + 1, fields[f]);
         Grid1->setColumnWidth(0, 12);
     }
     CmbCat->addItem(kAll);
-    CmbCat->addItems(contactCategories(m_connection.db()));
+    if (const Result<QStringList> categories = contactCategories(m_connection.db()); categories)
+        CmbCat->addItems(*categories);
+    else
+        m_services.messages->show(
+            QStringLiteral("The categories could not be read: %1").arg(categories.message()),
+            MsgIcon::Critical);
     CmbPriority->addItems(
         {kAll, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     CmbPriority->setEditText(kAll);
@@ -201,8 +210,10 @@ void FrmVCF::buildControls()
 
 bool FrmVCF::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == CmdHelps && event->type() == QEvent::Enter)
-        CmdHelps->setToolTip(tooltipText(m_connection.db(), QStringLiteral("LS0027")));
+    if (watched == CmdHelps && event->type() == QEvent::Enter) {
+        const Result<QString> help = tooltipText(m_connection.db(), QStringLiteral("LS0027"));
+        CmdHelps->setToolTip(help ? *help : QString());
+    }
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         const bool ctrl = key->modifiers() & Qt::ControlModifier;
@@ -227,11 +238,19 @@ bool FrmVCF::handleKey(QKeyEvent *event)
     return true;
 }
 
-bool FrmVCF::loadRows(std::optional<std::vector<QStringList>> rows, const QString &error)
+void FrmVCF::done(int result)
+{
+    if (!mayCloseWhileRunning(m_job, *m_services.messages))
+        return;
+    QDialog::done(result);
+}
+
+bool FrmVCF::loadRows(Result<std::vector<QStringList>> rows)
 {
     if (!rows) {
         m_services.messages->show(
-            QStringLiteral("The contact list could not be read: %1").arg(error), MsgIcon::Critical);
+            QStringLiteral("The contact list could not be read: %1").arg(rows.message()),
+            MsgIcon::Critical);
         return false;
     }
     Grid1->setRowsData(std::move(*rows));
@@ -250,24 +269,28 @@ void FrmVCF::categoryChosen()
     const QString category = CmbCat->currentText();
     CmbSub->clear();
     CmbSub->addItem(kAll);
-    CmbSub->addItems(contactSubCategories(m_connection.db(), category));
+    if (const Result<QStringList> subs = contactSubCategories(m_connection.db(), category); subs)
+        CmbSub->addItems(*subs);
+    else
+        m_services.messages->show(
+            QStringLiteral("The sub-categories could not be read: %1").arg(subs.message()),
+            MsgIcon::Critical);
     CmbSub->setEditText(kAll);
     filter();
 }
 
 void FrmVCF::filter()
 {
-    QString error;
-    const BoundQuery query = contactListQuery(
-        {CmbCat->currentText(), CmbSub->currentText(), CmbPriority->currentText()});
-    loadRows(contactListRows(m_connection.db(), query, 1, &error), error);
+    loadRows(contactListRows(
+        m_connection.db(),
+        ContactFilter{CmbCat->currentText(), CmbSub->currentText(), CmbPriority->currentText()},
+        1));
     applyGridLayout();
 }
 
 void FrmVCF::showAll()
 {
-    QString error;
-    loadRows(contactListRows(m_connection.db(), contactListQuery(), 1, &error), error);
+    loadRows(contactListRows(m_connection.db(), ContactFilter{}, 1));
     applyGridLayout();
     Grid1->setGridTextColor(palette().color(QPalette::WindowText));
     CmdFilter->setVisible(true);
@@ -304,8 +327,7 @@ void FrmVCF::viewSelected()
     CmdFilter->setVisible(false);
     ChkSelect->setVisible(false);
     Grid1->setGridTextColor(Qt::white);
-    QString error;
-    if (loadRows(contactRowsByIds(m_connection.db(), ids, 1, &error), error))
+    if (loadRows(contactRowsByIds(m_connection.db(), ids, 1)))
         Grid1->setAllRowsMarked(true);
     applyGridLayout();
 }
@@ -317,29 +339,23 @@ void FrmVCF::markAll()
 
 void FrmVCF::exportMarked()
 {
-    // The ids are taken first: events let through while writing may reload the grid.
+    if (m_job->isRunning())
+        return;
     QStringList idLists;
     for (int row = 1; row <= Grid1->dataRows(); ++row)
         if (Grid1->isRowMarked(row))
             idLists.append(Grid1->text(row, kIdColumn) + QLatin1Char(','));
-    CmdSave->setEnabled(false);
-    Menu->setEnabled(false);
-    CardResult result;
-    {
-        const BusyCursor busy;
-        EventPacer pacer;
-        VCardWriter writer(m_connection.db());
-        const QString folder = m_services.places.stagingDir();
-        for (const QString &idList : idLists) {
-            writer.write(CardKind::Combined, idList, folder, result);
-            pacer.pump();
-        }
-    }
-    m_services.messages->show(QStringLiteral("VCF File Saved to Desktop\\Ipod"));
-    if (result.hasProblems())
-        m_services.messages->show(cardFailureMessage(result), MsgIcon::Exclamation);
-    Menu->setEnabled(true);
-    CmdSave->setEnabled(true);
+    const QString database = m_services.places.databasePath();
+    const QString folder = m_services.places.stagingDir();
+    m_job->start<int>(
+        [database, idLists, folder](JobControl &control) {
+            return runCardExport(database, idLists, folder, control);
+        },
+        [this](int, const JobReport &report) {
+            m_services.messages->show(QStringLiteral("VCF File Saved to Desktop\\Ipod"));
+            if (const QString failures = cardFailureMessage(report); !failures.isEmpty())
+                m_services.messages->show(failures, MsgIcon::Exclamation);
+        });
 }
 
 } // namespace quenda

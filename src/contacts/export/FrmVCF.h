@@ -2,6 +2,7 @@
 
 #include "common/services.h"
 #include "db/database.h"
+#include "jobs/job_runner.h"
 
 #include <QDialog>
 
@@ -30,6 +31,31 @@ public:
     explicit FrmVCF(const Services &services, QWidget *parent = nullptr);
     ~FrmVCF() override;
 
+    // The export that runs now, if any.
+    JobRunner *job() const { return m_job; }
+
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    bool loadRows(Result<std::vector<QStringList>> rows);
+    void applyGridLayout();
+    void categoryChosen();
+    void filter();
+    void showAll();
+    void tabChosen(int index);
+    void viewSelected();
+    void markAll();
+    void exportMarked();
+    bool handleKey(QKeyEvent *event);
+
+    Services m_services;
+    Connection m_connection;
+    JobRunner *m_job = nullptr;
+
     QLabel *Label1 = nullptr;
     QLabel *Label9 = nullptr;
     QLabel *Label2 = nullptr;
@@ -48,25 +74,6 @@ public:
     QPushButton *CmdHelps = nullptr;
     QToolBar *SSActiveToolBars1 = nullptr;
     QMenu *Menu = nullptr;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildControls();
-    bool loadRows(std::optional<std::vector<QStringList>> rows, const QString &error);
-    void applyGridLayout();
-    void categoryChosen();
-    void filter();
-    void showAll();
-    void tabChosen(int index);
-    void viewSelected();
-    void markAll();
-    void exportMarked();
-    bool handleKey(QKeyEvent *event);
-
-    Services m_services;
-    Connection m_connection;
 };
 
 } // namespace quenda

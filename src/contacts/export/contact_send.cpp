@@ -1,66 +1,107 @@
 #include "contacts/export/contact_send.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
+#include "contacts/export/vcard_writer.h"
+#include "db/database.h"
 
 namespace quenda {
 
-std::optional<QStringList> contactNames(QSqlDatabase db, QString *error)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("Select Name from cnt_main"))) {
-        if (error)
-            *error = q.lastError().text();
-        return std::nullopt;
+namespace {
+
+// Each name's cards, from the row the name stands for.
+class Sender {
+public:
+    Sender(QSqlDatabase &db, const QString &folder, JobControl &control)
+        : m_reader(db), m_writer(folder, control), m_control(control)
+    {
     }
-    QStringList names;
-    while (q.next())
-        names.append(q.value(0).toString());
-    return names;
+
+    void send(const CardRow &row)
+    {
+        m_writer.write(row, CardKind::Home);
+        m_writer.write(row, CardKind::Work);
+        m_writer.write(row, CardKind::Combined);
+    }
+
+    // The lookup of one name on its own, the way every name was once sent.
+    void sendNamed(const QString &name)
+    {
+        CardRow row;
+        const Result<bool> found = m_reader.readFirstNamed(name, row);
+        if (!found)
+            m_control.fail(name, found.message());
+        else if (*found)
+            send(row);
+    }
+
+    ContactCardReader &reader() { return m_reader; }
+    int finish() { return m_writer.finish(); }
+
+private:
+    ContactCardReader m_reader;
+    CardWriter m_writer;
+    JobControl &m_control;
+};
+
+} // namespace
+
+int sendContacts(QSqlDatabase &db, const QStringList &names, const QString &folder,
+                 JobControl &control)
+{
+    Sender sender(db, folder, control);
+    control.setTotal(names.size());
+    qsizetype next = 0; // the first name not sent yet
+    // Rows come in list order: row i normally is the contact that name i finds. The names of
+    // the current group of equal-without-case names are kept, so a twin (the second "Ann")
+    // can be told from the first one, whose cards it must get again.
+    QString groupName;
+    QStringList groupNames;
+    bool inStep = true;
+    const Status read = sender.reader().readAllInNameOrder([&](const CardRow &row) {
+        if (control.isCancelled() || next >= names.size())
+            return false;
+        const QString &name = names.at(next);
+        // Equal names without regard to case stand together in the list, so a twin lies in the
+        // group at hand; a comparison that folds more than the database does only widens it.
+        if (groupName.compare(row[card::NAME], Qt::CaseInsensitive) != 0) {
+            groupName = row[card::NAME];
+            groupNames.clear();
+        }
+        const bool twin = groupNames.contains(row[card::NAME]);
+        if (!twin)
+            groupNames.append(row[card::NAME]);
+        control.setItem(name);
+        if (!row.nameIsNull && !twin && row[card::NAME] == name) {
+            sender.send(row);
+        } else {
+            // Not the row the name finds: from here on every name is looked up on its own.
+            inStep = row[card::NAME] == name;
+            sender.sendNamed(name);
+        }
+        ++next;
+        control.advance();
+        return inStep;
+    });
+    if (!read) {
+        control.abort(QStringLiteral("The contacts cannot be read: %1").arg(read.message()));
+        return sender.finish();
+    }
+    for (; next < names.size() && !control.isCancelled(); ++next) {
+        control.setItem(names.at(next));
+        sender.sendNamed(names.at(next));
+        control.advance();
+    }
+    return sender.finish();
 }
 
-CardResult sendContacts(QSqlDatabase db, const QStringList &names, const QString &folder,
-                        const std::function<void(int done)> &progress)
+int runContactSend(const QString &databasePath, const QStringList &names, const QString &folder,
+                   JobControl &control)
 {
-    CardResult result;
-    // NAME compares without case, so the binary test keeps "Ann" and "ANN" (two files on
-    // this file system) apart while the index still serves the lookup.
-    QSqlQuery lookup(db);
-    lookup.setForwardOnly(true);
-    if (!lookup.prepare(QStringLiteral(
-            "Select ID from cnt_main where NAME = ? and NAME = ? COLLATE BINARY limit 1"))) {
-        result.error = lookup.lastError().text();
-        return result;
+    Connection connection(databasePath);
+    if (Status open = connection.status(); !open) {
+        control.abort(open.message());
+        return 0;
     }
-    VCardWriter writer(db);
-    // Reads grouped in transactions take the file lock once per batch instead of four times
-    // per contact; committing between batches lets the suite write meanwhile.
-    constexpr int kNamesPerTransaction = 1000;
-    bool inTransaction = db.transaction();
-    int done = 0;
-    for (const QString &name : names) {
-        if (inTransaction && done > 0 && done % kNamesPerTransaction == 0) {
-            if (!db.commit())
-                db.rollback();
-            inTransaction = db.transaction();
-        }
-        lookup.bindValue(0, name);
-        lookup.bindValue(1, name);
-        if (lookup.exec() && lookup.next()) {
-            const QList<qint64> id{lookup.value(0).toLongLong()};
-            lookup.finish();
-            writer.write(CardKind::Home, id, folder, result);
-            writer.write(CardKind::Work, id, folder, result);
-            writer.write(CardKind::Combined, id, folder, result);
-        }
-        if (progress)
-            progress(done + 1);
-        ++done;
-    }
-    if (inTransaction && !db.commit())
-        db.rollback();
-    return result;
+    return sendContacts(connection.db(), names, folder, control);
 }
 
 } // namespace quenda

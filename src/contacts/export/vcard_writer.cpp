@@ -1,199 +1,197 @@
 #include "contacts/export/vcard_writer.h"
 
 #include "common/text_output.h"
+#include "db/database.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
-#include <array>
+#include <initializer_list>
+#include <string>
 
 namespace quenda {
 
 namespace {
 
-// Past this many ids a list is split over several queries: SQLite caps bound values.
-constexpr int kMaxIdsPerQuery = 500;
-
-enum Col {
-    ID,
-    NAME,
-    TITLE,
-    FIRST,
-    LAST,
-    Nview,
-    NICK,
-    COMPANY,
-    SPOUSE,
-    W_PH1,
-    W_PH2,
-    W_PH3,
-    H_PH1,
-    H_PH2,
-    H_PH3,
-    MOBILE,
-    FAX,
-    W_ADD1,
-    W_ADD2,
-    W_CITY,
-    W_STATE,
-    W_PIN,
-    W_COUNTRY,
-    H_ADD1,
-    H_ADD2,
-    H_CITY,
-    H_STATE,
-    H_PIN,
-    H_COUNTRY,
-    B_ADD1,
-    B_ADD2,
-    B_CITY,
-    B_STATE,
-    B_PIN,
-    B_COUNTRY,
-    M_BD,
-    H_EMAIL1,
-    B_EMAIL1,
-    H_WEB,
-    ColCount
-};
-
-constexpr std::array<const char *, ColCount> kColNames = {
-    "ID",      "NAME",   "TITLE",     "FIRST",  "LAST",      "Nview",    "NICK",      "COMPANY",
-    "SPOUSE",  "W_PH1",  "W_PH2",     "W_PH3",  "H_PH1",     "H_PH2",    "H_PH3",     "MOBILE",
-    "FAX",     "W_ADD1", "W_ADD2",    "W_CITY", "W_STATE",   "W_PIN",    "W_COUNTRY", "H_ADD1",
-    "H_ADD2",  "H_CITY", "H_STATE",   "H_PIN",  "H_COUNTRY", "B_ADD1",   "B_ADD2",    "B_CITY",
-    "B_STATE", "B_PIN",  "B_COUNTRY", "M_BD",   "H_EMAIL1",  "B_EMAIL1", "H_WEB"};
-
-using Row = std::array<QString, ColCount>;
-using Lines = std::vector<std::pair<QString, QString>>;
-
-QString address(const Row &r, Col add1)
-{
-    // add1, add2, city, state, pin, country follow one another in Col.
-    return r[add1] + QLatin1Char(' ') + r[add1 + 1] + QLatin1Char(';') + r[add1 + 2] +
-           QLatin1Char(';') + r[add1 + 3] + QLatin1Char(';') + r[add1 + 4] + QLatin1Char(';') +
-           r[add1 + 5];
-}
+using namespace card;
 
 // Dates are stored as ISO text, with or without a time part.
 QString birthday(const QString &stored)
 {
     if (stored.isEmpty())
         return QString();
+    // The common form "yyyy-MM-dd..." is read by hand; anything else goes to the full parser.
+    auto digit = [&](int i) { return stored.at(i).unicode() - u'0'; };
+    auto isDigit = [&](int i) { return stored.at(i) >= u'0' && stored.at(i) <= u'9'; };
+    if (stored.size() >= 10 && stored.at(4) == u'-' && stored.at(7) == u'-' &&
+        (stored.size() == 10 || !stored.at(10).isDigit())) {
+        bool digits = true;
+        for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+            digits = digits && isDigit(i);
+        if (digits) {
+            const QDate date(digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3),
+                             digit(5) * 10 + digit(6), digit(8) * 10 + digit(9));
+            if (date.isValid()) {
+                QString out = stored.left(4);
+                out += QStringView(stored).mid(5, 2);
+                out += QStringView(stored).mid(8, 2);
+                return out;
+            }
+        }
+    }
     QDate date = QDate::fromString(stored.left(10), Qt::ISODate);
     if (!date.isValid())
         date = QDateTime::fromString(stored, Qt::ISODate).date();
     return date.isValid() ? date.toString(QStringLiteral("yyyyMMdd")) : QString();
 }
 
-Lines cardLines(const Row &r, CardKind kind)
+// Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes the code page leaves undefined.
+constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+int windows1252Byte(char16_t c)
 {
-    auto L = [](const char *property, const QString &value) {
-        return std::pair<QString, QString>(QString::fromLatin1(property), value);
-    };
-    const QString nameLine = r[Nview] + QLatin1Char(';') + r[TITLE] + QLatin1Char(';');
-    const QString web = QStringLiteral("http://") + r[H_WEB];
-    switch (kind) {
-    case CardKind::Combined:
-        return {L("BEGIN", QStringLiteral("VCARD")),
-                L("VERSION", QStringLiteral("2.1")),
-                L("N", r[FIRST] + QLatin1Char(' ') + r[LAST] + QLatin1Char(' ') + r[TITLE] +
-                           QLatin1Char(';')),
-                L("FN", r[NAME]),
-                L("NICKNAME", r[NICK]),
-                L("ORG", r[COMPANY]),
-                L("SPOUSE", r[SPOUSE]),
-                L("TEL;WORK;VOICE", r[W_PH1]),
-                L("TEL;WORK;VOICE", r[W_PH2]),
-                L("TEL;WORK;VOICE", r[W_PH3]),
-                L("TEL;HOME;VOICE", r[H_PH1]),
-                L("TEL;HOME;VOICE", r[H_PH2]),
-                L("TEL;HOME;VOICE", r[H_PH3]),
-                L("TEL;CELL;VOICE", r[MOBILE]),
-                L("TEL;WORK;FAX", r[FAX]),
-                L("ADR;WORK", QStringLiteral(";office;") + address(r, W_ADD1)),
-                L("ADR;HOME", QStringLiteral(";;") + address(r, H_ADD1)),
-                L("ADR;POSTAL", QStringLiteral(";;") + address(r, B_ADD1)),
-                L("BDAY", birthday(r[M_BD])),
-                L("EMAIL;PREF;INTERNET", r[H_EMAIL1]),
-                L("EMAIL;INTERNET", r[B_EMAIL1]),
-                L("URL", web),
-                L("End", QStringLiteral("VCARD"))};
-    case CardKind::Home:
-        return {L("BEGIN", QStringLiteral("VCARD")),
-                L("VERSION", QStringLiteral("2.1")),
-                L("N", nameLine),
-                L("FN", r[NAME]),
-                L("NICKNAME", r[NICK]),
-                L("SPOUSE", r[SPOUSE]),
-                L("TEL;HOME;VOICE", r[H_PH1]),
-                L("TEL;HOME;VOICE", r[H_PH2]),
-                L("TEL;HOME;VOICE", r[H_PH3]),
-                L("TEL;CELL;VOICE", r[MOBILE]),
-                L("ADR;HOME", QStringLiteral(";;") + address(r, H_ADD1)),
-                L("ADR;POSTAL", QStringLiteral(";;") + address(r, B_ADD1)),
-                L("BDAY", birthday(r[M_BD])),
-                L("End", QStringLiteral("VCARD"))};
-    case CardKind::Work:
-        return {L("BEGIN", QStringLiteral("VCARD")),
-                L("VERSION", QStringLiteral("2.1")),
-                L("N", nameLine),
-                L("FN", r[NAME]),
-                L("ORG", r[COMPANY]),
-                L("TEL;WORK;VOICE", r[W_PH1]),
-                L("TEL;WORK;VOICE", r[W_PH2]),
-                L("TEL;WORK;VOICE", r[W_PH3]),
-                L("TEL;CELL;VOICE", r[MOBILE]),
-                L("TEL;WORK;FAX", r[FAX]),
-                L("ADR;WORK", QStringLiteral(";office;") + address(r, W_ADD1)),
-                L("ADR;POSTAL", QStringLiteral(";;") + address(r, B_ADD1)),
-                L("EMAIL;PREF;INTERNET", r[H_EMAIL1]),
-                L("EMAIL;INTERNET", r[B_EMAIL1]),
-                L("URL", web),
-                L("End", QStringLiteral("VCARD"))};
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] != 0 && kHigh[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+using Pieces = std::initializer_list<QStringView>;
+
+void appendUtf8(std::string &out, QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (QChar::isSurrogate(c)) {
+            // Pairs and strays alike: Qt's own encoder has the last word on those.
+            const QByteArray rest = text.mid(i).toUtf8();
+            out.append(rest.constData(), static_cast<size_t>(rest.size()));
+            return;
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
     }
-    return {};
 }
 
-bool hasNonAscii(QStringView text)
-{
-    for (QChar c : text)
-        if (c.unicode() >= 0x80)
-            return true;
-    return false;
-}
+// Card lines straight into bytes. The first pass writes Windows-1252 and notes a character the
+// code page lacks; the card is then written again as UTF-8, where every line with a non-ASCII
+// character says so, because a reader takes unmarked lines for the default character set.
+class CardEncoder {
+public:
+    CardEncoder(std::string &out, bool utf8) : m_out(out), m_utf8(utf8) { m_out.clear(); }
 
-// Windows-1252 when every line fits; otherwise UTF-8, and each line with a non-ASCII character
-// says so, because a reader takes unmarked lines for the default character set.
-QByteArray encodeCard(const std::vector<std::pair<QString, QString>> &lines)
-{
-    bool fits = true;
-    for (const auto &[property, value] : lines)
-        fits = fits && fitsWindows1252(property) && fitsWindows1252(value);
-    QString text;
-    text.reserve(512);
-    for (const auto &[property, value] : lines) {
-        text += property;
-        if (!fits && (hasNonAscii(property) || hasNonAscii(value)))
-            text += QLatin1String(";CHARSET=UTF-8");
-        text += QLatin1Char(':');
-        text += value;
-        text += QLatin1String("\r\n");
+    void line(const char *property, Pieces pieces)
+    {
+        m_out.append(property);
+        if (m_utf8) {
+            bool wide = false;
+            for (QStringView p : pieces)
+                for (QChar c : p)
+                    wide = wide || c.unicode() >= 0x80;
+            if (wide)
+                m_out.append(";CHARSET=UTF-8");
+            m_out.push_back(':');
+            for (QStringView p : pieces)
+                appendUtf8(m_out, p);
+        } else {
+            m_out.push_back(':');
+            for (QStringView p : pieces) {
+                // One byte per character: the room is made once per piece.
+                const size_t at = m_out.size();
+                m_out.resize(at + static_cast<size_t>(p.size()));
+                char *w = m_out.data() + at;
+                for (QChar c : p) {
+                    const char16_t u = c.unicode();
+                    if (u < 0x80) {
+                        *w++ = static_cast<char>(u);
+                        continue;
+                    }
+                    const int b = windows1252Byte(u);
+                    m_unfit = m_unfit || b < 0;
+                    *w++ = static_cast<char>(b);
+                }
+            }
+        }
+        m_out.append("\r\n", 2);
     }
-    return fits ? toWindows1252(text) : text.toUtf8();
+
+    bool unfit() const { return m_unfit; }
+
+private:
+    std::string &m_out;
+    bool m_utf8;
+    bool m_unfit = false;
+};
+
+const QString kBlank = QStringLiteral(" ");
+const QString kSemi = QStringLiteral(";");
+
+void address(CardEncoder &e, const char *property, const char *prefix, const CardRow &r, Field add1)
+{
+    // add1, add2, city, state, pin, country follow one another in card::Field.
+    const auto at = [&](int offset) { return QStringView(r.field[add1 + offset]); };
+    const QString lead = QString::fromLatin1(prefix);
+    e.line(property,
+           {lead, at(0), kBlank, at(1), kSemi, at(2), kSemi, at(3), kSemi, at(4), kSemi, at(5)});
 }
 
-QString withoutTrailingSeparator(const QString &folder)
+void emitCard(CardEncoder &e, const CardRow &r, CardKind kind, const QString &bday)
 {
-    QString out = QDir::fromNativeSeparators(folder);
-    while (out.size() > 1 && out.endsWith(QLatin1Char('/')))
-        out.chop(1);
-    return out;
+    const QString vcard = QStringLiteral("VCARD");
+    const QString http = QStringLiteral("http://");
+    e.line("BEGIN", {vcard});
+    e.line("VERSION", {u"2.1"});
+    if (kind == CardKind::Combined)
+        e.line("N", {r[FIRST], kBlank, r[LAST], kBlank, r[TITLE], kSemi});
+    else
+        e.line("N", {r[Nview], kSemi, r[TITLE], kSemi});
+    e.line("FN", {r[NAME]});
+    if (kind != CardKind::Work)
+        e.line("NICKNAME", {r[NICK]});
+    if (kind != CardKind::Home)
+        e.line("ORG", {r[COMPANY]});
+    if (kind != CardKind::Work)
+        e.line("SPOUSE", {r[SPOUSE]});
+    if (kind != CardKind::Home) {
+        e.line("TEL;WORK;VOICE", {r[W_PH1]});
+        e.line("TEL;WORK;VOICE", {r[W_PH2]});
+        e.line("TEL;WORK;VOICE", {r[W_PH3]});
+    }
+    if (kind != CardKind::Work) {
+        e.line("TEL;HOME;VOICE", {r[H_PH1]});
+        e.line("TEL;HOME;VOICE", {r[H_PH2]});
+        e.line("TEL;HOME;VOICE", {r[H_PH3]});
+    }
+    e.line("TEL;CELL;VOICE", {r[MOBILE]});
+    if (kind != CardKind::Home) {
+        e.line("TEL;WORK;FAX", {r[FAX]});
+        address(e, "ADR;WORK", ";office;", r, W_ADD1);
+    }
+    if (kind != CardKind::Work)
+        address(e, "ADR;HOME", ";;", r, H_ADD1);
+    address(e, "ADR;POSTAL", ";;", r, B_ADD1);
+    if (kind != CardKind::Work)
+        e.line("BDAY", {bday});
+    if (kind != CardKind::Home) {
+        e.line("EMAIL;PREF;INTERNET", {r[H_EMAIL1]});
+        e.line("EMAIL;INTERNET", {r[B_EMAIL1]});
+        e.line("URL", {http, r[H_WEB]});
+    }
+    e.line("End", {vcard});
 }
 
 } // namespace
@@ -217,174 +215,235 @@ std::optional<QList<qint64>> parseIdList(const QString &idList)
     return ids;
 }
 
-QString cardFileName(const QString &name, CardKind kind, QString *reason)
+Result<QString> cardFileName(const QString &name, CardKind kind)
 {
-    QString why;
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
-        why = QStringLiteral("the name holds a path separator");
-    else if (name == QLatin1String(".") || name == QLatin1String(".."))
-        why = QStringLiteral("the name is a folder reference");
-    else if (name.contains(QChar(0)))
-        why = QStringLiteral("the name holds a null character");
-    if (!why.isEmpty()) {
-        if (reason)
-            *reason = why;
-        return QString();
-    }
+        return fail(QStringLiteral("the name holds a path separator"));
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return fail(QStringLiteral("the name is a folder reference"));
+    if (name.contains(QChar(0)))
+        return fail(QStringLiteral("the name holds a null character"));
     switch (kind) {
     case CardKind::Combined:
         return name + QLatin1String(".vcf");
     case CardKind::Home:
         return name + QLatin1String("-H.vcf");
     case CardKind::Work:
-        return name + QLatin1String("-W .vcf");
+        break;
     }
-    return QString();
-}
-
-struct VCardWriter::Prepared {
-    explicit Prepared(const QSqlDatabase &db) : query(db) {}
-    QSqlQuery query;
-    std::array<int, ColCount> columns{};
-    bool columnsKnown = false;
-};
-
-VCardWriter::VCardWriter(QSqlDatabase db) : m_db(std::move(db)) {}
-
-VCardWriter::~VCardWriter() = default;
-
-VCardWriter::Prepared *VCardWriter::preparedFor(int idCount, QString *error)
-{
-    auto found = m_prepared.find(idCount);
-    if (found != m_prepared.end())
-        return found->second.get();
-    auto prepared = std::make_unique<Prepared>(m_db);
-    QStringList marks;
-    for (int i = 0; i < idCount; ++i)
-        marks << QStringLiteral("?");
-    prepared->query.setForwardOnly(true);
-    if (!prepared->query.prepare(QStringLiteral("Select * from cnt_main where id in ( %1)")
-                                     .arg(marks.join(QLatin1Char(','))))) {
-        *error = prepared->query.lastError().text();
-        return nullptr;
-    }
-    return m_prepared.emplace(idCount, std::move(prepared)).first->second.get();
-}
-
-void VCardWriter::write(CardKind kind, const QString &idList, const QString &folder,
-                        CardResult &into)
-{
-    const std::optional<QList<qint64>> ids = parseIdList(idList);
-    if (!ids) {
-        into.error = QStringLiteral("The id list \"%1\" holds something other than whole numbers.")
-                         .arg(idList);
-        return;
-    }
-    write(kind, *ids, folder, into);
-}
-
-void VCardWriter::write(CardKind kind, const QList<qint64> &ids, const QString &folder,
-                        CardResult &into)
-{
-    const QString dir = withoutTrailingSeparator(folder) + QLatin1Char('/');
-    for (qsizetype start = 0; start < ids.size(); start += kMaxIdsPerQuery) {
-        const QList<qint64> chunk = ids.mid(start, kMaxIdsPerQuery);
-        QString error;
-        Prepared *prepared = preparedFor(static_cast<int>(chunk.size()), &error);
-        if (!prepared) {
-            into.error = error;
-            return;
-        }
-        QSqlQuery &q = prepared->query;
-        for (int i = 0; i < chunk.size(); ++i)
-            q.bindValue(i, chunk[i]);
-        if (!q.exec()) {
-            into.error = q.lastError().text();
-            return;
-        }
-        if (!prepared->columnsKnown) {
-            const QSqlRecord record = q.record();
-            for (int c = 0; c < ColCount; ++c)
-                prepared->columns[c] = record.indexOf(QString::fromLatin1(kColNames[c]));
-            prepared->columnsKnown = true;
-        }
-        QSet<qint64> found;
-        Row row;
-        while (q.next()) {
-            for (int c = 0; c < ColCount; ++c) {
-                const int at = prepared->columns[c];
-                row[c] = at < 0 ? QString() : q.value(at).toString();
-            }
-            found.insert(row[ID].toLongLong());
-            QString reason;
-            const QString fileName = cardFileName(row[NAME], kind, &reason);
-            if (fileName.isEmpty()) {
-                into.failures.push_back({row[NAME], reason});
-                continue;
-            }
-            const QString path = dir + fileName;
-            if (writeBytesFile(path, encodeCard(cardLines(row, kind)), &reason))
-                into.written.append(path);
-            else
-                into.failures.push_back({row[NAME], reason});
-        }
-        q.finish();
-        for (qint64 id : chunk)
-            if (!found.contains(id))
-                into.missingIds.append(id);
-    }
+    return name + QLatin1String("-W .vcf");
 }
 
 namespace {
-CardResult writeOnce(QSqlDatabase db, CardKind kind, const QString &idList, const QString &folder)
+
+void encodeCard(const CardRow &row, CardKind kind, std::string &out)
 {
-    CardResult result;
-    VCardWriter writer(std::move(db));
-    writer.write(kind, idList, folder, result);
-    return result;
+    const QString bday = kind == CardKind::Work ? QString() : birthday(row[M_BD]);
+    CardEncoder narrow(out, false);
+    emitCard(narrow, row, kind, bday);
+    if (narrow.unfit()) {
+        CardEncoder wide(out, true);
+        emitCard(wide, row, kind, bday);
+    }
 }
+
 } // namespace
 
-CardResult SaveAsVCF(QSqlDatabase db, const QString &idList, const QString &folder)
+QByteArray cardBytes(const CardRow &row, CardKind kind)
 {
-    return writeOnce(std::move(db), CardKind::Combined, idList, folder);
+    std::string out;
+    encodeCard(row, kind, out);
+    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-CardResult SaveAsVCFHome(QSqlDatabase db, const QString &idList, const QString &folder)
+namespace {
+
+// Cards handed over at once: the lock is taken once per batch, and a bounded queue keeps the
+// memory small when the file system is slower than the cards are made.
+constexpr size_t kCardsPerBatch = 256;
+constexpr size_t kQueuedBatches = 8;
+
+} // namespace
+
+CardWriter::CardWriter(const QString &folder, JobControl &control)
+    : m_folder(folder), m_control(control)
 {
-    return writeOnce(std::move(db), CardKind::Home, idList, folder);
+    m_batch.reserve(kCardsPerBatch);
 }
 
-CardResult SaveAsVCFWork(QSqlDatabase db, const QString &idList, const QString &folder)
+CardWriter::~CardWriter()
 {
-    return writeOnce(std::move(db), CardKind::Work, idList, folder);
+    finish();
 }
 
-QString cardFailureMessage(const CardResult &result)
+void CardWriter::write(const CardRow &row, CardKind kind)
 {
-    if (!result.error.isEmpty() && result.failures.empty())
-        return QStringLiteral("No vCard file could be written: %1").arg(result.error);
-    if (result.failures.empty())
+    Result<QString> fileName = cardFileName(row[NAME], kind);
+    if (!fileName) {
+        m_control.fail(row[NAME], fileName.message());
+        return;
+    }
+    Card card{row[NAME], std::move(*fileName), {}};
+    encodeCard(row, kind, card.bytes);
+    m_batch.push_back(std::move(card));
+    if (m_batch.size() >= kCardsPerBatch)
+        pass(false);
+}
+
+void CardWriter::pass(bool last)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_batch.empty()) {
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { writeQueued(); });
+        m_changed.wait(lock, [this] { return m_queue.size() < kQueuedBatches; });
+        m_queue.push_back(std::move(m_batch));
+        m_batch = {};
+        m_batch.reserve(kCardsPerBatch);
+    }
+    m_closing = last;
+    lock.unlock();
+    m_changed.notify_all();
+}
+
+void CardWriter::writeQueued()
+{
+    for (;;) {
+        std::vector<Card> batch;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+            if (m_queue.empty())
+                return;
+            batch = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        m_changed.notify_all();
+        for (const Card &card : batch) {
+            const Status written = m_folder.write(
+                card.fileName,
+                QByteArrayView(card.bytes.data(), static_cast<qsizetype>(card.bytes.size())));
+            if (written)
+                m_written.fetch_add(1, std::memory_order_relaxed);
+            else
+                m_control.fail(card.contact, written.message());
+        }
+    }
+}
+
+int CardWriter::finish()
+{
+    pass(true);
+    if (m_thread.joinable())
+        m_thread.join();
+    m_closing = false;
+    return m_written.load();
+}
+
+void writeCards(ContactCardReader &reader, CardWriter &writer, CardKind kind,
+                const QList<qint64> &ids, JobControl &control)
+{
+    QSet<qint64> found;
+    const Status read = reader.readByIds(ids, [&](const CardRow &row) {
+        found.insert(row[ID].toLongLong());
+        control.setItem(row[NAME]);
+        writer.write(row, kind);
+    });
+    if (!read) {
+        control.fail(QStringLiteral("cnt_main"), read.message());
+        return;
+    }
+    for (qint64 id : ids)
+        if (!found.contains(id))
+            control.fail(QStringLiteral("id %1").arg(id), QStringLiteral("no contact has this id"));
+}
+
+namespace {
+
+int writeOnce(QSqlDatabase &db, CardKind kind, const QString &idList, const QString &folder,
+              JobControl &control)
+{
+    const std::optional<QList<qint64>> ids = parseIdList(idList);
+    if (!ids) {
+        control.fail(idList,
+                     QStringLiteral("the id list holds something other than whole numbers"));
+        return 0;
+    }
+    ContactCardReader reader(db);
+    CardWriter writer(folder, control);
+    writeCards(reader, writer, kind, *ids, control);
+    return writer.finish();
+}
+
+} // namespace
+
+int SaveAsVCF(QSqlDatabase &db, const QString &idList, const QString &folder, JobControl &control)
+{
+    return writeOnce(db, CardKind::Combined, idList, folder, control);
+}
+
+int SaveAsVCFHome(QSqlDatabase &db, const QString &idList, const QString &folder,
+                  JobControl &control)
+{
+    return writeOnce(db, CardKind::Home, idList, folder, control);
+}
+
+int SaveAsVCFWork(QSqlDatabase &db, const QString &idList, const QString &folder,
+                  JobControl &control)
+{
+    return writeOnce(db, CardKind::Work, idList, folder, control);
+}
+
+int runCardExport(const QString &databasePath, const QStringList &idLists, const QString &folder,
+                  JobControl &control)
+{
+    Connection connection(databasePath);
+    if (Status open = connection.status(); !open) {
+        control.abort(open.message());
+        return 0;
+    }
+    ContactCardReader reader(connection.db());
+    CardWriter writer(folder, control);
+    control.setTotal(idLists.size());
+    for (const QString &idList : idLists) {
+        if (control.isCancelled())
+            break;
+        const std::optional<QList<qint64>> ids = parseIdList(idList);
+        if (!ids)
+            control.fail(idList,
+                         QStringLiteral("the id list holds something other than whole numbers"));
+        else
+            writeCards(reader, writer, CardKind::Combined, *ids, control);
+        control.advance();
+    }
+    return writer.finish();
+}
+
+QString cardFailureMessage(const JobReport &report)
+{
+    if (!report.error.isEmpty() && report.failures.empty())
+        return QStringLiteral("No vCard file could be written: %1").arg(report.error);
+    if (report.failures.empty())
         return QString();
     // Show each name once; a contact sent as three cards fails three times.
     constexpr int kNamesShown = 20;
     QStringList shown;
     QSet<QString> seen;
-    for (const CardFailure &f : result.failures) {
-        if (seen.contains(f.name))
+    for (const ItemFailure &f : report.failures) {
+        if (seen.contains(f.path))
             continue;
-        seen.insert(f.name);
+        seen.insert(f.path);
         if (shown.size() < kNamesShown)
-            shown << QStringLiteral("\"%1\": %2").arg(f.name, f.reason);
+            shown << QStringLiteral("\"%1\": %2").arg(f.path, f.reason);
     }
     QString text = QStringLiteral("%1 vCard file(s) could not be written, for %2 contact(s):\n")
-                       .arg(result.failures.size())
+                       .arg(report.failures.size())
                        .arg(seen.size());
     text += shown.join(QLatin1Char('\n'));
     if (seen.size() > kNamesShown)
         text += QStringLiteral("\nand %1 more").arg(seen.size() - kNamesShown);
-    if (!result.error.isEmpty())
-        text += QStringLiteral("\n%1").arg(result.error);
+    if (!report.error.isEmpty())
+        text += QStringLiteral("\n%1").arg(report.error);
     return text;
 }
 

@@ -1,71 +1,96 @@
 #pragma once
 // vCard 2.1 cards written from rows of cnt_main: the combined card, the home card ("-H") and
-// the work card ("-W ", blank included). Writers never ask or tell the user anything; they
-// return what they wrote and what failed, and the caller decides what to show.
+// the work card ("-W ", blank included). Writers never ask or tell the user anything: what
+// failed goes to the JobControl, named by the contact's NAME, and the caller decides what to
+// show.
+
+#include "common/folder_writer.h"
+#include "common/result.h"
+#include "db/contacts.h"
+#include "jobs/job_control.h"
 
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
-#include <QStringList>
 
-#include <map>
-#include <memory>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <string>
+#include <thread>
 #include <vector>
-
-class QSqlQuery;
 
 namespace quenda {
 
 enum class CardKind { Combined, Home, Work };
 
-struct CardFailure {
-    QString name; // the contact's NAME as stored
-    QString reason;
-};
-
-struct CardResult {
-    QStringList written; // paths in the order written; a path written twice appears twice
-    std::vector<CardFailure> failures;
-    QList<qint64> missingIds; // ids asked for that no contact holds
-    QString error;            // the id list or the query was unusable: nothing was written
-
-    bool hasProblems() const { return !failures.empty() || !error.isEmpty(); }
-};
-
 // Ids in the form an SQL IN list takes ("17", "17,", "3, 5"); one trailing comma is dropped.
 // nullopt when an item is not a whole number, so nothing reaches the query unchecked.
 std::optional<QList<qint64>> parseIdList(const QString &idList);
 
-// NAME + suffix + ".vcf"; empty, with the reason, when NAME would leave the target folder.
-QString cardFileName(const QString &name, CardKind kind, QString *reason = nullptr);
+// NAME + suffix + ".vcf"; a failure when NAME would leave the target folder.
+Result<QString> cardFileName(const QString &name, CardKind kind);
 
-// Keeps one prepared statement per id-list length on one connection, so writing many cards
-// prepares once. The connection must outlive the writer.
-class VCardWriter {
+// The bytes of one card: Windows-1252 when every line fits, else UTF-8 with the lines that
+// need it marked. Lines end in CR LF.
+QByteArray cardBytes(const CardRow &row, CardKind kind);
+
+// Writes cards into one folder. The cards are made on the caller's thread and written, in the
+// order given, by a thread of the writer's own, so that reading the contacts and making the
+// cards goes on while the file system works. A card that cannot be written is reported under
+// the contact's NAME.
+class CardWriter {
 public:
-    explicit VCardWriter(QSqlDatabase db);
-    ~VCardWriter();
-    VCardWriter(const VCardWriter &) = delete;
-    VCardWriter &operator=(const VCardWriter &) = delete;
+    CardWriter(const QString &folder, JobControl &control);
+    // Writes what is still queued.
+    ~CardWriter();
+    CardWriter(const CardWriter &) = delete;
+    CardWriter &operator=(const CardWriter &) = delete;
 
-    // One query for the ids, one file per contact found in folder; results add to into.
-    void write(CardKind kind, const QString &idList, const QString &folder, CardResult &into);
-    void write(CardKind kind, const QList<qint64> &ids, const QString &folder, CardResult &into);
+    void write(const CardRow &row, CardKind kind);
+    // Waits until every card given so far is written; returns the cards written.
+    int finish();
 
 private:
-    struct Prepared;
-    Prepared *preparedFor(int idCount, QString *error);
+    struct Card {
+        QString contact;
+        QString fileName;
+        std::string bytes;
+    };
+    void pass(bool last);
+    void writeQueued();
 
-    QSqlDatabase m_db;
-    std::map<int, std::unique_ptr<Prepared>> m_prepared;
+    FolderWriter m_folder;
+    JobControl &m_control;
+    std::vector<Card> m_batch; // made, not yet handed to the writing thread
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<Card>> m_queue;
+    bool m_closing = false;
+    std::thread m_thread;
+    std::atomic<int> m_written{0};
 };
 
-CardResult SaveAsVCF(QSqlDatabase db, const QString &idList, const QString &folder);
-CardResult SaveAsVCFHome(QSqlDatabase db, const QString &idList, const QString &folder);
-CardResult SaveAsVCFWork(QSqlDatabase db, const QString &idList, const QString &folder);
+// One query for the ids, one card of kind per contact found; an id no contact holds is
+// reported.
+void writeCards(ContactCardReader &reader, CardWriter &writer, CardKind kind,
+                const QList<qint64> &ids, JobControl &control);
+
+// The writers by their old names: an id list as an IN list takes it, the folder, one query.
+int SaveAsVCF(QSqlDatabase &db, const QString &idList, const QString &folder, JobControl &control);
+int SaveAsVCFHome(QSqlDatabase &db, const QString &idList, const QString &folder,
+                  JobControl &control);
+int SaveAsVCFWork(QSqlDatabase &db, const QString &idList, const QString &folder,
+                  JobControl &control);
+
+// The export job of the contact window: the combined card of each id list, in order, on a
+// connection of its own. Returns the cards written.
+int runCardExport(const QString &databasePath, const QStringList &idLists, const QString &folder,
+                  JobControl &control);
 
 // The second message a window shows after its own when cards failed; "" when none did.
-QString cardFailureMessage(const CardResult &result);
+QString cardFailureMessage(const JobReport &report);
 
 } // namespace quenda

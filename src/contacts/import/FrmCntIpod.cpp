@@ -1,16 +1,15 @@
 #include "contacts/import/FrmCntIpod.h"
 
 #include "common/QdGrid.h"
-#include "common/busy_cursor.h"
-#include "common/event_pacer.h"
 #include "contacts/export/contact_send.h"
+#include "contacts/export/vcard_writer.h"
+#include "db/contacts.h"
+#include "jobs/job_widgets.h"
 
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -21,12 +20,16 @@ constexpr int kNameColumn = 1;
 }
 
 FrmCntIpod::FrmCntIpod(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services), m_connection(services.places.databasePath())
+    : QDialog(parent), m_services(services),
+      m_connection(services.places.databasePath(), BusyWait::Short)
 {
     setObjectName(QStringLiteral("FrmCntIpod"));
     setWindowTitle(QStringLiteral("Import Contacts  from other database to Ipod Folder "));
     resize(760, 520);
     buildControls();
+    m_job = new JobRunner(this);
+    new JobProgressDialog(m_job, this);
+    disableWhileRunning(m_job, this, {CmdIpod});
 }
 
 FrmCntIpod::~FrmCntIpod() = default;
@@ -90,42 +93,54 @@ void FrmCntIpod::tabChosen(int index)
     CmdImport->setVisible(false);
 }
 
+void FrmCntIpod::done(int result)
+{
+    if (!mayCloseWhileRunning(m_job, *m_services.messages))
+        return;
+    QDialog::done(result);
+}
+
 void FrmCntIpod::loadSendList()
 {
-    QSqlQuery query(m_connection.db());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("Select Name from cnt_main"))) {
+    Result<QStringList> names = m_connection.isOpen()
+                                    ? contactNames(m_connection.db())
+                                    : Result<QStringList>(m_connection.status().error());
+    if (!names) {
         GridIpod->clearRows();
         m_services.messages->show(
-            QStringLiteral("The contact names could not be read: %1")
-                .arg(m_connection.isOpen() ? query.lastError().text() : m_connection.error()),
+            QStringLiteral("The contact names could not be read: %1").arg(names.message()),
             MsgIcon::Critical);
         return;
     }
-    GridIpod->loadQuery(query, 1, false);
+    std::vector<QStringList> rows;
+    rows.reserve(names->size());
+    for (const QString &name : std::as_const(*names))
+        rows.push_back({QString(), name});
+    GridIpod->setRowsData(std::move(rows));
     GridIpod->setFormatString(QStringLiteral("|Name") + QString(46, QLatin1Char(' ')));
     GridIpod->setColWidthTwips(0, 0);
 }
 
 void FrmCntIpod::sendToDesktop()
 {
-    // The names are copied first: events let through while writing may reload the grid.
+    if (m_job->isRunning())
+        return;
     QStringList names;
     names.reserve(GridIpod->dataRows());
     for (int row = 1; row <= GridIpod->dataRows(); ++row)
         names.append(GridIpod->text(row, kNameColumn));
+    const QString database = m_services.places.databasePath();
     const QString folder = m_services.places.stagingDir();
-    CmdIpod->setEnabled(false);
-    CardResult result;
-    {
-        const BusyCursor busy;
-        EventPacer pacer;
-        result = sendContacts(m_connection.db(), names, folder, [&pacer](int) { pacer.pump(); });
-    }
-    m_services.messages->show(QStringLiteral("File Saved to ") + QDir::toNativeSeparators(folder));
-    if (result.hasProblems())
-        m_services.messages->show(cardFailureMessage(result), MsgIcon::Exclamation);
-    CmdIpod->setEnabled(true);
+    m_job->start<int>(
+        [database, names, folder](JobControl &control) {
+            return runContactSend(database, names, folder, control);
+        },
+        [this, folder](int, const JobReport &report) {
+            m_services.messages->show(QStringLiteral("File Saved to ") +
+                                      QDir::toNativeSeparators(folder));
+            if (const QString failures = cardFailureMessage(report); !failures.isEmpty())
+                m_services.messages->show(failures, MsgIcon::Exclamation);
+        });
 }
 
 } // namespace quenda

@@ -2,6 +2,7 @@
 
 #include "common/services.h"
 #include "db/database.h"
+#include "jobs/job_runner.h"
 
 #include <QDialog>
 
@@ -21,6 +22,23 @@ public:
     explicit FrmCntIpod(const Services &services, QWidget *parent = nullptr);
     ~FrmCntIpod() override;
 
+    static constexpr int kSendIpodTab = 5;
+
+    // The send that runs now, if any.
+    JobRunner *job() const { return m_job; }
+
+    void done(int result) override;
+
+private:
+    void buildControls();
+    void tabChosen(int index);
+    void loadSendList();
+    void sendToDesktop();
+
+    Services m_services;
+    Connection m_connection;
+    JobRunner *m_job = nullptr;
+
     QLabel *LblHeading = nullptr;
     QTabWidget *SSActiveTabs1 = nullptr;
     // One frame per tab, in tab order; the import steps fill the first five.
@@ -33,17 +51,6 @@ public:
     QdGrid *GridIpod = nullptr;
     QPushButton *CmdIpod = nullptr;
     QPushButton *CmdImport = nullptr;
-
-    static constexpr int kSendIpodTab = 5;
-
-private:
-    void buildControls();
-    void tabChosen(int index);
-    void loadSendList();
-    void sendToDesktop();
-
-    Services m_services;
-    Connection m_connection;
 };
 
 } // namespace quenda

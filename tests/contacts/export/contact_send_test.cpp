@@ -1,6 +1,9 @@
 #include "contact_rows.h"
 #include "contacts/export/contact_send.h"
+#include "contacts/export/vcard_writer.h"
+#include "db/contacts.h"
 #include "support/test_places.h"
+#include "support/window_controls.h"
 
 #include <gtest/gtest.h>
 
@@ -18,65 +21,89 @@ protected:
         ASSERT_TRUE(QDir().mkpath(folder));
     }
     QSqlDatabase &db() { return connection->db(); }
-    CardResult sendAll()
-    {
-        const auto names = contactNames(db());
-        EXPECT_TRUE(names.has_value());
-        return sendContacts(db(), names.value_or(QStringList()), folder);
-    }
+    int sendAll(const QStringList &names) { return sendContacts(db(), names, folder, control); }
+    int sendAll() { return sendAll(contactNames(db()).value()); }
 
     TempPlaces places;
     std::unique_ptr<Connection> connection;
     QString folder;
+    JobControl control;
 };
 
 } // namespace
 
 TEST_F(ContactSendTest, EveryContactGetsHomeWorkAndCombinedCards)
 {
-    for (const char *name : {"Dentist", "O'Brien", "Zoe"})
+    for (const char *name : {"Zoe", "Dentist", "O'Brien"})
         addNamed(db(), QString::fromUtf8(name));
-    int reported = 0;
-    const CardResult result =
-        sendContacts(db(), *contactNames(db()), folder, [&](int done) { reported = done; });
-    EXPECT_FALSE(result.hasProblems());
-    EXPECT_EQ(reported, 3);
-    EXPECT_EQ(result.written.size(), 9);
+    EXPECT_EQ(*contactNames(db()), (QStringList{"Dentist", "O'Brien", "Zoe"}));
+    EXPECT_EQ(sendAll(), 9);
+    EXPECT_TRUE(control.report().succeeded());
+    EXPECT_EQ(control.progress().done, 3);
     EXPECT_EQ(filesIn(folder),
               (QStringList{"Dentist-H.vcf", "Dentist-W .vcf", "Dentist.vcf", "O'Brien-H.vcf",
                            "O'Brien-W .vcf", "O'Brien.vcf", "Zoe-H.vcf", "Zoe-W .vcf", "Zoe.vcf"}));
-    // Written home, work, combined for each name in turn.
-    EXPECT_TRUE(result.written[0].endsWith(QStringLiteral("/Dentist-H.vcf")));
-    EXPECT_TRUE(result.written[1].endsWith(QStringLiteral("/Dentist-W .vcf")));
-    EXPECT_TRUE(result.written[2].endsWith(QStringLiteral("/Dentist.vcf")));
 }
 
-TEST_F(ContactSendTest, NameLookupTakesTheFirstHolderOfExactlyThatName)
+TEST_F(ContactSendTest, EachNameTakesTheFirstHolderOfExactlyThatName)
 {
     addContact(db(), {{"NAME", "Twin"}, {"NICK", "first"}});
-    addContact(db(), {{"NAME", "Twin"}, {"NICK", "second"}});
     addContact(db(), {{"NAME", "twin"}, {"NICK", "lower"}});
+    addContact(db(), {{"NAME", "Twin"}, {"NICK", "second"}});
     addContact(db(), {{"NAME", ""}, {"NICK", "blank"}});
-    const CardResult result = sendAll();
-    EXPECT_EQ(result.written.size(), 12);
+    addContact(db(), {{"NICK", "null"}});
+    EXPECT_EQ(sendAll(), 15);
     EXPECT_TRUE(readAll(folder + QStringLiteral("/Twin.vcf")).contains("NICKNAME:first\r\n"));
+    EXPECT_TRUE(readAll(folder + QStringLiteral("/Twin-H.vcf")).contains("NICKNAME:first\r\n"));
     EXPECT_TRUE(readAll(folder + QStringLiteral("/twin.vcf")).contains("NICKNAME:lower\r\n"));
+    // A null name is listed blank, and the blank name finds the contact named "".
     EXPECT_TRUE(readAll(folder + QStringLiteral("/-H.vcf")).contains("NICKNAME:blank\r\n"));
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/-W .vcf")));
-    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/.vcf")));
 }
 
-TEST_F(ContactSendTest, UnsafeNamesAreSkippedAndCountedOncePerCard)
+TEST_F(ContactSendTest, AListOlderThanTheTableStillFollowsItsNames)
+{
+    addContact(db(), {{"NAME", "Adam"}, {"NICK", "a"}});
+    addContact(db(), {{"NAME", "Eve"}, {"NICK", "e"}});
+    // Adam is gone from the list and Cain is no contact: Eve still gets hers.
+    EXPECT_EQ(sendAll({QStringLiteral("Cain"), QStringLiteral("Eve")}), 3);
+    EXPECT_EQ(filesIn(folder), (QStringList{"Eve-H.vcf", "Eve-W .vcf", "Eve.vcf"}));
+}
+
+TEST_F(ContactSendTest, UnsafeNamesAreReportedOncePerCardAndTheRestIsSent)
 {
     addNamed(db(), QStringLiteral("Good"));
     addNamed(db(), QStringLiteral("sub/dir"));
     addNamed(db(), QStringLiteral("."));
-    const CardResult result = sendAll();
+    EXPECT_EQ(sendAll(), 3);
     EXPECT_EQ(filesIn(folder), (QStringList{"Good-H.vcf", "Good-W .vcf", "Good.vcf"}));
-    EXPECT_EQ(result.failures.size(), 6u);
-    const QString message = cardFailureMessage(result);
+    EXPECT_EQ(control.failures().size(), 6u);
+    const QString message = cardFailureMessage(control.report());
     EXPECT_TRUE(message.startsWith(QStringLiteral("6 vCard file(s) could not be written, for 2 "
                                                   "contact(s):")))
         << message.toStdString();
     EXPECT_EQ(message.count(QStringLiteral("\"sub/dir\"")), 1);
+}
+
+TEST_F(ContactSendTest, CancelledMidwayKeepsTheCardsWritten)
+{
+    constexpr int kContacts = 2000;
+    {
+        QSqlQuery begin(db());
+        begin.exec(QStringLiteral("begin"));
+        for (int i = 0; i < kContacts; ++i)
+            addNamed(db(), QStringLiteral("Contact %1").arg(i, 5, 10, QLatin1Char('0')));
+        begin.exec(QStringLiteral("commit"));
+    }
+    int written = 0;
+    {
+        CancelAfter cancel(control, 10);
+        written = sendAll();
+    }
+    EXPECT_TRUE(control.report().cancelled);
+    EXPECT_EQ(written % 3, 0) << "a contact's three cards are written together";
+    EXPECT_GE(written, 30);
+    EXPECT_LT(written, 3 * kContacts);
+    EXPECT_EQ(filesIn(folder).size(), written);
+    EXPECT_EQ(control.progress().done * 3, written);
 }

@@ -23,6 +23,15 @@ protected:
     }
     QSqlDatabase &db() { return connection->db(); }
     QByteArray card(const QString &fileName) { return readAll(folder + '/' + fileName); }
+    QStringList failedNames() const
+    {
+        QStringList names;
+        for (const ItemFailure &f : control.failures())
+            names << f.path;
+        return names;
+    }
+
+    JobControl control;
 
     TempPlaces places;
     std::unique_ptr<Connection> connection;
@@ -39,11 +48,10 @@ QByteArray crlf(const char *lines)
 TEST_F(VCardWriterTest, ContactWithOnlyANameGivesEveryLineWithEmptyValues)
 {
     const QString id = QString::number(addNamed(db(), QStringLiteral("Dentist")));
-    SaveAsVCF(db(), id, folder);
-    SaveAsVCFHome(db(), id, folder);
-    const CardResult work = SaveAsVCFWork(db(), id, folder);
-    EXPECT_FALSE(work.hasProblems());
-    EXPECT_EQ(work.written, QStringList{folder + QStringLiteral("/Dentist-W .vcf")});
+    SaveAsVCF(db(), id, folder, control);
+    SaveAsVCFHome(db(), id, folder, control);
+    EXPECT_EQ(SaveAsVCFWork(db(), id, folder, control), 1);
+    EXPECT_TRUE(control.report().succeeded());
     EXPECT_EQ(filesIn(folder), (QStringList{"Dentist-H.vcf", "Dentist-W .vcf", "Dentist.vcf"}));
 
     EXPECT_EQ(card(QStringLiteral("Dentist.vcf")),
@@ -88,8 +96,8 @@ TEST_F(VCardWriterTest, FilledContactPutsEachColumnOnItsLineInWindows1252)
         columns.push_back({QString::fromLatin1(ph), QString::fromLatin1(ph).toLower()});
     const QString id = QString::number(addContact(db(), columns));
 
-    SaveAsVCF(db(), id + ',', folder);
-    SaveAsVCFHome(db(), id, folder);
+    SaveAsVCF(db(), id + ',', folder, control);
+    SaveAsVCFHome(db(), id, folder, control);
     // The scheme is put before H_WEB even when it already holds one.
     EXPECT_EQ(card(QStringLiteral("Renée Dupont.vcf")),
               crlf("BEGIN:VCARD\nVERSION:2.1\nN:Ren\xE9"
@@ -118,22 +126,17 @@ TEST_F(VCardWriterTest, IdListFormsAndUncheckedInput)
     addNamed(db(), QStringLiteral("Gamma"));
 
     // The export window passes one id and a comma.
-    EXPECT_EQ(SaveAsVCF(db(), QString::number(a) + ',', folder).written.size(), 1);
+    EXPECT_EQ(SaveAsVCF(db(), QString::number(a) + ',', folder, control), 1);
     EXPECT_EQ(filesIn(folder), QStringList{"Alpha.vcf"});
+    EXPECT_EQ(SaveAsVCFHome(db(), QStringLiteral("%1, %2").arg(a).arg(b), folder, control), 2);
 
-    const CardResult two = SaveAsVCFHome(db(), QStringLiteral("%1, %2").arg(a).arg(b), folder);
-    EXPECT_EQ(two.written.size(), 2);
-
-    const CardResult missing = SaveAsVCF(db(), QStringLiteral("9999"), folder);
-    EXPECT_TRUE(missing.written.isEmpty());
-    EXPECT_EQ(missing.missingIds, QList<qint64>{9999});
+    EXPECT_EQ(SaveAsVCF(db(), QStringLiteral("9999"), folder, control), 0);
+    EXPECT_EQ(failedNames(), QStringList{"id 9999"});
 
     // Anything but whole numbers is refused before a query is formed.
-    for (const char *bad : {"1) or (1=1", "1,,", "abc", "1;2"}) {
-        const CardResult refused = SaveAsVCFWork(db(), QString::fromLatin1(bad), folder);
-        EXPECT_FALSE(refused.error.isEmpty()) << bad;
-        EXPECT_TRUE(refused.written.isEmpty()) << bad;
-    }
+    for (const char *bad : {"1) or (1=1", "1,,", "abc", "1;2"})
+        EXPECT_EQ(SaveAsVCFWork(db(), QString::fromLatin1(bad), folder, control), 0) << bad;
+    EXPECT_EQ(control.failures().size(), 5u);
     EXPECT_EQ(filesIn(folder), (QStringList{"Alpha-H.vcf", "Alpha.vcf", "Beta-H.vcf"}));
 }
 
@@ -155,18 +158,15 @@ TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesAreRefused)
                             .arg(back)
                             .arg(dots);
 
-    const CardResult home = SaveAsVCFHome(db(), all, folder);
+    SaveAsVCFHome(db(), all, folder, control);
     EXPECT_EQ(filesIn(folder), (QStringList{"-H.vcf", "O'Brien-H.vcf", "Twin-H.vcf"}));
     // The later of two contacts with one name replaces the earlier one's card.
     EXPECT_TRUE(card(QStringLiteral("Twin-H.vcf")).contains("NICKNAME:second\r\n"));
-    ASSERT_EQ(home.failures.size(), 3u);
-    EXPECT_EQ(home.failures[0].name, QStringLiteral("../escape"));
-    EXPECT_EQ(home.failures[1].name, QStringLiteral("a\\b"));
-    EXPECT_EQ(home.failures[2].name, QStringLiteral(".."));
+    EXPECT_EQ(failedNames(), (QStringList{"../escape", "a\\b", ".."}));
     EXPECT_TRUE(filesIn(places.desktopDir()).isEmpty());
     EXPECT_FALSE(QFile::exists(places.desktopDir() + QStringLiteral("/escape-H.vcf")));
 
-    const QString message = cardFailureMessage(home);
+    const QString message = cardFailureMessage(control.report());
     EXPECT_TRUE(message.startsWith(QStringLiteral("3 vCard file(s) could not be written")))
         << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("\"../escape\"")));
@@ -177,7 +177,7 @@ TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines
 {
     const qint64 id = addContact(
         db(), {{"NAME", "Дмитрий"}, {"FIRST", "Дмитрий"}, {"LAST", "Müller"}, {"COMPANY", "Acme"}});
-    SaveAsVCF(db(), QString::number(id), folder);
+    SaveAsVCF(db(), QString::number(id), folder, control);
     const QByteArray bytes = card(QStringLiteral("Дмитрий.vcf"));
     EXPECT_TRUE(bytes.contains(QStringLiteral("\r\nFN;CHARSET=UTF-8:Дмитрий\r\n").toUtf8()));
     EXPECT_TRUE(
@@ -190,9 +190,8 @@ TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines
 TEST_F(VCardWriterTest, MissingFolderIsReportedNotSilent)
 {
     const QString id = QString::number(addNamed(db(), QStringLiteral("Nobody")));
-    const CardResult result = SaveAsVCF(db(), id, folder + QStringLiteral("/absent"));
-    EXPECT_TRUE(result.written.isEmpty());
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].name, QStringLiteral("Nobody"));
-    EXPECT_FALSE(result.failures[0].reason.isEmpty());
+    EXPECT_EQ(SaveAsVCF(db(), id, folder + QStringLiteral("/absent"), control), 0);
+    ASSERT_EQ(failedNames(), QStringList{"Nobody"});
+    EXPECT_TRUE(control.failures()[0].reason.endsWith(QLatin1String("No such file or directory")))
+        << control.failures()[0].reason.toStdString();
 }

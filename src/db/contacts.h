@@ -1,0 +1,119 @@
+#pragma once
+// The organizer's contacts, cnt_main: the lists the windows show, and the rows the vCard
+// writers read.
+
+#include "common/result.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace quenda {
+
+// ---- The contact export list: id, category1, category2, name, first, last, company,
+// priority, h_web, b_web.
+QStringList contactListFields();
+
+// "All" in any of the three means no condition on that column.
+struct ContactFilter {
+    QString category = QStringLiteral("All");
+    QString subCategory = QStringLiteral("All");
+    QString priority = QStringLiteral("All");
+};
+
+// Each row holds leadingCols empty cells, then the list fields.
+Result<std::vector<QStringList>> contactListRows(QSqlDatabase &db, const ContactFilter &filter,
+                                                 int leadingCols);
+// The contacts of the given ids, in id order, whatever their number.
+Result<std::vector<QStringList>> contactRowsByIds(QSqlDatabase &db, QList<qint64> ids,
+                                                  int leadingCols);
+// Distinct non-empty category1 values; distinct category2 values of one category.
+Result<QStringList> contactCategories(QSqlDatabase &db);
+Result<QStringList> contactSubCategories(QSqlDatabase &db, const QString &category);
+
+// ---- The "Send Ipod" list: every contact's NAME, ordered by name (then by id), the order the
+// name index gives. A null name is listed as "".
+Result<QStringList> contactNames(QSqlDatabase &db);
+
+// ---- Rows for the vCard writers: the columns a card needs, always in this order.
+namespace card {
+enum Field {
+    ID,
+    NAME,
+    TITLE,
+    FIRST,
+    LAST,
+    Nview,
+    NICK,
+    COMPANY,
+    SPOUSE,
+    W_PH1,
+    W_PH2,
+    W_PH3,
+    H_PH1,
+    H_PH2,
+    H_PH3,
+    MOBILE,
+    FAX,
+    W_ADD1,
+    W_ADD2,
+    W_CITY,
+    W_STATE,
+    W_PIN,
+    W_COUNTRY,
+    H_ADD1,
+    H_ADD2,
+    H_CITY,
+    H_STATE,
+    H_PIN,
+    H_COUNTRY,
+    B_ADD1,
+    B_ADD2,
+    B_CITY,
+    B_STATE,
+    B_PIN,
+    B_COUNTRY,
+    M_BD,
+    H_EMAIL1,
+    B_EMAIL1,
+    H_WEB,
+    FieldCount
+};
+} // namespace card
+
+struct CardRow {
+    std::array<QString, card::FieldCount> field; // a null column reads as ""
+    bool nameIsNull = false;
+    const QString &operator[](card::Field f) const { return field[f]; }
+};
+
+// Reads card rows on one connection, preparing each statement once. The connection must
+// outlive the reader.
+class ContactCardReader {
+public:
+    explicit ContactCardReader(QSqlDatabase &db);
+    ~ContactCardReader();
+    ContactCardReader(const ContactCardReader &) = delete;
+    ContactCardReader &operator=(const ContactCardReader &) = delete;
+
+    // The contacts holding the ids, in the order the database gives them; sink sees each.
+    Status readByIds(const QList<qint64> &ids, const std::function<void(const CardRow &)> &sink);
+    // The first contact (lowest id) whose NAME is exactly name, letter case included.
+    Result<bool> readFirstNamed(const QString &name, CardRow &row);
+    // Every contact in the order of contactNames(); sink returns false to stop.
+    Status readAllInNameOrder(const std::function<bool(const CardRow &)> &sink);
+
+private:
+    QSqlQuery *prepared(const QString &key, const QString &sql, Status &status);
+
+    QSqlDatabase &m_db;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_queries;
+};
+
+} // namespace quenda

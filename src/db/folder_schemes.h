@@ -1,0 +1,15 @@
+#pragma once
+// The folder schemes of the folder copier, qd_ScanFolder: a drive's top-level folders recorded
+// under a scheme name (ScheemeName, as the suite spells it), each with its size and tick.
+
+#include "common/result.h"
+
+#include <QSqlDatabase>
+#include <QStringList>
+
+namespace quenda {
+
+// The scheme names, each once, alphabetically.
+Result<QStringList> folderSchemeNames(QSqlDatabase &db);
+
+} // namespace quenda

@@ -1,0 +1,18 @@
+#pragma once
+// The launcher buttons of ButtonLauncher, a table the organizer suite shares: rows are fixed
+// button slots, hidden (VISIBLE 0) until the user puts a program or file on one.
+
+#include "common/result.h"
+
+#include <QSqlDatabase>
+
+namespace quenda {
+
+inline constexpr int kFreeLauncherButtons = 12;
+
+// A new database gets the free, hidden button slots.
+Status addFreeLauncherButtonsWhenMissing(QSqlDatabase &db);
+// Whether a hidden slot is left for a new button.
+Result<bool> hasFreeLauncherButton(QSqlDatabase &db);
+
+} // namespace quenda
