@@ -12,7 +12,7 @@ build=$(cd "${1:-$here/../build/release}" && pwd)
 shift || true
 which=${*:-scan size folders copy-mixed copy-small}
 tool=$build/src/fs/quenda-fs-bench
-cli=$build/src/cli/quenda-ipod-cli
+cli=$build/src/quenda-ipod-cli
 out=$here/out
 work=$out/fs_work
 [ -x "$tool" ] || ninja -C "$build" quenda-fs-bench

@@ -7,7 +7,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/release}
-cli=$build/src/cli/quenda-ipod-cli
+cli=$build/src/quenda-ipod-cli
 tree=$here/out/notes_tree
 work=$here/out/notes_scan
 [ -x "$cli" ] || { echo "no $cli; build quenda-ipod-cli first" >&2; exit 1; }

@@ -5,7 +5,7 @@
 # Usage: bench/rtf_bench.sh [path/to/quenda-ipod-cli]   (needs hyperfine, unrtf, python3)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cli=${1:-$root/build/release/src/cli/quenda-ipod-cli}
+cli=${1:-$root/build/release/src/quenda-ipod-cli}
 out=$root/bench/out
 mkdir -p "$out"
 for tool in hyperfine unrtf python3; do

@@ -3,13 +3,13 @@
 #   quenda-ipod-cli split --lines 100000   vs   split -l 100000
 #   quenda-ipod-cli split --kb 512         vs   split -C 512K
 # Prints each ratio (ours / GNU); the goal is at most 1.5.
-# Environment: QUENDA_CLI (default build/release/src/cli/quenda-ipod-cli),
+# Environment: QUENDA_CLI (default build/release/src/quenda-ipod-cli),
 #              SPLIT_BENCH_DIR (default bench/out/split), SPLIT_BENCH_RUNS (default 5).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-cli=${QUENDA_CLI:-$root/build/release/src/cli/quenda-ipod-cli}
+cli=${QUENDA_CLI:-$root/build/release/src/quenda-ipod-cli}
 dir=${SPLIT_BENCH_DIR:-$root/bench/out/split}
 runs=${SPLIT_BENCH_RUNS:-5}
 

@@ -1,6 +1,7 @@
 #include "db/folder_schemes.h"
 
 #include "db/database.h"
+#include "fs/native_path.h"
 
 #include <QSqlQuery>
 
@@ -16,6 +17,21 @@ Result<QStringList> folderSchemeNames(QSqlDatabase &db)
     while (q.next())
         names << q.value(0).toString();
     return names;
+}
+
+Result<QStringList> tickedSchemeFolders(QSqlDatabase &db, const QString &scheme)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!execBound(q,
+                   QStringLiteral("Select FolderPath from qd_ScanFolder where ScheemeName=? and "
+                                  "SelectFolder<>0 order by FolderPath"),
+                   {scheme}))
+        return sqlError(q);
+    QStringList paths;
+    while (q.next())
+        paths << fromDatabaseText(q.value(0).toString());
+    return paths;
 }
 
 } // namespace quenda
