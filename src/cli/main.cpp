@@ -64,6 +64,9 @@ int main(int argc, char *argv[])
         if (verb == QLatin1String(v.name)) {
             Context context{Places::fromEnvironment(QCoreApplication::applicationDirPath()), out,
                             err};
+            // The user's data folder is made on first use, as the program itself does.
+            if (context.places.programDir == userDataDir())
+                context.places.ensureProgramDir();
             const int status = v.run(context, args);
             out.flush();
             err.flush();

@@ -3,6 +3,7 @@
 #include "db/database.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace quenda {
@@ -35,14 +36,33 @@ QString specialFolderPath(int id)
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
+QString userDataDir()
+{
+    // The XDG rule: a relative XDG_DATA_HOME is invalid and ignored.
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir(QDir::homePath()).filePath(QStringLiteral(".local/share"));
+    return QDir::cleanPath(QDir(base).filePath(QStringLiteral("quenda")));
+}
+
 Places Places::fromEnvironment(const QString &executableDir)
 {
     Places places;
     const QString program = qEnvironmentVariable("QUENDA_PROGRAM_DIR");
-    places.programDir = QDir::cleanPath(program.isEmpty() ? executableDir : program);
+    if (!program.isEmpty())
+        places.programDir = QDir::cleanPath(program);
+    else if (QFileInfo(locateDatabaseFile(executableDir)).isFile())
+        places.programDir = QDir::cleanPath(executableDir);
+    else
+        places.programDir = userDataDir();
     places.desktopDir = specialFolderPath(0);
     places.homeDir = QDir::homePath();
     return places;
+}
+
+bool Places::ensureProgramDir() const
+{
+    return QDir().mkpath(programDir);
 }
 
 } // namespace quenda

@@ -14,10 +14,17 @@ struct Places {
     QString userFilesDir() const; // ~/QDuserFiles
     QString databasePath() const; // the organizer database, found under any letter case
 
-    // QUENDA_PROGRAM_DIR and QUENDA_DESKTOP_DIR override the executable's folder and the
-    // XDG Desktop.
+    // The program folder is QUENDA_PROGRAM_DIR when set; else the executable's folder when it
+    // already holds the database (a portable copy run from a stick or a build tree); else the
+    // user's data folder, $XDG_DATA_HOME/quenda. QUENDA_DESKTOP_DIR overrides the XDG Desktop.
     static Places fromEnvironment(const QString &executableDir);
+
+    // Creates a missing program folder (an installed program's first start).
+    bool ensureProgramDir() const;
 };
+
+// $XDG_DATA_HOME/quenda, ~/.local/share/quenda when XDG_DATA_HOME is unset or relative.
+QString userDataDir();
 
 // The Desktop for id 0; "" for any id the platform cannot name.
 QString specialFolderPath(int id);

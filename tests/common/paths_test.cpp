@@ -1,6 +1,11 @@
 #include "common/paths.h"
 #include "common/places.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace quenda;
@@ -57,8 +62,53 @@ TEST(Places, StagingFolderAndSpecialFolders)
     const Places env = Places::fromEnvironment(QStringLiteral("/usr/bin"));
     EXPECT_EQ(env.desktopDir, QStringLiteral("/tmp/elsewhere"));
     EXPECT_EQ(env.programDir, QStringLiteral("/opt/quenda"));
-    qunsetenv("QUENDA_PROGRAM_DIR");
-    EXPECT_EQ(Places::fromEnvironment(QStringLiteral("/usr/bin")).programDir,
-              QStringLiteral("/usr/bin"));
     qunsetenv("QUENDA_DESKTOP_DIR");
+}
+
+// Where the database lives decides whether an installed program can start at all: each branch
+// of the rule, in its order.
+TEST(Places, ProgramFolderRule)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString exeDir = root.filePath(QStringLiteral("bin"));
+    const QString data = root.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QDir().mkpath(exeDir));
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qunsetenv("QUENDA_PROGRAM_DIR");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+
+    // Installed: no database beside the executable, so the user's data folder, made on demand.
+    Places installed = Places::fromEnvironment(exeDir);
+    EXPECT_EQ(installed.programDir, data + QStringLiteral("/quenda"));
+    EXPECT_FALSE(QFileInfo::exists(installed.programDir));
+    ASSERT_TRUE(installed.ensureProgramDir());
+    EXPECT_TRUE(QFileInfo(installed.programDir).isDir());
+
+    // A relative XDG_DATA_HOME is ignored, as the XDG rule says.
+    qputenv("XDG_DATA_HOME", "relative/share");
+    EXPECT_EQ(Places::fromEnvironment(exeDir).programDir,
+              QDir::homePath() + QStringLiteral("/.local/share/quenda"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+
+    // Portable copy: the executable's folder already holds the database, in any letter case.
+    QFile db(QDir(exeDir).filePath(QStringLiteral("quendadata.dll")));
+    ASSERT_TRUE(db.open(QIODevice::WriteOnly));
+    db.close();
+    EXPECT_EQ(Places::fromEnvironment(exeDir).programDir, exeDir);
+
+    // A folder named like the database is not a database.
+    ASSERT_TRUE(db.remove());
+    ASSERT_TRUE(QDir(exeDir).mkdir(QStringLiteral("QUENDADATA.Dll")));
+    EXPECT_EQ(Places::fromEnvironment(exeDir).programDir, data + QStringLiteral("/quenda"));
+
+    // The override wins over both.
+    qputenv("QUENDA_PROGRAM_DIR", "/opt/quenda/");
+    EXPECT_EQ(Places::fromEnvironment(exeDir).programDir, QStringLiteral("/opt/quenda"));
+    qunsetenv("QUENDA_PROGRAM_DIR");
+
+    if (oldData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldData);
 }
