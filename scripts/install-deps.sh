@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   sqlite3 clang-format git
   mdbtools-dev libzip-dev
+  desktop-file-utils appstream
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine jq python3 unrtf clang libclang-rt-14-dev)
