@@ -4,10 +4,9 @@ set(CPACK_PACKAGE_NAME quenda-ipod)
 set(CPACK_PACKAGE_VENDOR "The Quenda developers")
 set(CPACK_PACKAGE_CONTACT "The Quenda developers <quenda-ipod@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Prepare organizer material for an iPod used as a disk")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Contacts as vCard files, imported contacts, picture folders, documents as plain-text notes,\n"
-    "spreadsheets as text, long files split, and files and folders copied into organised places,\n"
-    "all gathered in a staging folder on the Desktop.")
+set(CPACK_PACKAGE_DESCRIPTION "Contacts as vCard files, imported contacts, picture folders, \
+documents as plain-text notes, spreadsheets as text, long files split, and files and folders \
+copied into organised places, all gathered in a staging folder on the Desktop.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
