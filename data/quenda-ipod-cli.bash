@@ -7,7 +7,7 @@ _quenda_ipod_cli()
         local verbs
         verbs=$("${COMP_WORDS[0]}" --help 2>/dev/null |
             sed -n '/^Verbs:/,/^$/{/^  [a-z]/{s/^  \([a-z][a-z0-9-]*\).*/\1/;p}}')
-        mapfile -t COMPREPLY < <(compgen -W "$verbs --help --version" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "$verbs --help --version --quiet" -- "$cur")
         return
     fi
     mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -2,6 +2,7 @@
 #include "cli/verbs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <iterator>
@@ -36,6 +37,11 @@ void printHelp(QTextStream &out)
                                                            QString::fromLatin1(v.usage));
         out << head.leftJustified(44) << ' ' << v.summary << '\n';
     }
+    out << "\nOptions:\n"
+           "  -q, --quiet          print nothing but errors\n"
+           "  --version            print the version\n"
+           "  VERB --help          the verb's arguments\n";
+    out << "\nExit status: 0 success, 1 failure, 2 usage error.\n";
     out << "\nEnvironment:\n"
            "  QUENDA_PROGRAM_DIR   folder that holds the organizer database\n"
            "  QUENDA_DESKTOP_DIR   Desktop folder (the staging folder is its Ipod folder)\n";
@@ -59,9 +65,27 @@ int main(int argc, char *argv[])
         out << kProgramVersion << Qt::endl;
         return 0;
     }
+    // --quiet may stand anywhere; errors still reach stderr.
+    QFile nowhere(QStringLiteral("/dev/null"));
+    const qsizetype quietBefore = args.size();
+    args.removeAll(QStringLiteral("--quiet"));
+    args.removeAll(QStringLiteral("-q"));
+    if (args.size() != quietBefore && nowhere.open(QIODevice::WriteOnly))
+        out.setDevice(&nowhere);
+    if (args.isEmpty()) {
+        err << "No verb given (see --help)" << Qt::endl;
+        return 2;
+    }
+
     const QString verb = args.takeFirst();
     for (const Verb &v : kVerbs) {
         if (verb == QLatin1String(v.name)) {
+            if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+                QTextStream help(stdout);
+                help << "Usage: quenda-ipod-cli " << v.name << ' ' << v.usage << "\n\n"
+                     << v.summary << '\n';
+                return 0;
+            }
             Context context{Places::fromEnvironment(QCoreApplication::applicationDirPath()), out,
                             err};
             // The user's data folder is made on first use, as the program itself does.
