@@ -311,6 +311,9 @@ void frmFile::buildControls()
     auto *pane = new QGridLayout;
     for (int i = 0; i < 12; ++i) {
         lbl[i] = new QLabel(FraViewer);
+        // The labels change with the pane shown; the column keeps room for the longest.
+        lbl[i]->setMinimumWidth(
+            lbl[i]->fontMetrics().horizontalAdvance(QStringLiteral("Available Space:")) + 6);
         txt[i] = new QLineEdit(FraViewer);
         txt[i]->setReadOnly(true);
         pane->addWidget(lbl[i], i, 0);
