@@ -70,8 +70,7 @@ Result<std::vector<SchemeFolderRow>> schemeFolderRows(QSqlDatabase &db, const QS
 
 Status deleteSchemeFolders(QSqlDatabase &db, const QString &scheme)
 {
-    return execBound(db, QStringLiteral("Delete from qd_ScanFolder where ScheemeName=?"),
-                     {scheme});
+    return execBound(db, QStringLiteral("Delete from qd_ScanFolder where ScheemeName=?"), {scheme});
 }
 
 Status deleteAllSchemeFolders(QSqlDatabase &db)
