@@ -26,6 +26,9 @@ const Verb kVerbs[] = {
      "cut a text file into numbered pieces beside it, as the splitter window does", runSplit},
     {"rtf-text", "FILE", "print the plain text of an RTF document, as the notes read it",
      runRtfText},
+    {"folders", "drives|scan|select|copy|copy-picked|info|size|shortcut|launcher ...",
+     "the folder copier's scan, folder schemes, copies, information panes and shortcuts",
+     runFolders},
 };
 
 void printHelp(QTextStream &out)

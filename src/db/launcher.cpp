@@ -1,6 +1,7 @@
 #include "db/launcher.h"
 
 #include "db/database.h"
+#include "fs/native_path.h"
 
 #include <QSqlQuery>
 
@@ -33,6 +34,25 @@ Result<bool> hasFreeLauncherButton(QSqlDatabase &db)
     if (!q.exec(QStringLiteral("Select 1 from ButtonLauncher where visible = 0 limit 1")))
         return sqlError(q);
     return q.next();
+}
+
+} // namespace quenda
+
+// --- The folder copier's launcher button.
+
+namespace quenda {
+
+Status setFirstLauncherButton(QSqlDatabase &db, const QString &title, const QString &application)
+{
+    QSqlQuery q(db);
+    if (!execBound(q,
+                   QStringLiteral("update buttonlauncher set title=?,APPLICATION=?,Type='A' "
+                                  "where button_id=1"),
+                   {toDatabaseText(title), toDatabaseText(application)}))
+        return sqlError(q);
+    if (q.numRowsAffected() < 1)
+        return fail(QStringLiteral("The program launcher has no button 1."));
+    return {};
 }
 
 } // namespace quenda

@@ -16,3 +16,14 @@ Status addFreeLauncherButtonsWhenMissing(QSqlDatabase &db);
 Result<bool> hasFreeLauncherButton(QSqlDatabase &db);
 
 } // namespace quenda
+
+// --- The folder copier's launcher button.
+
+namespace quenda {
+
+// Puts a folder or program on launcher button 1 (title, what it starts, and the type "A" of a
+// program started in a normal window); the button's visibility stays as the suite set it.
+// Fails, naming the button, when the table has no row for it.
+Status setFirstLauncherButton(QSqlDatabase &db, const QString &title, const QString &application);
+
+} // namespace quenda

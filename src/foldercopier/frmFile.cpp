@@ -1,12 +1,1063 @@
 #include "foldercopier/frmFile.h"
 
+#include "common/QdGrid.h"
+#include "common/drives.h"
+#include "common/shortcuts.h"
+#include "db/launcher.h"
+#include "filecopier/frmFileCopy.h"
+#include "foldercopier/FrmProperty.h"
+#include "foldercopier/folder_status.h"
+#include "jobs/job_widgets.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCursor>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
 namespace quenda {
 
-frmFile::frmFile(const Services &services, QWidget *parent) : QDialog(parent), m_services(services)
+namespace {
+
+const QString kTitle = QStringLiteral("Quenda Folder Copier");
+constexpr int kTickCol = 4;
+
+QString gridFormat(int pathBlanks, int nameBlanks, int sizeBlanks)
+{
+    return QStringLiteral("|FolderPath") + QString(pathBlanks, u' ') +
+           QStringLiteral("|FolderName") + QString(nameBlanks, u' ') +
+           QStringLiteral("|FolderSize") + QString(sizeBlanks, u' ') +
+           QStringLiteral("|SelectFolder");
+}
+
+QColor normalBack()
+{
+    return QColor(233, 233, 233);
+}
+
+// Ticked rows are shown in bold; a coloured row keeps its colours when it is the selected one,
+// so that the tick colour is never hidden by the selection.
+class TickDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(Qt::BackgroundRole).isValid() && (option->state & QStyle::State_Selected)) {
+            option->state &= ~QStyle::State_Selected;
+            option->state |= QStyle::State_HasFocus;
+        }
+        const QModelIndex tick = index.siblingAtColumn(kTickCol);
+        if (tick.isValid() && tick.data(Qt::CheckStateRole).toInt() == Qt::Checked)
+            option->font.setBold(true);
+    }
+};
+
+QString failureLines(const std::vector<ItemFailure> &failures)
+{
+    constexpr int kShown = 20;
+    QStringList lines;
+    for (const ItemFailure &f : failures) {
+        if (lines.size() == kShown) {
+            lines << QStringLiteral("and %1 more").arg(failures.size() - kShown);
+            break;
+        }
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QPushButton *button(const QString &caption, QWidget *parent, const QString &tip = QString())
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setAutoDefault(false);
+    if (!tip.isEmpty())
+        b->setToolTip(tip);
+    return b;
+}
+
+} // namespace
+
+frmFile::frmFile(const Services &services, QWidget *parent)
+    : QDialog(parent), m_services(services),
+      m_connection(services.places.databasePath(), BusyWait::Short)
 {
     setObjectName(QStringLiteral("frmFile"));
-    setWindowTitle(QStringLiteral("Quenda Folder Copier"));
-    resize(640, 420);
+    setWindowTitle(kTitle);
+    m_job = new JobRunner(this);
+    m_statusSizes = new SizeRequests(this);
+    m_paneSizes = new SizeRequests(this);
+    buildControls();
+    nameControls();
+    connectControls();
+    // Ctrl+A, Ctrl+Q and F5 act wherever the focus is, before any control takes the key.
+    for (QWidget *child : findChildren<QWidget *>())
+        child->installEventFilter(this);
+    disableWhileRunning(
+        m_job, this, {CdmScanDrives, CmdScan, CmdSave, CmdDelete, Command2, Command1, CmdAdvance});
+    resize(1120, 760);
+
+    fillSchemeList();
+    if (CmbScheeme->count() > 0)
+        CmbScheeme->setCurrentIndex(0);
+    showScheme();
+    fillDrives();
+    BrowseFolder1->setText(
+        QDir::toNativeSeparators(m_services.places.homeDir + QStringLiteral("/TestCopy")));
+}
+
+frmFile::~frmFile() = default;
+
+void frmFile::buildControls()
+{
+    auto *layout = new QVBoxLayout(this);
+    LblTitle = new QLabel(kTitle, this);
+    QFont titleFont = LblTitle->font();
+    titleFont.setBold(true);
+    titleFont.setPointSize(titleFont.pointSize() + 4);
+    LblTitle->setFont(titleFont);
+    LblSubtitle = new QLabel(QStringLiteral("Quickly copy selected folders to one folder"), this);
+    layout->addWidget(LblTitle);
+    layout->addWidget(LblSubtitle);
+
+    Tbar = new QToolBar(this);
+    Tbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    Property = Tbar->addAction(QStringLiteral("Property"));
+    SendtoProgramLauncher = Tbar->addAction(QStringLiteral("Send to Program Launcher"));
+    CreateShortcutonDesktop = Tbar->addAction(QStringLiteral("Create Shortcut on Desktop"));
+    Menu = new QMenu(QStringLiteral("Menu"), this);
+    Menu->addActions({Property, SendtoProgramLauncher, CreateShortcutonDesktop});
+    layout->addWidget(Tbar);
+
+    auto *columns = new QHBoxLayout;
+    layout->addLayout(columns, 1);
+    auto *left = new QVBoxLayout;
+    columns->addLayout(left, 3);
+
+    // Schemes
+    auto *schemeRow = new QHBoxLayout;
+    CmbScheeme = new QComboBox(this);
+    CmbScheeme->setEditable(true);
+    CmbScheeme->setInsertPolicy(QComboBox::NoInsert);
+    CmbScheeme->setToolTip(QStringLiteral("Enter new scheme or select existing scheme"));
+    CmbScheeme->setMinimumContentsLength(18);
+    SSCommand1 = button(QStringLiteral("Read Drive"), this);
+    CmdScan = button(QStringLiteral("Refresh"), this,
+                     QStringLiteral("Read the scheme's drive again: new folders are added, "
+                                    "sizes brought up to date, saved ticks kept"));
+    CmdSave = button(QStringLiteral("Save scheme"), this,
+                     QStringLiteral("This will save your current scheme."));
+    CmdDelete = button(QStringLiteral("Delete"), this,
+                       QStringLiteral("Delete the folder lists of every scheme"));
+    schemeRow->addWidget(new QLabel(QStringLiteral("Scheme:"), this));
+    schemeRow->addWidget(CmbScheeme, 1);
+    schemeRow->addWidget(SSCommand1);
+    schemeRow->addWidget(CmdScan);
+    schemeRow->addWidget(CmdSave);
+    schemeRow->addWidget(CmdDelete);
+    left->addLayout(schemeRow);
+
+    FrmScan = new QGroupBox(QStringLiteral("Select Drives:"), this);
+    auto *scanLayout = new QHBoxLayout(FrmScan);
+    lstDrives = new QListWidget(FrmScan);
+    lstDrives->setMaximumHeight(110);
+    auto *scanButtons = new QVBoxLayout;
+    CdmScanDrives =
+        button(QStringLiteral("Start"), FrmScan, QStringLiteral("Click to scan selected drive"));
+    dxColorBtn2 = button(QStringLiteral("Close"), FrmScan);
+    scanButtons->addWidget(CdmScanDrives);
+    scanButtons->addWidget(dxColorBtn2);
+    scanButtons->addStretch();
+    scanLayout->addWidget(lstDrives, 1);
+    scanLayout->addLayout(scanButtons);
+    FrmScan->setVisible(false);
+    left->addWidget(FrmScan);
+
+    PG3 = new QProgressBar(this);
+    PG3->setRange(0, 100);
+    PG3->setVisible(false);
+    left->addWidget(PG3);
+
+    Tabs2 = new QTabWidget(this);
+    Grid1 = new QdGrid(Tabs2);
+    Grid1->setItemDelegate(new TickDelegate(Grid1));
+    Grid2 = new QdGrid(Tabs2);
+    Tabs2->addTab(Grid1, QStringLiteral("Folders"));
+    Tabs2->addTab(Grid2, QStringLiteral("Select Folder"));
+    left->addWidget(Tabs2, 1);
+
+    auto *statusRow = new QHBoxLayout;
+    LblCount = new QLabel(selectedFolderText(0, 0), this);
+    PGFolder = new QProgressBar(this);
+    PGFolder->setRange(0, 1);
+    PGFolder->setValue(0);
+    PGFolder->setTextVisible(false);
+    PGFolder->setMaximumWidth(140);
+    LblSize = new QLabel(QStringLiteral("Selected Folder Size"), this);
+    TxtSize = new QLineEdit(this);
+    TxtSize->setReadOnly(true);
+    TxtSize->setAlignment(Qt::AlignRight);
+    TxtSize->setMaximumWidth(170);
+    LblSize->setBuddy(TxtSize);
+    statusRow->addWidget(LblCount);
+    statusRow->addWidget(PGFolder);
+    statusRow->addStretch();
+    statusRow->addWidget(LblSize);
+    statusRow->addWidget(TxtSize);
+    left->addLayout(statusRow);
+    LblSizeNote = new QLabel(this);
+    LblSizeNote->setWordWrap(true);
+    LblSizeNote->setVisible(false);
+    left->addWidget(LblSizeNote);
+
+    auto *commandRow = new QHBoxLayout;
+    Command3 = button(QStringLiteral("Find Scheme"), this,
+                      QStringLiteral("Tell whether folders are recorded under the scheme name"));
+    Command4 = button(QStringLiteral("All Folders"), this,
+                      QStringLiteral("Show every folder of the scheme"));
+    Command5 = button(QStringLiteral("Saved Ticks"), this,
+                      QStringLiteral("Show only the folders saved as ticked"));
+    CmdCpview = button(QStringLiteral("Copy Folders..."), this,
+                       QStringLiteral("Click to copy selected folder to destination path"));
+    CmdAdvance = button(QStringLiteral("Advanced Feature"), this,
+                        QStringLiteral("Click to copy selected folder's files"));
+    dxColorBtn1 = button(QStringLiteral("Close"), this);
+    for (QPushButton *b : {Command3, Command4, Command5})
+        commandRow->addWidget(b);
+    commandRow->addStretch();
+    for (QPushButton *b : {CmdCpview, CmdAdvance, dxColorBtn1})
+        commandRow->addWidget(b);
+    left->addLayout(commandRow);
+
+    // Copy panel
+    FraCopy = new QGroupBox(QStringLiteral("Destination Path"), this);
+    auto *copyLayout = new QGridLayout(FraCopy);
+    LblCopyHelp = new QLabel(
+        QStringLiteral(
+            "This will copy all the files inside your selected folder to destination path."),
+        FraCopy);
+    LblCopyHelp->setWordWrap(true);
+    OptDesktop = new QRadioButton(QStringLiteral("Copy to Desktop"), FraCopy);
+    OptFlashDisk = new QRadioButton(QStringLiteral("Copy to disk"), FraCopy);
+    OptSelectedPath = new QRadioButton(QStringLiteral("Copy to user selected Location"), FraCopy);
+    OptSelectedPath->setChecked(true);
+    Drive1 = new QComboBox(FraCopy);
+    BrowseFolder1 = new QLineEdit(FraCopy);
+    CmdBrowse = button(QStringLiteral("..."), FraCopy);
+    CmdBrowse->setFixedWidth(32);
+    Pbar1 = new QProgressBar(FraCopy);
+    Pbar1->setRange(0, 1000);
+    Pbar1->setValue(0);
+    Pbar1->setVisible(false);
+    Command2 = button(QStringLiteral("Start"), FraCopy);
+    CmdCancelCopy = button(QStringLiteral("Cancel"), FraCopy, QStringLiteral("Stop the copy"));
+    CmdCancelCopy->setEnabled(false);
+    CmdClose = button(QStringLiteral("Close"), FraCopy);
+    copyLayout->addWidget(LblCopyHelp, 0, 0, 1, 3);
+    copyLayout->addWidget(OptDesktop, 1, 0, 1, 3);
+    copyLayout->addWidget(OptFlashDisk, 2, 0);
+    copyLayout->addWidget(Drive1, 2, 1, 1, 2);
+    copyLayout->addWidget(OptSelectedPath, 3, 0);
+    copyLayout->addWidget(BrowseFolder1, 3, 1);
+    copyLayout->addWidget(CmdBrowse, 3, 2);
+    copyLayout->addWidget(Pbar1, 4, 0, 1, 3);
+    auto *copyButtons = new QHBoxLayout;
+    copyButtons->addStretch();
+    copyButtons->addWidget(Command2);
+    copyButtons->addWidget(CmdCancelCopy);
+    copyButtons->addWidget(CmdClose);
+    copyLayout->addLayout(copyButtons, 5, 0, 1, 3);
+    copyLayout->setColumnStretch(1, 1);
+    FraCopy->setVisible(false);
+    left->addWidget(FraCopy);
+
+    // Drive viewer
+    FraViewer = new QGroupBox(QStringLiteral("Drives Viewer"), this);
+    auto *viewer = new QVBoxLayout(FraViewer);
+    auto *lists = new QGridLayout;
+    lstFolders = new QListWidget(FraViewer);
+    lstFolders->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstFiles = new QListWidget(FraViewer);
+    lists->addWidget(new QLabel(QStringLiteral("Folders:"), FraViewer), 0, 0);
+    lists->addWidget(new QLabel(QStringLiteral("Files:"), FraViewer), 0, 1);
+    lists->addWidget(lstFolders, 1, 0);
+    lists->addWidget(lstFiles, 1, 1);
+    viewer->addLayout(lists, 1);
+    auto *viewerButtons = new QHBoxLayout;
+    Command1 = button(QStringLiteral("Copy"), FraViewer,
+                      QStringLiteral("Copy the content of the picked folders into the folder "
+                                     "chosen for \"Copy to user selected Location\""));
+    viewerButtons->addStretch();
+    viewerButtons->addWidget(Command1);
+    viewer->addLayout(viewerButtons);
+    auto *pane = new QGridLayout;
+    for (int i = 0; i < 12; ++i) {
+        lbl[i] = new QLabel(FraViewer);
+        // The labels change with the pane shown; the column keeps room for the longest.
+        lbl[i]->setMinimumWidth(
+            lbl[i]->fontMetrics().horizontalAdvance(QStringLiteral("Available Space:")) + 6);
+        txt[i] = new QLineEdit(FraViewer);
+        txt[i]->setReadOnly(true);
+        pane->addWidget(lbl[i], i, 0);
+        pane->addWidget(txt[i], i, 1);
+    }
+    pane->setColumnStretch(1, 1);
+    viewer->addLayout(pane);
+    columns->addWidget(FraViewer, 2);
+
+    Label7 = new QLabel(
+        QStringLiteral(
+            "User may define preset folders from which he wishes to copy files. This program "
+            "will then search those folders & copy files to destination folders. User may, then "
+            "copy this folder containing various subfolder of user files to his phone or PDA."),
+        this);
+    Label7->setWordWrap(true);
+    layout->addWidget(Label7);
+
+    applyLayout(Grid1, false);
+    applyLayout(Grid2, true);
+}
+
+void frmFile::nameControls()
+{
+    const std::pair<QObject *, const char *> names[] = {
+        {LblTitle, "LblTitle"},
+        {LblSubtitle, "LblSubtitle"},
+        {Label7, "Label7"},
+        {Tbar, "Tbar"},
+        {Property, "Property"},
+        {SendtoProgramLauncher, "SendtoProgramLauncher"},
+        {CreateShortcutonDesktop, "CreateShortcutonDesktop"},
+        {Menu, "Menu"},
+        {CmbScheeme, "CmbScheeme"},
+        {SSCommand1, "SSCommand1"},
+        {CmdScan, "CmdScan"},
+        {CmdSave, "CmdSave"},
+        {CmdDelete, "CmdDelete"},
+        {FrmScan, "FrmScan"},
+        {lstDrives, "lstDrives"},
+        {CdmScanDrives, "CdmScanDrives"},
+        {dxColorBtn2, "dxColorBtn2"},
+        {PG3, "PG3"},
+        {Tabs2, "Tabs2"},
+        {Grid1, "Grid1"},
+        {Grid2, "Grid2"},
+        {LblCount, "LblCount"},
+        {PGFolder, "PGFolder"},
+        {LblSize, "LblSize"},
+        {TxtSize, "TxtSize"},
+        {LblSizeNote, "LblSizeNote"},
+        {Command3, "Command3"},
+        {Command4, "Command4"},
+        {Command5, "Command5"},
+        {CmdCpview, "CmdCpview"},
+        {CmdAdvance, "CmdAdvance"},
+        {dxColorBtn1, "dxColorBtn1"},
+        {FraCopy, "FraCopy"},
+        {LblCopyHelp, "LblCopyHelp"},
+        {OptDesktop, "OptDesktop"},
+        {OptFlashDisk, "OptFlashDisk"},
+        {OptSelectedPath, "OptSelectedPath"},
+        {Drive1, "Drive1"},
+        {BrowseFolder1, "BrowseFolder1"},
+        {CmdBrowse, "CmdBrowse"},
+        {Pbar1, "Pbar1"},
+        {Command2, "Command2"},
+        {CmdCancelCopy, "CmdCancelCopy"},
+        {CmdClose, "CmdClose"},
+        {FraViewer, "FraViewer"},
+        {lstFolders, "lstFolders"},
+        {lstFiles, "lstFiles"},
+        {Command1, "Command1"},
+    };
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+    for (int i = 0; i < 12; ++i) {
+        lbl[i]->setObjectName(QStringLiteral("lbl%1").arg(i));
+        txt[i]->setObjectName(QStringLiteral("txt%1").arg(i));
+    }
+}
+
+void frmFile::connectControls()
+{
+    connect(SSCommand1, &QPushButton::clicked, this, [this] { FrmScan->setVisible(true); });
+    connect(dxColorBtn2, &QPushButton::clicked, this, [this] { FrmScan->setVisible(false); });
+    connect(CdmScanDrives, &QPushButton::clicked, this,
+            [this] { startScan(SchemeScanMode::Replace); });
+    connect(CmdScan, &QPushButton::clicked, this, [this] { startScan(SchemeScanMode::Refresh); });
+    connect(CmbScheeme, &QComboBox::activated, this, [this] { showScheme(); });
+    connect(lstDrives, &QListWidget::itemClicked, this, [this] { CmbScheeme->setEditText({}); });
+    connect(CmdSave, &QPushButton::clicked, this, [this] { saveScheme(); });
+    connect(CmdDelete, &QPushButton::clicked, this, [this] { deleteAll(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { findScheme(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { showScheme(SchemeRows::All); });
+    connect(Command5, &QPushButton::clicked, this, [this] { showScheme(SchemeRows::Ticked); });
+    connect(Tabs2, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 1)
+            showSecondGrid();
+    });
+    connect(dxColorBtn1, &QPushButton::clicked, this, &QDialog::close);
+
+    connect(Grid1, &QdGrid::rowPressed, this,
+            [this](int row, Qt::MouseButton mouse, Qt::KeyboardModifiers modifiers) {
+                // On the box itself the box turns, and its colour follows (below).
+                const bool onBox = Grid1->currentIndex().column() == kTickCol;
+                if (mouse == Qt::LeftButton && (modifiers & Qt::ControlModifier) && row >= 1 &&
+                    !onBox) {
+                    toggleRow(row);
+                } else if (mouse == Qt::RightButton) {
+                    if (row >= 1)
+                        Grid1->setCurrentRowNumber(row);
+                    Menu->popup(QCursor::pos());
+                }
+            });
+    // A box ticked with the mouse gets the colour that goes with it.
+    connect(Grid1, &QdGrid::checkToggled, this, [this](int row, int col, bool checked) {
+        if (m_settingTicks || col != kTickCol)
+            return;
+        m_settingTicks = true;
+        setRowTicked(row, checked);
+        m_settingTicks = false;
+        updateStatus();
+    });
+
+    connect(Property, &QAction::triggered, this, [this] { showProperties(); });
+    connect(SendtoProgramLauncher, &QAction::triggered, this, [this] { sendToLauncher(); });
+    connect(CreateShortcutonDesktop, &QAction::triggered, this, [this] { createShortcut(); });
+
+    connect(CmdCpview, &QPushButton::clicked, this, [this] { FraCopy->setVisible(true); });
+    connect(CmdClose, &QPushButton::clicked, this, [this] { FraCopy->setVisible(false); });
+    connect(CmdBrowse, &QPushButton::clicked, this, [this] {
+        const QString folder = m_services.dialogs->chooseFolder(
+            QStringLiteral("Destination Path"), QDir::fromNativeSeparators(BrowseFolder1->text()));
+        if (!folder.isEmpty())
+            BrowseFolder1->setText(QDir::toNativeSeparators(folder));
+    });
+    connect(Command2, &QPushButton::clicked, this, [this] { copyTicked(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { copyPicked(); });
+    connect(CmdCancelCopy, &QPushButton::clicked, this, [this] {
+        if (m_action == Action::Copy)
+            m_job->cancel();
+    });
+    connect(CmdAdvance, &QPushButton::clicked, this, [this] { openFileCopier(); });
+
+    connect(lstFolders, &QListWidget::itemClicked, this, [this] { pickFolder(); });
+    connect(lstFiles, &QListWidget::itemClicked, this, [this] { pickFile(); });
+
+    connect(m_job, &JobRunner::progressChanged, this, [this] {
+        if (m_action == Action::Scan && m_scanProgress) {
+            const qint64 found = m_scanProgress->found;
+            if (found > 0)
+                PG3->setValue(static_cast<int>(30 + 60 * m_scanProgress->measured / found));
+        } else if (m_action == Action::Copy) {
+            showCopyProgress();
+        }
+    });
+}
+
+void frmFile::applyLayout(QdGrid *grid, bool second)
+{
+    grid->setFormatString(second ? gridFormat(48, 19, 2) : gridFormat(53, 22, 6));
+    const char *keys[] = {"",           "FolderPath",   "FolderName",
+                          "FolderSize", "SelectFolder", "ScheemeName"};
+    for (int col = 0; col < 6; ++col)
+        grid->setColKey(col, QString::fromLatin1(keys[col]));
+    grid->setColWidthTwips(0, 0);
+    grid->setColHidden(5, true);
+    grid->setCheckColumn(kTickCol, true);
+}
+
+QString frmFile::schemeName() const
+{
+    return CmbScheeme->currentText().trimmed();
+}
+
+void frmFile::fillSchemeList()
+{
+    const QString typed = CmbScheeme->currentText();
+    CmbScheeme->clear();
+    const Result<QStringList> names = m_connection.isOpen()
+                                          ? folderSchemeNames(m_connection.db())
+                                          : Result<QStringList>(m_connection.status().error());
+    if (!names) {
+        showError(QStringLiteral("The folder schemes could not be read: ") + names.message());
+        return;
+    }
+    CmbScheeme->addItems(*names);
+    CmbScheeme->setEditText(typed);
+}
+
+void frmFile::showRows(std::vector<SchemeFolderRow> rows)
+{
+    std::vector<QStringList> cells;
+    cells.reserve(rows.size());
+    for (const SchemeFolderRow &row : rows)
+        cells.push_back({QString(), QDir::toNativeSeparators(row.path), row.name,
+                         row.size ? QString::number(*row.size) : QString(),
+                         row.ticked ? QStringLiteral("1") : QStringLiteral("0"), row.scheme});
+    m_settingTicks = true;
+    Grid1->setRowsData(std::move(cells));
+    applyLayout(Grid1, false);
+    // Colour and box agree from the start, so that Ctrl+click always turns a tick around.
+    for (int row = 1; row <= Grid1->dataRows(); ++row)
+        setRowTicked(row, Grid1->isChecked(row, kTickCol));
+    m_settingTicks = false;
+    updateStatus();
+}
+
+void frmFile::showScheme(SchemeRows which)
+{
+    const QString scheme = schemeName();
+    Result<std::vector<SchemeFolderRow>> rows =
+        m_connection.isOpen() ? schemeFolderRows(m_connection.db(), scheme, which)
+                              : Result<std::vector<SchemeFolderRow>>(m_connection.status().error());
+    if (!rows) {
+        showError(QStringLiteral("The folders of the scheme %1 could not be read: %2")
+                      .arg(scheme, rows.message()));
+        showRows({});
+        return;
+    }
+    showRows(std::move(*rows));
+    PG3->setValue(100);
+}
+
+void frmFile::fillDrives()
+{
+    lstDrives->clear();
+    Drive1->clear();
+    int removable = -1;
+    for (const DriveInfo &drive : listDrives()) {
+        lstDrives->addItem(drive.rootPath);
+        Drive1->addItem(drive.rootPath);
+        Drive1->setItemData(Drive1->count() - 1, drive.typeName(), Qt::ToolTipRole);
+        if (removable < 0 && drive.type == DriveType::Removable)
+            removable = Drive1->count() - 1;
+    }
+    if (removable >= 0)
+        Drive1->setCurrentIndex(removable);
+}
+
+QStringList frmFile::tickedFolders() const
+{
+    QStringList folders;
+    for (int row = 1; row <= Grid1->dataRows(); ++row)
+        if (Grid1->isChecked(row, kTickCol))
+            folders << QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath")));
+    return folders;
+}
+
+// --- Selection and status
+
+void frmFile::setRowTicked(int row, bool ticked)
+{
+    const bool wasSetting = m_settingTicks;
+    m_settingTicks = true;
+    Grid1->setRowColors(row, ticked ? QdGrid::markedBack() : normalBack(),
+                        ticked ? QdGrid::markedFore() : palette().color(QPalette::WindowText));
+    if (Grid1->isChecked(row, kTickCol) != ticked)
+        Grid1->setChecked(row, kTickCol, ticked);
+    m_settingTicks = wasSetting;
+}
+
+void frmFile::tickAll(bool ticked)
+{
+    for (int row = 1; row <= Grid1->dataRows(); ++row)
+        setRowTicked(row, ticked);
+    updateStatus();
+}
+
+void frmFile::toggleRow(int row)
+{
+    // The colour decides which way the toggle goes.
+    setRowTicked(row, !Grid1->isRowMarked(row));
+    updateStatus();
+}
+
+void frmFile::updateStatus()
+{
+    const QStringList ticked = tickedFolders();
+    const int rows = Grid1->dataRows();
+    PGFolder->setRange(0, std::max(1, rows));
+    PGFolder->setValue(static_cast<int>(ticked.size()));
+    LblCount->setText(selectedFolderText(static_cast<int>(ticked.size()), rows));
+    Grid1->viewport()->update();
+
+    LblSizeNote->setVisible(false);
+    if (ticked.isEmpty()) {
+        m_statusSizes->cancel();
+        TxtSize->setText(QStringLiteral("0"));
+        return;
+    }
+    TxtSize->clear();
+    TxtSize->setPlaceholderText(QStringLiteral("Counting..."));
+    m_statusSizes->request(ticked, [this](const SizeTotal &total) {
+        TxtSize->setText(QString::number(total.bytes));
+        if (!total.incomplete.isEmpty()) {
+            LblSizeNote->setText(
+                QStringLiteral("The size is incomplete: %1 could not be read in full.")
+                    .arg(total.incomplete.size() == 1
+                             ? QDir::toNativeSeparators(total.incomplete.front())
+                             : QStringLiteral("%1 folders").arg(total.incomplete.size())));
+            LblSizeNote->setVisible(true);
+        }
+    });
+}
+
+// --- Scheme actions
+
+void frmFile::startScan(SchemeScanMode mode)
+{
+    if (m_job->isRunning())
+        return;
+    const QString scheme = schemeName();
+    if (scheme.isEmpty()) {
+        m_services.messages->show(QStringLiteral("Please Fill Scheme Name"));
+        return;
+    }
+    QString root;
+    QHash<QString, bool> workingTicks;
+    if (mode == SchemeScanMode::Refresh && m_connection.isOpen()) {
+        // Refresh reads the drive the scheme was recorded from.
+        if (const auto rows = schemeFolderRows(m_connection.db(), scheme))
+            root = schemeRoot(*rows);
+        for (int row = 1; row <= Grid1->dataRows(); ++row)
+            if (Grid1->text(row, QStringLiteral("ScheemeName")) == scheme)
+                workingTicks.insert(
+                    QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))),
+                    Grid1->isChecked(row, kTickCol));
+    }
+    if (root.isEmpty() && lstDrives->currentItem())
+        root = lstDrives->currentItem()->text();
+    if (root.isEmpty()) {
+        m_services.messages->show(QStringLiteral("Select a drive to scan."), MsgIcon::None,
+                                  MsgButtons::Ok, kTitle);
+        return;
+    }
+
+    m_action = Action::Scan;
+    m_scanProgress = std::make_shared<SchemeScanProgress>();
+    PG3->setValue(mode == SchemeScanMode::Refresh ? 40 : 10);
+    PG3->setVisible(true);
+    const QString database = m_services.places.databasePath();
+    auto progress = m_scanProgress;
+    m_job->start<SchemeScanOutcome>(
+        [database, root, scheme, mode, progress](JobControl &control) {
+            return runSchemeScan(database, root, scheme, mode, control, progress.get());
+        },
+        [this, mode, root, scheme, workingTicks](SchemeScanOutcome outcome,
+                                                 const JobReport &report) {
+            scanFinished(std::move(outcome), report, mode, root, scheme, workingTicks);
+        });
+}
+
+void frmFile::scanFinished(SchemeScanOutcome outcome, const JobReport &report, SchemeScanMode mode,
+                           const QString &root, const QString &scheme,
+                           const QHash<QString, bool> &workingTicks)
+{
+    m_action = Action::None;
+    PG3->setValue(100);
+    PG3->setVisible(false);
+    if (outcome.notReady) {
+        m_services.messages->show(QStringLiteral("Drive not ready !"), MsgIcon::Critical);
+        return;
+    }
+    if (mode == SchemeScanMode::Replace) {
+        lstFolders->clear();
+        lstFolders->addItems(outcome.folderNames);
+        lstFiles->clear();
+        m_viewerRoot = root;
+        showPane(drivePane(outcome.drive));
+    }
+    fillSchemeList();
+    CmbScheeme->setEditText(scheme);
+    showScheme();
+    if (!workingTicks.isEmpty()) {
+        // Ticks not yet saved survive the refresh for the folders that are still there.
+        for (int row = 1; row <= Grid1->dataRows(); ++row) {
+            const auto it = workingTicks.constFind(
+                QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))));
+            if (it != workingTicks.constEnd())
+                setRowTicked(row, *it);
+        }
+        updateStatus();
+    }
+    if (!report.error.isEmpty())
+        showError(report.error);
+    reportFailures(QStringLiteral("These folders could not be read in full; their sizes count "
+                                  "only what could be read:"),
+                   report);
+}
+
+void frmFile::saveScheme()
+{
+    const QString scheme = schemeName();
+    if (m_services.messages->show(QStringLiteral(" This scheme will save as ") + scheme,
+                                  MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return;
+    std::vector<std::pair<QString, bool>> ticks;
+    for (int row = 1; row <= Grid1->dataRows(); ++row)
+        ticks.emplace_back(
+            QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))),
+            Grid1->isChecked(row, kTickCol));
+    const Result<int> saved = m_connection.isOpen()
+                                  ? saveSchemeTicks(m_connection.db(), scheme, ticks)
+                                  : Result<int>(m_connection.status().error());
+    if (!saved)
+        showError(
+            QStringLiteral("The scheme %1 could not be saved: %2").arg(scheme, saved.message()));
+}
+
+void frmFile::deleteAll()
+{
+    if (m_services.messages->show(
+            QStringLiteral(" This will delete all links. However original files will remain as "
+                           "it is in there  original location."),
+            MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return;
+    if (Grid1->dataRows() == 0)
+        return;
+    const Status deleted =
+        m_connection.isOpen() ? deleteAllSchemeFolders(m_connection.db()) : m_connection.status();
+    if (!deleted) {
+        showError(QStringLiteral("The folder schemes could not be deleted: ") + deleted.message());
+        return;
+    }
+    showRows({});
+    // The list would otherwise still offer the schemes that are gone.
+    fillSchemeList();
+}
+
+void frmFile::findScheme()
+{
+    const Result<std::vector<SchemeFolderRow>> rows =
+        m_connection.isOpen() ? schemeFolderRows(m_connection.db(), schemeName())
+                              : Result<std::vector<SchemeFolderRow>>(m_connection.status().error());
+    if (!rows) {
+        showError(rows.message());
+        return;
+    }
+    if (rows->empty())
+        m_services.messages->show(QStringLiteral("Not found"));
+    else
+        m_services.messages->show(QStringLiteral("Found ") + rows->front().scheme);
+}
+
+void frmFile::showSecondGrid()
+{
+    if (Grid1->dataRows() == 0 || !m_connection.isOpen())
+        return;
+    const Result<std::vector<SchemeFolderRow>> rows =
+        schemeFolderRows(m_connection.db(), schemeName());
+    if (!rows) {
+        showError(rows.message());
+        return;
+    }
+    std::vector<QStringList> cells;
+    for (const SchemeFolderRow &row : *rows)
+        cells.push_back({QString(), QDir::toNativeSeparators(row.path), row.name,
+                         row.size ? QString::number(*row.size) : QString(),
+                         row.ticked ? QStringLiteral("1") : QStringLiteral("0"), row.scheme});
+    Grid2->setRowsData(std::move(cells));
+    applyLayout(Grid2, true);
+}
+
+// --- Copies
+
+void frmFile::copyTicked()
+{
+    if (m_job->isRunning())
+        return;
+    FolderCopyRequest request;
+    if (OptDesktop->isChecked()) {
+        request.where = CopyDestination::Desktop;
+        request.desktop = m_services.places.desktopDir;
+    } else if (OptFlashDisk->isChecked()) {
+        request.where = CopyDestination::Disk;
+        request.diskRoot = Drive1->currentText();
+    } else {
+        request.where = CopyDestination::ChosenFolder;
+        request.chosenFolder = QDir::fromNativeSeparators(BrowseFolder1->text().trimmed());
+    }
+    request.folders = tickedFolders();
+
+    m_action = Action::Copy;
+    m_copyProgress = std::make_shared<FolderCopyProgress>();
+    Pbar1->setValue(0);
+    Pbar1->setVisible(true);
+    CmdCancelCopy->setEnabled(true);
+    auto progress = m_copyProgress;
+    m_job->start<FolderCopyOutcome>(
+        [request, progress](JobControl &control) {
+            return runFolderCopy(request, control, progress.get());
+        },
+        [this](FolderCopyOutcome, const JobReport &report) { copyFinished(report); });
+}
+
+void frmFile::copyPicked()
+{
+    if (m_job->isRunning())
+        return;
+    QStringList folders;
+    for (int i = 0; i < lstFolders->count(); ++i)
+        if (lstFolders->item(i)->isSelected())
+            folders << QDir(m_viewerRoot).filePath(lstFolders->item(i)->text());
+    const QString destination = QDir::fromNativeSeparators(BrowseFolder1->text().trimmed());
+
+    m_action = Action::Copy;
+    m_copyProgress = std::make_shared<FolderCopyProgress>();
+    Pbar1->setValue(0);
+    Pbar1->setVisible(true);
+    CmdCancelCopy->setEnabled(true);
+    auto progress = m_copyProgress;
+    m_job->start<FolderCopyOutcome>(
+        [folders, destination, progress](JobControl &control) -> FolderCopyOutcome {
+            if (destination.isEmpty()) {
+                control.abort(QStringLiteral("Choose a folder to copy to."));
+                return {};
+            }
+            if (Status made = makeFolderPath(destination); !made) {
+                control.abort(made.message());
+                return {};
+            }
+            return copyFolders(folders, destination, CopyLayout::MergedContent, control,
+                               progress.get());
+        },
+        [this](FolderCopyOutcome, const JobReport &report) { copyFinished(report); });
+}
+
+void frmFile::showCopyProgress()
+{
+    if (!m_copyProgress)
+        return;
+    const qint64 total = m_copyProgress->totalBytes;
+    const qint64 done = m_copyProgress->counters.bytes;
+    if (total > 0)
+        Pbar1->setValue(static_cast<int>(std::min<qint64>(1000, done * 1000 / total)));
+}
+
+void frmFile::copyFinished(const JobReport &report)
+{
+    m_action = Action::None;
+    CmdCancelCopy->setEnabled(false);
+    showCopyProgress();
+    if (!report.error.isEmpty()) {
+        showError(report.error);
+    } else if (report.cancelled) {
+        m_services.messages->show(
+            QStringLiteral("Copy cancelled. What was copied so far stays in place."));
+    } else {
+        m_services.messages->show(QStringLiteral("Copy Complete"));
+    }
+    if (!report.failures.empty())
+        m_services.messages->show(
+            QStringLiteral("%1 could not be copied:\n%2")
+                .arg(report.failures.size() == 1
+                         ? QStringLiteral("1 item")
+                         : QStringLiteral("%1 items").arg(report.failures.size()),
+                     failureLines(report.failures)),
+            MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    Pbar1->setValue(0);
+    Pbar1->setVisible(false);
+    m_copyProgress.reset();
+}
+
+// --- Drive viewer and tools
+
+void frmFile::showPane(const InfoPane &pane)
+{
+    for (int i = 0; i < 12; ++i) {
+        lbl[i]->setText(pane[static_cast<size_t>(i)].label);
+        txt[i]->setText(pane[static_cast<size_t>(i)].value);
+        txt[i]->setCursorPosition(0);
+    }
+}
+
+bool frmFile::viewerDriveReady()
+{
+    if (!m_viewerRoot.isEmpty() && isFolderReadable(m_viewerRoot))
+        return true;
+    m_services.messages->show(QStringLiteral("Drive not ready !"), MsgIcon::Critical);
+    return false;
+}
+
+void frmFile::pickFolder()
+{
+    QListWidgetItem *item = lstFolders->currentItem();
+    if (!item || !viewerDriveReady())
+        return;
+    const QString folder = QDir(m_viewerRoot).filePath(item->text());
+    const Result<InfoPane> pane = folderPane(folder);
+    lstFiles->clear();
+    if (!pane) {
+        showError(pane.message());
+        return;
+    }
+    showPane(*pane);
+    txt[kPaneSizeLine]->clear();
+    txt[kPaneSizeLine]->setPlaceholderText(QStringLiteral("Counting..."));
+    m_paneSizes->request({folder}, [this](const SizeTotal &total) {
+        txt[kPaneSizeLine]->setText(QString::number(total.bytes) +
+                                    (total.incomplete.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral(" (incomplete: not all could be read)")));
+    });
+    JobControl listing;
+    const Result<QStringList> files = filesInFolder(folder, listing);
+    if (files)
+        lstFiles->addItems(*files);
+}
+
+void frmFile::pickFile()
+{
+    QListWidgetItem *folder = lstFolders->currentItem();
+    QListWidgetItem *file = lstFiles->currentItem();
+    if (!folder || !file || !viewerDriveReady())
+        return;
+    m_paneSizes->cancel();
+    const Result<InfoPane> pane =
+        filePane(QDir(QDir(m_viewerRoot).filePath(folder->text())).filePath(file->text()));
+    if (!pane) {
+        showError(pane.message());
+        return;
+    }
+    showPane(*pane);
+}
+
+QString frmFile::currentFolderPath() const
+{
+    const int row = Grid1->currentRowNumber();
+    return row >= 1 ? QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath")))
+                    : QString();
+}
+
+void frmFile::showProperties()
+{
+    const QString path = currentFolderPath();
+    if (path.isEmpty())
+        return;
+    FrmProperty window(m_services, this);
+    if (Status filled = window.setFolder(path); !filled) {
+        showError(filled.message());
+        return;
+    }
+    window.exec();
+}
+
+void frmFile::sendToLauncher()
+{
+    const QString path = currentFolderPath();
+    if (path.isEmpty())
+        return;
+    const Result<FolderProperties> folder = folderProperties(path);
+    if (!folder) {
+        showError(folder.message());
+        return;
+    }
+    Connection direct(m_services.places.databasePath(), BusyWait::Short);
+    const Status set = direct.isOpen()
+                           ? setFirstLauncherButton(direct.db(), folder->name, folder->path)
+                           : direct.status();
+    if (!set)
+        showError(QStringLiteral("The folder could not be put on the program launcher: ") +
+                  set.message());
+}
+
+void frmFile::createShortcut()
+{
+    const int row = Grid1->currentRowNumber();
+    if (row < 1)
+        return;
+    const Result<QString> made = createDesktopShortcut(
+        m_services.places.desktopDir, Grid1->text(row, QStringLiteral("FolderName")),
+        QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))));
+    if (!made) {
+        showError(QStringLiteral("The shortcut could not be created: ") + made.message());
+        return;
+    }
+    m_services.messages->show(QStringLiteral("Shortcut create successfully"));
+}
+
+void frmFile::openFileCopier()
+{
+    frmFileCopy window(m_services, this);
+    window.setTickedFolders([this] { return tickedFolders(); });
+    window.exec();
+}
+
+void frmFile::showError(const QString &text)
+{
+    m_services.messages->show(text, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+}
+
+void frmFile::reportFailures(const QString &heading, const JobReport &report)
+{
+    if (!report.failures.empty())
+        m_services.messages->show(heading + QLatin1Char('\n') + failureLines(report.failures),
+                                  MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+}
+
+bool frmFile::isSelectionKey(const QKeyEvent *key)
+{
+    const bool ctrl = key->modifiers() & Qt::ControlModifier;
+    return (ctrl && (key->key() == Qt::Key_A || key->key() == Qt::Key_Q)) ||
+           (key->key() == Qt::Key_F5 && !(key->modifiers() & Qt::ControlModifier));
+}
+
+bool frmFile::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isSelectionKey(key)) {
+            if (event->type() == QEvent::KeyPress)
+                tickAll(key->key() != Qt::Key_F5);
+            event->accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmFile::keyPressEvent(QKeyEvent *event)
+{
+    if (isSelectionKey(event)) {
+        tickAll(event->key() != Qt::Key_F5);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmFile::reject()
+{
+    if (m_job->isRunning()) {
+        m_job->cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
+void frmFile::done(int result)
+{
+    if (!mayCloseWhileRunning(m_job, *m_services.messages))
+        return;
+    QDialog::done(result);
 }
 
 } // namespace quenda

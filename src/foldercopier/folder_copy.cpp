@@ -1,0 +1,222 @@
+#include "foldercopier/folder_copy.h"
+
+#include "fs/atomic_file.h"
+#include "fs/native_path.h"
+#include "fs/remove_tree.h"
+#include "fs/unique_fd.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace quenda {
+
+namespace {
+
+// True when inner is outer or lies somewhere below it. Walks up from inner through "..", by
+// device and inode, so neither links nor bind mounts can hide the relation.
+bool liesWithin(const QString &inner, const QString &outer)
+{
+    struct stat top {};
+    if (stat(toNativePath(outer).constData(), &top) != 0 || !S_ISDIR(top.st_mode))
+        return false;
+    UniqueFd fd(::open(toNativePath(inner).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (int guard = 0; fd && guard < 4096; ++guard) {
+        struct stat here {};
+        if (fstat(fd.get(), &here) != 0)
+            return false;
+        if (here.st_dev == top.st_dev && here.st_ino == top.st_ino)
+            return true;
+        UniqueFd up(openat(fd.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat above {};
+        if (!up || fstat(up.get(), &above) != 0 ||
+            (above.st_dev == here.st_dev && above.st_ino == here.st_ino))
+            return false;
+        fd = std::move(up);
+    }
+    return false;
+}
+
+QString folderName(QString path)
+{
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path.section(QLatin1Char('/'), -1);
+}
+
+Status requireFolder(const QString &path)
+{
+    struct stat st {};
+    const int error = stat(toNativePath(path).constData(), &st) != 0 ? errno
+                      : S_ISDIR(st.st_mode)                          ? 0
+                                                                     : ENOTDIR;
+    if (error != 0)
+        return fail(QStringLiteral("Cannot copy to %1: %2").arg(path, systemErrorText(error)),
+                    error);
+    return {};
+}
+
+} // namespace
+
+QString fileCopierFolder(const QString &desktop)
+{
+    return desktop + QStringLiteral("/File Copier");
+}
+
+Status makeFolderPath(const QString &path)
+{
+    const QByteArray native = toNativePath(path);
+    for (qsizetype at = 1; at <= native.size(); ++at) {
+        if (at < native.size() && native[at] != '/')
+            continue;
+        const QByteArray part = native.left(at);
+        if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST) {
+            const int error = errno;
+            return fail(QStringLiteral("The folder %1 cannot be created: %2")
+                            .arg(fromNativePath(part), systemErrorText(error)),
+                        error);
+        }
+    }
+    struct stat st {};
+    if (stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return fail(QStringLiteral("The folder %1 cannot be created: %2")
+                        .arg(path, systemErrorText(ENOTDIR)),
+                    ENOTDIR);
+    return {};
+}
+
+Result<QString> prepareFileCopierFolder(const QString &desktop, const QStringList &sources,
+                                        JobControl &control)
+{
+    const QString target = fileCopierFolder(desktop);
+    struct stat st {};
+    const bool realFolder =
+        lstat(toNativePath(target).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    for (const QString &source : sources) {
+        if (realFolder && liesWithin(source, target))
+            return fail(QStringLiteral("%1 lies inside %2, which a copy to the Desktop empties "
+                                       "first. Nothing was copied.")
+                            .arg(source, target));
+    }
+    if (Status made = makeFolderPath(desktop); !made)
+        return made.error();
+    if (Status removed = removeTree(target, control); !removed)
+        return removed.error();
+    if (::mkdir(toNativePath(target).constData(), 0777) != 0) {
+        const int error = errno;
+        return fail(QStringLiteral("The folder %1 cannot be created: %2")
+                        .arg(target, systemErrorText(error)),
+                    error);
+    }
+    return target;
+}
+
+FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,
+                              CopyLayout layout, JobControl &control, FolderCopyProgress *progress)
+{
+    FolderCopyOutcome out;
+    out.destination = destination;
+    FolderCopyProgress own;
+    FolderCopyProgress &shown = progress ? *progress : own;
+    shown.folders = folders.size();
+
+    // Every folder is planned first: the bar then runs over the bytes of the whole copy.
+    std::vector<CopyPlan> plans;
+    qint64 totalBytes = 0;
+    for (const QString &folder : folders) {
+        if (control.isCancelled()) {
+            out.cancelled = true;
+            return out;
+        }
+        QString target = destination;
+        if (layout == CopyLayout::Subfolders) {
+            const Result<QString> child = safeChildPath(destination, folderName(folder));
+            if (!child) {
+                control.fail(folder, child.message());
+                continue;
+            }
+            target = *child;
+        } else if (liesWithin(folder, destination)) {
+            // Merging a folder into one that holds it would replace its own files with copies
+            // of the files in its sub-folders.
+            control.fail(folder, QStringLiteral("Cannot copy the folder %1 into %2, which holds it")
+                                     .arg(folder, destination));
+            continue;
+        }
+        Result<CopyPlan> plan = planCopy(folder, target, ClashPolicy::Replace, control);
+        if (!plan) {
+            if (control.isCancelled()) {
+                out.cancelled = true;
+                return out;
+            }
+            control.fail(folder, plan.message());
+            continue;
+        }
+        totalBytes += plan->totalBytes;
+        plans.push_back(std::move(*plan));
+    }
+    shown.totalBytes = totalBytes;
+
+    for (const CopyPlan &plan : plans) {
+        const CopyOutcome copied = executeCopy(plan, control, &shown.counters);
+        out.filesCopied += copied.filesCopied;
+        out.bytesCopied += copied.bytesCopied;
+        if (copied.cancelled || control.isCancelled()) {
+            out.cancelled = true;
+            break;
+        }
+        ++out.foldersCopied;
+        ++shown.foldersDone;
+    }
+    return out;
+}
+
+FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control,
+                                FolderCopyProgress *progress)
+{
+    FolderCopyOutcome stopped;
+    QString destination;
+    switch (request.where) {
+    case CopyDestination::Desktop: {
+        if (request.desktop.isEmpty()) {
+            control.abort(QStringLiteral("The Desktop folder is not known."));
+            return stopped;
+        }
+        const Result<QString> prepared =
+            prepareFileCopierFolder(request.desktop, request.folders, control);
+        if (!prepared) {
+            control.abort(prepared.message());
+            return stopped;
+        }
+        destination = *prepared;
+        break;
+    }
+    case CopyDestination::Disk:
+        destination = request.diskRoot;
+        if (destination.isEmpty()) {
+            control.abort(QStringLiteral("Choose a drive to copy to."));
+            return stopped;
+        }
+        if (Status there = requireFolder(destination); !there) {
+            control.abort(there.message());
+            return stopped;
+        }
+        break;
+    case CopyDestination::ChosenFolder:
+        destination = request.chosenFolder;
+        if (destination.isEmpty()) {
+            control.abort(QStringLiteral("Choose a folder to copy to."));
+            return stopped;
+        }
+        if (Status made = makeFolderPath(destination); !made) {
+            control.abort(made.message());
+            return stopped;
+        }
+        break;
+    }
+    return copyFolders(request.folders, destination, CopyLayout::Subfolders, control, progress);
+}
+
+} // namespace quenda

@@ -1,0 +1,66 @@
+#pragma once
+// Recording a drive's top-level folders under a folder scheme: each folder becomes one row of
+// qd_ScanFolder with its total size. Sizes take long on a large drive, so the scan runs as a
+// job and commits each row as soon as its folder is measured: a cancelled scan keeps the rows
+// it recorded.
+
+#include "common/drives.h"
+#include "common/result.h"
+#include "db/folder_schemes.h"
+#include "jobs/job_control.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <vector>
+
+namespace quenda {
+
+struct TopFolder {
+    QString path;
+    QString name;
+};
+
+// The folders directly under root (links to folders are not folders here), in natural name
+// order. Fails when root cannot be read: a drive that is not ready.
+Result<std::vector<TopFolder>> topLevelFolders(const QString &root, JobControl &control);
+
+// A drive is ready when its root folder can be listed.
+bool isFolderReadable(const QString &folder);
+
+// The files directly in folder, by natural name order; links count as files.
+Result<QStringList> filesInFolder(const QString &folder, JobControl &control);
+
+enum class SchemeScanMode {
+    Replace, // Start: the scheme's rows are replaced, every new row unticked
+    Refresh, // Refresh: the rows are replaced, a folder still there keeps its saved tick
+};
+
+// Folders measured of folders found: what a window's bar shows while sizes are computed.
+struct SchemeScanProgress {
+    std::atomic<qint64> found{0};
+    std::atomic<qint64> measured{0};
+};
+
+struct SchemeScanOutcome {
+    bool notReady = false;   // root could not be read: nothing was changed
+    QStringList folderNames; // the drive viewer's folder list
+    DriveInfo drive;         // the drive holding root, for the drive pane
+    std::vector<SchemeFolderRow> recorded;
+    QStringList incompleteSizes; // folders whose size counts only what could be read
+};
+
+// The scan behind Start and Refresh, on a connection of its own. The scheme's rows are left
+// alone when root is not ready. A folder that cannot be read at all is recorded without a
+// size; unreadable parts of a folder are reported through control and listed in
+// incompleteSizes. A fault of the database stops the scan through control.abort().
+SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root,
+                                const QString &scheme, SchemeScanMode mode, JobControl &control,
+                                SchemeScanProgress *progress = nullptr);
+
+// The folder a scheme was recorded from: the parent of its first row's folder; empty for a
+// scheme without rows.
+QString schemeRoot(const std::vector<SchemeFolderRow> &rows);
+
+} // namespace quenda

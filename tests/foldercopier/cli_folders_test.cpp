@@ -1,0 +1,101 @@
+#include "fs/fs_fixture.h"
+#include "support/cli_runner.h"
+
+#include <QFileInfo>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+CliRun folders(const TempPlaces &places, const QStringList &args)
+{
+    return runCli(places, QStringList{"folders"} + args);
+}
+
+} // namespace
+
+TEST(FoldersCommandLine, ScanSelectCopyAndCopyPicked)
+{
+    TempPlaces places;
+    TempTree drive;
+    drive.file("Kid's Music/a.mp3", QByteArray(10, 'a'));
+    drive.file("Photos/b.jpg", QByteArray(20, 'b'));
+    drive.file("Photos/deep/c.jpg", QByteArray(30, 'c'));
+
+    const CliRun scan = folders(places, {"scan", drive.root(), "--scheme", "Mum's"});
+    ASSERT_EQ(scan.status, 0) << scan.err.toStdString();
+    EXPECT_EQ(scan.out, drive.path("Kid's Music") + "\t10\n" + drive.path("Photos") + "\t50\n");
+    EXPECT_EQ(folders(places, {"scan", drive.root(), "--scheme", " "}).err,
+              "Please Fill Scheme Name\n");
+    const CliRun gone = folders(places, {"scan", drive.path("nope"), "--scheme", "Mum's"});
+    EXPECT_NE(gone.status, 0);
+    EXPECT_EQ(gone.err, "Drive not ready !\n");
+
+    const CliRun select = folders(places, {"select", "--scheme", "Mum's", drive.path("Photos")});
+    ASSERT_EQ(select.status, 0) << select.err.toStdString();
+    EXPECT_EQ(select.out, "Selected folder 1 of 2\nSelected Folder Size: 50\n");
+    EXPECT_NE(folders(places, {"select", "--scheme", "Mum's", drive.path("Other")}).status, 0);
+
+    const CliRun desk = folders(places, {"copy", "--scheme", "Mum's", "--desktop"});
+    ASSERT_EQ(desk.status, 0) << desk.err.toStdString();
+    EXPECT_EQ(desk.out, "Copy Complete\n");
+    EXPECT_EQ(readFile(places.desktopDir() + "/File Copier/Photos/deep/c.jpg"),
+              QByteArray(30, 'c'));
+
+    // A copy into a ticked folder is not a success.
+    const CliRun inside =
+        folders(places, {"copy", "--scheme", "Mum's", "--to", drive.path("Photos/deep")});
+    EXPECT_NE(inside.status, 0);
+    EXPECT_TRUE(inside.err.contains(drive.path("Photos") + ": ")) << inside.err.toStdString();
+    EXPECT_TRUE(inside.err.contains("1 item could not be copied")) << inside.err.toStdString();
+
+    TempTree out;
+    const CliRun picked = folders(
+        places, {"copy-picked", drive.root(), "Kid's Music", "Photos", "--to", out.path("All")});
+    ASSERT_EQ(picked.status, 0) << picked.err.toStdString();
+    EXPECT_EQ(out.listing("All"), (QStringList{"a.mp3", "b.jpg", "deep", "deep/c.jpg"}));
+    EXPECT_NE(folders(places, {"copy-picked", drive.root(), "../x", "--to", out.root()}).status, 0);
+}
+
+TEST(FoldersCommandLine, InfoSizeShortcutAndLauncher)
+{
+    TempPlaces places;
+    TempTree tree;
+    tree.file("Docs/letter.txt", "Dear");
+    tree.file("Docs/sub/more.txt", "more!");
+
+    const CliRun size = folders(places, {"size", tree.path("Docs")});
+    ASSERT_EQ(size.status, 0);
+    EXPECT_EQ(size.out, "9\n");
+    EXPECT_NE(folders(places, {"size", tree.path("none")}).status, 0);
+
+    const CliRun folder = folders(places, {"info", tree.path("Docs")});
+    ASSERT_EQ(folder.status, 0) << folder.err.toStdString();
+    const QStringList lines = folder.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines[0], "Attributes: Directory ");
+    EXPECT_EQ(lines[10], "Size: 9");
+    const CliRun file = folders(places, {"info", tree.path("Docs/letter.txt")});
+    EXPECT_TRUE(file.out.contains("\nSize: 4\n")) << file.out.toStdString();
+    const CliRun root = folders(places, {"info", "/"});
+    EXPECT_TRUE(root.out.startsWith("Available Space: ")) << root.out.toStdString();
+    EXPECT_TRUE(root.out.contains("\nPath: /\n"));
+
+    const CliRun shortcut = folders(places, {"shortcut", tree.path("Docs")});
+    ASSERT_EQ(shortcut.status, 0) << shortcut.err.toStdString();
+    EXPECT_EQ(shortcut.out, "Shortcut create successfully\n");
+    EXPECT_TRUE(QFileInfo(places.desktopDir() + "/Docs.desktop").isExecutable());
+
+    ASSERT_EQ(folders(places, {"launcher", tree.path("Docs")}).status, 0);
+    auto c = places.connect();
+    QSqlQuery q(c->db());
+    ASSERT_TRUE(q.exec("select Title, Application, Type from ButtonLauncher where button_id=1"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), "Docs");
+    EXPECT_EQ(q.value(1).toString(), tree.path("Docs"));
+    EXPECT_EQ(q.value(2).toString(), "A");
+}

@@ -1,0 +1,368 @@
+#include "db/folder_schemes.h"
+#include "db/launcher.h"
+#include "foldercopier/folder_copy.h"
+#include "foldercopier/folder_status.h"
+#include "foldercopier/info_panes.h"
+#include "foldercopier/scheme_scan.h"
+#include "fs/fs_fixture.h"
+#include "jobs/job_runner.h"
+#include "support/test_places.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+constexpr qint64 kGiB = qint64(1) << 30;
+
+// A file of that apparent size that takes no room on the disk.
+void sparseFile(const QString &path, qint64 size)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+std::vector<SchemeFolderRow> rowsOf(TempPlaces &places, const QString &scheme)
+{
+    auto c = places.connect();
+    auto rows = schemeFolderRows(c->db(), scheme);
+    return rows ? *rows : std::vector<SchemeFolderRow>{};
+}
+
+SchemeScanOutcome scan(TempPlaces &places, const QString &root, const QString &scheme,
+                       SchemeScanMode mode = SchemeScanMode::Replace)
+{
+    JobControl control;
+    return runSchemeScan(places.databasePath(), root, scheme, mode, control);
+}
+
+} // namespace
+
+TEST(SchemeScan, RecordsTopFoldersWithSizesAndReplacesOnlyItsScheme)
+{
+    TempPlaces places;
+    TempTree drive;
+    drive.file("Kid's Music/a.mp3", QByteArray(1000, 'a'));
+    drive.file("Kid's Music/deep/er/b.mp3", QByteArray(24, 'b'));
+    const QString once = drive.file("Photos/one.jpg", QByteArray(500, 'p'));
+    ::link(QFile::encodeName(once).constData(),
+           QFile::encodeName(drive.path("Photos/same.jpg")).constData());
+    drive.link("Photos/elsewhere", drive.path("Kid's Music")); // not followed
+    drive.link("Shortcut", drive.path("Photos"));              // not a folder of the drive
+    drive.file("loose.txt", "not a folder");
+    drive.folder("Empty");
+
+    TempTree other;
+    other.folder("Old");
+    scan(places, other.root(), QStringLiteral("Mum's"));
+    scan(places, other.root(), QStringLiteral("Work"));
+
+    const SchemeScanOutcome outcome = scan(places, drive.root(), QStringLiteral("Mum's"));
+    EXPECT_FALSE(outcome.notReady);
+    EXPECT_EQ(outcome.folderNames, (QStringList{"Empty", "Kid's Music", "Photos"}));
+    const auto rows = rowsOf(places, QStringLiteral("Mum's"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].path, drive.path("Kid's Music"));
+    EXPECT_EQ(rows[1].name, "Kid's Music");
+    EXPECT_EQ(rows[0].size, 0);
+    EXPECT_EQ(rows[1].size, 1024);
+    EXPECT_EQ(rows[2].size, 500);
+    for (const SchemeFolderRow &row : rows)
+        EXPECT_FALSE(row.ticked);
+    EXPECT_EQ(rowsOf(places, QStringLiteral("Work")).size(), 1u);
+    auto c = places.connect();
+    EXPECT_EQ(*folderSchemeNames(c->db()), (QStringList{"Mum's", "Work"}));
+}
+
+TEST(SchemeScan, DriveNotReadyKeepsTheSchemeAndRefreshKeepsSavedTicks)
+{
+    TempPlaces places;
+    TempTree drive;
+    drive.folder("A");
+    drive.folder("B");
+    scan(places, drive.root(), QStringLiteral("Work"));
+    {
+        auto c = places.connect();
+        ASSERT_EQ(*saveSchemeTicks(c->db(), QStringLiteral("Work"),
+                                   {{drive.path("A"), true}, {drive.path("B"), false}}),
+                  2);
+    }
+
+    EXPECT_TRUE(scan(places, drive.path("missing"), QStringLiteral("Work")).notReady);
+    EXPECT_EQ(rowsOf(places, QStringLiteral("Work")).size(), 2u);
+
+    drive.folder("C");
+    drive.file("A/grown.bin", QByteArray(77, 'g'));
+    const auto rows =
+        scan(places, drive.root(), QStringLiteral("Work"), SchemeScanMode::Refresh).recorded.size();
+    EXPECT_EQ(rows, 3u);
+    const auto refreshed = rowsOf(places, QStringLiteral("Work"));
+    ASSERT_EQ(refreshed.size(), 3u); // replaced, not added twice
+    EXPECT_TRUE(refreshed[0].ticked);
+    EXPECT_EQ(refreshed[0].size, 77);
+    EXPECT_FALSE(refreshed[1].ticked);
+    EXPECT_FALSE(refreshed[2].ticked);
+    EXPECT_EQ(schemeRoot(refreshed), drive.root());
+
+    // Start replaces without looking at old ticks.
+    scan(places, drive.root(), QStringLiteral("Work"));
+    EXPECT_FALSE(rowsOf(places, QStringLiteral("Work"))[0].ticked);
+}
+
+TEST(FolderStatus, TotalsPast2GiBAndNamesUnreadableFolders)
+{
+    TempTree tree;
+    tree.folder("Movies");
+    tree.folder("Backup/locked");
+    sparseFile(tree.path("Movies/film.mkv"), 2 * kGiB + 5);
+    sparseFile(tree.path("Backup/disk.img"), kGiB);
+    tree.file("Backup/locked/secret.txt", "12345");
+
+    JobControl control;
+    const SizeTotal all =
+        totalFolderSize({tree.path("Movies"), tree.path("Backup"), tree.path("gone")}, control);
+    EXPECT_EQ(all.bytes, 3 * kGiB + 5 + 5);
+    EXPECT_EQ(all.incomplete, QStringList{tree.path("gone")});
+
+    ::chmod(QFile::encodeName(tree.path("Backup/locked")).constData(), 0);
+    const std::optional<bool> partial = runUnprivileged([&] {
+        JobControl own;
+        const SizeTotal total = totalFolderSize({tree.path("Backup")}, own);
+        return total.bytes == kGiB && total.incomplete == QStringList{tree.path("Backup")};
+    });
+    ::chmod(QFile::encodeName(tree.path("Backup/locked")).constData(), 0755);
+    if (partial) {
+        EXPECT_TRUE(*partial);
+    }
+    EXPECT_EQ(selectedFolderText(3, 12), "Selected folder 3 of 12");
+}
+
+TEST(FolderStatus, ANewerQuestionDropsTheOlderAnswer)
+{
+    TempTree tree;
+    tree.file("small/a", "abc");
+    tree.file("large/b", QByteArray(4096, 'b'));
+    // The first job waits until it is cancelled, as a long walk would.
+    std::atomic<int> started{0};
+    JobRunner::setStartHook([&](JobControl &control) {
+        if (started++ == 0)
+            while (!control.isCancelled())
+                std::this_thread::yield();
+    });
+    SizeRequests requests;
+    QList<qint64> answers;
+    requests.request({tree.path("small")}, [&](const SizeTotal &t) { answers << t.bytes; });
+    requests.request({tree.path("large")}, [&](const SizeTotal &t) { answers << t.bytes; });
+    requests.waitForIdle();
+    JobRunner::setStartHook(nullptr);
+    EXPECT_EQ(answers, QList<qint64>{4096});
+    EXPECT_FALSE(requests.isBusy());
+}
+
+TEST(FolderCopy, ChosenFolderMergesReplacesAndKeepsLinksTimesAndModes)
+{
+    TempTree src;
+    src.file("Photos/a.jpg", "new picture");
+    src.file("Photos/trip/b.jpg", "bee");
+    src.link("Photos/outside", "/etc");
+    ::chmod(QFile::encodeName(src.path("Photos/trip/b.jpg")).constData(), 0600);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    utimensat(AT_FDCWD, QFile::encodeName(src.path("Photos/a.jpg")).constData(), times, 0);
+    TempTree dst;
+    dst.file("Backup/Photos/a.jpg", "old picture");
+    dst.file("Backup/Photos/kept.txt", "mine");
+
+    FolderCopyRequest request;
+    request.chosenFolder = dst.path("Backup");
+    request.folders = {src.path("Photos")};
+    JobControl control;
+    const FolderCopyOutcome out = runFolderCopy(request, control);
+    EXPECT_TRUE(control.report().succeeded());
+    EXPECT_EQ(out.foldersCopied, 1);
+    EXPECT_EQ(readFile(dst.path("Backup/Photos/a.jpg")), "new picture");
+    EXPECT_EQ(readFile(dst.path("Backup/Photos/kept.txt")), "mine");
+    EXPECT_EQ(readFile(dst.path("Backup/Photos/trip/b.jpg")), "bee");
+    EXPECT_EQ(modeOf(dst.path("Backup/Photos/trip/b.jpg")), 0600u);
+    EXPECT_TRUE(isLink(dst.path("Backup/Photos/outside")));
+    EXPECT_EQ(QFileInfo(dst.path("Backup/Photos/a.jpg")).lastModified().toSecsSinceEpoch(),
+              1000000000);
+
+    // A chosen folder that does not exist yet is made.
+    request.chosenFolder = dst.path("New/Deeper");
+    JobControl again;
+    runFolderCopy(request, again);
+    EXPECT_EQ(readFile(dst.path("New/Deeper/Photos/trip/b.jpg")), "bee");
+}
+
+TEST(FolderCopy, AFolderIsNeverCopiedIntoItself)
+{
+    TempTree tree;
+    tree.file("Work/report.doc", "r");
+    tree.file("Music/song.mp3", "s");
+    tree.folder("Work/backup");
+
+    FolderCopyRequest request;
+    request.chosenFolder = tree.path("Work/backup");
+    request.folders = {tree.path("Work"), tree.path("Music")};
+    JobControl control;
+    runFolderCopy(request, control);
+    const auto failures = control.failures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, tree.path("Work"));
+    EXPECT_EQ(readFile(tree.path("Work/backup/Music/song.mp3")), "s");
+    EXPECT_FALSE(QFileInfo::exists(tree.path("Work/backup/Work")));
+
+    // Merging a picked folder into the folder that holds it would overwrite its own files.
+    JobControl merge;
+    copyFolders({tree.path("Music")}, tree.root(), CopyLayout::MergedContent, merge);
+    EXPECT_EQ(merge.failureCount(), 1);
+    EXPECT_FALSE(QFileInfo::exists(tree.path("song.mp3")));
+}
+
+TEST(FolderCopy, DesktopFolderIsRebuiltWithoutFollowingLinks)
+{
+    TempTree desktop;
+    TempTree src;
+    src.file("A/a.txt", "a");
+    src.file("B/b.txt", "b");
+    const auto copy = [&](QStringList folders) {
+        FolderCopyRequest request;
+        request.where = CopyDestination::Desktop;
+        request.desktop = desktop.root();
+        request.folders = folders;
+        JobControl control;
+        runFolderCopy(request, control);
+        return control.report();
+    };
+    EXPECT_TRUE(copy({src.path("A"), src.path("B")}).succeeded());
+    EXPECT_TRUE(copy({src.path("B")}).succeeded());
+    EXPECT_EQ(desktop.listing("File Copier"), (QStringList{"B", "B/b.txt"}));
+    EXPECT_TRUE(copy({}).succeeded());
+    EXPECT_TRUE(desktop.listing("File Copier").isEmpty());
+    EXPECT_TRUE(QFileInfo(desktop.path("File Copier")).isDir());
+
+    // A "File Copier" that is a link loses the link only.
+    TempTree precious;
+    precious.file("keep/me.txt", "precious");
+    ::rmdir(QFile::encodeName(desktop.path("File Copier")).constData());
+    desktop.link("File Copier", precious.path("keep"));
+    EXPECT_TRUE(copy({src.path("A")}).succeeded());
+    EXPECT_EQ(readFile(precious.path("keep/me.txt")), "precious");
+    EXPECT_FALSE(isLink(desktop.path("File Copier")));
+    EXPECT_EQ(readFile(desktop.path("File Copier/A/a.txt")), "a");
+
+    // A ticked folder inside "File Copier" would be deleted before it is copied.
+    const JobReport refused = copy({desktop.path("File Copier/A")});
+    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_EQ(readFile(desktop.path("File Copier/A/a.txt")), "a");
+}
+
+TEST(FolderCopy, PickedFoldersMergeIntoTheChosenFolder)
+{
+    TempTree drive;
+    drive.file("Photos/2023/x.jpg", "x");
+    drive.file("Scans/2023/y.jpg", "y");
+    drive.file("Scans/index.txt", "scans");
+    TempTree out;
+    out.file("Backup/index.txt", "old");
+    JobControl control;
+    const FolderCopyOutcome done =
+        copyFolders({drive.path("Photos"), drive.path("Scans")}, out.path("Backup"),
+                    CopyLayout::MergedContent, control);
+    EXPECT_EQ(done.foldersCopied, 2);
+    EXPECT_EQ(out.listing("Backup"),
+              (QStringList{"2023", "2023/x.jpg", "2023/y.jpg", "index.txt"}));
+    EXPECT_EQ(readFile(out.path("Backup/index.txt")), "scans");
+}
+
+TEST(InfoPanes, DriveFolderAndFileLines)
+{
+    DriveInfo drive;
+    drive.rootPath = "/media/stick";
+    drive.device = "/dev/sdb1";
+    drive.fileSystem = "vfat";
+    drive.type = DriveType::Removable;
+    drive.totalBytes = 8 * kGiB;
+    drive.serialNumber = -1234567;
+    drive.ready = true;
+    const InfoPane d = drivePane(drive);
+    EXPECT_EQ(d[1].label, "Drive Letter:");
+    EXPECT_EQ(d[1].value, "/dev/sdb1");
+    EXPECT_EQ(d[2].value, "Removable Disk");
+    EXPECT_EQ(d[5].value, "True");
+    EXPECT_EQ(d[7].value, "/media/stick/");
+    EXPECT_EQ(d[8].value, "-1234567");
+    EXPECT_EQ(d[10].value, "8589934592");
+
+    TempTree tree;
+    tree.folder("My Documents/.config");
+    tree.link("My Documents/alias", tree.path("My Documents/.config"));
+    const QString file = tree.file("My Documents/notes.txt", "hello");
+    ::chmod(QFile::encodeName(file).constData(), 0444);
+
+    const InfoPane f = *folderPane(tree.path("My Documents"));
+    EXPECT_EQ(f[0].value, "Directory ");
+    EXPECT_EQ(f[4].value, "False");
+    EXPECT_EQ(f[5].value, "My Documents");
+    EXPECT_EQ(f[6].value, tree.root());
+    EXPECT_EQ(f[8].value, "MYDOCU~1");
+    EXPECT_EQ(f[9].value, shortPath(tree.root()) + "/MYDOCU~1");
+    EXPECT_EQ(f[11].value, "folder");
+    EXPECT_EQ(attributeNames(tree.path("My Documents/.config")), "Directory Hidden ");
+    EXPECT_EQ(attributeNames(tree.path("My Documents/alias")), "Alias Directory ");
+    EXPECT_TRUE(isMountRoot("/"));
+
+    const InfoPane t = *filePane(file);
+    EXPECT_EQ(t[0].value, "ReadOnly ");
+    EXPECT_EQ(t[4].label, "Drive:");
+    EXPECT_EQ(t[4].value, driveOfPath(file).rootPath);
+    EXPECT_EQ(t[8].value, "notes.txt");
+    EXPECT_EQ(t[10].value, "5");
+    EXPECT_FALSE(t[11].value.isEmpty());
+    EXPECT_FALSE(folderPane(tree.path("nothing")).ok());
+
+    const FolderProperties props = *folderProperties(tree.path("My Documents"));
+    EXPECT_TRUE(QRegularExpression("^\\d\\d-\\d\\d-\\d{4}$").match(props.modified).hasMatch());
+    EXPECT_EQ(props.modified,
+              QFileInfo(tree.path("My Documents")).lastModified().toString("MM-dd-yyyy"));
+}
+
+TEST(InfoPanes, ShortNamesFollowTheTildeRule)
+{
+    EXPECT_EQ(shortName("README.TXT"), "README.TXT");
+    EXPECT_EQ(shortName("Program Files"), "PROGRA~1");
+    EXPECT_EQ(shortName("archive.tar.gz"), "ARCHIV~1.GZ");
+    EXPECT_EQ(shortName("Kid's Music"), "KID'SM~1");
+    EXPECT_EQ(shortName(".bashrc"), "BASHRC~1");
+    EXPECT_EQ(shortName("résumé.docx"), "R_SUM_~1.DOC");
+    EXPECT_EQ(shortName("a+b.txt"), "A_B~1.TXT");
+    EXPECT_EQ(shortPath("/home/My Music/track one.mp3"), "/home/MYMUSI~1/TRACKO~1.MP3");
+}
+
+TEST(Launcher, FirstButtonCarriesTheFolder)
+{
+    TempPlaces places;
+    auto c = places.connect();
+    ASSERT_TRUE(setFirstLauncherButton(c->db(), "Kid's Music", "/data/Kid's Music"));
+    QSqlQuery q(c->db());
+    ASSERT_TRUE(q.exec("select Title, Application, Type from ButtonLauncher where button_id=1"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), "Kid's Music");
+    EXPECT_EQ(q.value(1).toString(), "/data/Kid's Music");
+    EXPECT_EQ(q.value(2).toString(), "A");
+    ASSERT_TRUE(q.exec("delete from ButtonLauncher where button_id=1"));
+    EXPECT_FALSE(setFirstLauncherButton(c->db(), "x", "/x").ok());
+}
