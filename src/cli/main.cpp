@@ -25,6 +25,8 @@ const Verb kVerbs[] = {
      "cut a text file into numbered pieces beside it, as the splitter window does", runSplit},
     {"rtf-text", "FILE", "print the plain text of an RTF document, as the notes read it",
      runRtfText},
+    {"files", "scan|list|select|copy|shortcut ...",
+     "the file copier's office file scan, list, ticks, organised copy and shortcuts", runFiles},
 };
 
 void printHelp(QTextStream &out)

@@ -16,3 +16,32 @@ Status addFreeLauncherButtonsWhenMissing(QSqlDatabase &db);
 Result<bool> hasFreeLauncherButton(QSqlDatabase &db);
 
 } // namespace quenda
+
+// ---- The file copier's launcher-button menu ----------------------------------------------------
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quenda {
+
+// The value of COLOUR for a button without a colour of its own: the system's button face.
+inline constexpr const char *kButtonFaceColour = "-2147483633";
+
+struct LauncherButton {
+    int id = 0;
+    bool visible = false;
+    QString title;
+    QString application; // the program or document the button starts
+    QString type;        // "A": a program started in a normal window
+};
+
+// Nothing when no row has that id.
+Result<std::optional<LauncherButton>> launcherButton(QSqlDatabase &db, int id);
+// The buttons in use, by id.
+Result<std::vector<LauncherButton>> visibleLauncherButtons(QSqlDatabase &db);
+// Returns the button to the free state: hidden, no title, program or picture, button-face colour.
+Status freeLauncherButton(QSqlDatabase &db, int id);
+
+} // namespace quenda
