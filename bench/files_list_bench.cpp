@@ -1,6 +1,7 @@
 // Times the file list window on a large list: opening it (the scan of the ticked folder and the
 // first load), then each type tab, each view and each sort tool, painted.
-//   bench_file_list OUT [COUNT]   makes OUT/tree with COUNT (100,000) office files once
+//   bench_file_list OUT [COUNT] [HOLD]   makes OUT/tree with COUNT (100,000) office files once;
+//   with HOLD the window stays on screen that many seconds afterwards, for a look at it
 
 #include "common/QdGrid.h"
 #include "common/places.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -105,5 +107,9 @@ int main(int argc, char *argv[])
     timed("Select All",
           [&] { window.findChild<QPushButton *>(QStringLiteral("CmdSelectAll"))->click(); });
     timed("Save", [&] { window.findChild<QPushButton *>(QStringLiteral("CmdSave"))->click(); });
+    if (args.size() > 2) {
+        QTimer::singleShot(args[2].toInt() * 1000, &app, &QApplication::quit);
+        return QApplication::exec();
+    }
     return 0;
 }

@@ -15,8 +15,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSqlQuery>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -257,4 +259,45 @@ TEST_F(FileCopierWindowTest, SchemeDialogCopiesByDateOnlyOnceAskedAndEmptiesItsO
               QStringLiteral("File saved to folder ") + copier + QStringLiteral(" is completed"));
     EXPECT_EQ(doubles.messages.shown[0].icon, MsgIcon::Information);
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(FileCopierWindowTest, LauncherMenuOffersNewOnlyWithAFreeButtonAndActsOnTheChosenOne)
+{
+    {
+        auto c = places.connect();
+        // Every button in use; button 3 starts a program.
+        ASSERT_TRUE(execBound(c->db(), QStringLiteral("update ButtonLauncher set VISIBLE=1"), {}));
+        ASSERT_TRUE(execBound(c->db(),
+                              QStringLiteral("update ButtonLauncher set Title='Mail',"
+                                             "Application=?,BGPIC='mail.png',Type='A' "
+                                             "where button_id=3"),
+                              {QStringLiteral("/usr/bin/mailer")}));
+    }
+    auto w = open();
+    auto *tabs = control<QTabWidget>(w.get(), "Tabs1");
+    auto rightClickTabs = [&] {
+        Q_EMIT tabs->tabBar()->customContextMenuRequested(QPoint(4, 4));
+        control<QMenu>(w.get(), "ID_menu1")->close();
+    };
+    rightClickTabs();
+    EXPECT_FALSE(control<QAction>(w.get(), "ID_Add")->isEnabled());  // every button is in use
+    EXPECT_FALSE(control<QAction>(w.get(), "ID_Open")->isEnabled()); // none chosen yet
+
+    control<QAction>(w.get(), "LauncherButton3")->trigger();
+    rightClickTabs();
+    ASSERT_TRUE(control<QAction>(w.get(), "ID_Open")->isEnabled());
+    trigger(*w, "ID_Open");
+    EXPECT_EQ(doubles.shell.started, QStringList{QStringLiteral("/usr/bin/mailer")});
+
+    trigger(*w, "ID_Delete");
+    auto c = places.connect();
+    QSqlQuery q(c->db());
+    ASSERT_TRUE(q.exec(QStringLiteral("Select VISIBLE, Title, Application, BGPIC, COLOUR from "
+                                      "ButtonLauncher where button_id=3")));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 0);
+    EXPECT_TRUE(q.value(2).toString().isEmpty());
+    EXPECT_EQ(q.value(4).toString(), QStringLiteral("-2147483633"));
+    rightClickTabs();
+    EXPECT_TRUE(control<QAction>(w.get(), "ID_Add")->isEnabled());
 }
