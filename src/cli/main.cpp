@@ -29,6 +29,8 @@ const Verb kVerbs[] = {
     {"folders", "drives|scan|select|copy|copy-picked|info|size|shortcut|launcher ...",
      "the folder copier's scan, folder schemes, copies, information panes and shortcuts",
      runFolders},
+    {"files", "scan|list|select|copy|shortcut ...",
+     "the file copier's office file scan, list, ticks, organised copy and shortcuts", runFiles},
 };
 
 void printHelp(QTextStream &out)

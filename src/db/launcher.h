@@ -25,5 +25,31 @@ namespace quenda {
 // program started in a normal window); the button's visibility stays as the suite set it.
 // Fails, naming the button, when the table has no row for it.
 Status setFirstLauncherButton(QSqlDatabase &db, const QString &title, const QString &application);
+// ---- The file copier's launcher-button menu ----------------------------------------------------
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace quenda {
+
+// The value of COLOUR for a button without a colour of its own: the system's button face.
+inline constexpr const char *kButtonFaceColour = "-2147483633";
+
+struct LauncherButton {
+    int id = 0;
+    bool visible = false;
+    QString title;
+    QString application; // the program or document the button starts
+    QString type;        // "A": a program started in a normal window
+};
+
+// Nothing when no row has that id.
+Result<std::optional<LauncherButton>> launcherButton(QSqlDatabase &db, int id);
+// The buttons in use, by id.
+Result<std::vector<LauncherButton>> visibleLauncherButtons(QSqlDatabase &db);
+// Returns the button to the free state: hidden, no title, program or picture, button-face colour.
+Status freeLauncherButton(QSqlDatabase &db, int id);
 
 } // namespace quenda

@@ -1,0 +1,346 @@
+#include "db/database.h"
+#include "db/scans.h"
+#include "filecopier/copy_schemes.h"
+#include "filecopier/office_scan.h"
+#include "filecopier/organised_copy.h"
+#include "filecopier/scan_dates.h"
+#include "notes/note_names.h"
+#include "support/test_places.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+struct OfficeFilesTest : ::testing::Test {
+    TempPlaces places;
+    std::unique_ptr<Connection> db = places.connect();
+
+    QString path(const QString &relative) const { return QDir(places.root()).filePath(relative); }
+    OfficeScanOutcome scan(const QStringList &relatives, bool rebuild, JobControl &control)
+    {
+        QStringList folders;
+        for (const QString &r : relatives)
+            folders << path(r);
+        return scanOfficeFiles(db->db(), folders, rebuild, control, QLocale::c());
+    }
+    std::vector<QStringList> rows(OfficeTab tab = OfficeTab::All,
+                                  OfficeOrder order = OfficeOrder::Recorded)
+    {
+        Result<std::vector<QStringList>> r = officeFileRows(db->db(), tab, order);
+        EXPECT_TRUE(r.ok()) << r.message().toStdString();
+        return r ? *r : std::vector<QStringList>{};
+    }
+    QStringList names(OfficeTab tab, OfficeOrder order = OfficeOrder::Recorded)
+    {
+        QStringList out;
+        for (const QStringList &row : rows(tab, order))
+            out << row[kOfficeApplication];
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(OfficeFilesTest, ScanRecordsEachFileWithItsTokenSizeAndDateAndTabsFilterThem)
+{
+    places.writeFile(QStringLiteral("docs/Report.DOC"), "12345");
+    places.writeFile(QStringLiteral("docs/x.PDF"), "");
+    places.writeFile(QStringLiteral("docs/photo.jpeg"), "not one of the masks");
+    places.writeFile(QStringLiteral("docs/sub/Plan.ppt"), "pp");
+    places.writeFile(QStringLiteral("docs/sub/notes.txt"), "");
+    ASSERT_EQ(::symlink("../Report.DOC", path(QStringLiteral("docs/sub/link.rtf")).toUtf8()), 0);
+    JobControl control;
+    const OfficeScanOutcome outcome = scan({QStringLiteral("docs")}, true, control);
+    EXPECT_EQ(outcome.recorded, 5);
+    EXPECT_TRUE(control.failures().empty());
+
+    const std::vector<QStringList> all = rows();
+    ASSERT_EQ(all.size(), 5u);
+    // A folder's own files by name come before its sub-folders.
+    EXPECT_EQ(all[0][kOfficeApplication], QStringLiteral("Report.DOC"));
+    EXPECT_EQ(all[0][kOfficePath], path(QStringLiteral("docs/Report.DOC")));
+    EXPECT_EQ(all[0][kOfficeType], QStringLiteral("DOC"));
+    EXPECT_EQ(all[0][kOfficeSize], QStringLiteral("5"));
+    EXPECT_EQ(all[0][kOfficeSelect], QStringLiteral("0"));
+    EXPECT_EQ(all[1][kOfficeType], QStringLiteral("PDF"));
+    // The link counts as the file it points at.
+    const auto link = std::find_if(all.begin(), all.end(), [](const QStringList &row) {
+        return row[kOfficeApplication] == QStringLiteral("link.rtf");
+    });
+    ASSERT_NE(link, all.end());
+    EXPECT_EQ((*link)[kOfficeSize], QStringLiteral("5"));
+    EXPECT_EQ(typeToken(QStringLiteral("photo.jpeg")), QStringLiteral("rtf"));
+
+    QSqlQuery q(db->db());
+    ASSERT_TRUE(
+        q.exec(QStringLiteral("Select [Date] from qd_ScanFile where Application = 'x.PDF'")));
+    ASSERT_TRUE(q.next());
+    const QDate recorded = parseScanDate(q.value(0).toString(), QLocale::c());
+    EXPECT_TRUE(recorded.isValid());
+    EXPECT_LE(std::abs(recorded.daysTo(QDate::currentDate())), 1);
+
+    EXPECT_EQ(names(OfficeTab::Word),
+              (QStringList{QStringLiteral("Report.DOC"), QStringLiteral("link.rtf"),
+                           QStringLiteral("notes.txt")}));
+    EXPECT_EQ(names(OfficeTab::Acrobat), QStringList{QStringLiteral("x.PDF")});
+    EXPECT_EQ(names(OfficeTab::Ppt), QStringList{QStringLiteral("Plan.ppt")});
+    EXPECT_TRUE(names(OfficeTab::Picture).isEmpty());
+}
+
+TEST_F(OfficeFilesTest, NestedFoldersAndRepeatedScansAddRowsWhileARebuildStartsAfresh)
+{
+    places.writeFile(QStringLiteral("outer/a.doc"), "");
+    places.writeFile(QStringLiteral("outer/inner/b.xls"), "");
+    JobControl control;
+    scan({QStringLiteral("outer"), QStringLiteral("outer/inner")}, true, control);
+    EXPECT_EQ(names(OfficeTab::All), (QStringList{QStringLiteral("a.doc"), QStringLiteral("b.xls"),
+                                                  QStringLiteral("b.xls")}));
+    scan({QStringLiteral("outer/inner")}, false, control);
+    EXPECT_EQ(names(OfficeTab::Excel).size(), 3);
+
+    ASSERT_TRUE(saveOfficeFileSelection(db->db(), {{path(QStringLiteral("outer/a.doc")), true}}));
+    scan({QStringLiteral("outer")}, true, control);
+    const std::vector<QStringList> rebuilt = rows();
+    ASSERT_EQ(rebuilt.size(), 2u);
+    EXPECT_EQ(rebuilt[0][kOfficeSelect], QStringLiteral("0")); // ticks go with the old rows
+
+    // No folder at all still empties the list; a missing one is reported, not fatal.
+    scan({QStringLiteral("gone")}, true, control);
+    EXPECT_TRUE(rows().empty());
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, path(QStringLiteral("gone")));
+}
+
+TEST_F(OfficeFilesTest, TickByNameReachesEveryRowOfThatNameButSavingGoesByPath)
+{
+    places.writeFile(QStringLiteral("A/a.doc"), "");
+    places.writeFile(QStringLiteral("B/a.doc"), "");
+    places.writeFile(QStringLiteral("B/A.doc"), "");
+    places.writeFile(QStringLiteral("Mum's Files/Kid's Report.doc"), "");
+    JobControl control;
+    scan({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("Mum's Files")}, true, control);
+    ASSERT_EQ(rows().size(), 4u);
+
+    ASSERT_TRUE(setOfficeFileSelectedByName(db->db(), QStringLiteral("a.doc"), true));
+    ASSERT_TRUE(setOfficeFileSelectedByName(db->db(), QStringLiteral("Kid's Report.doc"), true));
+    Result<QStringList> ticked = selectedOfficeFilePaths(db->db());
+    ASSERT_TRUE(ticked.ok());
+    EXPECT_EQ(*ticked,
+              (QStringList{path(QStringLiteral("A/a.doc")), path(QStringLiteral("B/a.doc")),
+                           path(QStringLiteral("Mum's Files/Kid's Report.doc"))}));
+
+    ASSERT_TRUE(saveOfficeFileSelection(db->db(), {{path(QStringLiteral("A/a.doc")), false},
+                                                   {path(QStringLiteral("B/a.doc")), true},
+                                                   {path(QStringLiteral("B/A.doc")), true}}));
+    ticked = selectedOfficeFilePaths(db->db());
+    EXPECT_EQ(*ticked,
+              (QStringList{path(QStringLiteral("B/A.doc")), path(QStringLiteral("B/a.doc")),
+                           path(QStringLiteral("Mum's Files/Kid's Report.doc"))}));
+
+    ASSERT_TRUE(
+        deleteOfficeFilesByPath(db->db(), path(QStringLiteral("Mum's Files/Kid's Report.doc"))));
+    EXPECT_EQ(rows().size(), 3u);
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Mum's Files/Kid's Report.doc"))));
+}
+
+TEST_F(OfficeFilesTest, SortToolsOrderByNameTypeAndSizeAsANumber)
+{
+    places.writeFile(QStringLiteral("s/b.txt"), QByteArray(900, 'x'));
+    places.writeFile(QStringLiteral("s/a.xls"), QByteArray(10000, 'x'));
+    places.writeFile(QStringLiteral("s/c.doc"), QByteArray(20, 'x'));
+    JobControl control;
+    scan({QStringLiteral("s")}, true, control);
+    const QStringList byName{QStringLiteral("a.xls"), QStringLiteral("b.txt"),
+                             QStringLiteral("c.doc")};
+    EXPECT_EQ(names(OfficeTab::All, OfficeOrder::ByName), byName);
+    EXPECT_EQ(
+        names(OfficeTab::All, OfficeOrder::ByType),
+        (QStringList{QStringLiteral("c.doc"), QStringLiteral("b.txt"), QStringLiteral("a.xls")}));
+    EXPECT_EQ(
+        names(OfficeTab::All, OfficeOrder::BySize),
+        (QStringList{QStringLiteral("c.doc"), QStringLiteral("b.txt"), QStringLiteral("a.xls")}));
+    EXPECT_EQ(names(OfficeTab::Word, OfficeOrder::BySize),
+              (QStringList{QStringLiteral("c.doc"), QStringLiteral("b.txt")}));
+}
+
+TEST(ScanDates, RecordedDatesReadBackInTheWritersLanguageAndInEnglish)
+{
+    const QDate march(2008, 3, 5);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    EXPECT_EQ(formatScanDate(march, QLocale::c()), QStringLiteral("Mar-05-2008"));
+    for (const QLocale &locale : {QLocale::c(), german, russian}) {
+        EXPECT_EQ(parseScanDate(formatScanDate(march, locale), locale), march)
+            << formatScanDate(march, locale).toStdString();
+        EXPECT_EQ(parseScanDate(QStringLiteral("Mar-05-2008"), locale), march);
+    }
+    EXPECT_EQ(parseScanDate(QStringLiteral("mar-05-2008"), QLocale::c()), march);
+    EXPECT_FALSE(parseScanDate(QStringLiteral("Foo-05-2008"), QLocale::c()).isValid());
+    EXPECT_FALSE(parseScanDate(QString(), QLocale::c()).isValid());
+    EXPECT_EQ(propertyDateText(QDateTime(QDate(2024, 1, 5), QTime(9, 0))),
+              QStringLiteral("01-05-2024"));
+}
+
+TEST(CopySchemes, EachSchemeBuildsItsFoldersForAFixedDate)
+{
+    const QDate jan(2007, 1, 14);
+    const QLocale en = QLocale::c();
+    const QString doc = QStringLiteral("doc");
+    const std::pair<const char *, QStringList> expected[] = {
+        {"None", {}},
+        {"Ext", {QStringLiteral("doc")}},
+        {"Year(Date Cr.)", {QStringLiteral("2007")}},
+        {"Year-Month", {QStringLiteral("2007-January")}},
+        {"Year\\Month", {QStringLiteral("2007"), QStringLiteral("2007-1-January")}},
+        {"Ext-Year-Month", {QStringLiteral("doc-2007-January")}},
+        {"Year-Ext", {QStringLiteral("2007-doc")}},
+        {"Year-Month-Ext", {QStringLiteral("2007-January-doc")}},
+    };
+    ASSERT_EQ(folderSchemeNames().size(), 8);
+    for (const auto &[name, folders] : expected) {
+        const std::optional<FolderScheme> scheme = folderSchemeFromName(QString::fromLatin1(name));
+        ASSERT_TRUE(scheme.has_value()) << name;
+        EXPECT_EQ(schemeFolders(*scheme, doc, jan, en), folders) << name;
+        // Without a recorded type or date a file stays in the destination itself.
+        if (*scheme != FolderScheme::Ext) {
+            EXPECT_TRUE(schemeFolders(*scheme, doc, QDate(), en).isEmpty()) << name;
+        }
+    }
+    EXPECT_TRUE(schemeFolders(FolderScheme::Ext, QString(), jan, en).isEmpty());
+    EXPECT_EQ(schemeFolders(FolderScheme::YearSlashMonth, doc, QDate(2008, 3, 5),
+                            QLocale(QLocale::German, QLocale::Germany)),
+              (QStringList{QStringLiteral("2008"), QStringLiteral("2008-3-März")}));
+    EXPECT_FALSE(folderSchemeFromName(QStringLiteral("year-month")).has_value());
+}
+
+namespace {
+
+struct OrganisedCopyTest : ::testing::Test {
+    TempPlaces places;
+    QString root() const { return places.root(); }
+    QString at(const QString &relative) const { return QDir(root()).filePath(relative); }
+
+    OrganisedCopyOutcome copy(const QStringList &sources, CopyLayout layout, JobControl &control,
+                              const QHash<QString, OfficeFileFacts> &facts = {},
+                              FolderScheme scheme = FolderScheme::None)
+    {
+        OrganisedCopyRequest request;
+        request.sources = sources;
+        request.destination = at(QStringLiteral("out"));
+        request.layout = layout;
+        request.scheme = scheme;
+        request.locale = QLocale::c();
+        return copyIntoFolders(
+            request,
+            [&](const QString &path) -> Result<std::optional<OfficeFileFacts>> {
+                const auto it = facts.constFind(path);
+                return it == facts.constEnd() ? std::nullopt : std::optional<OfficeFileFacts>(*it);
+            },
+            control);
+    }
+};
+
+} // namespace
+
+TEST_F(OrganisedCopyTest, AllInOneKeepsTheLaterOfTwoSameNamedFilesAndSaysSo)
+{
+    const QString first = places.writeFile(QStringLiteral("A/x.doc"), "from A");
+    const QString second = places.writeFile(QStringLiteral("B/x.doc"), "from B");
+    const QString gone = at(QStringLiteral("B/vanished.doc"));
+    JobControl control;
+    const OrganisedCopyOutcome outcome =
+        copy({first, gone, second, second}, CopyLayout::AllInOne, control);
+    EXPECT_EQ(readAll(at(QStringLiteral("out/x.doc"))), QByteArray("from B"));
+    EXPECT_EQ(outcome.copied, 2);
+    ASSERT_EQ(outcome.sameName.size(), 1u);
+    EXPECT_EQ(outcome.sameName[0].replaced, first);
+    EXPECT_EQ(outcome.sameName[0].by, second);
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, gone);
+
+    const QString text = copyProblemsText(control.report(), outcome);
+    EXPECT_TRUE(text.contains(QStringLiteral("1 file was not copied:\n") + gone +
+                              QStringLiteral(": No such file or directory")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("1 copy replaced a file of the same name")));
+}
+
+TEST_F(OrganisedCopyTest, KeepOriginalUsesTheParentFolderNameWithoutItsExtension)
+{
+    const QString photo = places.writeFile(QStringLiteral("Photos.2006/beach.jpg"), "jpg");
+    const QString sheet = places.writeFile(QStringLiteral("Work/Jan/a.xls"), "xls");
+    const QString dots = places.writeFile(QStringLiteral(".../odd.doc"), "odd");
+    EXPECT_EQ(keepOriginalFolderName(photo), QStringLiteral("Photos"));
+    JobControl control;
+    const OrganisedCopyOutcome outcome =
+        copy({photo, sheet, dots}, CopyLayout::KeepOriginal, control);
+    EXPECT_EQ(readAll(at(QStringLiteral("out/Photos/beach.jpg"))), QByteArray("jpg"));
+    EXPECT_EQ(readAll(at(QStringLiteral("out/Jan/a.xls"))), QByteArray("xls"));
+    // "..." less its extension is "..": refused rather than written beside the destination.
+    EXPECT_EQ(outcome.copied, 2);
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, dots);
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("odd.doc"))));
+}
+
+TEST_F(OrganisedCopyTest, SchemeCopyBuildsFoldersAndNeverFollowsALinkOutOfTheDestination)
+{
+    const QString report = places.writeFile(QStringLiteral("src/Report.doc"), "r");
+    const QString unknown = places.writeFile(QStringLiteral("src/unlisted.pdf"), "u");
+    const QString pic = places.writeFile(QStringLiteral("src/pic.jpg"), "p");
+    QDir().mkpath(at(QStringLiteral("out")));
+    QDir().mkpath(at(QStringLiteral("elsewhere")));
+    ASSERT_EQ(::symlink(at(QStringLiteral("elsewhere")).toUtf8().constData(),
+                        at(QStringLiteral("out/2007")).toUtf8().constData()),
+              0);
+    const QHash<QString, OfficeFileFacts> facts{
+        {report, {QStringLiteral("doc"), QStringLiteral("Mar-05-2008")}},
+        {pic, {QStringLiteral("jpg"), QStringLiteral("Jan-14-2007")}},
+    };
+    JobControl control;
+    const OrganisedCopyOutcome outcome = copy({report, unknown, pic}, CopyLayout::Scheme, control,
+                                              facts, FolderScheme::YearSlashMonth);
+    EXPECT_EQ(readAll(at(QStringLiteral("out/2008/2008-3-March/Report.doc"))), QByteArray("r"));
+    EXPECT_EQ(readAll(at(QStringLiteral("out/unlisted.pdf"))), QByteArray("u"));
+    EXPECT_EQ(outcome.copied, 2);
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, pic);
+    EXPECT_TRUE(QDir(at(QStringLiteral("elsewhere"))).isEmpty());
+}
+
+TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesALinkAsALink)
+{
+    const QString desktop = places.desktopDir();
+    places.writeFile(QStringLiteral("Desktop/File Copier/old/earlier.doc"), "earlier");
+    places.writeFile(QStringLiteral("Desktop/mine.txt"), "keep");
+    Result<QString> prepared = prepareFileCopierFolder(desktop);
+    ASSERT_TRUE(prepared.ok()) << prepared.message().toStdString();
+    EXPECT_EQ(*prepared, desktop + QStringLiteral("/File Copier"));
+    EXPECT_TRUE(QDir(*prepared).isEmpty());
+    EXPECT_EQ(readAll(desktop + QStringLiteral("/mine.txt")), QByteArray("keep"));
+    places.writeFile(QStringLiteral("Desktop/File Copier/again.doc"), "again");
+    ASSERT_TRUE(prepareFileCopierFolder(desktop).ok());
+    EXPECT_TRUE(QDir(*prepared).isEmpty());
+
+    const QString precious = places.writeFile(QStringLiteral("precious/thesis.doc"), "thesis");
+    ASSERT_TRUE(QDir(*prepared).removeRecursively());
+    ASSERT_EQ(::symlink(at(QStringLiteral("precious")).toUtf8().constData(),
+                        prepared->toUtf8().constData()),
+              0);
+    prepared = prepareFileCopierFolder(desktop);
+    ASSERT_TRUE(prepared.ok());
+    EXPECT_FALSE(QFileInfo(*prepared).isSymLink());
+    EXPECT_EQ(readAll(precious), QByteArray("thesis"));
+}
