@@ -237,3 +237,163 @@ Status ContactCardReader::readAllInNameOrder(const std::function<bool(const Card
 }
 
 } // namespace quenda
+
+// ---- The contact import.
+namespace quenda {
+
+namespace {
+
+Status runStatement(QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        return sqlError(q);
+    return {};
+}
+
+QString quotedName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// "TEXT(255) COLLATE NOCASE" -> "TEXT(255)": PRAGMA table_info gives the type as declared.
+QString typeWithoutClauses(const QString &declared)
+{
+    QString type = declared.trimmed();
+    const qsizetype collate = type.indexOf(QLatin1String(" COLLATE"), 0, Qt::CaseInsensitive);
+    if (collate >= 0)
+        type.truncate(collate);
+    return type.trimmed();
+}
+
+} // namespace
+
+Result<std::vector<ContactColumnInfo>> contactColumnTypes(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(cnt_main)")))
+        return sqlError(q);
+    std::vector<ContactColumnInfo> columns;
+    while (q.next())
+        columns.push_back({q.value(1).toString(), typeWithoutClauses(q.value(2).toString()),
+                           q.value(4).toString()});
+    if (columns.empty())
+        return fail(QStringLiteral("The organizer database has no contact table cnt_main."));
+    return columns;
+}
+
+Result<QStringList> contactFieldNames(QSqlDatabase &db, const QString &selectList)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select ") + selectList +
+                QStringLiteral(" from cnt_main  where id=0")))
+        return sqlError(q);
+    QStringList names;
+    const QSqlRecord record = q.record();
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QString &selectList,
+                                                    int leadingCols, qsizetype maxRows,
+                                                    QStringList &fieldNames)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(" select ") + selectList + QStringLiteral(" from cnt_main ")))
+        return sqlError(q);
+    const QSqlRecord record = q.record();
+    fieldNames.clear();
+    for (int i = 0; i < record.count(); ++i)
+        fieldNames << record.fieldName(i);
+    std::vector<QStringList> rows;
+    while (static_cast<qsizetype>(rows.size()) < maxRows && q.next()) {
+        QStringList cells;
+        cells.reserve(leadingCols + record.count());
+        for (int c = 0; c < leadingCols; ++c)
+            cells.append(QString());
+        for (int f = 0; f < record.count(); ++f)
+            cells.append(q.value(f).toString());
+        rows.push_back(std::move(cells));
+    }
+    if (q.lastError().isValid())
+        return sqlError(q);
+    return rows;
+}
+
+ContactImportWriter::ContactImportWriter(QSqlDatabase &db) : m_db(db) {}
+
+ContactImportWriter::~ContactImportWriter()
+{
+    rollback();
+}
+
+Status ContactImportWriter::begin(const std::vector<ContactColumnInfo> &columns)
+{
+    if (columns.empty())
+        return fail(QStringLiteral("No contact column was given to import into."));
+    if (Status s = runStatement(m_db, QStringLiteral("BEGIN IMMEDIATE")); !s)
+        return s;
+    m_open = true;
+    QStringList names;
+    QStringList values;
+    for (const ContactColumnInfo &column : columns) {
+        names << quotedName(column.name);
+        // The default comes from the table's own schema, so it may stand in the statement.
+        values << (column.defaultSql.isEmpty()
+                       ? QStringLiteral("?")
+                       : QStringLiteral("coalesce(?, (%1))").arg(column.defaultSql));
+    }
+    m_insert = std::make_unique<QSqlQuery>(m_db);
+    if (!m_insert->prepare(QStringLiteral("INSERT INTO cnt_main (%1) VALUES (%2)")
+                               .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))))) {
+        const Error why = sqlError(*m_insert);
+        rollback();
+        return why;
+    }
+    return {};
+}
+
+Status ContactImportWriter::add(const QVariantList &values)
+{
+    if (!m_open || !m_insert)
+        return fail(QStringLiteral("The import has no open transaction."));
+    for (int i = 0; i < values.size(); ++i)
+        m_insert->bindValue(i, values[i]);
+    if (!m_insert->exec())
+        return sqlError(*m_insert);
+    ++m_added;
+    return {};
+}
+
+Status ContactImportWriter::commit()
+{
+    if (!m_open)
+        return fail(QStringLiteral("The import has no open transaction."));
+    if (m_insert)
+        m_insert->finish();
+    if (Status s = runStatement(m_db, QStringLiteral("COMMIT")); !s) {
+        rollback();
+        return s;
+    }
+    m_open = false;
+    m_insert.reset();
+    return {};
+}
+
+void ContactImportWriter::rollback()
+{
+    m_insert.reset();
+    if (!m_open)
+        return;
+    (void)runStatement(m_db, QStringLiteral("ROLLBACK"));
+    m_open = false;
+    m_added = 0;
+}
+
+} // namespace quenda

@@ -117,3 +117,52 @@ private:
 };
 
 } // namespace quenda
+
+// ---- The contact import: the declared columns, the columns a select list reports, the preview
+// of the contacts, and the writer that adds imported contacts.
+namespace quenda {
+
+struct ContactColumnInfo {
+    QString name;
+    QString declaredType; // as the schema states it: "TEXT(255) COLLATE NOCASE" gives "TEXT(255)"
+    QString defaultSql;   // the column's default as an SQL expression; "" when it has none
+};
+
+// The columns of cnt_main in table order, read from the schema.
+Result<std::vector<ContactColumnInfo>> contactColumnTypes(QSqlDatabase &db);
+
+// The names the database reports for "select <selectList> from cnt_main  where id=0".
+Result<QStringList> contactFieldNames(QSqlDatabase &db, const QString &selectList);
+
+// The contacts as " select <selectList> from cnt_main " gives them, each row after leadingCols
+// empty cells, at most maxRows rows; fieldNames receives the reported names.
+Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QString &selectList,
+                                                    int leadingCols, qsizetype maxRows,
+                                                    QStringList &fieldNames);
+
+// Adds contacts inside one transaction, so that an import lands whole or not at all: only
+// commit() keeps the rows; destroying the writer before it rolls them back.
+class ContactImportWriter {
+public:
+    explicit ContactImportWriter(QSqlDatabase &db);
+    ~ContactImportWriter();
+    ContactImportWriter(const ContactImportWriter &) = delete;
+    ContactImportWriter &operator=(const ContactImportWriter &) = delete;
+
+    // Takes the write lock and prepares the insert of the cnt_main columns.
+    Status begin(const std::vector<ContactColumnInfo> &columns);
+    // One new contact; values bound in the order of the columns. A null value leaves its column
+    // as a new row has it: empty, or the column's default.
+    Status add(const QVariantList &values);
+    Status commit();
+    void rollback();
+    qint64 added() const { return m_added; }
+
+private:
+    QSqlDatabase &m_db;
+    std::unique_ptr<QSqlQuery> m_insert;
+    bool m_open = false;
+    qint64 m_added = 0;
+};
+
+} // namespace quenda
