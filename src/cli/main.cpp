@@ -25,6 +25,9 @@ const Verb kVerbs[] = {
      "cut a text file into numbered pieces beside it, as the splitter window does", runSplit},
     {"rtf-text", "FILE", "print the plain text of an RTF document, as the notes read it",
      runRtfText},
+    {"import", "tables|fields|run|save-scheme ...",
+     "list a source's tables or fields, import its records as contacts, save a mapping scheme",
+     runImportVerb},
 };
 
 void printHelp(QTextStream &out)
