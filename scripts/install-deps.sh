@@ -10,8 +10,10 @@ packages=(
   sqlite3 clang-format git
   mdbtools-dev libzip-dev
 )
+packages+=(libsqlite3-dev) # the contact import binds its rows through the library directly
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine jq python3 unrtf clang libclang-rt-14-dev)
+  packages+=(time) # /usr/bin/time: peak memory of the import benchmark
 fi
 
 missing=()

@@ -64,6 +64,19 @@ QString fieldToBlame(const QString &reason, const std::vector<PlannedColumn> &pl
     return {};
 }
 
+// Every record read becomes one row, so the writer's row is the record's number.
+Error refused(const Status &why, const ContactImportWriter &writer,
+              const std::vector<PlannedColumn> &plan)
+{
+    const QString field = fieldToBlame(why.message(), plan);
+    const QString record =
+        field.isEmpty()
+            ? QStringLiteral("record %1").arg(writer.failedRow())
+            : QStringLiteral("record %1, field \"%2\",").arg(writer.failedRow()).arg(field);
+    return fail(QStringLiteral("Nothing was imported: %1 could not be stored: %2")
+                    .arg(record, why.message()));
+}
+
 Result<std::vector<PlannedColumn>> planColumns(QSqlDatabase &db, const TableReader &reader,
                                                const std::vector<ImportPair> &pairs)
 {
@@ -167,28 +180,21 @@ Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
         return fail(QStringLiteral("Nothing was imported: %1").arg(s.message()));
 
     QVariantList values;
-    QVariantList bound(static_cast<qsizetype>(plan->size()));
     while (reader.next(values)) {
         if (control.isCancelled()) {
             writer.rollback();
             return fail(QStringLiteral("The import was cancelled; nothing was imported."));
         }
-        for (size_t i = 0; i < plan->size(); ++i) {
-            const PlannedColumn &c = (*plan)[i];
-            bound[static_cast<qsizetype>(i)] =
-                c.sourceIndex < values.size() ? importValue(values[c.sourceIndex], c.target, locale)
-                                              : QVariant();
-        }
-        if (Status s = writer.add(bound); !s) {
+        // A new list each record: the writer may hold the last one until its rows are stored.
+        QVariantList bound;
+        bound.reserve(static_cast<qsizetype>(plan->size()));
+        for (const PlannedColumn &c : *plan)
+            bound.append(c.sourceIndex < values.size()
+                             ? importValue(values[c.sourceIndex], c.target, locale)
+                             : QVariant());
+        if (Status s = writer.add(std::move(bound)); !s) {
             writer.rollback();
-            const QString field = fieldToBlame(s.message(), *plan);
-            const QString record = field.isEmpty()
-                                       ? QStringLiteral("record %1").arg(reader.recordNumber())
-                                       : QStringLiteral("record %1, field \"%2\",")
-                                             .arg(reader.recordNumber())
-                                             .arg(field);
-            return fail(QStringLiteral("Nothing was imported: %1 could not be stored: %2")
-                            .arg(record, s.message()));
+            return refused(s, writer, *plan);
         }
         if (reader.recordNumber() % kProgressEvery == 0)
             control.setDone(reader.recordNumber());
@@ -203,9 +209,12 @@ Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
         writer.rollback();
         return fail(QStringLiteral("The import was cancelled; nothing was imported."));
     }
-    if (Status s = writer.commit(); !s)
+    if (Status s = writer.commit(); !s) {
+        if (writer.failedRow() > 0)
+            return refused(s, writer, *plan);
         return fail(QStringLiteral("Nothing was imported: the contacts could not be stored: %1")
                         .arg(s.message()));
+    }
     control.setDone(writer.added());
     return writer.added();
 }

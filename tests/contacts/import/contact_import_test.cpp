@@ -125,6 +125,17 @@ TEST_F(ContactImportTest, AFaultInTheMiddleRollsTheWholeImportBack)
         << failed.message().toStdString();
     EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")), QStringList{"Kept"});
 
+    // Rows are stored many to a statement: the refused one is still named exactly.
+    QByteArray many = "Who,Tel\n";
+    for (int i = 1; i <= 300; ++i)
+        many += "P" + QByteArray::number(i) + ',' + QByteArray::number(i == 170 ? 1010 : 1000 + i) +
+                '\n';
+    const auto late = run(csv(many), {pair("NAME", "Who"), pair("H_PH1", "Tel")});
+    ASSERT_FALSE(late);
+    EXPECT_TRUE(late.message().contains(QLatin1String("record 170, field \"Tel\"")))
+        << late.message().toStdString();
+    EXPECT_EQ(contactCount(db()), 1);
+
     // A source that breaks off while it is read: a dBASE table cut in its third record.
     const QString table = testDataPath(QStringLiteral("dbf/b_dbf_members.dbf"));
     QByteArray bytes = readAll(table);
