@@ -261,12 +261,13 @@ TEST_F(MainWindowTest, SplashShowsTheMainWindowOnItsFirstTickOrOnEscape)
     window->setSplash(splash);
     EXPECT_EQ(control<QLabel>(splash.data(), "lblVersion1")->text(), QStringLiteral("9.7"));
     splash->show();
+    // Only the timer's tick shows the main window, never the splash's own show.
+    EXPECT_FALSE(window->isVisible());
     QElapsedTimer waited;
     waited.start();
     while (!window->isVisible() && waited.elapsed() < 3000)
         QTest::qWait(10);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_GE(waited.elapsed(), 90);
     // The first activation of the main window closes the splash.
     window->activated();
     QTest::qWait(20);

@@ -3,7 +3,6 @@
 #include "reader_test_support.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -293,8 +292,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
 
     // A header claiming 2^31 records: the two present are read, then a message; nothing is
     // allocated from the claim.
-    QElapsedTimer timer;
-    timer.start();
     auto claims = openBytes(buildDbf(0xF5, fields,
                                      {"one  " + QByteArray(10, ' '), "two  " + QByteArray(10, ' ')},
                                      0x03, qint64(1) << 31),
@@ -304,7 +301,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     EXPECT_FALSE(claims->next(v));
     EXPECT_EQ(claims->error(), QStringLiteral("The file t.dbf is damaged: its header announces "
                                               "2147483648 records but only 2 are present."));
-    EXPECT_LT(timer.elapsed(), 1000);
 
     // Cut in the middle of the second record.
     QByteArray cut =

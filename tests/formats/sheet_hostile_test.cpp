@@ -287,8 +287,6 @@ TEST(SheetHostile, OdsRepeatsAreNeverSpreadOutInMemory)
         dir, QStringLiteral("big.ods"),
         {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
          {QStringLiteral("content.xml"), content}});
-    QElapsedTimer timer;
-    timer.start();
     const Result<SheetBlock> block = readSheetBlock(path, 20, 20);
     ASSERT_TRUE(block.ok()) << block.message().toStdString();
     EXPECT_TRUE(block->cells[1].join(QString()).isEmpty());
@@ -305,7 +303,6 @@ TEST(SheetHostile, OdsRepeatsAreNeverSpreadOutInMemory)
     EXPECT_TRUE((*reader)->error().isEmpty());
     EXPECT_EQ(records, 100000);
     EXPECT_EQ(values, (QVariantList{QStringLiteral("x  y"), QStringLiteral("x  y")}));
-    EXPECT_LT(timer.elapsed(), 5000);
 }
 
 TEST(SheetHostile, XlsxOddities)
