@@ -31,6 +31,9 @@ const Verb kVerbs[] = {
      runFolders},
     {"files", "scan|list|select|copy|shortcut ...",
      "the file copier's office file scan, list, ticks, organised copy and shortcuts", runFiles},
+    {"import", "tables|fields|run|save-scheme ...",
+     "list a source's tables or fields, import its records as contacts, save a mapping scheme",
+     runImportVerb},
 };
 
 void printHelp(QTextStream &out)

@@ -36,5 +36,6 @@ int runSendIpod(Context &context, const QStringList &args);
 int runNotes(Context &context, const QStringList &args);
 int runFolders(Context &context, const QStringList &args);
 int runFiles(Context &context, const QStringList &args);
+int runImportVerb(Context &context, const QStringList &args);
 
 } // namespace quenda::cli

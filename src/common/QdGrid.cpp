@@ -29,6 +29,7 @@ public:
     QStringList keys;
     std::vector<bool> checkCols;
     std::vector<bool> mergeCols;
+    std::vector<bool> editCols;
     QColor textColor;
     int colCount = 0;
 
@@ -114,6 +115,8 @@ public:
         Qt::ItemFlags f = QAbstractTableModel::flags(index);
         if (isCheckCol(index.column()))
             f |= Qt::ItemIsUserCheckable;
+        else if (index.column() < static_cast<int>(editCols.size()) && editCols[index.column()])
+            f |= Qt::ItemIsEditable;
         return f;
     }
 
@@ -136,6 +139,7 @@ public:
             keys.append(QString());
         checkCols.resize(n, false);
         mergeCols.resize(n, false);
+        editCols.resize(n, false);
         endInsertColumns();
     }
 
@@ -275,6 +279,12 @@ void QdGrid::setColMerge(int col, bool merge)
     m_model->ensureCols(col + 1);
     m_model->mergeCols[col] = merge;
     updateSpans();
+}
+
+void QdGrid::setColEditable(int col, bool editable)
+{
+    m_model->ensureCols(col + 1);
+    m_model->editCols[col] = editable;
 }
 
 int QdGrid::rows() const

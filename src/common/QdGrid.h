@@ -39,6 +39,8 @@ public:
     void setColHidden(int col, bool hidden);
     void setCheckColumn(int col, bool isCheck = true);
     void setColMerge(int col, bool merge = true);
+    // Cells of an editable column take the view's edit triggers; no column is editable at first.
+    void setColEditable(int col, bool editable = true);
 
     // --- data (row 0 is the header)
     int rows() const; // data rows + 1

@@ -2,10 +2,13 @@
 
 #include "db/database.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 
 #include <algorithm>
+
+#include <sqlite3.h>
 
 namespace quenda {
 
@@ -234,6 +237,287 @@ Status ContactCardReader::readAllInNameOrder(const std::function<bool(const Card
     if (q.lastError().isValid())
         return sqlError(q);
     return {};
+}
+
+} // namespace quenda
+
+// ---- The contact import.
+namespace quenda {
+
+namespace {
+
+Status runStatement(QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        return sqlError(q);
+    return {};
+}
+
+// The connection's own SQLite handle; null for any other driver.
+sqlite3 *sqliteHandle(QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+Error handleError(sqlite3 *handle)
+{
+    return fail(QString::fromUtf8(sqlite3_errmsg(handle)));
+}
+
+QString quotedName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// "TEXT(255) COLLATE NOCASE" -> "TEXT(255)": PRAGMA table_info gives the type as declared.
+QString typeWithoutClauses(const QString &declared)
+{
+    QString type = declared.trimmed();
+    const qsizetype collate = type.indexOf(QLatin1String(" COLLATE"), 0, Qt::CaseInsensitive);
+    if (collate >= 0)
+        type.truncate(collate);
+    return type.trimmed();
+}
+
+} // namespace
+
+Result<std::vector<ContactColumnInfo>> contactColumnTypes(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(cnt_main)")))
+        return sqlError(q);
+    std::vector<ContactColumnInfo> columns;
+    while (q.next())
+        columns.push_back({q.value(1).toString(), typeWithoutClauses(q.value(2).toString()),
+                           q.value(4).toString()});
+    if (columns.empty())
+        return fail(QStringLiteral("The organizer database has no contact table cnt_main."));
+    return columns;
+}
+
+Result<QStringList> contactFieldNames(QSqlDatabase &db, const QString &selectList)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select ") + selectList +
+                QStringLiteral(" from cnt_main  where id=0")))
+        return sqlError(q);
+    QStringList names;
+    const QSqlRecord record = q.record();
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QString &selectList,
+                                                    int leadingCols, qsizetype maxRows,
+                                                    QStringList &fieldNames)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral(" select ") + selectList + QStringLiteral(" from cnt_main ")))
+        return sqlError(q);
+    const QSqlRecord record = q.record();
+    fieldNames.clear();
+    for (int i = 0; i < record.count(); ++i)
+        fieldNames << record.fieldName(i);
+    std::vector<QStringList> rows;
+    while (static_cast<qsizetype>(rows.size()) < maxRows && q.next()) {
+        QStringList cells;
+        cells.reserve(leadingCols + record.count());
+        for (int c = 0; c < leadingCols; ++c)
+            cells.append(QString());
+        for (int f = 0; f < record.count(); ++f)
+            cells.append(q.value(f).toString());
+        rows.push_back(std::move(cells));
+    }
+    if (q.lastError().isValid())
+        return sqlError(q);
+    return rows;
+}
+
+ContactImportWriter::ContactImportWriter(QSqlDatabase &db) : m_db(db) {}
+
+ContactImportWriter::~ContactImportWriter()
+{
+    rollback();
+}
+
+Status ContactImportWriter::begin(const std::vector<ContactColumnInfo> &columns)
+{
+    if (columns.empty())
+        return fail(QStringLiteral("No contact column was given to import into."));
+    m_handle = sqliteHandle(m_db);
+    if (!m_handle)
+        return fail(QStringLiteral("The organizer database is not an SQLite database."));
+    if (Status s = runStatement(m_db, QStringLiteral("BEGIN IMMEDIATE")); !s)
+        return s;
+    m_open = true;
+    m_added = 0;
+    m_failedRow = 0;
+    QStringList names;
+    QStringList values;
+    for (const ContactColumnInfo &column : columns) {
+        names << quotedName(column.name);
+        // The default comes from the table's own schema, so it may stand in the statement.
+        values << (column.defaultSql.isEmpty()
+                       ? QStringLiteral("?")
+                       : QStringLiteral("coalesce(?, (%1))").arg(column.defaultSql));
+    }
+    m_columns = static_cast<int>(columns.size());
+    // 999 is the smallest limit of bound values an SQLite library may have been built with.
+    m_batchRows = std::clamp(999 / m_columns, 1, 64);
+    const QString head =
+        QStringLiteral("INSERT INTO cnt_main (%1) VALUES ").arg(names.join(QLatin1Char(',')));
+    const QString row = QLatin1Char('(') + values.join(QLatin1Char(',')) + QLatin1Char(')');
+    QStringList rows;
+    for (int r = 0; r < m_batchRows; ++r)
+        rows << row;
+    const QByteArray one = (head + row).toUtf8();
+    const QByteArray many = (head + rows.join(QLatin1Char(','))).toUtf8();
+    if (sqlite3_prepare_v2(m_handle, one.constData(), static_cast<int>(one.size()), &m_insert,
+                           nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_handle, many.constData(), static_cast<int>(many.size()), &m_batch,
+                           nullptr) != SQLITE_OK) {
+        const Error why = handleError(m_handle);
+        rollback();
+        return why;
+    }
+    m_text.assign(static_cast<size_t>(m_columns * m_batchRows), QByteArray());
+    m_pending.reserve(static_cast<size_t>(m_batchRows));
+    return {};
+}
+
+// Values are bound as Qt's driver binds them: a null text is NULL; text goes in as UTF-8, held
+// in m_text until the statement has run.
+int ContactImportWriter::bind(sqlite3_stmt *statement, int position, const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return sqlite3_bind_null(statement, position);
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        return sqlite3_bind_int64(statement, position, value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(statement, position, value.toDouble());
+    default: {
+        const QString text = value.toString();
+        if (text.isNull())
+            return sqlite3_bind_null(statement, position);
+        QByteArray &utf8 = m_text[static_cast<size_t>(position - 1)];
+        utf8 = text.toUtf8();
+        return sqlite3_bind_text(statement, position, utf8.constData(),
+                                 static_cast<int>(utf8.size()), SQLITE_STATIC);
+    }
+    }
+}
+
+Status ContactImportWriter::insertOne(const QVariantList &values)
+{
+    for (int i = 0; i < m_columns; ++i) {
+        if (bind(m_insert, i + 1, i < values.size() ? values[i] : QVariant()) != SQLITE_OK) {
+            sqlite3_reset(m_insert);
+            return handleError(m_handle);
+        }
+    }
+    const int rc = sqlite3_step(m_insert);
+    sqlite3_reset(m_insert);
+    if (rc != SQLITE_DONE)
+        return handleError(m_handle);
+    return {};
+}
+
+Status ContactImportWriter::flush()
+{
+    if (m_pending.empty())
+        return {};
+    bool stored = false;
+    if (static_cast<int>(m_pending.size()) == m_batchRows) {
+        int rc = SQLITE_OK;
+        for (int r = 0; r < m_batchRows && rc == SQLITE_OK; ++r) {
+            const QVariantList &values = m_pending[static_cast<size_t>(r)];
+            for (int i = 0; i < m_columns && rc == SQLITE_OK; ++i)
+                rc = bind(m_batch, r * m_columns + i + 1,
+                          i < values.size() ? values[i] : QVariant());
+        }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(m_batch);
+        sqlite3_reset(m_batch);
+        stored = rc == SQLITE_DONE;
+    }
+    if (stored) {
+        m_added += m_batchRows;
+    } else {
+        // A refused statement takes back only its own rows: storing them one by one finds the
+        // row to blame, and the import is rolled back after all.
+        for (const QVariantList &values : m_pending) {
+            if (Status s = insertOne(values); !s) {
+                m_failedRow = m_added + 1;
+                m_pending.clear();
+                return s;
+            }
+            ++m_added;
+        }
+    }
+    m_pending.clear();
+    return {};
+}
+
+Status ContactImportWriter::add(QVariantList values)
+{
+    if (!m_open || !m_insert)
+        return fail(QStringLiteral("The import has no open transaction."));
+    m_pending.push_back(std::move(values));
+    if (static_cast<int>(m_pending.size()) < m_batchRows)
+        return {};
+    return flush();
+}
+
+Status ContactImportWriter::commit()
+{
+    if (!m_open)
+        return fail(QStringLiteral("The import has no open transaction."));
+    if (Status s = flush(); !s) {
+        rollback();
+        return s;
+    }
+    finishStatements();
+    if (Status s = runStatement(m_db, QStringLiteral("COMMIT")); !s) {
+        rollback();
+        return s;
+    }
+    m_open = false;
+    return {};
+}
+
+void ContactImportWriter::rollback()
+{
+    finishStatements();
+    m_pending.clear();
+    if (!m_open)
+        return;
+    (void)runStatement(m_db, QStringLiteral("ROLLBACK"));
+    m_open = false;
+    m_added = 0;
+}
+
+void ContactImportWriter::finishStatements()
+{
+    for (sqlite3_stmt **statement : {&m_insert, &m_batch}) {
+        if (*statement)
+            sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
 }
 
 } // namespace quenda

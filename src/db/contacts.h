@@ -117,3 +117,73 @@ private:
 };
 
 } // namespace quenda
+
+// ---- The contact import: the declared columns, the columns a select list reports, the preview
+// of the contacts, and the writer that adds imported contacts.
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quenda {
+
+struct ContactColumnInfo {
+    QString name;
+    QString declaredType; // as the schema states it: "TEXT(255) COLLATE NOCASE" gives "TEXT(255)"
+    QString defaultSql;   // the column's default as an SQL expression; "" when it has none
+};
+
+// The columns of cnt_main in table order, read from the schema.
+Result<std::vector<ContactColumnInfo>> contactColumnTypes(QSqlDatabase &db);
+
+// The names the database reports for "select <selectList> from cnt_main  where id=0".
+Result<QStringList> contactFieldNames(QSqlDatabase &db, const QString &selectList);
+
+// The contacts as " select <selectList> from cnt_main " gives them, each row after leadingCols
+// empty cells, at most maxRows rows; fieldNames receives the reported names.
+Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QString &selectList,
+                                                    int leadingCols, qsizetype maxRows,
+                                                    QStringList &fieldNames);
+
+// Adds contacts inside one transaction, so that an import lands whole or not at all: only
+// commit() keeps the rows; destroying the writer before it rolls them back. Rows go in a few
+// dozen to a statement of the SQLite library itself: a hundred thousand single inserts through
+// Qt's per-value binding cost several times what the database needs to store them.
+class ContactImportWriter {
+public:
+    explicit ContactImportWriter(QSqlDatabase &db);
+    ~ContactImportWriter();
+    ContactImportWriter(const ContactImportWriter &) = delete;
+    ContactImportWriter &operator=(const ContactImportWriter &) = delete;
+
+    // Takes the write lock and prepares the insert of the cnt_main columns.
+    Status begin(const std::vector<ContactColumnInfo> &columns);
+    // One new contact; values bound in the order of the columns. A null value leaves its column
+    // as a new row has it: empty, or the column's default. A row may be stored later, with the
+    // rows after it: a refusal names its row through failedRow().
+    Status add(QVariantList values);
+    // Stores the rows still held, then ends the transaction.
+    Status commit();
+    void rollback();
+    qint64 added() const { return m_added; }
+    // The row (counted from 1 over all add() calls) the database refused; 0 when none was.
+    qint64 failedRow() const { return m_failedRow; }
+
+private:
+    Status flush();
+    Status insertOne(const QVariantList &values);
+    int bind(sqlite3_stmt *statement, int position, const QVariant &value);
+    void finishStatements();
+
+    QSqlDatabase &m_db;
+    sqlite3 *m_handle = nullptr;
+    sqlite3_stmt *m_insert = nullptr; // one row
+    sqlite3_stmt *m_batch = nullptr;  // m_batchRows rows
+    int m_columns = 0;
+    int m_batchRows = 1;
+    std::vector<QVariantList> m_pending;
+    std::vector<QByteArray> m_text; // the bound text of the statement that runs next
+    bool m_open = false;
+    qint64 m_added = 0;
+    qint64 m_failedRow = 0;
+};
+
+} // namespace quenda

@@ -3,21 +3,108 @@
 #include "common/QdGrid.h"
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
+#include "contacts/import/contact_import.h"
+#include "contacts/import/field_catalogue.h"
+#include "contacts/import/field_mapping.h"
 #include "db/contacts.h"
+#include "db/mapping_schemes.h"
+#include "db/setup.h"
+#include "formats/access_reader.h"
+#include "formats/table_sources.h"
 #include "jobs/job_widgets.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace quenda {
 
 namespace {
+
 constexpr int kNameColumn = 1;
-}
+
+// Columns of the mapping grids.
+constexpr int kGroupCol = 1;
+constexpr int kColumnCol = 2;
+constexpr int kDisplayCol = 3;
+constexpr int kFieldCol = 4;
+constexpr int kIncludeCol = 5;
+
+enum Tab { SelectFile = 1, SetFields, OtherFields, SelectedFields, Preview, SendIpod };
+
+const QString kMappingFormat = QStringLiteral("       |Contacts Field Type |Contacts Field "
+                                              "Name|Contacts Field Name |External Field Name|   ");
+const QString kOtherFormat = QStringLiteral("       |Contacts Field Type |Contacts Field "
+                                            "Name|Contacts Field Name |External Field Name|    ");
+
+struct CodePageChoice {
+    int page;
+    const char *caption;
+};
+
+const CodePageChoice kCodePages[] = {
+    {0, "Automatic"},
+    {1252, "1252 Windows Latin 1"},
+    {850, "850 DOS Latin 1"},
+    {437, "437 DOS United States"},
+    {1250, "1250 Windows Central European"},
+    {852, "852 DOS Central European"},
+    {1251, "1251 Windows Cyrillic"},
+    {866, "866 DOS Cyrillic"},
+    {65001, "65001 UTF-8"},
+};
+
+// The source's field names as an editable drop-down in the cell being edited; an emptied cell
+// clears the mapping of its row.
+class FieldChoiceDelegate : public QStyledItemDelegate {
+public:
+    FieldChoiceDelegate(const QStringList *choices, QObject *parent)
+        : QStyledItemDelegate(parent), m_choices(choices)
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                          const QModelIndex &) const override
+    {
+        auto *box = new QComboBox(parent);
+        box->setObjectName(QStringLiteral("FieldChoice"));
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->addItem(QString());
+        box->addItems(*m_choices);
+        auto *self = const_cast<FieldChoiceDelegate *>(this);
+        connect(box, &QComboBox::activated, self, [self, box] { Q_EMIT self->commitData(box); });
+        return box;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        static_cast<QComboBox *>(editor)->setCurrentText(index.data(Qt::EditRole).toString());
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override
+    {
+        model->setData(index, static_cast<QComboBox *>(editor)->currentText(), Qt::EditRole);
+    }
+
+private:
+    const QStringList *m_choices;
+};
+
+} // namespace
 
 FrmCntIpod::FrmCntIpod(const Services &services, QWidget *parent)
     : QDialog(parent), m_services(services),
@@ -25,11 +112,17 @@ FrmCntIpod::FrmCntIpod(const Services &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("FrmCntIpod"));
     setWindowTitle(QStringLiteral("Import Contacts  from other database to Ipod Folder "));
-    resize(760, 520);
-    buildControls();
+    resize(940, 600);
     m_job = new JobRunner(this);
+    m_preview = new JobRunner(this);
+    buildControls();
     new JobProgressDialog(m_job, this);
-    disableWhileRunning(m_job, this, {CmdIpod});
+    disableWhileRunning(m_job, this, {CmdIpod, CmdImport, SSCommand2});
+    buildGrids();
+    loadSchemeNames();
+    setStepButtons(SelectFile);
+    Frame2->setVisible(false);
+    CmdImport->setVisible(false);
 }
 
 FrmCntIpod::~FrmCntIpod() = default;
@@ -48,57 +141,601 @@ void FrmCntIpod::buildControls()
 
     SSActiveTabs1 = new QTabWidget(this);
     SSActiveTabs1->setObjectName(QStringLiteral("SSActiveTabs1"));
-    const std::pair<QWidget **, const char *> tabs[] = {
-        {&FraSelectFile, "Step 1-Select File"}, {&FraSetFields, "Step 2-Set Fields"},
-        {&FraOtherFields, "Other Fields"},      {&FraSelectedFields, "Step 3-Selected Fields"},
-        {&FraPreview, "Step 4-Preview"},        {&FraSendIpod, "Send Ipod"}};
-    for (const auto &[frame, caption] : tabs) {
-        *frame = new QWidget(SSActiveTabs1);
-        SSActiveTabs1->addTab(*frame, QString::fromLatin1(caption));
-    }
-    layout->addWidget(SSActiveTabs1, 1);
+    FraSelectFile = buildSelectFileTab();
+    FraSetFields = buildSetFieldsTab();
 
+    FraOtherFields = new QWidget(SSActiveTabs1);
+    auto *otherLayout = new QVBoxLayout(FraOtherFields);
+    Label6 = new QLabel(QStringLiteral("Field Mapping Other Fields"), FraOtherFields);
+    Grid2 = new QdGrid(FraOtherFields);
+    otherLayout->addWidget(Label6);
+    otherLayout->addWidget(Grid2, 1);
+
+    FraSelectedFields = new QWidget(SSActiveTabs1);
+    auto *selectedLayout = new QVBoxLayout(FraSelectedFields);
+    Label7 = new QLabel(QStringLiteral("Selected Fields"), FraSelectedFields);
+    Grid4 = new QdGrid(FraSelectedFields);
+    selectedLayout->addWidget(Label7);
+    selectedLayout->addWidget(Grid4, 1);
+
+    FraPreview = new QWidget(SSActiveTabs1);
+    auto *previewLayout = new QVBoxLayout(FraPreview);
+    auto *options = new QHBoxLayout;
+    Option1 = new QRadioButton(QStringLiteral("View New Records to import"), FraPreview);
+    Option3 = new QRadioButton(QStringLiteral("View Existing Quenda Contacts"), FraPreview);
+    options->addWidget(Option1);
+    options->addWidget(Option3);
+    options->addStretch();
+    previewLayout->addLayout(options);
+    Grid3 = new QdGrid(FraPreview);
+    previewLayout->addWidget(Grid3, 1);
+
+    FraSendIpod = new QWidget(SSActiveTabs1);
     auto *sendLayout = new QVBoxLayout(FraSendIpod);
     GridIpod = new QdGrid(FraSendIpod);
-    GridIpod->setObjectName(QStringLiteral("GridIpod"));
     sendLayout->addWidget(GridIpod, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addStretch();
     CmdIpod = new QPushButton(QStringLiteral("Send to Desktop"), FraSendIpod);
-    CmdIpod->setObjectName(QStringLiteral("CmdIpod"));
-    CmdIpod->setAutoDefault(false);
     sendRow->addWidget(CmdIpod);
     sendLayout->addLayout(sendRow);
 
+    const std::pair<QWidget *, const char *> tabs[] = {
+        {FraSelectFile, "Step 1-Select File"}, {FraSetFields, "Step 2-Set Fields"},
+        {FraOtherFields, "Other Fields"},      {FraSelectedFields, "Step 3-Selected Fields"},
+        {FraPreview, "Step 4-Preview"},        {FraSendIpod, "Send Ipod"}};
+    for (const auto &[frame, caption] : tabs)
+        SSActiveTabs1->addTab(frame, QString::fromLatin1(caption));
+
+    // The source's fields stay in sight beside the mapping tabs.
+    Frame2 = new QFrame(this);
+    Frame2->setFrameShape(QFrame::StyledPanel);
+    auto *frameLayout = new QVBoxLayout(Frame2);
+    Label3 = new QLabel(QStringLiteral("User File Fields"), Frame2);
+    List2 = new QListWidget(Frame2);
+    frameLayout->addWidget(Label3);
+    frameLayout->addWidget(List2, 1);
+    Frame2->setFixedWidth(190);
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(SSActiveTabs1, 1);
+    middle->addWidget(Frame2);
+    layout->addLayout(middle, 1);
+
     auto *buttons = new QHBoxLayout;
+    CmdHelps = new QPushButton(QStringLiteral("?"), this);
+    buttons->addWidget(CmdHelps);
     buttons->addStretch();
+    CmdBck = new QPushButton(QStringLiteral("< Back"), this);
+    cmdNext = new QPushButton(QStringLiteral("Next >"), this);
     CmdImport = new QPushButton(QStringLiteral("Import New Data in Quenda Contacts"), this);
-    CmdImport->setObjectName(QStringLiteral("CmdImport"));
-    CmdImport->setAutoDefault(false);
-    // Only the preview tab shows the import button; the window opens on the first tab.
-    CmdImport->setVisible(false);
-    buttons->addWidget(CmdImport);
+    SSCommand1 = new QPushButton(QStringLiteral("Close"), this);
+    for (QPushButton *b : {CmdBck, cmdNext, CmdImport, SSCommand1})
+        buttons->addWidget(b);
     layout->addLayout(buttons);
+
+    const std::pair<QObject *, const char *> names[] = {
+        {Label6, "Label6"},       {Grid2, "Grid2"},          {Label7, "Label7"},
+        {Grid4, "Grid4"},         {Option1, "Option1"},      {Option3, "Option3"},
+        {Grid3, "Grid3"},         {GridIpod, "GridIpod"},    {CmdIpod, "CmdIpod"},
+        {Frame2, "Frame2"},       {Label3, "Label3"},        {List2, "List2"},
+        {CmdHelps, "CmdHelps"},   {CmdBck, "CmdBck"},        {cmdNext, "cmdNext"},
+        {CmdImport, "CmdImport"}, {SSCommand1, "SSCommand1"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(false);
 
     connect(SSActiveTabs1, &QTabWidget::currentChanged, this,
             [this](int index) { tabChosen(index); });
+    connect(CmdBck, &QPushButton::clicked, this, [this] { step(-1); });
+    connect(cmdNext, &QPushButton::clicked, this, [this] { step(1); });
+    connect(CmdImport, &QPushButton::clicked, this, [this] { importContacts(); });
+    connect(SSCommand1, &QPushButton::clicked, this, &QDialog::reject);
     connect(CmdIpod, &QPushButton::clicked, this, [this] { sendToDesktop(); });
+    connect(Option1, &QRadioButton::clicked, this, [this] { previewSource(); });
+    connect(Option3, &QRadioButton::clicked, this, [this] { previewExisting(); });
+    CmdHelps->installEventFilter(this);
+}
+
+QWidget *FrmCntIpod::buildSelectFileTab()
+{
+    auto *tab = new QWidget(SSActiveTabs1);
+    auto *layout = new QGridLayout(tab);
+    Label4 = new QLabel(QStringLiteral("Select Database To Import"), tab);
+    QFont bold = Label4->font();
+    bold.setBold(true);
+    Label4->setFont(bold);
+    Label1 = new QLabel(QStringLiteral("Database Type"), tab);
+    Combo1 = new QComboBox(tab);
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->addItems(tableSourceKinds());
+    Combo1->setCurrentText(QStringLiteral("Text;"));
+    Label2 = new QLabel(QStringLiteral("Database Location"), tab);
+    txtflnm = new QLineEdit(tab);
+    txtflnm->setReadOnly(true);
+    Cmdsel = new QPushButton(QStringLiteral("Browse..."), tab);
+    LblCodePage = new QLabel(QStringLiteral("Code Page"), tab);
+    cboCodePage = new QComboBox(tab);
+    for (const CodePageChoice &choice : kCodePages)
+        cboCodePage->addItem(QString::fromLatin1(choice.caption), choice.page);
+    List1 = new QListWidget(tab);
+    List1->setVisible(false);
+    lbltable = new QLabel(QStringLiteral("Select Table "), tab);
+
+    layout->addWidget(Label4, 0, 0, 1, 3);
+    layout->addWidget(Label1, 1, 0);
+    layout->addWidget(Combo1, 1, 1);
+    layout->addWidget(Label2, 2, 0);
+    layout->addWidget(txtflnm, 2, 1);
+    layout->addWidget(Cmdsel, 2, 2);
+    layout->addWidget(LblCodePage, 3, 0);
+    layout->addWidget(cboCodePage, 3, 1);
+    layout->addWidget(lbltable, 4, 0, 1, 3);
+    layout->addWidget(List1, 5, 0, 1, 3);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(5, 1);
+
+    const std::pair<QObject *, const char *> names[] = {
+        {Label4, "Label4"},           {Label1, "Label1"},           {Combo1, "Combo1"},
+        {Label2, "Label2"},           {txtflnm, "txtflnm"},         {Cmdsel, "Cmdsel"},
+        {LblCodePage, "LblCodePage"}, {cboCodePage, "cboCodePage"}, {List1, "List1"},
+        {lbltable, "lbltable"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+
+    connect(Combo1, &QComboBox::currentTextChanged, this, [this] { kindChanged(); });
+    connect(Cmdsel, &QPushButton::clicked, this, [this] { chooseFile(); });
+    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            openTable();
+    });
+    connect(cboCodePage, &QComboBox::activated, this, [this] { codePageChanged(); });
+    return tab;
+}
+
+QWidget *FrmCntIpod::buildSetFieldsTab()
+{
+    auto *tab = new QWidget(SSActiveTabs1);
+    auto *layout = new QVBoxLayout(tab);
+    auto *schemes = new QHBoxLayout;
+    Label10 = new QLabel(QStringLiteral("Recall Scheme"), tab);
+    cboScheme = new QComboBox(tab);
+    cboScheme->setMinimumContentsLength(14);
+    Label11 = new QLabel(QStringLiteral("Save Scheme as"), tab);
+    cboScheme1 = new QComboBox(tab);
+    cboScheme1->setEditable(true);
+    cboScheme1->setInsertPolicy(QComboBox::NoInsert);
+    cboScheme1->setMinimumContentsLength(14);
+    SSCommand2 = new QPushButton(QStringLiteral("Save"), tab);
+    schemes->addWidget(Label10);
+    schemes->addWidget(cboScheme);
+    schemes->addSpacing(16);
+    schemes->addWidget(Label11);
+    schemes->addWidget(cboScheme1);
+    schemes->addWidget(SSCommand2);
+    schemes->addStretch();
+    Label5 = new QLabel(QStringLiteral("Field Mapping - Important Fields"), tab);
+    Grid1 = new QdGrid(tab);
+    layout->addLayout(schemes);
+    layout->addWidget(Label5);
+    layout->addWidget(Grid1, 1);
+
+    const std::pair<QObject *, const char *> names[] = {{Label10, "Label10"},
+                                                        {cboScheme, "cboScheme"},
+                                                        {Label11, "Label11"},
+                                                        {cboScheme1, "cboScheme1"},
+                                                        {SSCommand2, "SSCommand2"},
+                                                        {Label5, "Label5"},
+                                                        {Grid1, "Grid1"}};
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+
+    connect(cboScheme, &QComboBox::activated, this, [this] { recallScheme(); });
+    connect(SSCommand2, &QPushButton::clicked, this, [this] { saveScheme(); });
+    return tab;
+}
+
+void FrmCntIpod::prepareMappingGrid(QdGrid *grid, const QString &format, bool isSelection)
+{
+    grid->setFormatString(format);
+    grid->setColHidden(kColumnCol, true);
+    grid->setCheckColumn(kIncludeCol);
+    grid->setColMerge(kGroupCol);
+    grid->setColumnWidth(kFieldCol, 180);
+    if (isSelection)
+        return;
+    grid->setColHidden(kIncludeCol, true);
+    grid->setColEditable(kFieldCol);
+    grid->setItemDelegateForColumn(kFieldCol, new FieldChoiceDelegate(&m_sourceFields, grid));
+    grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    // Any change of a mapping, the user's or a recalled scheme's, shows in the selection.
+    connect(grid->model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                if (topLeft.column() <= kFieldCol && bottomRight.column() >= kFieldCol)
+                    refreshSelectedFields();
+            });
+}
+
+void FrmCntIpod::buildGrids()
+{
+    QSqlDatabase &db = m_connection.db();
+    const auto important = mappingRows(reportedColumns(db, importantFieldList()));
+    const auto other = mappingRows(reportedColumns(db, otherFieldList()));
+    m_n1 = static_cast<int>(important.size());
+
+    auto cells = [](const MappingRow &row, bool ticked) {
+        return QStringList{QString(),  row.group,
+                           row.column, row.display,
+                           QString(),  ticked ? QStringLiteral("1") : QStringLiteral("0")};
+    };
+    std::vector<QStringList> grid1, grid2, grid4;
+    for (const MappingRow &row : important) {
+        grid1.push_back(cells(row, false));
+        grid4.push_back(cells(row, true));
+    }
+    for (const MappingRow &row : other) {
+        grid2.push_back(cells(row, false));
+        grid4.push_back(cells(row, true));
+    }
+    Grid1->setRowsData(std::move(grid1));
+    Grid2->setRowsData(std::move(grid2));
+    Grid4->setRowsData(std::move(grid4));
+    prepareMappingGrid(Grid1, kMappingFormat, false);
+    prepareMappingGrid(Grid2, kOtherFormat, false);
+    prepareMappingGrid(Grid4, kMappingFormat, true);
+}
+
+// ---- Tabs and steps
+
+void FrmCntIpod::setStepButtons(int tab)
+{
+    CmdBck->setEnabled(tab != SelectFile);
+    cmdNext->setEnabled(tab != Preview);
+    CmdImport->setEnabled(tab != SelectFile && !m_job->isRunning());
+}
+
+void FrmCntIpod::step(int by)
+{
+    const int next = SSActiveTabs1->currentIndex() + by;
+    if (next >= 0 && next < SSActiveTabs1->count())
+        SSActiveTabs1->setCurrentIndex(next);
 }
 
 void FrmCntIpod::tabChosen(int index)
 {
-    if (index != kSendIpodTab)
-        return;
-    loadSendList();
-    CmdImport->setVisible(false);
+    const int tab = index + 1;
+    setStepButtons(tab);
+    switch (tab) {
+    case SelectFile:
+        Frame2->setVisible(false);
+        CmdImport->setVisible(false);
+        break;
+    case SetFields:
+    case OtherFields:
+        Frame2->setVisible(true);
+        CmdImport->setVisible(false);
+        break;
+    case SelectedFields:
+        Frame2->setVisible(true);
+        CmdImport->setVisible(false);
+        refreshSelectedFields();
+        break;
+    case Preview:
+        Frame2->setVisible(false);
+        CmdImport->setVisible(true);
+        Option3->setChecked(true);
+        previewExisting();
+        break;
+    case SendIpod:
+        CmdImport->setVisible(false);
+        loadSendList();
+        break;
+    default:
+        break;
+    }
+}
+
+bool FrmCntIpod::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == CmdHelps && event->type() == QEvent::Enter) {
+        const Result<QString> help = tooltipText(m_connection.db(), QStringLiteral("LS0017"));
+        CmdHelps->setToolTip(help ? *help : QString());
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FrmCntIpod::done(int result)
 {
     if (!mayCloseWhileRunning(m_job, *m_services.messages))
         return;
+    m_preview->cancel();
     QDialog::done(result);
 }
+
+// ---- Source selection
+
+void FrmCntIpod::kindChanged()
+{
+    List1->setVisible(isAccessKind(Combo1->currentText()));
+}
+
+int FrmCntIpod::chosenCodePage() const
+{
+    return cboCodePage->currentData().toInt();
+}
+
+void FrmCntIpod::chooseFile()
+{
+    const QString kind = Combo1->currentText();
+    if (!tableSourceKinds().contains(kind)) {
+        m_services.messages->show(QStringLiteral("Invalid Database Type "), MsgIcon::Exclamation);
+        return;
+    }
+    FileDialogOptions options;
+    options.title = QStringLiteral("Select Database To Import");
+    options.filter = importFileFilter(kind);
+    const QString path = m_services.dialogs->openFile(options);
+    if (path.trimmed().isEmpty())
+        return;
+    txtflnm->setText(QDir::toNativeSeparators(path));
+    m_source = ImportSource{kind, path, QString(), chosenCodePage()};
+    if (isAccessKind(kind)) {
+        listTables();
+        return;
+    }
+    txtflnm->setText(stripfilename(QDir::toNativeSeparators(path)));
+    lbltable->setText(QString());
+    const Result<QStringList> fields = importSourceFields(m_source);
+    if (!fields) {
+        setSourceFields({});
+        m_services.messages->show(fields.message(), MsgIcon::Exclamation);
+        return;
+    }
+    setSourceFields(*fields);
+}
+
+void FrmCntIpod::listTables()
+{
+    {
+        const QSignalBlocker quiet(List1);
+        List1->clear();
+    }
+    setSourceFields({});
+    const Result<QStringList> tables = accessTables(m_source.path);
+    if (!tables) {
+        m_services.messages->show(tables.message(), MsgIcon::Exclamation);
+        return;
+    }
+    List1->addItems(*tables);
+    if (!tables->isEmpty())
+        List1->setCurrentRow(0); // opens the first table
+}
+
+void FrmCntIpod::openTable()
+{
+    const QListWidgetItem *item = List1->currentItem();
+    if (!item)
+        return;
+    m_source.table = item->text();
+    lbltable->setText(QStringLiteral(" Table : ") + m_source.table);
+    const Result<QStringList> fields = importSourceFields(m_source);
+    if (!fields) {
+        setSourceFields({});
+        m_services.messages->show(fields.message(), MsgIcon::Exclamation);
+        return;
+    }
+    setSourceFields(*fields);
+}
+
+void FrmCntIpod::codePageChanged()
+{
+    m_source.codePage = chosenCodePage();
+    if (m_source.path.isEmpty() || m_source.isAccess())
+        return;
+    const Result<QStringList> fields = importSourceFields(m_source);
+    if (!fields) {
+        setSourceFields({});
+        m_services.messages->show(fields.message(), MsgIcon::Exclamation);
+        return;
+    }
+    setSourceFields(*fields);
+}
+
+void FrmCntIpod::setSourceFields(const QStringList &fields)
+{
+    m_sourceFields = fields;
+    List2->clear();
+    List2->addItems(fields);
+}
+
+// ---- Mapping and schemes
+
+void FrmCntIpod::refreshSelectedFields()
+{
+    auto follow = [this](QdGrid *from, int offset) {
+        for (int r = 1; r <= from->dataRows(); ++r) {
+            const QString field = from->text(r, kFieldCol);
+            if (Grid4->text(r + offset, kFieldCol) != field)
+                Grid4->setText(r + offset, kFieldCol, field);
+            Grid4->setRowHidden(r + offset - 1, field.trimmed().isEmpty());
+        }
+    };
+    follow(Grid1, 0);
+    follow(Grid2, m_n1);
+}
+
+void FrmCntIpod::loadSchemeNames()
+{
+    const QString recalled = cboScheme->currentText();
+    const QString typed = cboScheme1->currentText();
+    const Result<QStringList> names = mappingSchemeNames(m_connection.db());
+    cboScheme->clear();
+    cboScheme1->clear();
+    if (!names) {
+        m_services.messages->show(
+            QStringLiteral("The saved schemes could not be read: %1").arg(names.message()),
+            MsgIcon::Critical);
+        return;
+    }
+    cboScheme->addItems(*names);
+    cboScheme1->addItems(*names);
+    cboScheme->setCurrentIndex(names->indexOf(recalled));
+    cboScheme1->setCurrentText(typed);
+}
+
+void FrmCntIpod::recallScheme()
+{
+    const auto rows = mappingSchemeRows(m_connection.db(), cboScheme->currentText());
+    if (!rows) {
+        m_services.messages->show(
+            QStringLiteral("The scheme could not be read: %1").arg(rows.message()),
+            MsgIcon::Critical);
+        return;
+    }
+    for (const SchemeRow &row : *rows) {
+        if (row.row >= 1 && row.row <= Grid1->dataRows())
+            Grid1->setText(row.row, kFieldCol, row.field);
+    }
+}
+
+void FrmCntIpod::saveScheme()
+{
+    Grid1->setCurrentIndex(QModelIndex()); // an open editor hands its text to the grid first
+    QStringList fields;
+    for (int r = 1; r <= Grid1->dataRows(); ++r)
+        fields << Grid1->text(r, kFieldCol);
+    const QString name = cboScheme1->currentText();
+    if (const Status saved = saveMappingScheme(m_connection.db(), name, fields); !saved) {
+        m_services.messages->show(
+            QStringLiteral("The scheme \"%1\" could not be saved: %2").arg(name, saved.message()),
+            MsgIcon::Critical);
+        return;
+    }
+    loadSchemeNames();
+    m_services.messages->show(QStringLiteral("Scheme saved successfully"));
+}
+
+// ---- Preview and import
+
+void FrmCntIpod::showInGrid3(const QStringList &headers, std::vector<QStringList> rows,
+                             bool hideFirst)
+{
+    Grid3->setRowsData(std::move(rows));
+    Grid3->setCols(static_cast<int>(headers.size()));
+    const QFontMetrics metrics = Grid3->horizontalHeader()->fontMetrics();
+    // Columns of an earlier, wider preview stay in the grid's model: they are hidden.
+    for (int c = 0; c < Grid3->cols(); ++c) {
+        const bool used = c < headers.size();
+        Grid3->setColHeader(c, used ? headers[c] : QString());
+        Grid3->setColHidden(c, !used || (c == 0 && hideFirst));
+        if (used && !Grid3->isColumnHidden(c))
+            Grid3->setColumnWidth(
+                c, c == 0 ? 12 : std::max(60, metrics.horizontalAdvance(headers[c]) + 16));
+    }
+}
+
+void FrmCntIpod::previewExisting()
+{
+    m_preview->cancel();
+    QStringList fieldNames;
+    auto rows =
+        contactPreviewRows(m_connection.db(), previewFieldList(), 1, kMaxPreviewRows, fieldNames);
+    if (!rows) {
+        m_services.messages->show(
+            QStringLiteral("The contacts could not be read: %1").arg(rows.message()),
+            MsgIcon::Critical);
+        return;
+    }
+    QStringList headers{QString()};
+    for (const QString &name : std::as_const(fieldNames))
+        headers << displayNameOf(name).trimmed();
+    showInGrid3(headers, std::move(*rows), false);
+}
+
+void FrmCntIpod::previewSource()
+{
+    if (m_preview->isRunning()) {
+        m_preview->cancel();
+        m_preview->wait();
+    }
+    if (!m_source.isChosen()) {
+        showInGrid3({QString()}, {}, true);
+        return;
+    }
+    const ImportSource source = m_source;
+    m_preview->start<std::shared_ptr<Result<SourcePreview>>>(
+        [source](JobControl &control) {
+            return std::make_shared<Result<SourcePreview>>(
+                readSourcePreview(source, kMaxPreviewRows, 1, control));
+        },
+        [this, source](std::shared_ptr<Result<SourcePreview>> preview, const JobReport &report) {
+            if (report.cancelled || !preview || !Option1->isChecked())
+                return;
+            if (!*preview) {
+                if (!m_job->isRunning()) // an import under way reports the same fault itself
+                    m_services.messages->show(preview->message(), MsgIcon::Exclamation);
+                return;
+            }
+            if (source.isAccess())
+                setSourceFields((*preview)->fields);
+            QStringList headers{QString()};
+            headers << (*preview)->fields;
+            showInGrid3(headers, std::move((*preview)->rows), true);
+        });
+}
+
+void FrmCntIpod::importContacts()
+{
+    if (m_job->isRunning())
+        return;
+    if (Option3->isChecked()) {
+        Option1->setChecked(true);
+        previewSource();
+    }
+    bool anySelected = false;
+    for (QdGrid *grid : {Grid4, Grid2}) {
+        for (int r = 1; r <= grid->dataRows() && !anySelected; ++r)
+            anySelected = !grid->text(r, kFieldCol).trimmed().isEmpty();
+    }
+    std::vector<ImportPair> pairs;
+    for (int r = 1; r <= Grid4->dataRows(); ++r) {
+        const QString field = Grid4->text(r, kFieldCol);
+        if (!field.isEmpty() && Grid4->isChecked(r, kIncludeCol))
+            pairs.push_back({Grid4->text(r, kColumnCol), field});
+    }
+    // Rows mapped but all unticked would add empty contacts: that is no selection either.
+    if (!anySelected || pairs.empty()) {
+        m_services.messages->show(QStringLiteral("Fields Not Selected"), MsgIcon::Exclamation);
+        return;
+    }
+    if (!m_source.isChosen()) {
+        m_services.messages->show(QStringLiteral("Item Not Selected"), MsgIcon::Exclamation);
+        return;
+    }
+    const QString database = m_services.places.databasePath();
+    const ImportSource source = m_source;
+    m_job->start<qint64>(
+        [database, source, pairs](JobControl &control) -> qint64 {
+            const Result<qint64> added = runContactImport(database, source, pairs, control);
+            if (!added && !control.isCancelled())
+                control.abort(added.message());
+            return added ? *added : 0;
+        },
+        [this](qint64, const JobReport &report) {
+            if (report.cancelled)
+                m_services.messages->show(
+                    QStringLiteral("The import was cancelled; nothing was imported."),
+                    MsgIcon::Exclamation);
+            else if (!report.error.isEmpty())
+                m_services.messages->show(report.error, MsgIcon::Exclamation);
+            else
+                m_services.messages->show(QStringLiteral(" Imported  "), MsgIcon::Exclamation);
+        });
+}
+
+// ---- Sending to the device
 
 void FrmCntIpod::loadSendList()
 {

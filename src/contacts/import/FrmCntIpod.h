@@ -1,21 +1,28 @@
 #pragma once
 
 #include "common/services.h"
+#include "contacts/import/import_source.h"
 #include "db/database.h"
 #include "jobs/job_runner.h"
 
 #include <QDialog>
 
+class QComboBox;
+class QFrame;
 class QLabel;
+class QLineEdit;
+class QListWidget;
 class QPushButton;
+class QRadioButton;
 class QTabWidget;
 
 namespace quenda {
 
 class QdGrid;
 
-// The contact window: the import steps on tabs 1 to 5 and, on tab 6, sending every contact to
-// the staging folder as home, work and combined vCards.
+// The contact window. Tabs 1 to 5 import contacts: choose a source file (and table), map its
+// fields onto the contact columns (with saved schemes), check the selection, preview, import.
+// Tab 6 sends every contact to the staging folder as home, work and combined vCards.
 class FrmCntIpod : public QDialog {
     Q_OBJECT
 public:
@@ -23,34 +30,114 @@ public:
     ~FrmCntIpod() override;
 
     static constexpr int kSendIpodTab = 5;
+    // A preview shows at most this many records; the import reads them all.
+    static constexpr qsizetype kMaxPreviewRows = 200000;
 
-    // The send that runs now, if any.
+    // The import or the send that runs now, if any.
     JobRunner *job() const { return m_job; }
+    // The reading of the source for the preview grid.
+    JobRunner *previewJob() const { return m_preview; }
 
     void done(int result) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildControls();
+    QWidget *buildSelectFileTab();
+    QWidget *buildSetFieldsTab();
+    void buildGrids();
+    void prepareMappingGrid(QdGrid *grid, const QString &format, bool isSelection);
     void tabChosen(int index);
+    void setStepButtons(int tab);
+    void step(int by);
+
+    // Source selection.
+    void kindChanged();
+    void chooseFile();
+    void listTables();
+    void openTable();
+    void codePageChanged();
+    void setSourceFields(const QStringList &fields);
+    int chosenCodePage() const;
+
+    // Mapping and schemes.
+    void refreshSelectedFields();
+    void recallScheme();
+    void saveScheme();
+    void loadSchemeNames();
+
+    // Preview and import.
+    void previewExisting();
+    void previewSource();
+    void showInGrid3(const QStringList &headers, std::vector<QStringList> rows, bool hideFirst);
+    void importContacts();
+
+    // Sending to the device.
     void loadSendList();
     void sendToDesktop();
 
     Services m_services;
     Connection m_connection;
     JobRunner *m_job = nullptr;
+    JobRunner *m_preview = nullptr;
+    ImportSource m_source;
+    QStringList m_sourceFields; // the drop-down choices of the mapping grids
+    int m_n1 = 0;               // the rows of Grid1; Grid2's row r is Grid4's row m_n1 + r
 
     QLabel *LblHeading = nullptr;
     QTabWidget *SSActiveTabs1 = nullptr;
-    // One frame per tab, in tab order; the import steps fill the first five.
+    // One frame per tab, in tab order.
     QWidget *FraSelectFile = nullptr;
     QWidget *FraSetFields = nullptr;
     QWidget *FraOtherFields = nullptr;
     QWidget *FraSelectedFields = nullptr;
     QWidget *FraPreview = nullptr;
     QWidget *FraSendIpod = nullptr;
+
+    // Step 1.
+    QLabel *Label4 = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QPushButton *Cmdsel = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtflnm = nullptr;
+    QLabel *LblCodePage = nullptr;
+    QComboBox *cboCodePage = nullptr;
+    QListWidget *List1 = nullptr;
+    QLabel *lbltable = nullptr;
+    QFrame *Frame2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QListWidget *List2 = nullptr;
+
+    // Steps 2 and 3.
+    QLabel *Label5 = nullptr;
+    QdGrid *Grid1 = nullptr;
+    QLabel *Label10 = nullptr;
+    QComboBox *cboScheme = nullptr;
+    QLabel *Label11 = nullptr;
+    QComboBox *cboScheme1 = nullptr;
+    QPushButton *SSCommand2 = nullptr;
+    QLabel *Label6 = nullptr;
+    QdGrid *Grid2 = nullptr;
+    QLabel *Label7 = nullptr;
+    QdGrid *Grid4 = nullptr;
+
+    // Step 4.
+    QRadioButton *Option1 = nullptr;
+    QRadioButton *Option3 = nullptr;
+    QdGrid *Grid3 = nullptr;
+
+    // Send Ipod.
     QdGrid *GridIpod = nullptr;
     QPushButton *CmdIpod = nullptr;
+
+    QPushButton *CmdHelps = nullptr;
+    QPushButton *CmdBck = nullptr;
+    QPushButton *cmdNext = nullptr;
     QPushButton *CmdImport = nullptr;
+    QPushButton *SSCommand1 = nullptr;
 };
 
 } // namespace quenda

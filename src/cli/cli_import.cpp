@@ -1,0 +1,296 @@
+#include "cli/verbs.h"
+
+#include "contacts/import/contact_import.h"
+#include "contacts/import/field_catalogue.h"
+#include "contacts/import/field_mapping.h"
+#include "db/database.h"
+#include "db/mapping_schemes.h"
+#include "formats/access_reader.h"
+#include "formats/codepages.h"
+#include "formats/table_sources.h"
+#include "jobs/foreground.h"
+
+#include <optional>
+
+namespace quenda::cli {
+
+namespace {
+
+struct ImportArgs {
+    QStringList positional;
+    QString kind;
+    QString table;
+    QString scheme;
+    bool hasScheme = false;
+    int codePage = 0;
+    QList<std::pair<QString, QString>> maps; // COLUMN, FIELD as given
+};
+
+const char *const kUsage =
+    "Usage: quenda-ipod-cli import tables FILE\n"
+    "       quenda-ipod-cli import fields FILE --kind KIND [--table T] [--codepage N]\n"
+    "       quenda-ipod-cli import run FILE --kind KIND [--table T] [--codepage N]\n"
+    "                                    (--scheme NAME | --map COLUMN=FIELD ...)\n"
+    "       quenda-ipod-cli import save-scheme NAME --map COLUMN=FIELD ...\n"
+    "KIND is one of: Access, \"Text;\", \"FoxPro 2.0;\", \"FoxPro 2.5;\", \"FoxPro 2.6;\",\n"
+    "\"FoxPro 3.0;\", \"dBASE III;\", \"dBASE IV;\", \"dBASE 5.0;\"";
+
+std::optional<ImportArgs> parse(Context &context, const QStringList &args)
+{
+    ImportArgs parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString option = args[i];
+        QString value;
+        bool inlineValue = false;
+        if (option.startsWith(QLatin1String("--")) && option.contains(QLatin1Char('='))) {
+            const qsizetype eq = option.indexOf(QLatin1Char('='));
+            value = option.mid(eq + 1);
+            option.truncate(eq);
+            inlineValue = true;
+        }
+        const bool known = option == QLatin1String("--kind") ||
+                           option == QLatin1String("--table") ||
+                           option == QLatin1String("--codepage") ||
+                           option == QLatin1String("--scheme") || option == QLatin1String("--map");
+        if (!known) {
+            if (option.startsWith(QLatin1String("--"))) {
+                context.err << "import: unknown option " << option << Qt::endl;
+                return std::nullopt;
+            }
+            parsed.positional << args[i];
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) {
+                context.err << "import: " << option << " needs a value" << Qt::endl;
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (option == QLatin1String("--kind")) {
+            parsed.kind = value;
+        } else if (option == QLatin1String("--table")) {
+            parsed.table = value;
+        } else if (option == QLatin1String("--scheme")) {
+            parsed.scheme = value;
+            parsed.hasScheme = true;
+        } else if (option == QLatin1String("--codepage")) {
+            bool ok = false;
+            parsed.codePage = value.toInt(&ok);
+            if (!ok || !isKnownCodePage(parsed.codePage)) {
+                context.err << "import: not a code page this program knows: " << value << Qt::endl;
+                return std::nullopt;
+            }
+        } else {
+            const qsizetype eq = value.indexOf(QLatin1Char('='));
+            if (eq <= 0) {
+                context.err << "import: --map takes COLUMN=FIELD, not " << value << Qt::endl;
+                return std::nullopt;
+            }
+            parsed.maps.append({value.left(eq), value.mid(eq + 1)});
+        }
+    }
+    return parsed;
+}
+
+// The source a file verb names; prints what is wrong and gives nothing otherwise.
+std::optional<ImportSource> sourceOf(Context &context, const ImportArgs &args)
+{
+    if (args.positional.size() != 1) {
+        context.err << "import: name one source file" << Qt::endl << kUsage << Qt::endl;
+        return std::nullopt;
+    }
+    if (args.kind.isEmpty()) {
+        context.err << "import: --kind is needed" << Qt::endl << kUsage << Qt::endl;
+        return std::nullopt;
+    }
+    if (!tableSourceKinds().contains(args.kind)) {
+        context.err << "Invalid Database Type " << Qt::endl;
+        return std::nullopt;
+    }
+    ImportSource source{args.kind, args.positional.first(), args.table, args.codePage};
+    if (source.isAccess() && source.table.isEmpty()) {
+        // As the window does, the first table is the one opened.
+        const Result<QStringList> tables = accessTables(source.path);
+        if (!tables) {
+            context.err << tables.message() << Qt::endl;
+            return std::nullopt;
+        }
+        if (tables->isEmpty()) {
+            context.err << "Item Not Selected" << Qt::endl;
+            return std::nullopt;
+        }
+        source.table = tables->first();
+    }
+    return source;
+}
+
+int listTables(Context &context, const ImportArgs &args)
+{
+    if (args.positional.size() != 1) {
+        context.err << "import tables: name one database file" << Qt::endl;
+        return 2;
+    }
+    const Result<QStringList> tables = accessTables(args.positional.first());
+    if (!tables) {
+        context.err << tables.message() << Qt::endl;
+        return 1;
+    }
+    for (const QString &table : *tables)
+        context.out << table << '\n';
+    return 0;
+}
+
+int listFields(Context &context, const ImportArgs &args)
+{
+    const auto source = sourceOf(context, args);
+    if (!source)
+        return 2;
+    const Result<QStringList> fields = importSourceFields(*source);
+    if (!fields) {
+        context.err << fields.message() << Qt::endl;
+        return 1;
+    }
+    for (const QString &field : *fields)
+        context.out << field << '\n';
+    return 0;
+}
+
+// The pairs of --map, each column checked against the grids' columns; "" on success.
+QString mappedPairs(const ImportArgs &args, const QStringList &columns,
+                    std::vector<ImportPair> &pairs)
+{
+    for (const auto &[column, field] : args.maps) {
+        const QString found = findColumn(columns, column);
+        if (found.isEmpty())
+            return column;
+        pairs.push_back({found, field});
+    }
+    return {};
+}
+
+int runImport(Context &context, const ImportArgs &args)
+{
+    if (args.hasScheme == !args.maps.isEmpty()) {
+        context.err << "import run: give either --scheme NAME or --map COLUMN=FIELD" << Qt::endl;
+        return 2;
+    }
+    const auto source = sourceOf(context, args);
+    if (!source)
+        return 2;
+    if (!prepareDatabase(context))
+        return 1;
+    const QString database = context.places.databasePath();
+    std::vector<ImportPair> pairs;
+    {
+        Connection connection(database);
+        if (Status open = connection.status(); !open) {
+            context.err << open.message() << Qt::endl;
+            return 1;
+        }
+        const QStringList important = reportedColumns(connection.db(), importantFieldList());
+        if (args.hasScheme) {
+            const auto rows = mappingSchemeRows(connection.db(), args.scheme);
+            if (!rows) {
+                context.err << "The scheme cannot be read: " << rows.message() << Qt::endl;
+                return 1;
+            }
+            if (rows->empty()) {
+                context.err << "No scheme is saved as \"" << args.scheme << "\"" << Qt::endl;
+                return 1;
+            }
+            pairs = schemePairs(important, *rows);
+        } else {
+            const QStringList columns =
+                important + reportedColumns(connection.db(), otherFieldList());
+            if (const QString unknown = mappedPairs(args, columns, pairs); !unknown.isEmpty()) {
+                context.err << "Not a contact column the import offers: " << unknown << Qt::endl;
+                return 2;
+            }
+        }
+    }
+    if (pairs.empty()) {
+        context.err << "Fields Not Selected" << Qt::endl;
+        return 1;
+    }
+    qint64 added = 0;
+    const JobReport report = runInForeground(
+        [&](JobControl &control) {
+            const Result<qint64> done = runContactImport(database, *source, pairs, control);
+            if (done)
+                added = *done;
+            else if (!control.isCancelled())
+                control.abort(done.message());
+        },
+        context.err);
+    if (report.cancelled) {
+        context.err << "The import was cancelled; nothing was imported." << Qt::endl;
+        return 1;
+    }
+    if (!report.succeeded())
+        return 1;
+    context.out << " Imported  " << Qt::endl;
+    context.out << added << " contact(s) added" << Qt::endl;
+    return 0;
+}
+
+int saveScheme(Context &context, const ImportArgs &args)
+{
+    if (args.positional.size() != 1 || args.maps.isEmpty()) {
+        context.err << "import save-scheme: give one NAME and at least one --map COLUMN=FIELD"
+                    << Qt::endl;
+        return 2;
+    }
+    if (!prepareDatabase(context))
+        return 1;
+    Connection connection(context.places.databasePath());
+    if (Status open = connection.status(); !open) {
+        context.err << open.message() << Qt::endl;
+        return 1;
+    }
+    // A scheme keeps the rows of the important fields only, as the Save button does.
+    const QStringList important = reportedColumns(connection.db(), importantFieldList());
+    std::vector<ImportPair> pairs;
+    if (const QString unknown = mappedPairs(args, important, pairs); !unknown.isEmpty()) {
+        context.err << "Not one of the important fields a scheme keeps: " << unknown << Qt::endl;
+        return 2;
+    }
+    QStringList fieldsByRow;
+    for (qsizetype i = 0; i < important.size(); ++i)
+        fieldsByRow << QStringLiteral("");
+    for (const ImportPair &pair : pairs)
+        fieldsByRow[important.indexOf(pair.column)] = pair.field;
+    if (Status saved = saveMappingScheme(connection.db(), args.positional.first(), fieldsByRow);
+        !saved) {
+        context.err << "The scheme cannot be saved: " << saved.message() << Qt::endl;
+        return 1;
+    }
+    context.out << "Scheme saved successfully" << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int runImportVerb(Context &context, const QStringList &args)
+{
+    if (args.isEmpty()) {
+        context.err << kUsage << Qt::endl;
+        return 2;
+    }
+    const auto parsed = parse(context, args.mid(1));
+    if (!parsed)
+        return 2;
+    const QString sub = args.first();
+    if (sub == QLatin1String("tables"))
+        return listTables(context, *parsed);
+    if (sub == QLatin1String("fields"))
+        return listFields(context, *parsed);
+    if (sub == QLatin1String("run"))
+        return runImport(context, *parsed);
+    if (sub == QLatin1String("save-scheme"))
+        return saveScheme(context, *parsed);
+    context.err << "import: unknown action " << sub << Qt::endl << kUsage << Qt::endl;
+    return 2;
+}
+
+} // namespace quenda::cli

@@ -1,0 +1,237 @@
+#include "contacts/import/contact_import.h"
+
+#include "contacts/import/import_values.h"
+#include "db/contacts.h"
+#include "db/database.h"
+#include "formats/table_sources.h"
+
+#include <QDir>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace quenda {
+
+namespace {
+
+constexpr qint64 kProgressEvery = 512;
+
+QString fieldsNotSelected()
+{
+    return QStringLiteral("Fields Not Selected");
+}
+
+QString itemNotSelected()
+{
+    return QStringLiteral("Item Not Selected");
+}
+
+// The field a name means: the same name, else the same name in another letter case, as the
+// database engine always matched them.
+int fieldIndex(const std::vector<FieldInfo> &fields, const QString &name)
+{
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name == name)
+            return static_cast<int>(i);
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+struct PlannedColumn {
+    ContactColumnInfo declared;
+    TargetColumn target;
+    int sourceIndex = -1;
+    QString field;
+};
+
+// The database names the column in most refusals ("NOT NULL constraint failed: cnt_main.NAME").
+QString fieldToBlame(const QString &reason, const std::vector<PlannedColumn> &plan)
+{
+    static const QRegularExpression named(QStringLiteral("cnt_main\\.(\\w+)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = named.match(reason);
+    if (!m.hasMatch())
+        return {};
+    for (const PlannedColumn &c : plan) {
+        if (c.target.name.compare(m.captured(1), Qt::CaseInsensitive) == 0)
+            return c.field;
+    }
+    return {};
+}
+
+// Every record read becomes one row, so the writer's row is the record's number.
+Error refused(const Status &why, const ContactImportWriter &writer,
+              const std::vector<PlannedColumn> &plan)
+{
+    const QString field = fieldToBlame(why.message(), plan);
+    const QString record =
+        field.isEmpty()
+            ? QStringLiteral("record %1").arg(writer.failedRow())
+            : QStringLiteral("record %1, field \"%2\",").arg(writer.failedRow()).arg(field);
+    return fail(QStringLiteral("Nothing was imported: %1 could not be stored: %2")
+                    .arg(record, why.message()));
+}
+
+Result<std::vector<PlannedColumn>> planColumns(QSqlDatabase &db, const TableReader &reader,
+                                               const std::vector<ImportPair> &pairs)
+{
+    const auto declared = contactColumnTypes(db);
+    if (!declared)
+        return declared.error();
+    QHash<QString, ContactColumnInfo> byName;
+    for (const ContactColumnInfo &c : *declared)
+        byName.insert(c.name.toUpper(), c);
+
+    std::vector<PlannedColumn> plan;
+    for (const ImportPair &pair : pairs) {
+        const int index = fieldIndex(reader.fields(), pair.field);
+        if (index < 0)
+            return fail(QStringLiteral("The source has no field \"%1\"; nothing was imported.")
+                            .arg(pair.field));
+        const auto column = byName.constFind(pair.column.trimmed().toUpper());
+        if (column == byName.constEnd())
+            return fail(QStringLiteral("The contact table has no column \"%1\"; nothing was "
+                                       "imported.")
+                            .arg(pair.column));
+        PlannedColumn planned{*column, targetColumn(column->name, column->declaredType), index,
+                              pair.field};
+        // A column named twice (PRODUCT has a row in both grids) keeps its place and takes the
+        // later field.
+        auto same = std::find_if(plan.begin(), plan.end(), [&](const PlannedColumn &c) {
+            return c.target.name == planned.target.name;
+        });
+        if (same != plan.end())
+            *same = planned;
+        else
+            plan.push_back(planned);
+    }
+    return plan;
+}
+
+} // namespace
+
+Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source)
+{
+    if (!source.isChosen())
+        return fail(itemNotSelected());
+    return openTableReader(source.kind, source.path, source.table, source.codePage);
+}
+
+Result<QStringList> importSourceFields(const ImportSource &source)
+{
+    auto reader = openImportSource(source);
+    if (!reader)
+        return reader.error();
+    return (*reader)->fieldNames();
+}
+
+Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype maxRows,
+                                        int leadingCols, JobControl &control)
+{
+    auto opened = openImportSource(source);
+    if (!opened)
+        return opened.error();
+    TableReader &reader = **opened;
+    SourcePreview preview;
+    preview.fields = reader.fieldNames();
+    QVariantList values;
+    while (!control.isCancelled()) {
+        if (static_cast<qsizetype>(preview.rows.size()) >= maxRows) {
+            preview.complete = !reader.next(values);
+            break;
+        }
+        if (!reader.next(values))
+            break;
+        QStringList cells;
+        cells.reserve(leadingCols + values.size());
+        for (int c = 0; c < leadingCols; ++c)
+            cells.append(QString());
+        for (const QVariant &v : std::as_const(values))
+            cells.append(sourceText(v));
+        preview.rows.push_back(std::move(cells));
+        if (preview.rows.size() % kProgressEvery == 0)
+            control.setDone(static_cast<qint64>(preview.rows.size()));
+    }
+    if (!reader.error().isEmpty())
+        return fail(reader.error());
+    return preview;
+}
+
+Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
+                              const std::vector<ImportPair> &pairs, JobControl &control,
+                              const QLocale &locale)
+{
+    if (pairs.empty())
+        return fail(fieldsNotSelected());
+    const auto plan = planColumns(db, reader, pairs);
+    if (!plan)
+        return plan.error();
+
+    std::vector<ContactColumnInfo> columns;
+    for (const PlannedColumn &c : *plan)
+        columns.push_back(c.declared);
+    ContactImportWriter writer(db);
+    if (Status s = writer.begin(columns); !s)
+        return fail(QStringLiteral("Nothing was imported: %1").arg(s.message()));
+
+    QVariantList values;
+    while (reader.next(values)) {
+        if (control.isCancelled()) {
+            writer.rollback();
+            return fail(QStringLiteral("The import was cancelled; nothing was imported."));
+        }
+        // A new list each record: the writer may hold the last one until its rows are stored.
+        QVariantList bound;
+        bound.reserve(static_cast<qsizetype>(plan->size()));
+        for (const PlannedColumn &c : *plan)
+            bound.append(c.sourceIndex < values.size()
+                             ? importValue(values[c.sourceIndex], c.target, locale)
+                             : QVariant());
+        if (Status s = writer.add(std::move(bound)); !s) {
+            writer.rollback();
+            return refused(s, writer, *plan);
+        }
+        if (reader.recordNumber() % kProgressEvery == 0)
+            control.setDone(reader.recordNumber());
+    }
+    if (!reader.error().isEmpty()) {
+        writer.rollback();
+        return fail(QStringLiteral("Nothing was imported: record %1 could not be read. %2")
+                        .arg(reader.recordNumber() + 1)
+                        .arg(reader.error()));
+    }
+    if (control.isCancelled()) {
+        writer.rollback();
+        return fail(QStringLiteral("The import was cancelled; nothing was imported."));
+    }
+    if (Status s = writer.commit(); !s) {
+        if (writer.failedRow() > 0)
+            return refused(s, writer, *plan);
+        return fail(QStringLiteral("Nothing was imported: the contacts could not be stored: %1")
+                        .arg(s.message()));
+    }
+    control.setDone(writer.added());
+    return writer.added();
+}
+
+Result<qint64> runContactImport(const QString &databasePath, const ImportSource &source,
+                                const std::vector<ImportPair> &pairs, JobControl &control)
+{
+    if (pairs.empty())
+        return fail(fieldsNotSelected());
+    auto reader = openImportSource(source);
+    if (!reader)
+        return reader.error();
+    control.setItem(QDir::toNativeSeparators(source.path));
+    Connection connection(databasePath);
+    if (Status s = connection.status(); !s)
+        return s.error();
+    return importContacts(connection.db(), **reader, pairs, control);
+}
+
+} // namespace quenda

@@ -1,0 +1,308 @@
+#include "common/QdGrid.h"
+#include "contacts/import/FrmCntIpod.h"
+#include "db/setup.h"
+#include "import_test_support.h"
+#include "support/test_places.h"
+#include "support/test_services.h"
+#include "support/window_controls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+constexpr int kFieldCol = 4;
+
+class ImportWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { connection = places.connect(); }
+
+    std::unique_ptr<FrmCntIpod> open()
+    {
+        auto window = std::make_unique<FrmCntIpod>(services.services(places.places()));
+        window->show();
+        return window;
+    }
+    QString people()
+    {
+        return places.writeFile(QStringLiteral("data/people.csv"),
+                                "Nm,Tel,Born\nO'Brien,555 1,1980-05-17\nZoë,555 2,\n");
+    }
+    void choose(FrmCntIpod *window, const QString &kind, const QString &path)
+    {
+        control<QComboBox>(window, "Combo1")->setCurrentText(kind);
+        services.dialogs.openAnswers.push_back(path);
+        QTest::mouseClick(control<QPushButton>(window, "Cmdsel"), Qt::LeftButton);
+    }
+    static void setField(QdGrid *grid, int row, const QString &field)
+    {
+        grid->model()->setData(grid->model()->index(row - 1, kFieldCol), field, Qt::EditRole);
+    }
+    static QStringList items(const QListWidget *list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    void tab(FrmCntIpod *window, int number)
+    {
+        control<QTabWidget>(window, "SSActiveTabs1")->setCurrentIndex(number - 1);
+    }
+
+    TempPlaces places;
+    TestServices services;
+    std::unique_ptr<Connection> connection;
+};
+
+} // namespace
+
+TEST_F(ImportWindowTest, TheMappingGridsAreBuiltFromTheContactColumns)
+{
+    auto window = open();
+    auto *grid1 = control<QdGrid>(window.get(), "Grid1");
+    auto *grid2 = control<QdGrid>(window.get(), "Grid2");
+    auto *grid4 = control<QdGrid>(window.get(), "Grid4");
+    EXPECT_EQ(grid1->rows(), 40);
+    EXPECT_EQ(grid2->rows(), 33);
+    EXPECT_EQ(grid4->rows(), 72);
+    EXPECT_EQ(grid1->text(1, 1), QStringLiteral("Main"));
+    EXPECT_EQ(grid1->text(1, 2), QStringLiteral("NAME"));
+    EXPECT_EQ(grid1->text(1, 3), QStringLiteral("Name"));
+    EXPECT_EQ(grid1->text(4, 2), QStringLiteral("TITLE"));
+    EXPECT_EQ(grid2->text(2, 2), QStringLiteral("ANNIV"));
+    EXPECT_EQ(grid4->text(41, 2), QStringLiteral("ANNIV")) << "Grid2's row r is Grid4's 39 + r";
+    EXPECT_EQ(grid1->colHeader(4), QStringLiteral("External Field Name"));
+    for (QdGrid *grid : {grid1, grid2})
+        EXPECT_TRUE(grid->isColumnHidden(2) && grid->isColumnHidden(5));
+    EXPECT_TRUE(grid4->isColumnHidden(2));
+    EXPECT_FALSE(grid4->isColumnHidden(5));
+    EXPECT_EQ(grid1->rowSpan(0, 1), 9) << "the nine Main rows share one group cell";
+    for (int r = 1; r <= grid4->dataRows(); ++r) {
+        ASSERT_TRUE(grid4->isChecked(r, 5)) << r;
+        ASSERT_FALSE(grid4->isRowHidden(r - 1)) << "hidden only from the first refresh on";
+    }
+
+    const QModelIndex display = grid1->model()->index(0, 3);
+    const QModelIndex field = grid1->model()->index(0, kFieldCol);
+    EXPECT_FALSE(grid1->model()->flags(display) & Qt::ItemIsEditable);
+    EXPECT_TRUE(grid1->model()->flags(field) & Qt::ItemIsEditable);
+}
+
+TEST_F(ImportWindowTest, ChoosingAFileGathersItsFieldsIntoTheDropDown)
+{
+    auto window = open();
+    auto *txtflnm = control<QLineEdit>(window.get(), "txtflnm");
+    control<QComboBox>(window.get(), "Combo1")->setCurrentText(QStringLiteral("access"));
+    QTest::mouseClick(control<QPushButton>(window.get(), "Cmdsel"), Qt::LeftButton);
+    ASSERT_EQ(services.messages.texts(), QStringList{"Invalid Database Type "});
+    EXPECT_TRUE(services.dialogs.openRequests.empty());
+
+    choose(window.get(), QStringLiteral("Text;"), QString()); // cancelled
+    EXPECT_EQ(txtflnm->text(), QString());
+    ASSERT_EQ(services.dialogs.openRequests.size(), 1u);
+    EXPECT_TRUE(services.dialogs.openRequests[0].filter.contains(QLatin1String("[cC][sS][vV]")));
+
+    choose(window.get(), QStringLiteral("Text;"), people());
+    EXPECT_EQ(txtflnm->text(), QStringLiteral("people.csv"));
+    EXPECT_EQ(control<QLabel>(window.get(), "lbltable")->text(), QString());
+    EXPECT_EQ(items(control<QListWidget>(window.get(), "List2")),
+              (QStringList{"Nm", "Tel", "Born"}));
+    EXPECT_FALSE(control<QListWidget>(window.get(), "List1")->isVisibleTo(window.get()));
+
+    // The cell editor offers the fields; leaving the cell keeps the choice.
+    auto *grid1 = control<QdGrid>(window.get(), "Grid1");
+    tab(window.get(), 2);
+    const QModelIndex cell = grid1->model()->index(4, kFieldCol);
+    grid1->setCurrentIndex(cell);
+    grid1->edit(cell);
+    auto *editor = control<QComboBox>(grid1, "FieldChoice");
+    QStringList offered;
+    for (int i = 0; i < editor->count(); ++i)
+        offered << editor->itemText(i);
+    EXPECT_EQ(offered, (QStringList{"", "Nm", "Tel", "Born"}));
+    editor->setCurrentText(QStringLiteral("Tel"));
+    grid1->setCurrentIndex(grid1->model()->index(6, kFieldCol));
+    EXPECT_EQ(grid1->text(5, kFieldCol), QStringLiteral("Tel"));
+
+    auto *grid4 = control<QdGrid>(window.get(), "Grid4");
+    EXPECT_EQ(grid4->text(5, kFieldCol), QStringLiteral("Tel"));
+    EXPECT_FALSE(grid4->isRowHidden(4));
+    EXPECT_TRUE(grid4->isRowHidden(0)) << "unmapped rows leave the selection";
+    setField(grid1, 5, QString());
+    EXPECT_TRUE(grid4->isRowHidden(4));
+    setField(control<QdGrid>(window.get(), "Grid2"), 2, QStringLiteral("Born"));
+    EXPECT_EQ(grid4->text(41, kFieldCol), QStringLiteral("Born"));
+    EXPECT_FALSE(grid4->isRowHidden(40));
+}
+
+TEST_F(ImportWindowTest, AnAccessDatabaseListsItsTablesAndOpensTheFirst)
+{
+    const QString file = fixturePath(QStringLiteral("mdb/DateTestDatabase.mdb"));
+    if (!QFile::exists(file))
+        GTEST_SKIP() << "fixture folder absent";
+    qputenv("QUENDA_MDB_READER", QUENDA_MDB_READER_PATH);
+    auto window = open();
+    choose(window.get(), QStringLiteral("Access"), file);
+    EXPECT_TRUE(control<QListWidget>(window.get(), "List1")->isVisibleTo(window.get()));
+    EXPECT_EQ(items(control<QListWidget>(window.get(), "List1")), QStringList{"DateTest"});
+    EXPECT_EQ(control<QLabel>(window.get(), "lbltable")->text(),
+              QStringLiteral(" Table : DateTest"));
+    EXPECT_EQ(items(control<QListWidget>(window.get(), "List2")).size(), 6);
+    EXPECT_EQ(control<QLineEdit>(window.get(), "txtflnm")->text(), QDir::toNativeSeparators(file));
+
+    tab(window.get(), 5);
+    QTest::mouseClick(control<QRadioButton>(window.get(), "Option1"), Qt::LeftButton);
+    window->previewJob()->wait();
+    auto *grid3 = control<QdGrid>(window.get(), "Grid3");
+    EXPECT_EQ(grid3->dataRows(), 6) << "the chosen table's records";
+    EXPECT_EQ(grid3->colHeader(2), QStringLiteral("DateTimeCol"));
+    EXPECT_EQ(grid3->text(2, 3), QStringLiteral("9999-01-01"));
+}
+
+TEST_F(ImportWindowTest, SchemesAreSavedFromGrid1AndRecalledInAnotherWindow)
+{
+    {
+        auto window = open();
+        auto *grid1 = control<QdGrid>(window.get(), "Grid1");
+        setField(grid1, 1, QStringLiteral("Nm"));
+        setField(grid1, 4, QStringLiteral("O'Title"));
+        control<QComboBox>(window.get(), "cboScheme1")->setCurrentText(QStringLiteral("Mum's"));
+        QTest::mouseClick(control<QPushButton>(window.get(), "SSCommand2"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(window.get(), "SSCommand2"), Qt::LeftButton);
+        EXPECT_EQ(services.messages.texts(),
+                  (QStringList{"Scheme saved successfully", "Scheme saved successfully"}));
+        auto *recall = control<QComboBox>(window.get(), "cboScheme");
+        EXPECT_EQ(recall->count(), 1) << "listed once";
+        EXPECT_EQ(recall->currentText(), QString()) << "keeps what it showed";
+    }
+    EXPECT_EQ(scalar(connection->db(), QStringLiteral("select count(*) from qd_mapfields")), 39);
+
+    auto window = open();
+    auto *recall = control<QComboBox>(window.get(), "cboScheme");
+    ASSERT_EQ(recall->count(), 1);
+    recall->setFocus();
+    QTest::keyClick(recall, Qt::Key_Down);
+    auto *grid1 = control<QdGrid>(window.get(), "Grid1");
+    EXPECT_EQ(grid1->text(1, kFieldCol), QStringLiteral("Nm"));
+    EXPECT_EQ(grid1->text(4, kFieldCol), QStringLiteral("O'Title"));
+    EXPECT_EQ(control<QdGrid>(window.get(), "Grid4")->text(4, kFieldCol), QStringLiteral("O'Title"))
+        << "the selection follows a recalled scheme";
+}
+
+TEST_F(ImportWindowTest, StepButtonsAndTabsShowWhatEachStepNeeds)
+{
+    auto window = open();
+    auto *back = control<QPushButton>(window.get(), "CmdBck");
+    auto *next = control<QPushButton>(window.get(), "cmdNext");
+    auto *import = control<QPushButton>(window.get(), "CmdImport");
+    auto *frame = control<QFrame>(window.get(), "Frame2");
+    EXPECT_FALSE(back->isEnabled());
+    EXPECT_TRUE(next->isEnabled());
+    EXPECT_FALSE(import->isVisible());
+    EXPECT_FALSE(frame->isVisible());
+
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(control<QTabWidget>(window.get(), "SSActiveTabs1")->currentIndex(), 1);
+    EXPECT_TRUE(back->isEnabled());
+    EXPECT_TRUE(import->isEnabled());
+    EXPECT_FALSE(import->isVisible());
+    EXPECT_TRUE(frame->isVisible());
+
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_FALSE(next->isEnabled());
+    EXPECT_TRUE(import->isVisible());
+    EXPECT_TRUE(import->isEnabled());
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_TRUE(control<QRadioButton>(window.get(), "Option3")->isChecked());
+    QTest::mouseClick(back, Qt::LeftButton);
+    EXPECT_FALSE(import->isVisible());
+
+    const QString help = *tooltipText(connection->db(), QStringLiteral("LS0017"));
+    auto *helps = control<QPushButton>(window.get(), "CmdHelps");
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(helps, &enter);
+    EXPECT_FALSE(help.isEmpty());
+    EXPECT_EQ(helps->toolTip(), help);
+
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(ImportWindowTest, ThePreviewAndTheImportRunThroughAllSteps)
+{
+    {
+        QSqlQuery q(connection->db());
+        q.exec(QStringLiteral("insert into cnt_main (TITLE, NAME) values ('Dr', 'Existing')"));
+    }
+    auto window = open();
+    auto *import = control<QPushButton>(window.get(), "CmdImport");
+    tab(window.get(), 5);
+    QTest::mouseClick(import, Qt::LeftButton);
+    EXPECT_EQ(services.messages.texts(), QStringList{"Fields Not Selected"});
+    auto *grid3 = control<QdGrid>(window.get(), "Grid3");
+    EXPECT_TRUE(control<QRadioButton>(window.get(), "Option1")->isChecked());
+
+    setField(control<QdGrid>(window.get(), "Grid1"), 1, QStringLiteral("Nm"));
+    QTest::mouseClick(import, Qt::LeftButton);
+    EXPECT_EQ(services.messages.texts().last(), QStringLiteral("Item Not Selected"));
+
+    tab(window.get(), 1);
+    choose(window.get(), QStringLiteral("Text;"), people());
+    setField(control<QdGrid>(window.get(), "Grid1"), 11, QStringLiteral("Born")); // M_BD
+    setField(control<QdGrid>(window.get(), "Grid2"), 4, QStringLiteral("Tel"));   // SP_MOBILE
+    setField(control<QdGrid>(window.get(), "Grid2"), 2, QStringLiteral("Born"));  // ANNIV
+    auto *grid4 = control<QdGrid>(window.get(), "Grid4");
+    grid4->setChecked(41, 5, false); // mapped but left out
+
+    tab(window.get(), 5);
+    EXPECT_TRUE(control<QRadioButton>(window.get(), "Option3")->isChecked());
+    EXPECT_EQ(grid3->colHeader(1), QStringLiteral("Title"));
+    EXPECT_EQ(grid3->colHeader(2), QStringLiteral("First Name"));
+    EXPECT_EQ(grid3->dataRows(), 1);
+    EXPECT_EQ(grid3->text(1, 1), QStringLiteral("Dr"));
+
+    services.messages.shown.clear();
+    QTest::mouseClick(import, Qt::LeftButton);
+    EXPECT_TRUE(control<QRadioButton>(window.get(), "Option1")->isChecked())
+        << "the preview turns to the new records first";
+    window->job()->wait();
+    window->previewJob()->wait();
+    ASSERT_EQ(services.messages.texts(), QStringList{" Imported  "});
+    EXPECT_EQ(services.messages.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(grid3->isColumnHidden(0));
+    EXPECT_EQ(grid3->colHeader(1), QStringLiteral("Nm"));
+    EXPECT_EQ(grid3->dataRows(), 2);
+
+    QSqlDatabase &db = connection->db();
+    EXPECT_EQ(columnValues(db, QStringLiteral("NAME")),
+              (QStringList{"Existing", "O'Brien", "Zoë"}));
+    EXPECT_EQ(columnValues(db, QStringLiteral("M_BD")),
+              (QStringList{"<null>", "1980-05-17", "<null>"}));
+    EXPECT_EQ(columnValues(db, QStringLiteral("SP_MOBILE")),
+              (QStringList{"<null>", "555 1", "555 2"}));
+    EXPECT_EQ(columnValues(db, QStringLiteral("ANNIV")),
+              (QStringList{"<null>", "<null>", "<null>"}))
+        << "an unticked row is not written";
+
+    // A mapping made for another file names the missing field and imports nothing.
+    setField(control<QdGrid>(window.get(), "Grid1"), 2, QStringLiteral("Vorname"));
+    QTest::mouseClick(import, Qt::LeftButton);
+    window->job()->wait();
+    EXPECT_TRUE(services.messages.texts().last().contains(QLatin1String("\"Vorname\"")));
+    EXPECT_EQ(contactCount(db), 3);
+}
