@@ -25,6 +25,8 @@ const Verb kVerbs[] = {
      "cut a text file into numbered pieces beside it, as the splitter window does", runSplit},
     {"rtf-text", "FILE", "print the plain text of an RTF document, as the notes read it",
      runRtfText},
+    {"pictures", "scan DIR|send",
+     "record the sub-folders of a picture folder, or send them to the staging folder", runPictures},
 };
 
 void printHelp(QTextStream &out)

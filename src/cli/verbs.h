@@ -34,5 +34,6 @@ int runRtfText(Context &context, const QStringList &args);
 int runVcf(Context &context, const QStringList &args);
 int runSendIpod(Context &context, const QStringList &args);
 int runNotes(Context &context, const QStringList &args);
+int runPictures(Context &context, const QStringList &args);
 
 } // namespace quenda::cli
