@@ -27,6 +27,8 @@ const Verb kVerbs[] = {
      runRtfText},
     {"pictures", "scan DIR|send",
      "record the sub-folders of a picture folder, or send them to the staging folder", runPictures},
+    {"textfile", "FILE [--out PATH] [--format 1|2|3]",
+     "write a spreadsheet's first 20 rows and columns as QDFile.txt on the Desktop", runTextFile},
 };
 
 void printHelp(QTextStream &out)

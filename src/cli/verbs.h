@@ -35,5 +35,6 @@ int runVcf(Context &context, const QStringList &args);
 int runSendIpod(Context &context, const QStringList &args);
 int runNotes(Context &context, const QStringList &args);
 int runPictures(Context &context, const QStringList &args);
+int runTextFile(Context &context, const QStringList &args);
 
 } // namespace quenda::cli
