@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -125,6 +126,8 @@ void FrmPhIpod::buildControls()
 
     FG1 = new QdGrid(this);
     FG1->setItemDelegateForColumn(kDestinationCol, new DestinationDelegate(FG1));
+    // Destination names are the longest texts; they take the room the window has to spare.
+    FG1->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(FG1, 1);
     PB = new QProgressBar(this);
     PB->setVisible(false);
@@ -205,8 +208,12 @@ void FrmPhIpod::loadTable()
         rows = std::vector<PictureFolderRow>();
     }
     m_rows = std::move(*rows);
-    if (!m_rows.empty())
+    if (!m_rows.empty()) {
         m_rootName = rootNameOf(m_rows.front().folderPath);
+        // The chooser shows which folder the table holds; only a new choice scans again.
+        if (Folder1->text().isEmpty())
+            Folder1->setText(QDir::toNativeSeparators(m_rows.front().folderPath));
+    }
     std::vector<QStringList> cells;
     cells.reserve(m_rows.size());
     for (const PictureFolderRow &row : m_rows) {

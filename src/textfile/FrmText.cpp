@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -141,6 +142,8 @@ void FrmText::buildControls()
     Label1->setWordWrap(true);
     Rtb = new QPlainTextEdit(convert);
     Rtb->setReadOnly(true);
+    // The padding lines values up in columns only when every character is as wide as a blank.
+    Rtb->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Rtb->setLineWrapMode(QPlainTextEdit::NoWrap);
     convertLayout->addWidget(Label1);
     convertLayout->addWidget(Rtb, 1);
