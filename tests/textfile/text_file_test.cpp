@@ -123,7 +123,6 @@ TEST(TextFileWrite, ReplacesTheFileOrLeavesItWholeAndSaysWhy)
 {
     TempPlaces places(false);
     const QString path = textFilePath(places.desktopDir());
-    EXPECT_EQ(QFileInfo(path).fileName(), "QDFile.txt");
     ASSERT_TRUE(writeTextFileFromGrid(path, gridOf({{"A"}, {"1"}})));
     ASSERT_TRUE(writeTextFileFromGrid(path, gridOf({{"A"}, {"2"}})));
     EXPECT_EQ(readAll(path), kPair + "A:          2\r\n" + pairs(48));
@@ -134,7 +133,6 @@ TEST(TextFileWrite, ReplacesTheFileOrLeavesItWholeAndSaysWhy)
     EXPECT_TRUE(refused.message().contains("QDFile.txt"));
     EXPECT_TRUE(refused.message().contains("No such file or directory"));
     EXPECT_FALSE(writeTextFileFromGrid(textFilePath(QString()), gridOf({{"A"}})));
-    EXPECT_EQ(textFileSavedMessage(path), "File saved on " + path);
 }
 
 TEST(TextFileImport, UnreadableFilesAreRefusedWithTheirName)
