@@ -34,6 +34,10 @@ const Verb kVerbs[] = {
     {"import", "tables|fields|run|save-scheme ...",
      "list a source's tables or fields, import its records as contacts, save a mapping scheme",
      runImportVerb},
+    {"pictures", "scan DIR|send",
+     "record the sub-folders of a picture folder, or send them to the staging folder", runPictures},
+    {"textfile", "FILE [--out PATH] [--format 1|2|3]",
+     "write a spreadsheet's first 20 rows and columns as QDFile.txt on the Desktop", runTextFile},
 };
 
 void printHelp(QTextStream &out)

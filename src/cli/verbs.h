@@ -37,5 +37,7 @@ int runNotes(Context &context, const QStringList &args);
 int runFolders(Context &context, const QStringList &args);
 int runFiles(Context &context, const QStringList &args);
 int runImportVerb(Context &context, const QStringList &args);
+int runPictures(Context &context, const QStringList &args);
+int runTextFile(Context &context, const QStringList &args);
 
 } // namespace quenda::cli

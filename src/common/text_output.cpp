@@ -65,6 +65,11 @@ QByteArray encodeForDevice(QStringView text)
     return fitsWindows1252(text) ? toWindows1252(text) : text.toUtf8();
 }
 
+QByteArray encodeForDeviceMarked(QStringView text)
+{
+    return fitsWindows1252(text) ? toWindows1252(text) : "\xEF\xBB\xBF" + text.toUtf8();
+}
+
 QString withCrLf(const QString &text)
 {
     QString out;

@@ -15,6 +15,9 @@ QByteArray toWindows1252(QStringView text);
 QString fromWindows1252(QByteArrayView bytes);
 // Windows-1252 bytes when the text fits, UTF-8 otherwise.
 QByteArray encodeForDevice(QStringView text);
+// The same, but UTF-8 starts with a byte-order mark, for files a reader must tell apart from
+// Windows-1252 without guessing.
+QByteArray encodeForDeviceMarked(QStringView text);
 // Turns LF, CR and CR LF line ends alike into CR LF.
 QString withCrLf(const QString &text);
 // Creates or replaces the file with the bytes: they go to a temporary name in the file's folder

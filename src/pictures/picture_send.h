@@ -1,0 +1,60 @@
+#pragma once
+// Sending recorded picture folders to the staging folder: each row's folder is copied with
+// everything in it to its destination name, merged into what is there, files of the same name
+// replaced, times kept, links copied as links. A row that cannot be copied in full is listed
+// with its reason and the next row goes on.
+
+#include "db/picture_folders.h"
+#include "fs/copy_engine.h"
+#include "jobs/job_control.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+namespace quenda {
+
+// Live counters for a window: the row being copied and the rows finished. The JobControl's own
+// counters follow the bytes of the row at hand.
+struct PictureSendCounters {
+    std::atomic<int> row{-1};
+    std::atomic<int> rowsDone{0};
+    CopyCounters copy;
+};
+
+struct FolderNotCopied {
+    QString source;
+    QString destination; // as the grid shows it
+    QString reason;      // the first fault met, with the path it concerns
+};
+
+struct PictureSendOutcome {
+    int rows = 0;   // rows in the list
+    int copied = 0; // rows copied in full
+    std::vector<FolderNotCopied> notCopied;
+    bool cancelled = false;
+};
+
+// Creates the staging folder (and the Desktop above it) when missing; a staging folder that
+// cannot be made stops the job. The root name is taken from the first row, as the grid does.
+// rowFinished, when given, is called on the job's thread after each row with its index.
+PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
+                                      const QString &staging, JobControl &control,
+                                      PictureSendCounters *counters = nullptr,
+                                      const std::function<void(int)> &rowFinished = {});
+
+// The recorded rows of the organizer database, sent as above.
+PictureSendOutcome runPictureSend(const QString &databasePath, const QString &staging,
+                                  JobControl &control, PictureSendCounters *counters = nullptr);
+
+// What the user reads after "Successfully Send" when some folders were not copied: their count
+// and each with its reason (the first twenty).
+QString notCopiedMessage(const PictureSendOutcome &outcome);
+// What the user reads when the send was stopped.
+QString sendCancelledMessage(const PictureSendOutcome &outcome);
+
+inline constexpr const char *kSendDoneMessage = "Successfully Send";
+
+} // namespace quenda

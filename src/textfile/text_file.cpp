@@ -1,0 +1,124 @@
+#include "textfile/text_file.h"
+
+#include "common/text_output.h"
+#include "formats/sheet_reader.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace quenda {
+
+namespace {
+
+constexpr int kPadWidth = 10;
+
+// Blanks only, as the padding counts them; tabs and other spacing stay part of the header.
+qsizetype trimmedLength(const QString &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' '))
+        --end;
+    return end - begin;
+}
+
+bool rowHoldsValue(const QStringList &row)
+{
+    return std::any_of(row.begin(), row.end(), [](const QString &v) { return !v.isEmpty(); });
+}
+
+int widestUsedHeader(const TextGrid &grid)
+{
+    qsizetype widest = kPadWidth;
+    for (int col = 0; col < kTextGridCols; ++col) {
+        bool used = false;
+        for (int row = 1; row < grid.size() && !used; ++row)
+            used = !grid[row].value(col).isEmpty();
+        if (used)
+            widest = std::max(widest, trimmedLength(grid[0].value(col)));
+    }
+    return static_cast<int>(widest);
+}
+
+} // namespace
+
+TextGrid emptyTextGrid()
+{
+    return TextGrid(kTextGridRows, QStringList(kTextGridCols, QString()));
+}
+
+Result<TextGrid> importSpreadsheet(const QString &path)
+{
+    Result<SheetBlock> block = readSheetBlock(path, kSheetRowsRead, kSheetColsRead);
+    if (!block)
+        return block.error();
+    TextGrid grid = emptyTextGrid();
+    for (int r = 0; r < kSheetRowsRead; ++r)
+        for (int c = 0; c < kSheetColsRead; ++c)
+            grid[r][c + 1] = block->text(r, c);
+    return grid;
+}
+
+QString textFileContent(const TextGrid &grid, TextLayout layout)
+{
+    static const QString kLineEnd = QStringLiteral("\r\n");
+    const QStringList noHeaders(kTextGridCols, QString());
+    const QStringList &headers = grid.isEmpty() ? noHeaders : grid[0];
+    const int width = layout == TextLayout::AlignedCompact ? widestUsedHeader(grid) : kPadWidth;
+    QString out;
+    for (int row = 1; row < kTextGridRows; ++row) {
+        const QStringList cells = row < grid.size() ? grid[row] : QStringList();
+        if (layout != TextLayout::Blocks && !rowHoldsValue(cells))
+            continue;
+        out += kLineEnd;
+        out += kLineEnd;
+        for (int col = 0; col < kTextGridCols; ++col) {
+            const QString value = cells.value(col);
+            if (value.isEmpty())
+                continue;
+            const QString header = headers.value(col);
+            out += header;
+            out += QLatin1String(": ");
+            out += QString(std::max<qsizetype>(0, width - trimmedLength(header)), QLatin1Char(' '));
+            out += value;
+            out += kLineEnd;
+        }
+    }
+    // A cell may hold line breaks of its own; the file keeps CR LF throughout.
+    return withCrLf(out);
+}
+
+QByteArray textFileBytes(const TextGrid &grid, TextLayout layout)
+{
+    return encodeForDeviceMarked(textFileContent(grid, layout));
+}
+
+QString textFilePath(const QString &desktopDir)
+{
+    if (desktopDir.isEmpty())
+        return QString();
+    return QDir(desktopDir).filePath(QString::fromLatin1(kTextFileName));
+}
+
+Status writeTextFileFromGrid(const QString &path, const TextGrid &grid, TextLayout layout)
+{
+    if (path.isEmpty())
+        return fail(QStringLiteral("The Desktop folder cannot be found"));
+    return writeBytesFile(path, textFileBytes(grid, layout));
+}
+
+QString textFileSavedMessage(const QString &path)
+{
+    return QStringLiteral("File saved on ") + QDir::toNativeSeparators(path);
+}
+
+QString decodeTextFile(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    return fromWindows1252(bytes);
+}
+
+} // namespace quenda

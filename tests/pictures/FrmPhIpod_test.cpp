@@ -1,0 +1,145 @@
+#include "common/QdGrid.h"
+#include "db/database.h"
+#include "fs/fs_fixture.h"
+#include "pictures/FrmPhIpod.h"
+#include "support/test_places.h"
+#include "support/test_services.h"
+#include "support/window_controls.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+struct PicturesWindowTest : ::testing::Test {
+    TempPlaces places;
+    TestServices doubles;
+    TempTree tree;
+
+    std::unique_ptr<FrmPhIpod> open()
+    {
+        auto w = std::make_unique<FrmPhIpod>(doubles.services(places.places()));
+        w->show();
+        return w;
+    }
+    static QdGrid *grid(FrmPhIpod &w) { return control<QdGrid>(&w, "FG1"); }
+    void choose(FrmPhIpod &w, const QString &folder)
+    {
+        doubles.dialogs.folderAnswers = {folder};
+        QTest::mouseClick(control<QToolButton>(&w, "CmdBrowse"), Qt::LeftButton);
+        w.job()->wait();
+    }
+    void send(FrmPhIpod &w)
+    {
+        QTest::mouseClick(control<QPushButton>(&w, "CmdCopy"), Qt::LeftButton);
+        w.job()->wait();
+    }
+};
+
+} // namespace
+
+TEST_F(PicturesWindowTest, LoadShowsTheRecordedTreeWithDestinationsInTheirColour)
+{
+    {
+        auto c = places.connect();
+        const QString sql = QStringLiteral(
+            "insert into quenda_Ipod(FolderPath,FolderPath1,FolderPath2,FolderPath3) "
+            "values(?,?,?,?)");
+        const QVariant null(QMetaType::fromType<QString>());
+        ASSERT_TRUE(execBound(c->db(), sql, {"/home/u/Pics", "Trip", null, null}));
+        ASSERT_TRUE(execBound(c->db(), sql, {"/home/u/Pics", "Trip", "Day1", "Morning"}));
+    }
+    auto w = open();
+    QdGrid *fg = grid(*w);
+    EXPECT_EQ(w->rootName(), "Pics");
+    ASSERT_EQ(fg->dataRows(), 2);
+    EXPECT_EQ(fg->text(1, QStringLiteral("Destination")), "Pics-Trip");
+    EXPECT_EQ(fg->text(2, QStringLiteral("Destination")), "Pics-Trip-Day1/Morning");
+    EXPECT_EQ(fg->text(2, QStringLiteral("SubFolder2")), "Morning");
+    EXPECT_EQ(fg->text(1, QStringLiteral("SubFolder1")), "");
+    EXPECT_EQ(fg->columnWidth(1), 100);
+
+    // The destination cells are painted in their own colour, the others are not.
+    QApplication::processEvents();
+    const QImage shot = fg->viewport()->grab().toImage();
+    const auto backAt = [&](int col) {
+        const QRect cell = fg->visualRect(fg->model()->index(0, col));
+        return QColor(shot.pixel(cell.right() - 3, cell.center().y()));
+    };
+    EXPECT_EQ(backAt(5), QColor(207, 191, 165));
+    EXPECT_NE(backAt(4), QColor(207, 191, 165));
+}
+
+TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopied)
+{
+    tree.file(QStringLiteral("Pics/Kid's Photos/Party/cake.jpg"), "cake");
+    tree.file(QStringLiteral("Pics/Trip/sea.jpg"), "sea");
+    auto w = open();
+    choose(*w, tree.path(QStringLiteral("Pics")));
+    EXPECT_EQ(control<QLineEdit>(w.get(), "Folder1")->text(), tree.path(QStringLiteral("Pics")));
+    EXPECT_FALSE(control<QProgressBar>(w.get(), "PB")->isVisible());
+    EXPECT_TRUE(control<QPushButton>(w.get(), "CmdCopy")->isEnabled());
+    QdGrid *fg = grid(*w);
+    ASSERT_EQ(fg->dataRows(), 3);
+    EXPECT_EQ(fg->text(2, QStringLiteral("Destination")), "Pics-Kid's Photos-Party");
+    EXPECT_TRUE(doubles.messages.shown.empty());
+
+    send(*w);
+    EXPECT_EQ(doubles.messages.texts(), QStringList{"Successfully Send"});
+    EXPECT_EQ(readAll(places.stagingDir() + "/Pics-Kid's Photos-Party/cake.jpg"), "cake");
+    EXPECT_EQ(control<QLabel>(w.get(), "LblTest")->text(), tree.path(QStringLiteral("Pics/Trip")));
+    EXPECT_EQ(control<QLabel>(w.get(), "LblDest")->text(), "Pics-Trip");
+
+    // A folder gone since the scan: success is said for the rest, and the loss right after.
+    QDir(tree.path(QStringLiteral("Pics/Trip"))).removeRecursively();
+    doubles.messages.shown.clear();
+    send(*w);
+    ASSERT_EQ(doubles.messages.shown.size(), 2u);
+    EXPECT_EQ(doubles.messages.shown[0].text, "Successfully Send");
+    EXPECT_EQ(doubles.messages.shown[1].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(doubles.messages.shown[1].text.startsWith("1 of 3 folders was not copied"));
+    EXPECT_TRUE(doubles.messages.shown[1].text.contains(tree.path(QStringLiteral("Pics/Trip"))));
+}
+
+TEST_F(PicturesWindowTest, AMissingFolderKeepsTheTableAndSaysWhy)
+{
+    tree.folder(QStringLiteral("Pics/Trip"));
+    auto w = open();
+    choose(*w, tree.path(QStringLiteral("Pics")));
+    ASSERT_EQ(grid(*w)->dataRows(), 1);
+
+    auto *folder = control<QLineEdit>(w.get(), "Folder1");
+    folder->setText(tree.path(QStringLiteral("nowhere")));
+    QTest::keyClick(folder, Qt::Key_Return);
+    w->job()->wait();
+    EXPECT_EQ(grid(*w)->dataRows(), 1);
+    ASSERT_EQ(doubles.messages.shown.size(), 1u);
+    EXPECT_TRUE(doubles.messages.shown[0].text.contains("No such file or directory"));
+}
+
+TEST_F(PicturesWindowTest, AStagingFolderThatCannotBeMadeIsNoSuccess)
+{
+    tree.folder(QStringLiteral("Pics/Trip"));
+    auto w = open();
+    choose(*w, tree.path(QStringLiteral("Pics")));
+    // A file where the staging folder should be.
+    QFile blocker(places.stagingDir());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    send(*w);
+    ASSERT_EQ(doubles.messages.shown.size(), 1u);
+    EXPECT_NE(doubles.messages.shown[0].text, "Successfully Send");
+    EXPECT_TRUE(doubles.messages.shown[0].text.contains(places.stagingDir()));
+}

@@ -1,0 +1,146 @@
+#include "formats/delimited_reader.h"
+#include "support/test_places.h"
+#include "textfile/text_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+const QByteArray kPair("\r\n\r\n");
+
+QByteArray pairs(int count)
+{
+    return kPair.repeated(count);
+}
+
+TextGrid gridOf(const QList<QStringList> &sheet)
+{
+    TextGrid grid = emptyTextGrid();
+    for (int r = 0; r < sheet.size(); ++r)
+        for (int c = 0; c < sheet[r].size(); ++c)
+            grid[r][c + 1] = sheet[r][c];
+    return grid;
+}
+
+QList<QStringList> oracleRows(const QString &path)
+{
+    DelimitedOptions options;
+    options.delimiter = ',';
+    options.headerLine = false;
+    options.codePage = 65001;
+    auto reader = DelimitedReader::open(path, options);
+    QList<QStringList> rows;
+    QStringList cells;
+    while (reader && (*reader)->nextRow(cells))
+        rows << cells;
+    return rows;
+}
+
+QString data(const char *relative)
+{
+    return QStringLiteral(QUENDA_TEST_DATA_DIR "/") + QLatin1String(relative);
+}
+
+} // namespace
+
+TEST(TextFileLayout, BlocksAsLaidOutByteForByte)
+{
+    const TextGrid grid = gridOf({{"Name", "Phone"}, {"Smith", "555 0100"}});
+    EXPECT_EQ(textFileBytes(grid),
+              kPair + "Name:       Smith\r\nPhone:      555 0100\r\n" + pairs(48));
+
+    // Headers of ten characters or more get no padding; blanks around a header count for
+    // nothing but stay in the line; an empty cell gives no line, an empty row only its pair.
+    const TextGrid odd = gridOf({{"Mobile Phone", " Name ", "City"},
+                                 {"0161 496 0000", "", "Leeds"},
+                                 {"", "", ""},
+                                 {"", "Ann", ""}});
+    EXPECT_EQ(textFileBytes(odd), kPair + "Mobile Phone: 0161 496 0000\r\nCity:       Leeds\r\n" +
+                                      kPair + kPair + " Name :       Ann\r\n" + pairs(46));
+
+    // A value with line breaks of its own keeps CR LF throughout.
+    EXPECT_EQ(textFileBytes(gridOf({{"Note"}, {"one\ntwo"}})),
+              kPair + "Note:       one\r\ntwo\r\n" + pairs(48));
+}
+
+TEST(TextFileLayout, CompactAndAlignedFormatsSkipEmptyRows)
+{
+    const TextGrid grid = gridOf({{"Name", "Mobile Phone"}, {"Ann", "0161"}, {}, {"Bo", ""}});
+    EXPECT_EQ(textFileBytes(grid, TextLayout::Compact),
+              kPair + "Name:       Ann\r\nMobile Phone: 0161\r\n" + kPair + "Name:       Bo\r\n");
+    EXPECT_EQ(textFileBytes(grid, TextLayout::AlignedCompact),
+              kPair + "Name:         Ann\r\nMobile Phone: 0161\r\n" + kPair +
+                  "Name:         Bo\r\n");
+}
+
+TEST(TextFileLayout, Windows1252WhenItFitsElseUtf8WithAMark)
+{
+    const QByteArray western = textFileBytes(gridOf({{"City"}, {"K\u00f6ln \u20ac"}}));
+    EXPECT_EQ(western, kPair + "City:       K\xf6ln \x80\r\n" + pairs(48));
+    EXPECT_EQ(decodeTextFile(western), textFileContent(gridOf({{"City"}, {"K\u00f6ln \u20ac"}})));
+
+    const TextGrid greek =
+        gridOf({{"\u03a0\u03cc\u03bb\u03b7"}, {"\u0391\u03b8\u03ae\u03bd\u03b1"}});
+    const QByteArray utf8 = textFileBytes(greek);
+    EXPECT_TRUE(utf8.startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(decodeTextFile(utf8), textFileContent(greek));
+    EXPECT_FALSE(utf8.contains('?'));
+}
+
+TEST(TextFileImport, TheActiveSheetsFirstTwentyByTwentyAndNothingElse)
+{
+    const Result<TextGrid> wide = importSpreadsheet(data("xls/b_xls_two_sheets_wide.xls"));
+    ASSERT_TRUE(wide) << wide.message().toStdString();
+    const QList<QStringList> oracle = oracleRows(data("xls/b_xls_two_sheets_wide.oracle.csv"));
+    ASSERT_GT(oracle.size(), 20);
+    ASSERT_GT(oracle[0].size(), 20);
+    ASSERT_EQ(wide->size(), kTextGridRows);
+    for (int r = 0; r < kTextGridRows; ++r) {
+        ASSERT_EQ((*wide)[r].size(), kTextGridCols);
+        for (int c = 0; c < kTextGridCols; ++c) {
+            const bool inBlock = r < 20 && c >= 1 && c <= 20;
+            EXPECT_EQ((*wide)[r][c], inBlock ? oracle[r].value(c - 1) : QString())
+                << "cell " << r << "," << c;
+        }
+    }
+
+    // A smaller sheet afterwards leaves nothing of the larger one.
+    const Result<TextGrid> small = importSpreadsheet(data("xls/b_sheet_address_book.csv"));
+    ASSERT_TRUE(small);
+    EXPECT_EQ((*small)[0][1], "Name");
+    EXPECT_EQ((*small)[4][4], QString::fromUtf8("Санкт-Петербург"));
+    EXPECT_TRUE((*small)[0][8].isEmpty());
+    EXPECT_TRUE((*small)[12][1].isEmpty());
+}
+
+TEST(TextFileWrite, ReplacesTheFileOrLeavesItWholeAndSaysWhy)
+{
+    TempPlaces places(false);
+    const QString path = textFilePath(places.desktopDir());
+    ASSERT_TRUE(writeTextFileFromGrid(path, gridOf({{"A"}, {"1"}})));
+    ASSERT_TRUE(writeTextFileFromGrid(path, gridOf({{"A"}, {"2"}})));
+    EXPECT_EQ(readAll(path), kPair + "A:          2\r\n" + pairs(48));
+
+    const Status refused =
+        writeTextFileFromGrid(places.root() + "/no such folder/QDFile.txt", gridOf({{"A"}}));
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.message().contains("QDFile.txt"));
+    EXPECT_TRUE(refused.message().contains("No such file or directory"));
+    EXPECT_FALSE(writeTextFileFromGrid(textFilePath(QString()), gridOf({{"A"}})));
+}
+
+TEST(TextFileImport, UnreadableFilesAreRefusedWithTheirName)
+{
+    TempPlaces places(false);
+    const QString junk = places.writeFile("junk.xls", QByteArray(5000, '\x07'));
+    const Result<TextGrid> grid = importSpreadsheet(junk);
+    ASSERT_FALSE(grid);
+    EXPECT_TRUE(grid.message().contains(junk));
+    EXPECT_FALSE(importSpreadsheet(places.root() + "/missing.csv"));
+}

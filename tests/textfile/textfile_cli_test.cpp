@@ -1,0 +1,30 @@
+#include "support/cli_runner.h"
+
+#include <gtest/gtest.h>
+
+using namespace quenda::test;
+
+TEST(CliTextFile, WritesTheFileAndPrintsWhereOrSaysWhyNot)
+{
+    TempPlaces places(false);
+    const QString sheet =
+        places.writeFile("in.csv", "Name,City\r\nAnn,\xce\x91\xce\xb8\xce\xae\xce\xbd\xce\xb1\r\n");
+    const CliRun desktop = runCli(places, {"textfile", sheet});
+    EXPECT_EQ(desktop.status, 0) << desktop.err.toStdString();
+    EXPECT_EQ(desktop.out, "File saved on " + places.desktopDir() + "/QDFile.txt\n");
+    const QByteArray bytes = readAll(places.desktopDir() + "/QDFile.txt");
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF\r\n\r\nName:       Ann\r\nCity:       "
+                                 "\xce\x91\xce\xb8\xce\xae\xce\xbd\xce\xb1\r\n"));
+
+    const QString out = places.root() + "/elsewhere.txt";
+    const CliRun chosen = runCli(places, {"textfile", sheet, "--out", out, "--format", "2"});
+    EXPECT_EQ(chosen.status, 0);
+    EXPECT_EQ(chosen.out, "File saved on " + out + "\n");
+    EXPECT_FALSE(readAll(out).endsWith("\r\n\r\n\r\n"));
+
+    const CliRun missing = runCli(places, {"textfile", places.root() + "/none.xls"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("none.xls"));
+    EXPECT_TRUE(missing.out.isEmpty());
+    EXPECT_EQ(runCli(places, {"textfile", sheet, "--format", "9"}).status, 2);
+}
