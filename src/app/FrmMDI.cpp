@@ -4,6 +4,7 @@
 #include "app/window_registry.h"
 #include "db/database.h"
 #include "db/setup.h"
+#include "jobs/job_runner.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -39,7 +40,8 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
         m_services.messages->show(QStringLiteral("The folder %1 cannot be created.")
                                       .arg(QDir::toNativeSeparators(staging)),
                                   MsgIcon::Exclamation);
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
+    m_keywordJob = new JobRunner(this);
+    Connection connection(m_services.places.databasePath(), BusyWait::None);
     if (connection.isOpen()) {
         const Result<QString> keyword = readStartupKeyword(connection.db());
         m_keyword = keyword ? *keyword : QString();
@@ -111,20 +113,46 @@ void FrmMDI::activated()
         m_splash->deleteLater();
         m_splash = nullptr;
     }
-    {
-        Connection connection(m_services.places.databasePath(), BusyWait::Short);
-        if (connection.isOpen()) {
-            const Result<QString> keyword = readStartupKeyword(connection.db());
-            m_keyword = keyword ? *keyword : QString();
-            // A keyword that cannot be cleared would open its window again on every activation.
-            if (!keyword || !clearStartupKeyword(connection.db()))
-                m_keyword.clear();
+    if (!m_keywordHandled) {
+        m_keywordHandled = true;
+        Connection connection(m_services.places.databasePath(), BusyWait::None);
+        const Result<QString> keyword = connection.isOpen()
+                                            ? readStartupKeyword(connection.db())
+                                            : Result<QString>(connection.status().error());
+        if (!keyword) {
+            finishKeywordInBackground(false);
+        } else {
+            if (!clearStartupKeyword(connection.db()))
+                finishKeywordInBackground(true);
+            openForKeyword(*keyword);
         }
     }
-    const QString keyword = m_keyword;
     m_keyword.clear();
-    openForKeyword(keyword);
     m_activating = false;
+}
+
+void FrmMDI::finishKeywordInBackground(bool opened)
+{
+    const QString database = m_services.places.databasePath();
+    m_keywordJob->start<QString>(
+        [database](JobControl &control) {
+            Connection connection(database, BusyWait::Long);
+            const Result<QString> keyword = connection.isOpen()
+                                                ? readStartupKeyword(connection.db())
+                                                : Result<QString>(connection.status().error());
+            if (!keyword) {
+                control.abort(keyword.message());
+                return QString();
+            }
+            if (Status cleared = clearStartupKeyword(connection.db()); !cleared)
+                control.abort(cleared.message());
+            return *keyword;
+        },
+        [this, opened](const QString &keyword, const JobReport &) {
+            // A keyword that still cannot be cleared opens its window only this once.
+            if (!opened)
+                openForKeyword(keyword);
+        });
 }
 
 bool FrmMDI::openForKeyword(const QString &keyword)

@@ -11,6 +11,7 @@ class QToolBar;
 
 namespace quenda {
 
+class JobRunner;
 struct WindowEntry;
 
 // The main window: makes sure the staging folder exists, acts on the start-up keyword that the
@@ -23,7 +24,9 @@ public:
     // Closed by the first activation.
     void setSplash(QWidget *splash) { m_splash = splash; }
 
-    // What each activation does: read the keyword, clear it in the database, open its window.
+    // The first activation of a start reads the keyword, clears it in the database and opens its
+    // window; later ones leave it alone. The user-interface thread never waits on a locked
+    // database: what the lock holds up is done by a job that waits, and its window opens then.
     void activated();
     // A toolbar click; tool IDs compare case-sensitively.
     void toolClick(const QString &toolId);
@@ -31,6 +34,8 @@ public:
     bool openForKeyword(const QString &keyword);
 
     QString keyword() const { return m_keyword; }
+    // The job that reads or clears a keyword held up by a lock; idle otherwise.
+    JobRunner *keywordJob() const { return m_keywordJob; }
 
 Q_SIGNALS:
     // Every function window this window opens, modal or not, right before it is shown.
@@ -49,8 +54,12 @@ private:
     QMenu *ContactM = nullptr;
     QMenu *PhotoM = nullptr;
     QPointer<QWidget> m_splash;
+    void finishKeywordInBackground(bool opened);
+
     QString m_keyword;
     bool m_activating = false;
+    bool m_keywordHandled = false;
+    JobRunner *m_keywordJob = nullptr;
 };
 
 } // namespace quenda

@@ -71,7 +71,7 @@ int runVcf(Context &context, const QStringList &args)
             return 2;
         }
         // One list per id with a trailing comma, as the export window makes them.
-        idLists << id.trimmed() + QLatin1Char(',');
+        idLists << QString::number(ids->first()) + QLatin1Char(',');
     }
     if (!prepareDatabase(context))
         return 1;

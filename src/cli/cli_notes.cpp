@@ -77,7 +77,7 @@ int notesConvert(Context &context)
         },
         context.err);
     if (report.error.isEmpty())
-        context.out << (outcome.notesFound == 0 ? "File Not Found" : "File Converted") << Qt::endl;
+        context.out << conversionMessage(outcome) << Qt::endl;
     return report.succeeded() ? 0 : 1;
 }
 
@@ -86,9 +86,9 @@ int notesCut(Context &context, const QString &note)
     const QString staging = stagingOrComplain(context);
     if (staging.isEmpty())
         return 1;
-    const Result<QString> text = documentText(note, QString());
+    const Result<QString> text = documentText(note);
     if (!text) {
-        context.err << "No such note: " << text.message() << Qt::endl;
+        context.err << "Cannot read the note: " << text.message() << Qt::endl;
         return 1;
     }
     const QString name = stripfilename(QDir::toNativeSeparators(note));

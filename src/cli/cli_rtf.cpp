@@ -2,8 +2,6 @@
 
 #include "formats/rtf_reader.h"
 
-#include <QFile>
-
 namespace quenda::cli {
 
 int runRtfText(Context &context, const QStringList &args)
@@ -12,13 +10,12 @@ int runRtfText(Context &context, const QStringList &args)
         context.err << "Usage: quenda-ipod-cli rtf-text FILE\n";
         return 2;
     }
-    QFile file(args.first());
-    if (!file.open(QIODevice::ReadOnly)) {
-        context.err << "Cannot read " << args.first() << ": " << file.errorString() << '\n';
+    const Result<QString> text = rtfFileToPlainText(args.first());
+    if (!text) {
+        context.err << text.message() << '\n';
         return 1;
     }
-    const QByteArray rtf = file.readAll();
-    context.out << rtfToPlainText(rtf);
+    context.out << *text;
     return 0;
 }
 

@@ -1,8 +1,6 @@
 #include "common/text_output.h"
 
-#include "common/folder_writer.h"
-
-#include <QFileInfo>
+#include "fs/atomic_file.h"
 
 #include <array>
 
@@ -91,8 +89,7 @@ QString withCrLf(const QString &text)
 
 Status writeBytesFile(const QString &path, QByteArrayView bytes)
 {
-    const QFileInfo info(path);
-    return FolderWriter(info.path()).write(info.fileName(), bytes);
+    return writeFileAtomically(path, bytes);
 }
 
 Status writeTextFile(const QString &path, QStringView text)

@@ -35,11 +35,15 @@ QString locateDatabaseFile(const QString &programDir)
     const QString wanted = QString::fromLatin1(kDatabaseFileName);
     if (QFileInfo::exists(dir.filePath(wanted)))
         return dir.filePath(wanted);
-    QStringList matches;
+    // A spelling that names an existing file wins over one that is a dangling link: a database
+    // is never created through a link when the real one lies beside it.
+    QStringList files, dangling;
     for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
-            matches << name;
+        if (name.compare(wanted, Qt::CaseInsensitive) != 0)
+            continue;
+        (QFileInfo::exists(dir.filePath(name)) ? files : dangling) << name;
     }
+    QStringList &matches = files.isEmpty() ? dangling : files;
     if (matches.isEmpty())
         return dir.filePath(wanted);
     matches.sort(); // more than one spelling: take a stable choice
@@ -51,8 +55,8 @@ Connection::Connection(const QString &path, BusyWait wait)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(wait == BusyWait::Short ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=500")
-                                                   : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    const int waitMs = wait == BusyWait::None ? 0 : wait == BusyWait::Short ? 500 : 5000;
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(waitMs));
     if (!m_db.open())
         m_error = errorText(m_db.lastError());
 }
@@ -90,8 +94,14 @@ Status ensureDatabase(const QString &path)
     };
 
     const QFileInfo info(path);
-    const bool existed = info.exists();
-    if (existed && !info.isFile())
+    if (info.isSymLink() && !info.exists())
+        return unusable(QStringLiteral("it is a link to %1, which does not exist; no database is "
+                                       "created through a link.")
+                            .arg(nativePath(info.symLinkTarget())));
+    // A file of no bytes is what a database deleted while in use leaves behind: it holds
+    // nothing to lose and is made anew.
+    const bool existed = info.exists() && !(info.isFile() && info.size() == 0);
+    if (info.exists() && !info.isFile())
         return unusable(QStringLiteral("it is not a file."));
     if (!existed && !QFileInfo(info.absolutePath()).isDir())
         return unusable(

@@ -26,8 +26,9 @@ inline constexpr const char *kDatabaseFileName = "QUENDADATA.Dll";
 QString locateDatabaseFile(const QString &programDir);
 
 // How long a statement waits for another writer (the suite, or a job of this program) before
-// it fails. The user-interface thread waits briefly; jobs and the command line wait long.
-enum class BusyWait { Short, Long };
+// it fails. The user-interface thread waits briefly or not at all; jobs and the command line
+// wait long.
+enum class BusyWait { None, Short, Long };
 
 // Creates the file with the full schema when it is missing, checks that an existing file is an
 // organizer database with its setup row, and upgrades its schema to this program's version.

@@ -1,6 +1,7 @@
 #include "db/scans.h"
 
 #include "db/database.h"
+#include "fs/native_path.h"
 
 #include <QSqlQuery>
 
@@ -44,7 +45,10 @@ Status ScanTableWriter::clear()
 
 bool ScanTableWriter::add(const ScanRow &row)
 {
-    return m_writer.add({row.application, row.path, row.type, row.size, row.date}, row.path);
+    // Names that are not valid UTF-8 keep their bytes only in the database form.
+    return m_writer.add(
+        {toDatabaseText(row.application), toDatabaseText(row.path), row.type, row.size, row.date},
+        row.path);
 }
 
 Result<std::vector<QStringList>> scanListRows(QSqlDatabase &db, ScanTable table)
@@ -53,14 +57,18 @@ Result<std::vector<QStringList>> scanListRows(QSqlDatabase &db, ScanTable table)
     q.setForwardOnly(true);
     if (!q.exec(listQuery(table, QStringLiteral("Application,Path,Type"))))
         return sqlError(q);
-    return readRows(q);
+    std::vector<QStringList> rows = readRows(q);
+    for (QStringList &row : rows)
+        for (int c = 0; c < 2 && c < row.size(); ++c)
+            row[c] = fromDatabaseText(row[c]);
+    return rows;
 }
 
 Result<QString> recordedDocumentType(QSqlDatabase &db, const QString &path)
 {
     QSqlQuery q(db);
-    if (Status s =
-            execBound(q, QStringLiteral("Select Type from Quenda_IpodScan where Path=?"), {path});
+    if (Status s = execBound(q, QStringLiteral("Select Type from Quenda_IpodScan where Path=?"),
+                             {toDatabaseText(path)});
         !s)
         return s.error();
     return q.next() ? q.value(0).toString() : QString();
@@ -74,7 +82,7 @@ Result<QStringList> scannedPaths(QSqlDatabase &db, ScanTable table)
         return sqlError(q);
     QStringList paths;
     while (q.next())
-        paths << q.value(0).toString();
+        paths << fromDatabaseText(q.value(0).toString());
     return paths;
 }
 

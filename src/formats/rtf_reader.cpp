@@ -1,8 +1,12 @@
 #include "formats/rtf_reader.h"
 
 #include "formats/codepages.h"
+#include "fs/regular_file.h"
+
+#include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -820,6 +824,23 @@ bool looksLikeRtf(QByteArrayView head)
     if (start == std::string_view::npos)
         return false;
     return bytes.substr(start, kMagic.size()) == kMagic;
+}
+
+Result<QString> rtfFileToPlainText(const QString &path)
+{
+    QFile file;
+    if (Status opened = openRegularFile(path, file); !opened)
+        return opened.error();
+    if (file.size() > kMaxRtfFileBytes)
+        return fail(QStringLiteral("%1 is larger than %2 MB, the most an RTF document may hold "
+                                   "here; it was not read")
+                        .arg(path)
+                        .arg(kMaxRtfFileBytes >> 20),
+                    EFBIG);
+    const QByteArray rtf = file.read(kMaxRtfFileBytes);
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    return rtfToPlainText(rtf);
 }
 
 } // namespace quenda

@@ -26,6 +26,8 @@ namespace {
 
 const QString kGridFormat = QStringLiteral("File|Path|Size|date");
 const QString kTitle = QStringLiteral("Quenda Ipod");
+// Above this many pieces a cut asks once and tells the result in one message.
+constexpr int kPiecesShownOneByOne = 20;
 
 // The list of what went wrong, shortened for a message box.
 QString failureLines(const std::vector<ItemFailure> &failures)
@@ -372,7 +374,10 @@ void FrmNotesIpod::showPreview(const QString &text)
 void FrmNotesIpod::showView(const QString &text)
 {
     m_viewText = text;
-    RtfView1->setPlainText(forDisplay(text));
+    // The viewer holds the start of a long note; cutting works on the whole text.
+    const auto shown = static_cast<qsizetype>(kPreviewBytes);
+    RtfView1->setPlainText(forDisplay(
+        text.size() > shown ? text.left(shown) + previewCutNote(shown, text.size()) : text));
 }
 
 void FrmNotesIpod::previewDocument(int row)
@@ -380,11 +385,9 @@ void FrmNotesIpod::previewDocument(int row)
     if (row < 1 || row > GrdOffice->dataRows())
         return;
     m_noteName = noteBaseName(stripfilename(GrdOffice->text(row, QStringLiteral("App"))));
-    const QString path = GrdOffice->text(row, QStringLiteral("Path"));
-    // Without the recorded type the content decides; a document that cannot be read shows
-    // nothing.
-    const Result<QString> type = recordedDocumentType(m_connection.db(), path);
-    const Result<QString> text = documentText(path, type ? *type : QString());
+    // Only the start of a large document is read, so a row change never stalls the window; a
+    // document that cannot be read shows nothing.
+    const Result<QString> text = documentPreview(GrdOffice->text(row, QStringLiteral("Path")));
     showPreview(text ? *text : QString());
 }
 
@@ -438,14 +441,9 @@ void FrmNotesIpod::conversionFinished(ConversionOutcome outcome, const JobReport
     reportNotDone(QStringLiteral("These notes could not be written:"), report);
     if (!report.error.isEmpty())
         return;
-    if (outcome.notesFound == 0) {
-        PG3->setValue(0);
-        m_services.messages->show(QStringLiteral("File Not Found"));
-    } else {
-        PG3->setValue(100);
-        if (!report.cancelled)
-            m_services.messages->show(QStringLiteral("File Converted"));
-    }
+    PG3->setValue(outcome.notesFound == 0 ? 0 : 100);
+    if (outcome.notesFound == 0 || !report.cancelled)
+        m_services.messages->show(conversionMessage(outcome));
 }
 
 frmsplit *FrmNotesIpod::ensureSplitWindow()
@@ -460,29 +458,77 @@ void FrmNotesIpod::viewNote(int row)
     if (row < 1 || row > GrdView->dataRows())
         return;
     const QString path = GrdView->text(row, QStringLiteral("Path"));
-    const Result<QString> text = documentText(path, QString());
-    showView(text ? *text : QString());
+    const Result<QString> text = documentText(path);
+    m_viewComplete = text.ok();
+    if (text) {
+        showView(*text);
+    } else {
+        // Too large to hold whole: its start is shown, and it is not cut.
+        const Result<QString> start = documentPreview(path);
+        showView(start ? *start : QString());
+    }
     ensureSplitWindow()->setFilePath(QDir::toNativeSeparators(path));
 }
 
 void FrmNotesIpod::CmdCut_Click()
 {
     // The pieces are named after the current note; without one there is nothing to name.
-    if (GrdView->currentRowNumber() < 1)
+    if (GrdView->currentRowNumber() < 1 || m_job->isRunning())
         return;
+    if (!m_viewComplete) {
+        m_services.messages->show(
+            QStringLiteral("This note is larger than %1 MB and cannot be cut here.")
+                .arg(kMaxDocumentBytes >> 20),
+            MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+        return;
+    }
     const QString marked = insertSectionBreaks(m_viewText);
+    const QStringList pieces = sectionPieces(marked);
+    const bool many = pieces.size() > kPiecesShownOneByOne;
+    // One message per piece is the way for a short note; a long one is asked about once.
+    if (many && m_services.messages->show(
+                    QStringLiteral("This note gives %1 pieces. Cut it?").arg(pieces.size()),
+                    MsgIcon::Question, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
+        return;
     showView(marked);
     const QString noteName = GrdView->text(GrdView->currentRowNumber(), QStringLiteral("App"));
     const QString staging = m_services.places.stagingDir();
-    const QStringList pieces = sectionPieces(marked);
-    JobReport failed;
-    for (int k = 0; k < pieces.size(); ++k) {
-        m_services.messages->show(pieces[k]);
-        const QString fileName = pieceFileName(noteName, k);
-        if (Status written = writeNoteFile(staging, fileName, pieces[k]); !written)
-            failed.failures.push_back({fileName, written.message()});
+    if (!many) {
+        JobReport failed;
+        for (int k = 0; k < pieces.size(); ++k) {
+            m_services.messages->show(pieces[k]);
+            const QString fileName = pieceFileName(noteName, k);
+            if (Status written = writeNoteFile(staging, fileName, pieces[k]); !written)
+                failed.failures.push_back({fileName, written.message()});
+        }
+        reportNotDone(QStringLiteral("These notes could not be written:"), failed);
+        return;
     }
-    reportNotDone(QStringLiteral("These notes could not be written:"), failed);
+    m_action = Action::Cut;
+    m_job->start<int>(
+        [pieces, noteName, staging](JobControl &control) {
+            control.setTotal(pieces.size());
+            int written = 0;
+            for (int k = 0; k < pieces.size() && !control.isCancelled(); ++k) {
+                const QString fileName = pieceFileName(noteName, k);
+                control.setItem(fileName);
+                if (Status s = writeNoteFile(staging, fileName, pieces[k]); s)
+                    ++written;
+                else
+                    control.fail(fileName, s.message());
+                control.advance();
+            }
+            return written;
+        },
+        [this, noteName, staging, total = pieces.size()](int written, const JobReport &report) {
+            m_action = Action::None;
+            reportNotDone(QStringLiteral("These notes could not be written:"), report);
+            m_services.messages->show(QStringLiteral("%1 of %2 pieces of %3 were written to %4.")
+                                          .arg(written)
+                                          .arg(total)
+                                          .arg(noteName, QDir::toNativeSeparators(staging)),
+                                      MsgIcon::Information, MsgButtons::Ok, kTitle);
+        });
 }
 
 void FrmNotesIpod::CmdMerge_Click()

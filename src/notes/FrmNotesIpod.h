@@ -43,7 +43,7 @@ public:
     void done(int result) override;
 
 private:
-    enum class Action { None, Scan, Convert, Merge };
+    enum class Action { None, Scan, Convert, Merge, Cut };
 
     void buildControls();
     void applyGridLayout(QdGrid *grid);
@@ -73,6 +73,7 @@ private:
     Action m_action = Action::None;
     QString m_previewText;
     QString m_viewText;
+    bool m_viewComplete = true; // m_viewText holds the whole note, not only its start
     QString m_noteName;
     frmsplit *m_split = nullptr; // a child: goes with the window
 

@@ -4,6 +4,9 @@
 #include "db/database.h"
 #include "db/scans.h"
 #include "formats/rtf_reader.h"
+#include "fs/atomic_file.h"
+#include "fs/native_path.h"
+#include "fs/regular_file.h"
 #include "notes/note_names.h"
 
 #include <QDir>
@@ -11,7 +14,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,13 +25,174 @@ namespace quenda {
 
 namespace {
 
-// Far above any note; a larger file is not read into memory.
-constexpr qint64 kMaxDocumentBytes = qint64(256) << 20;
+constexpr qint64 kBlockBytes = qint64(1) << 20;
 
 Error readFailure(const QString &path, int err)
 {
     return fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), systemErrorText(err)),
                 err);
+}
+
+Error tooLarge(const QString &path, qint64 limit)
+{
+    return fail(QStringLiteral("%1 is larger than %2 MB, the most a note may hold in memory; it "
+                               "was not read")
+                    .arg(QDir::toNativeSeparators(path))
+                    .arg(limit >> 20),
+                EFBIG);
+}
+
+// Reads up to size bytes; fewer only at the end of the file.
+Result<QByteArray> readUpTo(int fd, const QString &path, qint64 size)
+{
+    QByteArray bytes;
+    bytes.resize(static_cast<qsizetype>(size));
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return readFailure(path, errno);
+        if (n == 0)
+            break; // the file shrank meanwhile
+        got += n;
+    }
+    bytes.truncate(got);
+    return bytes;
+}
+
+QString realPath(const QString &path)
+{
+    char *real = ::realpath(toNativePath(path).constData(), nullptr);
+    if (!real)
+        return QString();
+    const QString text = fromNativePath(real);
+    std::free(real);
+    return text;
+}
+
+// Line ends of a text that arrives in blocks turned into CR LF; a CR at the end of one block
+// waits for the next, so a CR LF across a block edge stays one line end.
+class CrLfStream {
+public:
+    QString take(QStringView text)
+    {
+        QString out;
+        out.reserve(text.size() + text.size() / 16 + 2);
+        for (QChar c : text) {
+            if (m_pendingCr) {
+                m_pendingCr = false;
+                out += QLatin1String("\r\n");
+                if (c == QLatin1Char('\n'))
+                    continue;
+            }
+            if (c == QLatin1Char('\r'))
+                m_pendingCr = true;
+            else if (c == QLatin1Char('\n'))
+                out += QLatin1String("\r\n");
+            else
+                out += c;
+        }
+        return out;
+    }
+    QString finish()
+    {
+        return std::exchange(m_pendingCr, false) ? QStringLiteral("\r\n") : QString();
+    }
+
+private:
+    bool m_pendingCr = false;
+};
+
+bool hasUndefinedWindows1252Byte(QByteArrayView bytes)
+{
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
+            return true;
+    }
+    return false;
+}
+
+// Keeps the first kPreviewBytes characters of a text that arrives in blocks.
+class PreviewBuffer {
+public:
+    void add(QStringView text)
+    {
+        const qsizetype room = static_cast<qsizetype>(kPreviewBytes) - m_text.size();
+        if (room > 0)
+            m_text += text.first(std::min(room, text.size()));
+        m_total += text.size();
+    }
+    QString text() const
+    {
+        return m_total > m_text.size() ? m_text + previewCutNote(m_text.size(), m_total) : m_text;
+    }
+
+private:
+    QString m_text;
+    qint64 m_total = 0;
+};
+
+// Plain text in two passes over the file: the first learns whether it is UTF-8 and whether the
+// note fits Windows-1252, the second writes the note block by block. Memory stays at a block
+// whatever the size of the file.
+Status convertPlainText(int fd, const QString &source, AtomicFile &note, QString *preview)
+{
+    QStringDecoder probe(QStringDecoder::Utf8);
+    bool utf8 = true;
+    bool fits = true;
+    bool undefined = false;
+    for (;;) {
+        Result<QByteArray> block = readUpTo(fd, source, kBlockBytes);
+        if (!block)
+            return block.error();
+        if (block->isEmpty())
+            break;
+        if (utf8) {
+            const QString text = probe.decode(*block);
+            utf8 = !probe.hasError();
+            fits = fits && fitsWindows1252(text);
+        }
+        undefined = undefined || hasUndefinedWindows1252Byte(*block);
+    }
+    if (utf8) {
+        const QString rest = probe.decode(QByteArrayView());
+        utf8 = !probe.hasError();
+        fits = fits && fitsWindows1252(rest);
+    }
+    if (!utf8)
+        fits = !undefined;
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return readFailure(source, errno);
+
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    CrLfStream lines;
+    PreviewBuffer shown;
+    bool first = true;
+    auto put = [&](const QString &text) {
+        shown.add(text);
+        return note.write(fits ? toWindows1252(text) : text.toUtf8());
+    };
+    for (;;) {
+        Result<QByteArray> block = readUpTo(fd, source, kBlockBytes);
+        if (!block)
+            return block.error();
+        if (block->isEmpty())
+            break;
+        QByteArrayView bytes(*block);
+        if (std::exchange(first, false) && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes = bytes.sliced(3);
+        const QString text = utf8 ? decoder.decode(bytes) : fromWindows1252(bytes);
+        if (Status s = put(lines.take(text)); !s)
+            return s;
+    }
+    if (Status s = put(lines.finish()); !s)
+        return s;
+    if (preview)
+        *preview = shown.text();
+    return note.commit();
 }
 
 // Recording the staging folder must finish even after a cancel: the notes it listed before may
@@ -61,61 +227,56 @@ QString decodePlainText(QByteArrayView bytes)
     return fromWindows1252(bytes);
 }
 
-bool readsAsRichText(const QString &type, QByteArrayView head)
+bool readsAsRichText(QByteArrayView head)
 {
-    return type.compare(QLatin1String("rtf"), Qt::CaseInsensitive) == 0 || looksLikeRtf(head);
+    return looksLikeRtf(head);
 }
 
-Result<QByteArray> readDocumentBytes(const QString &path)
+Result<QByteArray> readDocumentBytes(const QString &path, qint64 limit)
 {
-    const QByteArray native = QFile::encodeName(path);
-    // Opened without waiting, so a pipe that nobody writes to cannot hold the reader.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return readFailure(path, errno);
+    Result<UniqueFd> fd = openRegularFile(path);
+    if (!fd)
+        return fd.error();
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return readFailure(path, err);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return fail(QStringLiteral("%1: not a regular file").arg(QDir::toNativeSeparators(path)));
-    }
-    if (st.st_size > kMaxDocumentBytes) {
-        ::close(fd);
-        return fail(QStringLiteral("%1: larger than %2 MB")
-                        .arg(QDir::toNativeSeparators(path))
-                        .arg(kMaxDocumentBytes >> 20));
-    }
-    QByteArray bytes;
-    bytes.resize(static_cast<qsizetype>(st.st_size));
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            return readFailure(path, err);
-        }
-        if (n == 0)
-            break; // the file shrank meanwhile
-        got += n;
-    }
-    ::close(fd);
-    bytes.truncate(got);
-    return bytes;
+    if (::fstat(fd->get(), &st) != 0)
+        return readFailure(path, errno);
+    if (st.st_size > limit)
+        return tooLarge(path, limit);
+    return readUpTo(fd->get(), path, st.st_size);
 }
 
-Result<QString> documentText(const QString &path, const QString &type)
+QString previewCutNote(qint64 shownBytes, qint64 totalBytes)
+{
+    return QStringLiteral("\r\n\r\n[... The preview shows the first %1 KB of %2 KB.]")
+        .arg(shownBytes >> 10)
+        .arg((totalBytes + 1023) >> 10);
+}
+
+Result<QString> documentText(const QString &path)
 {
     const Result<QByteArray> bytes = readDocumentBytes(path);
     if (!bytes)
         return bytes.error();
-    return readsAsRichText(type, *bytes) ? rtfToPlainText(*bytes) : decodePlainText(*bytes);
+    return readsAsRichText(*bytes) ? rtfToPlainText(*bytes) : decodePlainText(*bytes);
+}
+
+Result<QString> documentPreview(const QString &path)
+{
+    Result<UniqueFd> fd = openRegularFile(path);
+    if (!fd)
+        return fd.error();
+    struct stat st {};
+    if (::fstat(fd->get(), &st) != 0)
+        return readFailure(path, errno);
+    const Result<QByteArray> head =
+        readUpTo(fd->get(), path, std::min<qint64>(st.st_size, kPreviewBytes));
+    if (!head)
+        return head.error();
+    // The start of an RTF file gives the start of its text: groups left open end with the bytes.
+    QString text = readsAsRichText(*head) ? rtfToPlainText(*head) : decodePlainText(*head);
+    if (st.st_size > head->size())
+        text += previewCutNote(head->size(), st.st_size);
+    return text;
 }
 
 QString noteFileName(const QString &application)
@@ -132,10 +293,49 @@ Status writeNoteFile(const QString &stagingDir, const QString &fileName, const Q
     return writeTextFile(QDir(stagingDir).filePath(fileName), withCrLf(text));
 }
 
+Status convertDocument(const QString &source, const QString &target, QString *preview)
+{
+    Result<UniqueFd> fd = openRegularFile(source);
+    if (!fd)
+        return fd.error();
+    struct stat st {};
+    if (::fstat(fd->get(), &st) != 0)
+        return readFailure(source, errno);
+    const Result<QByteArray> head = readUpTo(fd->get(), source, 64);
+    if (!head)
+        return head.error();
+    AtomicFile note(target);
+    if (!readsAsRichText(*head)) {
+        if (::lseek(fd->get(), 0, SEEK_SET) != 0)
+            return readFailure(source, errno);
+        if (Status opened = note.open(); !opened)
+            return opened;
+        return convertPlainText(fd->get(), source, note, preview);
+    }
+    if (st.st_size > kMaxDocumentBytes)
+        return tooLarge(source, kMaxDocumentBytes);
+    if (::lseek(fd->get(), 0, SEEK_SET) != 0)
+        return readFailure(source, errno);
+    const Result<QByteArray> rtf = readUpTo(fd->get(), source, st.st_size);
+    if (!rtf)
+        return rtf.error();
+    const QString text = withCrLf(rtfToPlainText(*rtf));
+    if (Status opened = note.open(); !opened)
+        return opened;
+    if (Status written = note.write(encodeForDevice(text)); !written)
+        return written;
+    if (preview) {
+        *preview = text.left(static_cast<qsizetype>(kPreviewBytes));
+        if (text.size() > preview->size())
+            *preview += previewCutNote(preview->size(), text.size());
+    }
+    return note.commit();
+}
+
 bool isInsideFolder(const QString &path, const QString &folder)
 {
-    const QString real = QFileInfo(path).canonicalFilePath();
-    QString root = QFileInfo(folder).canonicalFilePath();
+    const QString real = realPath(path);
+    QString root = realPath(folder);
     if (real.isEmpty() || root.isEmpty())
         return false;
     if (!root.endsWith(QLatin1Char('/')))
@@ -143,20 +343,27 @@ bool isInsideFolder(const QString &path, const QString &folder)
     return real.startsWith(root);
 }
 
-int deletePreviousNotes(const QStringList &paths, const QString &stagingDir, JobControl &control)
+int deletePreviousNotes(const QStringList &paths, const QString &stagingDir, JobControl &control,
+                        const QStringList &keep)
 {
+    QStringList kept;
+    for (const QString &path : keep)
+        kept << QDir::cleanPath(QDir::fromNativeSeparators(path));
     int deleted = 0;
     for (const QString &path : paths) {
-        const QFileInfo info(path);
-        if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
+        if (path.isEmpty() || kept.contains(QDir::cleanPath(QDir::fromNativeSeparators(path))))
             continue;
-        const bool isNote = info.isFile() && !info.isSymLink() &&
-                            info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+        const QByteArray native = toNativePath(path);
+        struct stat st {};
+        if (::lstat(native.constData(), &st) != 0)
+            continue;
+        const bool isNote =
+            S_ISREG(st.st_mode) && path.endsWith(QLatin1String(".txt"), Qt::CaseInsensitive);
         if (!isNote || !isInsideFolder(path, stagingDir)) {
             control.fail(path, QStringLiteral("not deleted: it is not a note in the Ipod folder"));
             continue;
         }
-        if (::unlink(QFile::encodeName(path).constData()) == 0)
+        if (::unlink(native.constData()) == 0)
             ++deleted;
         else
             control.fail(path, QStringLiteral("not deleted: %1").arg(systemErrorText(errno)));
@@ -164,37 +371,54 @@ int deletePreviousNotes(const QStringList &paths, const QString &stagingDir, Job
     return deleted;
 }
 
+QString conversionMessage(const ConversionOutcome &outcome)
+{
+    QString text = outcome.notesFound == 0 ? QStringLiteral("File Not Found")
+                                           : QStringLiteral("File Converted");
+    if (outcome.failed > 0)
+        text += QStringLiteral("\n%1 of %2 documents could not be converted; their earlier notes, "
+                               "if any, were kept.")
+                    .arg(outcome.failed)
+                    .arg(outcome.failed + outcome.written);
+    return text;
+}
+
 ConversionOutcome convertDocuments(QSqlDatabase &db, const std::vector<NoteSource> &sources,
                                    const QStringList &previousNotes, const QString &stagingDir,
                                    JobControl &control)
 {
     ConversionOutcome outcome;
-    deletePreviousNotes(previousNotes, stagingDir, control);
+    QStringList targets;
+    for (const NoteSource &source : sources)
+        targets << QDir(stagingDir).filePath(noteFileName(source.application));
+    deletePreviousNotes(previousNotes, stagingDir, control, targets);
+    if (!QDir().mkpath(stagingDir)) {
+        control.abort(QStringLiteral("The folder %1 cannot be created.")
+                          .arg(QDir::toNativeSeparators(stagingDir)));
+        return outcome;
+    }
     control.setTotal(static_cast<qint64>(sources.size()));
     for (const NoteSource &source : sources) {
         if (control.isCancelled())
             break;
         control.setItem(source.path);
-        const Result<QString> type = recordedDocumentType(db, source.path);
-        if (!type)
-            control.fail(source.path, type.message());
-        // A document that cannot be read still gives its (empty) note, and the reason is told.
-        Result<QString> text = documentText(source.path, type ? *type : QString());
-        if (!text)
-            control.fail(source.path, text.message());
-        outcome.lastApplication = source.application;
-        outcome.lastText = text ? *text : QString();
-        if (Status written =
-                writeNoteFile(stagingDir, noteFileName(source.application), outcome.lastText);
-            written)
+        const QString fileName = noteFileName(source.application);
+        QString preview;
+        const Status converted =
+            isPlainFileName(fileName)
+                ? convertDocument(source.path, QDir(stagingDir).filePath(fileName), &preview)
+                : Status(fail(QStringLiteral("%1 is not a plain file name").arg(fileName)));
+        if (converted) {
             ++outcome.written;
-        else
-            control.fail(source.path, written.message());
+            outcome.lastApplication = source.application;
+            outcome.lastText = preview;
+        } else {
+            ++outcome.failed;
+            control.fail(source.path, converted.message());
+        }
         control.advance();
     }
 
-    if (!QDir().mkpath(stagingDir))
-        control.fail(stagingDir, QStringLiteral("the folder cannot be created"));
     Uncancelled recording(control);
     const ScanOutcome notes = scanIntoTable(db, stagingDir, QString::fromLatin1(kNoteMasks),
                                             ScanTable::Notes, recording.control());

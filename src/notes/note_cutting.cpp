@@ -25,7 +25,11 @@ QString insertSectionBreaks(const QString &text, int every)
     qsizetype nextBreak = breaks > 0 ? every : -1;
     qsizetype copied = 0, made = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
-        while (made < breaks && copied == nextBreak) {
+        // A marker due between CR and LF waits for the LF: a piece that ended in a lone CR
+        // and a next one that began with a lone LF would each be written with a line end.
+        const bool insideCrLf = i > 0 && i < text.size() && text.at(i - 1) == QLatin1Char('\r') &&
+                                text.at(i) == QLatin1Char('\n');
+        while (made < breaks && copied >= nextBreak && !insideCrLf) {
             out += kSectionMarker;
             ++made;
             nextBreak = every * (made + 1) - kSectionMarker.size() * made;

@@ -10,7 +10,8 @@ inline constexpr QStringView kSectionMarker = u"@*@";
 
 // Puts the marker after the 100th, 200th, ... character of the growing text, up to the length
 // of the original text. The markers count, so the first piece holds 100 characters and every
-// later full piece 97. Characters are code points: a surrogate pair is never cut.
+// later full piece 97. Characters are code points: a surrogate pair is never cut, and neither
+// is a CR LF (its marker follows the LF).
 QString insertSectionBreaks(const QString &text, int every = 100);
 // The text between markers, numbered from 0; empty pieces are kept.
 QStringList sectionPieces(const QString &markedText);

@@ -54,7 +54,7 @@ MergeOutcome runNoteMerge(const QStringList &notePaths, const QString &target,
         return outcome;
     }
     outcome.saved = true;
-    const Result<QString> text = documentText(target, typeToken(target));
+    const Result<QString> text = documentText(target);
     if (!text) {
         control.fail(target, text.message());
         return outcome;

@@ -2,6 +2,7 @@
 
 #include "common/file_search.h"
 #include "db/database.h"
+#include "fs/native_path.h"
 #include "notes/note_names.h"
 
 #include <QDir>
@@ -39,7 +40,7 @@ ScanRow describeDocument(const QString &fullPath, NoteDateFormatter &dates)
 #if defined(__linux__) && defined(STATX_BTIME)
     // One statx gives size and birth time; a scan of a large tree pays one call per file.
     struct statx st {};
-    const QByteArray native = QFile::encodeName(fullPath);
+    const QByteArray native = toNativePath(fullPath);
     if (statx(AT_FDCWD, native.constData(), AT_STATX_SYNC_AS_STAT,
               STATX_SIZE | STATX_BTIME | STATX_MTIME, &st) == 0) {
         row.size = QString::number(static_cast<qint64>(st.stx_size));
@@ -108,7 +109,10 @@ ScanOutcome scanIntoTable(QSqlDatabase &db, const QString &folder, const QString
         outcome.gridRows.push_back(scanGridCells(row));
         control.advance();
     }
-    (void)writer.finish(); // a failed commit reports each row it held
+    // A failed commit also names each row it held; the list as a whole is then out of date.
+    if (Status recorded = writer.finish(); !recorded)
+        control.abort(QStringLiteral("The table %1 could not be updated: %2")
+                          .arg(scanTableName(table), recorded.message()));
     return outcome;
 }
 

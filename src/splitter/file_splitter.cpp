@@ -4,16 +4,23 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "fs/atomic_file.h"
+#include "fs/native_path.h"
+#include "fs/regular_file.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace quenda {
 
 namespace {
 
 constexpr qint64 kReadBlock = 1 << 20;
-constexpr qint64 kWriteBlock = 1 << 20;
 
 SplitMessage failure(int number, const QString &description, const QString &path)
 {
@@ -42,71 +49,92 @@ SplitMessage writeFailure(int savedErrno, const QString &path)
     return failure(SplitDeviceIoError, QStringLiteral("Device I/O error"), path);
 }
 
-// One piece being written: bytes gather in a large block, and the count of bytes written so far
-// includes the block, so size limits do not depend on when the block is flushed.
+// One piece being written: it goes to a temporary name beside its final one and takes that name
+// only once whole, so a link at the name is replaced rather than followed and a failed piece
+// leaves neither a fragment nor a damaged earlier file behind.
 class PieceWriter {
 public:
-    PieceWriter() : m_block(std::make_unique<char[]>(kWriteBlock)) {}
-
     bool open(const QString &path)
     {
-        m_file.setFileName(path);
-        m_written = 0;
-        m_used = 0;
-        errno = 0;
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            m_error = openFailure(errno, path);
-            return false;
-        }
-        return true;
+        m_file = std::make_unique<AtomicFile>(path);
+        return check(m_file->open(), true);
     }
 
     bool append(const char *data, qint64 size)
     {
-        m_written += size;
-        if (m_used + size > kWriteBlock && !flush())
-            return false;
-        if (size >= kWriteBlock)
-            return writeOut(data, size);
-        std::memcpy(m_block.get() + m_used, data, static_cast<size_t>(size));
-        m_used += size;
-        return true;
+        return check(m_file->write(QByteArrayView(data, static_cast<qsizetype>(size))), false);
     }
 
     bool close()
     {
-        const bool ok = flush();
-        m_file.close();
+        if (!m_file)
+            return true;
+        const bool ok = check(m_file->commit(), false);
+        m_file.reset();
         return ok;
     }
 
-    qint64 written() const { return m_written; }
+    // Drops the piece at hand: nothing of it reaches its name.
+    void discard() { m_file.reset(); }
+
+    qint64 written() const { return m_file ? m_file->written() : 0; }
     const SplitMessage &error() const { return m_error; }
 
 private:
-    bool flush()
+    bool check(const Status &status, bool opening)
     {
-        const qint64 used = m_used;
-        m_used = 0;
-        return used == 0 || writeOut(m_block.get(), used);
+        if (status)
+            return true;
+        const QString path = m_file->targetPath();
+        m_error = opening ? openFailure(status.code(), path) : writeFailure(status.code(), path);
+        return false;
     }
 
-    bool writeOut(const char *data, qint64 size)
-    {
-        errno = 0;
-        if (m_file.write(data, size) != size) {
-            m_error = writeFailure(errno, m_file.fileName());
-            return false;
-        }
-        return true;
-    }
-
-    QFile m_file;
-    std::unique_ptr<char[]> m_block;
-    qint64 m_used = 0;
-    qint64 m_written = 0;
+    std::unique_ptr<AtomicFile> m_file;
     SplitMessage m_error;
 };
+
+// A piece name that already names the file being split (a hard link beside it): writing the
+// pieces would replace the user's own data under that name. Every entry of the folder that has
+// the shape of a piece name is compared with the source by device and inode.
+std::optional<QString> pieceThatIsTheSource(const QString &path, const struct stat &source)
+{
+    const QByteArray native = toNativePath(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : native.left(slash);
+    const QByteArray name = native.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot < 0)
+        return std::nullopt;
+    const QByteArray stem = name.left(dot);
+    const QByteArray extension = name.mid(dot);
+
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return std::nullopt; // the split itself reports a folder it cannot write into
+    std::optional<QString> found;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArrayView entryName(entry->d_name);
+        if (entryName.size() <= stem.size() + extension.size() || !entryName.startsWith(stem) ||
+            !entryName.endsWith(extension))
+            continue;
+        const QByteArrayView number =
+            entryName.sliced(stem.size(), entryName.size() - stem.size() - extension.size());
+        if (number.front() == '0' ||
+            !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            st.st_dev == source.st_dev && st.st_ino == source.st_ino) {
+            found = fromNativePath(folder + '/' + QByteArray(entryName.data(), entryName.size()));
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
 
 // The ordered list of pieces and the rule that ends one.
 class Splitter {
@@ -118,11 +146,18 @@ public:
 
     SplitResult run()
     {
-        QFile source(m_path);
-        errno = 0;
-        if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        QFile source;
+        if (Status opened = openRegularFile(m_path, source); !opened)
+            return {-1, openFailure(opened.code(), m_path)};
+        struct stat st {};
+        if (::fstat(source.handle(), &st) != 0)
             return {-1, openFailure(errno, m_path)};
-        m_control.setTotal(source.size());
+        if (const std::optional<QString> same = pieceThatIsTheSource(m_path, st))
+            return {-1, SplitMessage{QStringLiteral("The piece %1 is the file being split itself "
+                                                    "(a link to it); nothing was written.")
+                                         .arg(QDir::toNativeSeparators(*same)),
+                                     MsgIcon::Critical}};
+        m_control.setTotal(st.st_size);
         if (!startPiece())
             return {-1, m_piece.error()};
 
@@ -133,7 +168,7 @@ public:
             errno = 0;
             const qint64 got = source.read(block.get(), kReadBlock);
             if (got < 0) {
-                m_piece.close();
+                m_piece.discard();
                 return {-1,
                         failure(SplitDeviceIoError, QStringLiteral("Device I/O error"), m_path)};
             }
@@ -237,9 +272,8 @@ private:
 
     SplitResult abort()
     {
-        SplitMessage error = m_piece.error();
-        m_piece.close();
-        return {-1, error};
+        m_piece.discard();
+        return {-1, m_piece.error()};
     }
 
     QString m_path;
@@ -342,13 +376,15 @@ double leadingNumber(const QString &text)
 
 SplitResult SplitFile(const QString &path, double size, SplitUnit unit, JobControl &control)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile())
+    // The name's own bytes: a name that is not valid UTF-8 is found as well.
+    struct stat info {};
+    if (path.isEmpty() || ::stat(toNativePath(path).constData(), &info) != 0 ||
+        !S_ISREG(info.st_mode))
         return {-1,
                 SplitMessage{QStringLiteral("File: %1 not found!").arg(path), MsgIcon::Critical}};
     if (pieceName(path, 1).isEmpty())
         return {-1, SplitMessage{QStringLiteral("file extension is required!!!"), MsgIcon::None}};
-    if (isTooSmall(info.size(), size, unit))
+    if (isTooSmall(info.st_size, size, unit))
         return {-1, SplitMessage{QStringLiteral("The file you want to split is smaller then then "
                                                 "size you specified!!!"),
                                  MsgIcon::None}};

@@ -258,6 +258,10 @@ void frmsplit::cmdSplit_Click()
         [this, request](SplitResult split, const JobReport &report) {
             Timer1->stop();
             LoadImage(false);
+            // The button was disabled while the split ran, which moved the focus on to "&Exit":
+            // an Enter that closes the result message must not close the window too.
+            cmdSplit->setEnabled(true);
+            cmdSplit->setFocus();
             SplitCommandResult result;
             result.pieces = split.pieces;
             result.messages = splitMessages(request, split);

@@ -280,3 +280,35 @@ TEST_F(MainWindowTest, SplashShowsTheMainWindowOnItsFirstTickOrOnEscape)
     QTest::keyClick(&second, Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
 }
+
+TEST_F(MainWindowTest, ALockedDatabaseNeitherHoldsActivationNorOpensTheWindowTwice)
+{
+    // Another writer holds the database: the keyword is read but cannot be cleared yet.
+    setKey(QStringLiteral("notes"));
+    auto writer = places.connect();
+    QSqlQuery hold(writer->db());
+    ASSERT_TRUE(hold.exec(QStringLiteral("BEGIN IMMEDIATE")));
+    auto window = makeWindow();
+    window->activated();
+    window->activated();
+    window->activated();
+    ASSERT_EQ(opened.size(), 1u);
+    ASSERT_TRUE(hold.exec(QStringLiteral("COMMIT")));
+    window->keywordJob()->wait();
+    EXPECT_EQ(key().toString(), QString());
+    EXPECT_EQ(opened.size(), 1u);
+
+    // Not even readable: the window opens once the lock is gone.
+    opened.clear();
+    setKey(QStringLiteral("notes"));
+    ASSERT_TRUE(hold.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    auto second = makeWindow();
+    second->activated();
+    EXPECT_TRUE(opened.empty());
+    ASSERT_TRUE(hold.exec(QStringLiteral("COMMIT")));
+    second->keywordJob()->wait();
+    second->activated();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].className, QStringLiteral("FrmNotesIpod"));
+    EXPECT_EQ(key().toString(), QString());
+}

@@ -53,8 +53,8 @@ TEST(TextOutput, WriteReplacesThroughATemporaryAndNeverFollowsALink)
 
     // A failure leaves the earlier file whole, names the file and gives the system's reason.
     const Status missing = writeTextFile(places.root() + QStringLiteral("/missing/x.txt"), u"x");
-    EXPECT_EQ(missing.message(),
-              places.root() + QStringLiteral("/missing/x.txt: No such file or directory"));
+    EXPECT_EQ(missing.message(), QStringLiteral("Cannot write ") + places.root() +
+                                     QStringLiteral("/missing/x.txt: No such file or directory"));
     QDir(places.root()).mkdir(QStringLiteral("taken"));
     const QString blocked = places.root() + QStringLiteral("/taken");
     EXPECT_FALSE(writeBytesFile(blocked, "x"));

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -256,4 +257,33 @@ TEST(BatchedWriter, ABatchWhoseCommitFailsIsReportedRowByRow)
     EXPECT_TRUE(writer.finish());
     EXPECT_EQ(writer.committed(), 1);
     EXPECT_EQ(rowsOf(reader->db(), QStringLiteral("qd_mapfields")), 1);
+}
+
+TEST(Database, NeverMadeThroughADanglingLinkAndAnEmptyFileIsMadeAnew)
+{
+    TempPlaces places(false);
+    const QDir dir(places.programDir());
+    const QString real = dir.filePath(QStringLiteral("quendadata.dll"));
+    ASSERT_TRUE(ensureDatabase(real));
+    const QString elsewhere = places.root() + QStringLiteral("/elsewhere.dll");
+    ASSERT_TRUE(QFile::link(elsewhere, dir.filePath(QStringLiteral("QUENDADATA.Dll"))));
+    EXPECT_EQ(locateDatabaseFile(places.programDir()), real);
+
+    ASSERT_TRUE(QFile::remove(real));
+    const Status refused = ensureDatabase(locateDatabaseFile(places.programDir()));
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.message().contains(QStringLiteral("link")))
+        << refused.message().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+
+    // What a database deleted while in use leaves behind holds nothing and is made anew.
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("QUENDADATA.Dll"))));
+    {
+        QFile empty(real);
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(ensureDatabase(real));
+    Connection c(real);
+    const Result<QString> keyword = readStartupKeyword(c.db());
+    ASSERT_TRUE(keyword) << keyword.message().toStdString();
 }

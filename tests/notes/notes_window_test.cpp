@@ -9,6 +9,7 @@
 #include "support/window_controls.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -267,4 +268,48 @@ TEST_F(NotesWindowTest, ClosingWhileAScanRunsAsksAndStopsItOnYes)
     EXPECT_FALSE(w->job()->isRunning());
     EXPECT_EQ(doubles.messages.texts(),
               (QStringList{stopRunningActionQuestion(), stopRunningActionQuestion()}));
+}
+
+TEST_F(NotesWindowTest, ALongCutAsksOnceAndEndsWithOneSummary)
+{
+    places.writeFile(QStringLiteral("src/long.txt"), QByteArray(97 * 30, 'x'));
+    auto w = open();
+    scan(*w);
+    click(*w, "CmdConvert");
+    grid(*w, "GrdView")->setCurrentRowNumber(1);
+    const QString first = places.stagingDir() + QStringLiteral("/long.txt0.txt");
+
+    doubles.messages.shown.clear();
+    doubles.messages.answers = {MsgAnswer::No};
+    click(*w, "CmdCut");
+    ASSERT_EQ(doubles.messages.shown.size(), 1u);
+    EXPECT_EQ(doubles.messages.shown[0].text, QStringLiteral("This note gives 30 pieces. Cut it?"));
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_EQ(w->viewText().count(QStringLiteral("@*@")), 0);
+
+    doubles.messages.shown.clear();
+    doubles.messages.answers = {MsgAnswer::Yes};
+    click(*w, "CmdCut");
+    ASSERT_EQ(doubles.messages.shown.size(), 2u);
+    EXPECT_TRUE(doubles.messages.shown[1].text.startsWith(QStringLiteral("30 of 30 pieces")))
+        << doubles.messages.shown[1].text.toStdString();
+    EXPECT_EQ(readAll(first), QByteArray(100, 'x'));
+    EXPECT_TRUE(QFileInfo::exists(places.stagingDir() + QStringLiteral("/long.txt29.txt")));
+}
+
+TEST_F(NotesWindowTest, AHugeDocumentPreviewsItsStartOnly)
+{
+    const QString huge = places.root() + QStringLiteral("/src/huge.rtf");
+    QDir().mkpath(places.root() + QStringLiteral("/src"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\\rtf1\\ansi Start of a long document\\par ");
+        ASSERT_TRUE(f.resize(qint64(200) << 20)); // sparse: the rest reads as NUL bytes
+    }
+    auto w = open();
+    scan(*w);
+    grid(*w, "GrdOffice")->setCurrentRowNumber(1);
+    EXPECT_TRUE(w->previewText().startsWith(QStringLiteral("Start of a long document")));
+    EXPECT_TRUE(w->previewText().contains(QStringLiteral("The preview shows the first 1024 KB")));
 }

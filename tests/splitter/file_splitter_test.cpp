@@ -1,3 +1,5 @@
+#include "fs/atomic_file.h"
+#include "fs/fs_fixture.h"
 #include "splitter/file_splitter.h"
 #include "support/test_places.h"
 
@@ -6,6 +8,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -253,19 +257,76 @@ TEST(SplitCommand, TheSizeIsReadAsItsLeadingNumberAndCappedAbove1024Kb)
     EXPECT_TRUE(atCap.messages[0].text.startsWith(QStringLiteral("The file you want")));
 }
 
-TEST(SplitFile, AFullDiskStopsTheSplitInsteadOfReportingSuccess)
+TEST(SplitFile, AFullDiskStopsTheSplitAndLeavesNoFragmentNorADamagedEarlierPiece)
 {
-    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-        GTEST_SKIP() << "no /dev/full on this system";
     TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(10, "\r\n"));
-    // Every write to the second piece fails as on a full disk.
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), pieceName(path, 2)));
-    const SplitResult result = splitNow(path, 4, SplitUnit::Lines);
+    const QString disk = places.desktopDir() + QStringLiteral("/disk");
+    ASSERT_TRUE(QDir().mkpath(disk));
+    TmpfsMount mount(disk, "size=64k");
+    if (!mount.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    // 20 lines of about 2 KB: the source and its first pieces fill the 64 KB file system.
+    QByteArray text;
+    for (int i = 0; i < 20; ++i)
+        text += QByteArray(2000, char('a' + i)) + "\r\n";
+    const QString path = disk + QStringLiteral("/big.txt");
+    ASSERT_TRUE(writeFileAtomically(path, text));
+    const QString last = pieceName(path, 10);
+    ASSERT_TRUE(writeFileAtomically(last, "an earlier piece\r\n"));
+
+    const SplitResult result = splitNow(path, 2, SplitUnit::Lines);
     EXPECT_EQ(result.pieces, -1);
-    EXPECT_EQ(result.message->text, "Error: 61 - Disk full: " + pieceName(path, 2));
-    EXPECT_EQ(readAll(pieceName(path, 1)), numberedLines(4, "\r\n"));
-    EXPECT_FALSE(QFileInfo::exists(pieceName(path, 3)));
+    ASSERT_TRUE(result.message);
+    EXPECT_TRUE(result.message->text.startsWith(QStringLiteral("Error: 61 - Disk full: ")));
+    EXPECT_EQ(readAll(path), text);
+    EXPECT_EQ(readAll(last), QByteArray("an earlier piece\r\n"));
+    // Every piece that exists is whole: two full lines of the source.
+    for (int k = 1; k < 10 && QFileInfo::exists(pieceName(path, k)); ++k)
+        EXPECT_EQ(readAll(pieceName(path, k)), text.mid((k - 1) * 4004, 4004)) << k;
+    // No temporary file is left behind.
+    for (const QString &name : QDir(disk).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
+}
+
+TEST(SplitFile, ALinkAtAPieceNameIsReplacedAndItsTargetKept)
+{
+    TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(4, "\r\n"));
+    const QString outside = places.writeFile(QStringLiteral("outside/keep.txt"), "KEEP");
+    ASSERT_TRUE(QFile::link(outside, pieceName(path, 2)));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), pieceName(path, 3)));
+
+    EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 5);
+    EXPECT_EQ(readAll(outside), QByteArray("KEEP"));
+    EXPECT_FALSE(QFileInfo(pieceName(path, 2)).isSymLink());
+    EXPECT_EQ(readAll(pieceName(path, 2)), QByteArray("line 2\r\n"));
+    EXPECT_EQ(readAll(pieceName(path, 3)), QByteArray("line 3\r\n"));
+}
+
+TEST(SplitFile, APieceNameThatIsTheSourceItselfIsRefusedBeforeAnythingIsWritten)
+{
+    TempPlaces places(false);
+    const QByteArray text = "a\r\nb\r\nc\r\nd\r\n";
+    const QString path = places.writeFile(QStringLiteral("s.txt"), text);
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(),
+                     QFile::encodeName(pieceName(path, 3)).constData()),
+              0);
+    const SplitResult result = splitNow(path, 1, SplitUnit::Lines);
+    EXPECT_EQ(result.pieces, -1);
+    ASSERT_TRUE(result.message);
+    EXPECT_TRUE(result.message->text.contains(pieceName(path, 3)));
+    EXPECT_EQ(readAll(path), text);
+    EXPECT_FALSE(QFileInfo::exists(pieceName(path, 1)));
+
+    // A piece name linked to another file is no reason to refuse.
+    QFile::remove(pieceName(path, 3));
+    const QString other = places.writeFile(QStringLiteral("other.txt"), "other");
+    ASSERT_EQ(::link(QFile::encodeName(other).constData(),
+                     QFile::encodeName(pieceName(path, 3)).constData()),
+              0);
+    EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 5);
+    EXPECT_EQ(readAll(other), QByteArray("other"));
+    EXPECT_EQ(readAll(path), text);
 }
 
 TEST(SplitFile, ACancelStopsAtALineEndAndKeepsThePiecesWritten)

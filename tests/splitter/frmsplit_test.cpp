@@ -227,3 +227,15 @@ TEST(frmsplit, TheLightBlinksWhileASplitRunsAndClosingAsksFirst)
     QTest::mouseClick(control<QLabel>(&t.w, "Image4"), Qt::LeftButton);
     EXPECT_FALSE(t.w.isVisible());
 }
+
+TEST(frmsplit, AfterASplitTheFocusIsBackOnSplitFileNotOnExit)
+{
+    Window t;
+    t.showActive();
+    const QString path = t.places.writeFile(QStringLiteral("Desktop/long.txt"), lines(4));
+    t.Text1->setText(path);
+    t.Text2->setText(QStringLiteral("2"));
+    t.cmdSplit->setFocus();
+    ASSERT_EQ(t.split().size(), 1u);
+    EXPECT_EQ(QApplication::focusWidget(), t.cmdSplit);
+}

@@ -31,7 +31,14 @@ public:
             m_control.fail(name, found.message());
         else if (*found)
             send(row);
+        else
+            m_control.fail(name.isEmpty() ? kNoName : name,
+                           QStringLiteral("no contact has this name as text; no card was written"));
     }
+
+    // A name the lookup cannot find (a null name with no contact named "", or one that is not
+    // text) writes nothing, and says so.
+    static inline const QString kNoName = QStringLiteral("A contact without a name");
 
     ContactCardReader &reader() { return m_reader; }
     int finish() { return m_writer.finish(); }

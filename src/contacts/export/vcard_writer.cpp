@@ -2,6 +2,7 @@
 
 #include "common/text_output.h"
 #include "db/database.h"
+#include "fs/atomic_file.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -320,9 +321,12 @@ void CardWriter::writeQueued()
         }
         m_changed.notify_all();
         for (const Card &card : batch) {
-            const Status written = m_folder.write(
-                card.fileName,
-                QByteArrayView(card.bytes.data(), static_cast<qsizetype>(card.bytes.size())));
+            const Result<QString> path = safeChildPath(m_folder, card.fileName);
+            const Status written =
+                path ? writeFileAtomically(
+                           *path, QByteArrayView(card.bytes.data(),
+                                                 static_cast<qsizetype>(card.bytes.size())))
+                     : Status(path.error());
             if (written)
                 m_written.fetch_add(1, std::memory_order_relaxed);
             else

@@ -4,7 +4,6 @@
 // failed goes to the JobControl, named by the contact's NAME, and the caller decides what to
 // show.
 
-#include "common/folder_writer.h"
 #include "common/result.h"
 #include "db/contacts.h"
 #include "jobs/job_control.h"
@@ -62,7 +61,7 @@ private:
     void pass(bool last);
     void writeQueued();
 
-    FolderWriter m_folder;
+    QString m_folder;
     JobControl &m_control;
     std::vector<Card> m_batch; // made, not yet handed to the writing thread
     std::mutex m_mutex;

@@ -36,6 +36,13 @@ TEST_F(CliContactsTest, VcfWritesTheCombinedCardOfEachId)
     EXPECT_EQ(ok.out, QStringLiteral("VCF File Saved to Desktop\\Ipod\n"));
     EXPECT_EQ(filesIn(out), (QStringList{"O'Brien.vcf", "Дмитрий.vcf"}));
 
+    // One trailing comma is part of the form an id list takes.
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    const CliRun comma = run({QStringLiteral("vcf"), QStringLiteral("--out"), out, a + ','});
+    EXPECT_EQ(comma.status, 0) << comma.err.toStdString();
+    EXPECT_EQ(filesIn(out), QStringList{"O'Brien.vcf"});
+
     EXPECT_EQ(run({QStringLiteral("vcf"), QStringLiteral("1 or 1=1")}).status, 2);
     EXPECT_EQ(run({QStringLiteral("vcf")}).status, 2);
     // The staging folder is the default and is not created on the way.

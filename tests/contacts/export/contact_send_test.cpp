@@ -1,7 +1,10 @@
+#include "common/text_output.h"
 #include "contact_rows.h"
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
+#include "db/database.h"
+#include "fs/fs_fixture.h"
 #include "support/test_places.h"
 #include "support/window_controls.h"
 
@@ -106,4 +109,41 @@ TEST_F(ContactSendTest, CancelledMidwayKeepsTheCardsWritten)
     EXPECT_LT(written, 3 * kContacts);
     EXPECT_EQ(filesIn(folder).size(), written);
     EXPECT_EQ(control.progress().done * 3, written);
+}
+
+TEST_F(ContactSendTest, ANameTheLookupCannotFindIsReportedNotSkipped)
+{
+    addContact(db(), {{"NICK", "null"}});
+    addNamed(db(), QStringLiteral("Ann"));
+    EXPECT_EQ(sendAll(), 3);
+    ASSERT_EQ(control.report().failures.size(), 1u);
+    EXPECT_EQ(control.report().failures[0].path, QStringLiteral("A contact without a name"));
+}
+
+TEST_F(ContactSendTest, ACardOnAFullDiskKeepsTheEarlierCardAndALinkIsNotFollowed)
+{
+    addNamed(db(), QStringLiteral("Bob"));
+    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "KEEP");
+    ASSERT_TRUE(QFile::link(victim, folder + QStringLiteral("/Bob.vcf")));
+    EXPECT_EQ(sendAll(), 3);
+    EXPECT_EQ(readAll(victim), QByteArray("KEEP"));
+    EXPECT_TRUE(readAll(folder + QStringLiteral("/Bob.vcf")).endsWith("End:VCARD\r\n"));
+
+    TmpfsMount disk(folder, "size=8k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    ASSERT_TRUE(writeBytesFile(folder + QStringLiteral("/Bob.vcf"), "the earlier card"));
+    // The rest of the small file system is taken, so no card fits.
+    const Status filled =
+        writeBytesFile(folder + QStringLiteral("/fill"), QByteArray(64 * 1024, 'x'));
+    ASSERT_FALSE(filled);
+    ASSERT_TRUE(writeBytesFile(folder + QStringLiteral("/fill"), QByteArray(4 * 1024, 'x')));
+    JobControl full;
+    EXPECT_EQ(sendContacts(db(), {QStringLiteral("Bob")}, folder, full), 0);
+    ASSERT_FALSE(full.report().failures.empty());
+    EXPECT_TRUE(
+        full.report().failures[0].reason.contains(QStringLiteral("No space left on device")))
+        << full.report().failures[0].reason.toStdString();
+    EXPECT_EQ(readAll(folder + QStringLiteral("/Bob.vcf")), QByteArray("the earlier card"));
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/Bob-H.vcf")));
 }

@@ -1,0 +1,239 @@
+// Notes against a hostile file system: links in the staging folder, sources that vanish or
+// cannot be read, names that are not UTF-8, pipes, a full disk and a database that refuses.
+
+#include "db/database.h"
+#include "db/scans.h"
+#include "fs/atomic_file.h"
+#include "fs/fs_fixture.h"
+#include "fs/native_path.h"
+#include "fs/regular_file.h"
+#include "notes/note_conversion.h"
+#include "notes/note_cutting.h"
+#include "notes/notes_scan.h"
+#include "support/cli_runner.h"
+#include "support/test_places.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+struct Converted {
+    ConversionOutcome outcome;
+    JobReport report;
+};
+
+// Scans src below the places' root and converts what was found, as the window does.
+Converted scanAndConvert(const TempPlaces &places, const QStringList &previous = {})
+{
+    auto c = places.connect();
+    JobControl scan;
+    scanIntoTable(c->db(), places.root() + QStringLiteral("/src"),
+                  QString::fromLatin1(kDocumentMasks), ScanTable::Documents, scan);
+    std::vector<NoteSource> sources;
+    const auto rows = scanListRows(c->db(), ScanTable::Documents);
+    for (const QStringList &row : rows.value())
+        sources.push_back({row[0], row[1]});
+    JobControl control;
+    Converted result;
+    result.outcome = convertDocuments(c->db(), sources, previous, places.stagingDir(), control);
+    result.report = control.report();
+    return result;
+}
+
+// The file at a path that may not be UTF-8, read by its own bytes.
+QByteArray readNative(const QString &path)
+{
+    QFile file;
+    return openRegularFile(path, file) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Names that are not UTF-8 are beyond QTemporaryDir's clean-up.
+struct RemovedAtEnd {
+    QStringList paths;
+    ~RemovedAtEnd()
+    {
+        for (const QString &path : paths)
+            ::unlink(toNativePath(path).constData());
+    }
+};
+
+QStringList failedPaths(const JobReport &report)
+{
+    QStringList paths;
+    for (const ItemFailure &f : report.failures)
+        paths << f.path;
+    return paths;
+}
+
+} // namespace
+
+TEST(NotesHostile, ALinkAtANoteNameIsReplacedAndWhatItPointsAtIsKept)
+{
+    TempPlaces places;
+    places.writeFile(QStringLiteral("src/Bob.txt"), "new text");
+    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "KEEP");
+    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+    ASSERT_TRUE(QFile::link(victim, places.stagingDir() + QStringLiteral("/Bob.txt")));
+
+    const Converted run = scanAndConvert(places);
+    EXPECT_TRUE(run.report.succeeded());
+    EXPECT_EQ(readAll(victim), QByteArray("KEEP"));
+    EXPECT_FALSE(QFileInfo(places.stagingDir() + QStringLiteral("/Bob.txt")).isSymLink());
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Bob.txt")), QByteArray("new text"));
+}
+
+TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
+{
+    TempPlaces places;
+    const QString gone = places.writeFile(QStringLiteral("src/gone.txt"), "first");
+    const QString swapped = places.writeFile(QStringLiteral("src/swap.txt"), "second");
+    // A name that is not UTF-8 is converted under its own bytes.
+    const QString cafe = fromNativePath(QFile::encodeName(places.root()) + "/src/caf\xe9.txt");
+    const QString cafeNote =
+        fromNativePath(QFile::encodeName(places.stagingDir()) + QByteArray("/caf\xe9.txt"));
+    RemovedAtEnd cleanUp{{cafe, cafeNote}};
+    ASSERT_TRUE(writeFileAtomically(cafe, "body"));
+    places.writeFile(QStringLiteral("src/plain.rtf"), "plain text in an rtf file");
+
+    const Converted first = scanAndConvert(places);
+    EXPECT_TRUE(first.report.succeeded()) << failedPaths(first.report).join(' ').toStdString();
+    EXPECT_EQ(first.outcome.written, 4);
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/plain.txt")),
+              QByteArray("plain text in an rtf file"));
+    EXPECT_EQ(readNative(cafeNote), QByteArray("body"));
+    // The tables keep the name's bytes: what they list is the file that exists.
+    auto c = places.connect();
+    EXPECT_TRUE((*scannedPaths(c->db(), ScanTable::Documents)).contains(cafe));
+    EXPECT_TRUE((*scannedPaths(c->db(), ScanTable::Notes)).contains(cafeNote));
+
+    // After the scan one source goes and a pipe takes the place of another: the conversion
+    // reports both at once instead of hanging, and their notes stay.
+    std::vector<NoteSource> sources;
+    const auto rows = scanListRows(c->db(), ScanTable::Documents);
+    for (const QStringList &row : rows.value())
+        sources.push_back({row[0], row[1]});
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_TRUE(QFile::remove(swapped));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(swapped).constData(), 0600), 0);
+    JobControl control;
+    const ConversionOutcome second = convertDocuments(
+        c->db(), sources, *scannedPaths(c->db(), ScanTable::Notes), places.stagingDir(), control);
+    EXPECT_EQ(failedPaths(control.report()), (QStringList{gone, swapped}));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/gone.txt")), QByteArray("first"));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/swap.txt")), QByteArray("second"));
+    EXPECT_EQ(conversionMessage(second),
+              QStringLiteral("File Converted\n2 of 4 documents could not be converted; their "
+                             "earlier notes, if any, were kept."));
+}
+
+TEST(NotesHostile, AFullDiskKeepsTheEarlierNoteAndNamesTheSystemsReason)
+{
+    TempPlaces places;
+    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+    TmpfsMount disk(places.stagingDir(), "size=64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    places.writeFile(QStringLiteral("Desktop/Ipod/big.txt"), "the earlier note");
+    // Plain text streams; this one is larger than the whole file system.
+    places.writeFile(QStringLiteral("src/big.txt"), QByteArray(200 * 1024, 'x'));
+
+    const Converted run = scanAndConvert(places);
+    ASSERT_EQ(run.report.failures.size(), 1u);
+    EXPECT_TRUE(run.report.failures[0].reason.contains(QStringLiteral("No space left on device")))
+        << run.report.failures[0].reason.toStdString();
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/big.txt")),
+              QByteArray("the earlier note"));
+    EXPECT_EQ(QDir(places.stagingDir()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("big.txt")});
+}
+
+TEST(NotesHostile, PlainTextStreamsAcrossBlocksWithoutSplittingALineEnd)
+{
+    TempPlaces places;
+    // A CR at the end of the first read block and its LF at the start of the next; a UTF-8
+    // character across the same edge.
+    QByteArray text(kPreviewBytes - 1, 'a');
+    text += "\r\n\xE2\x82\xAC\r";
+    text += QByteArray(kPreviewBytes, 'b');
+    text += "\xC5\x93 end\n";
+    const QString source = places.writeFile(QStringLiteral("big.txt"), text);
+    const QString note = places.root() + QStringLiteral("/note.txt");
+    QString preview;
+    ASSERT_TRUE(convertDocument(source, note, &preview));
+    QByteArray expected(kPreviewBytes - 1, 'a');
+    expected += "\r\n\x80\r\n" + QByteArray(kPreviewBytes, 'b') + "\x9C end\r\n";
+    EXPECT_EQ(readAll(note), expected);
+    EXPECT_TRUE(preview.contains(QStringLiteral("The preview shows the first")));
+    EXPECT_LT(preview.size(), kPreviewBytes + 200);
+}
+
+TEST(NotesHostile, CuttingNeverSplitsACrLf)
+{
+    const QString note =
+        QString(99, QLatin1Char('a')) + QStringLiteral("\r\n") + QString(50, QLatin1Char('b'));
+    const QStringList pieces = sectionPieces(insertSectionBreaks(note));
+    ASSERT_EQ(pieces.size(), 2);
+    EXPECT_TRUE(pieces[0].endsWith(QStringLiteral("a\r\n")));
+    EXPECT_TRUE(pieces[1].startsWith(QLatin1Char('b')));
+    EXPECT_EQ(pieces.join(QString()), note);
+}
+
+TEST(NotesHostile, SpecialFilesAndHugeRtfAreRefusedNotRead)
+{
+    TempPlaces places;
+    const CliRun zero = runCli(places, {QStringLiteral("rtf-text"), QStringLiteral("/dev/zero")});
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_TRUE(zero.err.contains(QStringLiteral("not a regular file"))) << zero.err.toStdString();
+
+    const QString huge = places.root() + QStringLiteral("/huge.rtf");
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\\rtf1 ");
+        ASSERT_TRUE(f.resize(kMaxDocumentBytes + 1)); // sparse: costs no disk
+    }
+    const CliRun big = runCli(places, {QStringLiteral("rtf-text"), huge});
+    EXPECT_EQ(big.status, 1);
+    EXPECT_TRUE(big.err.contains(QStringLiteral("larger than 64 MB"))) << big.err.toStdString();
+    const Result<QString> text = documentText(huge);
+    ASSERT_FALSE(text);
+    EXPECT_TRUE(text.message().contains(QStringLiteral("larger than 64 MB")));
+    // The preview reads only the start of it.
+    const Result<QString> preview = documentPreview(huge);
+    ASSERT_TRUE(preview);
+    EXPECT_TRUE(preview->contains(QStringLiteral("The preview shows the first 1024 KB")));
+}
+
+TEST(NotesHostile, ConvertFailsWithItsReasonWhenTheTableCannotBeUpdated)
+{
+    TempPlaces places;
+    TmpfsMount disk(places.programDir() + QStringLiteral("/ro"), "size=1m");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    // The database on a file system that turns read-only once it is made.
+    Places at = places.places();
+    at.programDir = places.programDir() + QStringLiteral("/ro");
+    ASSERT_TRUE(ensureDatabase(at.databasePath()));
+    ASSERT_TRUE(disk.remountReadOnly());
+    places.writeFile(QStringLiteral("src/a.txt"), "a");
+
+    Connection c(at.databasePath());
+    std::vector<NoteSource> sources{{QStringLiteral("a.txt"), places.root() + "/src/a.txt"}};
+    JobControl control;
+    const ConversionOutcome outcome =
+        convertDocuments(c.db(), sources, {}, places.stagingDir(), control);
+    EXPECT_EQ(outcome.written, 1);
+    EXPECT_FALSE(control.report().succeeded());
+    EXPECT_TRUE(control.error().contains(QStringLiteral("readonly")))
+        << control.error().toStdString();
+}
