@@ -53,6 +53,10 @@ Status setFirstLauncherButton(QSqlDatabase &db, const QString &title, const QStr
     if (q.numRowsAffected() < 1)
         return fail(QStringLiteral("The program launcher has no button 1."));
     return {};
+}
+
+} // namespace quenda
+
 // ---- The file copier's launcher-button menu ----------------------------------------------------
 
 namespace quenda {

@@ -25,6 +25,9 @@ namespace quenda {
 // program started in a normal window); the button's visibility stays as the suite set it.
 // Fails, naming the button, when the table has no row for it.
 Status setFirstLauncherButton(QSqlDatabase &db, const QString &title, const QString &application);
+
+} // namespace quenda
+
 // ---- The file copier's launcher-button menu ----------------------------------------------------
 
 #include <QString>
