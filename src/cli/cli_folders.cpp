@@ -237,7 +237,7 @@ int foldersCopyPicked(Context &context, QStringList args)
                 control.abort(made.message());
                 return;
             }
-            (void)copyFolders(folders, destination, CopyLayout::MergedContent, control);
+            (void)copyFolders(folders, destination, FolderCopyLayout::MergedContent, control);
         },
         context.err);
     printCopyEnd(context, report);

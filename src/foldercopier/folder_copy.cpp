@@ -114,7 +114,8 @@ Result<QString> prepareFileCopierFolder(const QString &desktop, const QStringLis
 }
 
 FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,
-                              CopyLayout layout, JobControl &control, FolderCopyProgress *progress)
+                              FolderCopyLayout layout, JobControl &control,
+                              FolderCopyProgress *progress)
 {
     FolderCopyOutcome out;
     out.destination = destination;
@@ -131,7 +132,7 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
             return out;
         }
         QString target = destination;
-        if (layout == CopyLayout::Subfolders) {
+        if (layout == FolderCopyLayout::Subfolders) {
             const Result<QString> child = safeChildPath(destination, folderName(folder));
             if (!child) {
                 control.fail(folder, child.message());
@@ -216,7 +217,8 @@ FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &co
         }
         break;
     }
-    return copyFolders(request.folders, destination, CopyLayout::Subfolders, control, progress);
+    return copyFolders(request.folders, destination, FolderCopyLayout::Subfolders, control,
+                       progress);
 }
 
 } // namespace quenda

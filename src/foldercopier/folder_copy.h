@@ -24,7 +24,7 @@ QString fileCopierFolder(const QString &desktop);
 Result<QString> prepareFileCopierFolder(const QString &desktop, const QStringList &sources,
                                         JobControl &control);
 
-enum class CopyLayout {
+enum class FolderCopyLayout {
     Subfolders,    // destination/<folder name>/...
     MergedContent, // the folder's content straight into destination
 };
@@ -48,7 +48,7 @@ struct FolderCopyOutcome {
 // Copies each folder into destination, an existing folder. Every folder that cannot be copied,
 // and every item inside that fails, is reported through control with its path and reason.
 FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,
-                              CopyLayout layout, JobControl &control,
+                              FolderCopyLayout layout, JobControl &control,
                               FolderCopyProgress *progress = nullptr);
 
 enum class CopyDestination {

@@ -837,7 +837,7 @@ void frmFile::copyPicked()
                 control.abort(made.message());
                 return {};
             }
-            return copyFolders(folders, destination, CopyLayout::MergedContent, control,
+            return copyFolders(folders, destination, FolderCopyLayout::MergedContent, control,
                                progress.get());
         },
         [this](FolderCopyOutcome, const JobReport &report) { copyFinished(report); });

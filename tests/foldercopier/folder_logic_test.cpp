@@ -227,7 +227,7 @@ TEST(FolderCopy, AFolderIsNeverCopiedIntoItself)
 
     // Merging a picked folder into the folder that holds it would overwrite its own files.
     JobControl merge;
-    copyFolders({tree.path("Music")}, tree.root(), CopyLayout::MergedContent, merge);
+    copyFolders({tree.path("Music")}, tree.root(), FolderCopyLayout::MergedContent, merge);
     EXPECT_EQ(merge.failureCount(), 1);
     EXPECT_FALSE(QFileInfo::exists(tree.path("song.mp3")));
 }
@@ -281,7 +281,7 @@ TEST(FolderCopy, PickedFoldersMergeIntoTheChosenFolder)
     JobControl control;
     const FolderCopyOutcome done =
         copyFolders({drive.path("Photos"), drive.path("Scans")}, out.path("Backup"),
-                    CopyLayout::MergedContent, control);
+                    FolderCopyLayout::MergedContent, control);
     EXPECT_EQ(done.foldersCopied, 2);
     EXPECT_EQ(out.listing("Backup"),
               (QStringList{"2023", "2023/x.jpg", "2023/y.jpg", "index.txt"}));
