@@ -25,7 +25,7 @@ namespace quenda {
 
 namespace {
 
-constexpr qint64 kBlockBytes = qint64(1) << 20;
+constexpr qint64 kBlockBytes = qint64(32) << 10; // small enough for the heap to reuse
 
 Error readFailure(const QString &path, int err)
 {
@@ -80,19 +80,29 @@ public:
     {
         QString out;
         out.reserve(text.size() + text.size() / 16 + 2);
-        for (QChar c : text) {
-            if (m_pendingCr) {
-                m_pendingCr = false;
-                out += QLatin1String("\r\n");
-                if (c == QLatin1Char('\n'))
-                    continue;
-            }
-            if (c == QLatin1Char('\r'))
+        const QChar *data = text.data();
+        const qsizetype size = text.size();
+        qsizetype i = 0;
+        if (m_pendingCr && size > 0) {
+            m_pendingCr = false;
+            out += QLatin1String("\r\n");
+            if (data[0] == QLatin1Char('\n'))
+                i = 1;
+        }
+        while (i < size) {
+            qsizetype end = i;
+            while (end < size && data[end] != QLatin1Char('\r') && data[end] != QLatin1Char('\n'))
+                ++end;
+            out.append(data + i, end - i);
+            if (end == size)
+                break;
+            if (data[end] == QLatin1Char('\r') && end + 1 == size) {
                 m_pendingCr = true;
-            else if (c == QLatin1Char('\n'))
-                out += QLatin1String("\r\n");
-            else
-                out += c;
+                break;
+            }
+            out += QLatin1String("\r\n");
+            const bool crLf = data[end] == QLatin1Char('\r') && data[end + 1] == QLatin1Char('\n');
+            i = end + (crLf ? 2 : 1);
         }
         return out;
     }

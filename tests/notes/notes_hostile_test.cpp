@@ -160,18 +160,19 @@ TEST(NotesHostile, AFullDiskKeepsTheEarlierNoteAndNamesTheSystemsReason)
 TEST(NotesHostile, PlainTextStreamsAcrossBlocksWithoutSplittingALineEnd)
 {
     TempPlaces places;
-    // A CR at the end of the first read block and its LF at the start of the next; a UTF-8
-    // character across the same edge.
-    QByteArray text(kPreviewBytes - 1, 'a');
+    // Read blocks divide a megabyte: a CR ends the first megabyte and its LF begins the next,
+    // and a two-byte UTF-8 character straddles the end of the second.
+    constexpr qsizetype kMb = qsizetype(1) << 20;
+    QByteArray text(kMb - 1, 'a');
     text += "\r\n\xE2\x82\xAC\r";
-    text += QByteArray(kPreviewBytes, 'b');
+    text += QByteArray(2 * kMb - 1 - text.size(), 'b');
     text += "\xC5\x93 end\n";
     const QString source = places.writeFile(QStringLiteral("big.txt"), text);
     const QString note = places.root() + QStringLiteral("/note.txt");
     QString preview;
     ASSERT_TRUE(convertDocument(source, note, &preview));
-    QByteArray expected(kPreviewBytes - 1, 'a');
-    expected += "\r\n\x80\r\n" + QByteArray(kPreviewBytes, 'b') + "\x9C end\r\n";
+    QByteArray expected(kMb - 1, 'a');
+    expected += "\r\n\x80\r\n" + QByteArray(2 * kMb - 1 - (kMb + 5), 'b') + "\x9C end\r\n";
     EXPECT_EQ(readAll(note), expected);
     EXPECT_TRUE(preview.contains(QStringLiteral("The preview shows the first")));
     EXPECT_LT(preview.size(), kPreviewBytes + 200);
