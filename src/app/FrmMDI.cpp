@@ -1,6 +1,7 @@
 #include "app/FrmMDI.h"
 
 #include "app/program_info.h"
+#include "app/window_places.h"
 #include "app/window_registry.h"
 #include "db/database.h"
 #include "db/setup.h"
@@ -163,6 +164,8 @@ bool FrmMDI::openForKeyword(const QString &keyword)
     if (entry->busyPointer)
         setCursor(Qt::WaitCursor);
     QDialog *window = entry->create(m_services, this);
+    rememberWindowPlace(window, QString::fromLatin1(entry->className),
+                        m_services.places.databasePath());
     window->setAttribute(Qt::WA_DeleteOnClose);
     Q_EMIT windowOpened(window, false);
     window->show();
@@ -186,6 +189,8 @@ void FrmMDI::openModal(const WindowEntry &entry)
     if (entry.busyPointer)
         setCursor(Qt::WaitCursor);
     QDialog *window = entry.create(m_services, this);
+    rememberWindowPlace(window, QString::fromLatin1(entry.className),
+                        m_services.places.databasePath());
     Q_EMIT windowOpened(window, entry.modal);
     if (entry.modal)
         window->exec();

@@ -1,6 +1,7 @@
 #include "app/FrmMDI.h"
 #include "app/frmSplash.h"
 #include "app/program_info.h"
+#include "app/window_places.h"
 #include "common/ui_services.h"
 #include "db/database.h"
 
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     }
 
     FrmMDI mainWindow(services);
+    rememberWindowPlace(&mainWindow, QStringLiteral("FrmMDI"), services.places.databasePath());
     auto *splash = new frmSplash(&mainWindow);
     mainWindow.setSplash(splash);
     splash->show();

@@ -327,9 +327,17 @@ Status sizeContactColumns(QSqlDatabase &db)
     return {};
 }
 
+// Version 3: where each window was last shown, so it opens there again.
+Status addWindowPlaces(QSqlDatabase &db)
+{
+    return run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS qd_WindowPlace ("
+                                  "WindowName TEXT PRIMARY KEY, Geometry BLOB)"));
+}
+
 const SchemaStep kSteps[] = {
     {1, createVersion1},
     {2, sizeContactColumns},
+    {3, addWindowPlaces},
 };
 
 Status run(QSqlDatabase &db, const QString &sql)

@@ -101,3 +101,29 @@ Status addHelpTextsWhenMissing(QSqlDatabase &db)
 }
 
 } // namespace quenda
+
+// ---- Where each window was last shown ----------------------------------------------------------
+
+namespace quenda {
+
+Result<QByteArray> windowPlace(QSqlDatabase &db, const QString &window)
+{
+    QSqlQuery q(db);
+    if (Status s =
+            execBound(q, QStringLiteral("Select Geometry from qd_WindowPlace where WindowName = ?"),
+                      {window});
+        !s)
+        return s.error();
+    return q.next() ? q.value(0).toByteArray() : QByteArray();
+}
+
+Status saveWindowPlace(QSqlDatabase &db, const QString &window, const QByteArray &geometry)
+{
+    return execBound(
+        db,
+        QStringLiteral(
+            "Insert or replace into qd_WindowPlace (WindowName, Geometry) values (?, ?)"),
+        {window, geometry});
+}
+
+} // namespace quenda

@@ -22,3 +22,13 @@ Status addSetupRowWhenMissing(QSqlDatabase &db);
 Status addHelpTextsWhenMissing(QSqlDatabase &db);
 
 } // namespace quenda
+
+// ---- Where each window was last shown ----------------------------------------------------------
+
+namespace quenda {
+
+// The geometry a window last closed with (Qt's saveGeometry bytes); empty when none is kept.
+Result<QByteArray> windowPlace(QSqlDatabase &db, const QString &window);
+Status saveWindowPlace(QSqlDatabase &db, const QString &window, const QByteArray &geometry);
+
+} // namespace quenda

@@ -312,3 +312,39 @@ TEST_F(MainWindowTest, ALockedDatabaseNeitherHoldsActivationNorOpensTheWindowTwi
     EXPECT_EQ(opened[0].className, QStringLiteral("FrmNotesIpod"));
     EXPECT_EQ(key().toString(), QString());
 }
+
+// A function window opens where the user last closed it; each window keeps its own place.
+TEST_F(MainWindowTest, FunctionWindowsOpenWhereTheyWereClosed)
+{
+    QPointer<QDialog> notes;
+    auto window = makeWindow();
+    QObject::connect(window.get(), &FrmMDI::windowOpened, window.get(),
+                     [&](QDialog *dialog, bool) { notes = dialog; });
+    setKey(QStringLiteral("notes"));
+    window->activated();
+    ASSERT_TRUE(notes);
+    const QRect moved(140, 90, notes->width() + 37, notes->height() + 23);
+    notes->setGeometry(moved);
+    ASSERT_EQ(notes->geometry(), moved);
+    notes->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(notes); // deleted on close
+
+    auto again = makeWindow();
+    QObject::connect(again.get(), &FrmMDI::windowOpened, again.get(),
+                     [&](QDialog *dialog, bool) { notes = dialog; });
+    setKey(QStringLiteral("notes"));
+    again->activated();
+    ASSERT_TRUE(notes);
+    EXPECT_EQ(notes->geometry(), moved);
+    notes->close();
+
+    QPointer<QDialog> text;
+    auto third = makeWindow();
+    QObject::connect(third.get(), &FrmMDI::windowOpened, third.get(),
+                     [&](QDialog *dialog, bool) { text = dialog; });
+    setKey(QStringLiteral("textfile"));
+    third->activated();
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->geometry(), moved);
+}
