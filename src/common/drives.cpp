@@ -111,18 +111,6 @@ QString volumeLabel(const MountEntry &mount, const QString &labelFolder)
     return label;
 }
 
-bool rootIsReadable(const QString &root)
-{
-    DIR *dir = opendir(toNativePath(root).constData());
-    if (!dir)
-        return false;
-    errno = 0;
-    (void)readdir(dir);
-    const bool ok = errno == 0;
-    closedir(dir);
-    return ok;
-}
-
 } // namespace
 
 QString driveTypeName(DriveType type)
@@ -248,7 +236,7 @@ DriveInfo describeDrive(const MountEntry &mount, const DriveSources &sources)
         drive.freeBytes = static_cast<qint64>(vfs.f_bfree) * unit;
         drive.availableBytes = static_cast<qint64>(vfs.f_bavail) * unit;
         drive.serialNumber = static_cast<qint32>(static_cast<quint32>(vfs.f_fsid & 0xFFFFFFFFu));
-        drive.ready = rootIsReadable(mount.mountPoint);
+        drive.ready = isFolderReadable(mount.mountPoint);
     }
     drive.volumeLabel = volumeLabel(mount, sources.labelFolder);
     return drive;
@@ -286,6 +274,18 @@ DriveInfo driveOfPath(const QString &path, const DriveSources &sources)
             best = &m;
     }
     return best ? describeDrive(*best, sources) : DriveInfo{};
+}
+
+bool isFolderReadable(const QString &folder)
+{
+    DIR *dir = opendir(toNativePath(folder).constData());
+    if (!dir)
+        return false;
+    errno = 0;
+    (void)readdir(dir);
+    const bool ok = errno == 0;
+    closedir(dir);
+    return ok;
 }
 
 } // namespace quenda

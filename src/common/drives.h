@@ -73,6 +73,9 @@ DriveInfo describeDrive(const MountEntry &mount, const DriveSources &sources = {
 // Every drive, in mount order; bind mounts of single files are left out.
 std::vector<DriveInfo> listDrives(const DriveSources &sources = {});
 
+// Whether folder can be opened and listed: a drive whose root cannot is not ready.
+bool isFolderReadable(const QString &folder);
+
 // The drive that holds path (the mount with the longest root path that contains it).
 DriveInfo driveOfPath(const QString &path, const DriveSources &sources = {});
 

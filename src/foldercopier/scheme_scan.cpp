@@ -45,18 +45,6 @@ Result<std::vector<TopFolder>> topLevelFolders(const QString &root, JobControl &
     return folders;
 }
 
-bool isFolderReadable(const QString &folder)
-{
-    DIR *dir = opendir(toNativePath(folder).constData());
-    if (!dir)
-        return false;
-    errno = 0;
-    (void)readdir(dir);
-    const bool ok = errno == 0;
-    closedir(dir);
-    return ok;
-}
-
 Result<QStringList> filesInFolder(const QString &folder, JobControl &control)
 {
     QStringList names;

@@ -26,9 +26,6 @@ struct TopFolder {
 // order. Fails when root cannot be read: a drive that is not ready.
 Result<std::vector<TopFolder>> topLevelFolders(const QString &root, JobControl &control);
 
-// A drive is ready when its root folder can be listed.
-bool isFolderReadable(const QString &folder);
-
 // The files directly in folder, by natural name order; links count as files.
 Result<QStringList> filesInFolder(const QString &folder, JobControl &control);
 
