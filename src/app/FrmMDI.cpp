@@ -57,10 +57,17 @@ void FrmMDI::buildToolbar()
     SSActiveToolBars1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     SSActiveToolBars1->setFont(QFont(QStringLiteral("Verdana")));
 
-    auto makeAction = [this](const QString &id, const QString &caption) {
+    // Every function has a key of its own, so the toolbar's drop-downs are no obstacle to the
+    // keyboard; the window holds the actions too, or keys of actions inside a closed menu would
+    // never fire.
+    auto makeAction = [this](const QString &id, const QString &caption, const QKeySequence &key) {
         auto *action = new QAction(caption, this);
         action->setObjectName(id);
+        action->setShortcut(key);
+        action->setToolTip(
+            QStringLiteral("%1 (%2)").arg(caption, key.toString(QKeySequence::NativeText)));
         connect(action, &QAction::triggered, this, [this, id] { toolClick(id); });
+        addAction(action);
         return action;
     };
     auto makeMenu = [this](const QString &id) {
@@ -79,21 +86,28 @@ void FrmMDI::buildToolbar()
     };
 
     ContactM = makeMenu(QStringLiteral("ContactM"));
-    ContactM->addAction(makeAction(QStringLiteral("SendtoIpod"), QStringLiteral("Send to Ipod")));
+    ContactM->addAction(makeAction(QStringLiteral("SendtoIpod"), QStringLiteral("Send to Ipod"),
+                                   QKeySequence(Qt::CTRL | Qt::Key_1)));
     ContactM->addAction(makeAction(QStringLiteral("ExportQuendaContacttoVCF"),
-                                   QStringLiteral("Export Quenda Contact to VCF")));
+                                   QStringLiteral("Export Quenda Contact to VCF"),
+                                   QKeySequence(Qt::CTRL | Qt::Key_2)));
     PhotoM = makeMenu(QStringLiteral("PhotoM"));
-    PhotoM->addAction(makeAction(QStringLiteral("SendToIpodPH"), QStringLiteral("Send To Ipod")));
+    PhotoM->addAction(makeAction(QStringLiteral("SendToIpodPH"), QStringLiteral("Send To Ipod"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_4)));
 
     dropDown(QStringLiteral("Contact"), QStringLiteral("Contact"), ContactM);
-    SSActiveToolBars1->addAction(makeAction(QStringLiteral("Notes"), QStringLiteral("Notes")));
+    SSActiveToolBars1->addAction(makeAction(QStringLiteral("Notes"), QStringLiteral("Notes"),
+                                            QKeySequence(Qt::CTRL | Qt::Key_3)));
     dropDown(QStringLiteral("Photo"), QStringLiteral("Photo"), PhotoM);
-    SSActiveToolBars1->addAction(
-        makeAction(QStringLiteral("FileCopier"), QStringLiteral("File Copier")));
-    SSActiveToolBars1->addAction(
-        makeAction(QStringLiteral("TextFile"), QStringLiteral("Convert Excel File  to Text file")));
+    SSActiveToolBars1->addAction(makeAction(QStringLiteral("FileCopier"),
+                                            QStringLiteral("File Copier"),
+                                            QKeySequence(Qt::CTRL | Qt::Key_5)));
+    SSActiveToolBars1->addAction(makeAction(QStringLiteral("TextFile"),
+                                            QStringLiteral("Convert Excel File  to Text file"),
+                                            QKeySequence(Qt::CTRL | Qt::Key_6)));
     SSActiveToolBars1->addSeparator();
-    SSActiveToolBars1->addAction(makeAction(QStringLiteral("Exit"), QStringLiteral("Exit")));
+    SSActiveToolBars1->addAction(makeAction(QStringLiteral("Exit"), QStringLiteral("Exit"),
+                                            QKeySequence(Qt::CTRL | Qt::Key_Q)));
 }
 
 bool FrmMDI::event(QEvent *e)
@@ -166,6 +180,7 @@ bool FrmMDI::openForKeyword(const QString &keyword)
     QDialog *window = entry->create(m_services, this);
     rememberWindowPlace(window, QString::fromLatin1(entry->className),
                         m_services.places.databasePath());
+    nameSignButtons(window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     Q_EMIT windowOpened(window, false);
     window->show();
@@ -191,6 +206,7 @@ void FrmMDI::openModal(const WindowEntry &entry)
     QDialog *window = entry.create(m_services, this);
     rememberWindowPlace(window, QString::fromLatin1(entry.className),
                         m_services.places.databasePath());
+    nameSignButtons(window);
     Q_EMIT windowOpened(window, entry.modal);
     if (entry.modal)
         window->exec();

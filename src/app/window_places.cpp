@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "db/setup.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QWidget>
 #include <QtDebug>
@@ -59,6 +60,23 @@ void rememberWindowPlace(QWidget *window, const QString &name, const QString &da
         }
     }
     new PlaceKeeper(window, name, databasePath);
+}
+
+void nameSignButtons(QWidget *window)
+{
+    for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
+        QString name;
+        if (button->text() == QLatin1String("?"))
+            name = QStringLiteral("Help");
+        else if (button->text() == QLatin1String("..."))
+            name = QStringLiteral("Browse");
+        if (name.isEmpty())
+            continue;
+        if (button->accessibleName().isEmpty())
+            button->setAccessibleName(name);
+        if (button->toolTip().isEmpty())
+            button->setToolTip(name);
+    }
 }
 
 } // namespace quenda

@@ -12,4 +12,8 @@ namespace quenda {
 // closes. The database is never waited on: a locked database only means the default place.
 void rememberWindowPlace(QWidget *window, const QString &name, const QString &databasePath);
 
+// Buttons whose caption is only a sign ("?", "...") get a name a screen reader can say and a
+// tip a mouse user can read; names and tips a window set itself are kept.
+void nameSignButtons(QWidget *window);
+
 } // namespace quenda

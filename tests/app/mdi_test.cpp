@@ -9,6 +9,7 @@
 #include "support/test_services.h"
 #include "support/window_controls.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -347,4 +348,45 @@ TEST_F(MainWindowTest, FunctionWindowsOpenWhereTheyWereClosed)
     third->activated();
     ASSERT_TRUE(text);
     EXPECT_NE(text->geometry(), moved);
+}
+
+// Every function of the toolbar, including those inside the drop-down menus, has a key of its
+// own held by the main window (a key left only in a closed menu never fires), and buttons that
+// show only a sign have a name a screen reader can say.
+TEST_F(MainWindowTest, EveryFunctionHasItsOwnKeyAndSignButtonsAreNamed)
+{
+    auto window = makeWindow();
+    QStringList keys;
+    int functions = 0;
+    for (const WindowEntry &entry : windowRegistry()) {
+        if (!entry.toolId)
+            continue;
+        ++functions;
+        auto *action = window->findChild<QAction *>(QString::fromLatin1(entry.toolId));
+        ASSERT_TRUE(action) << entry.toolId;
+        EXPECT_FALSE(action->shortcut().isEmpty()) << entry.toolId;
+        EXPECT_TRUE(window->actions().contains(action)) << entry.toolId;
+        keys << action->shortcut().toString();
+    }
+    auto *exit = window->findChild<QAction *>(QStringLiteral("Exit"));
+    ASSERT_TRUE(exit);
+    keys << exit->shortcut().toString();
+    EXPECT_EQ(functions, 6);
+    keys.removeDuplicates();
+    EXPECT_EQ(keys.size(), functions + 1) << keys.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(keys.contains(QString()));
+
+    // The notes window, opened by its keyword, has a "..." and a "?" button.
+    QPointer<QDialog> last;
+    QObject::connect(window.get(), &FrmMDI::windowOpened, window.get(),
+                     [&](QDialog *dialog, bool) { last = dialog; });
+    setKey(QStringLiteral("notes"));
+    window->activated();
+    ASSERT_TRUE(last);
+    QStringList names;
+    for (QAbstractButton *b : last->findChildren<QAbstractButton *>())
+        if (b->text() == QLatin1String("?") || b->text() == QLatin1String("..."))
+            names << b->accessibleName();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Browse"), QStringLiteral("Help")}));
 }
