@@ -487,6 +487,11 @@ void FrmCntIpod::chooseFile()
     }
     txtflnm->setText(stripfilename(QDir::toNativeSeparators(path)));
     lbltable->setText(QString());
+    loadSourceFields();
+}
+
+void FrmCntIpod::loadSourceFields()
+{
     const Result<QStringList> fields = importSourceFields(m_source);
     if (!fields) {
         setSourceFields({});
@@ -520,13 +525,7 @@ void FrmCntIpod::openTable()
         return;
     m_source.table = item->text();
     lbltable->setText(QStringLiteral(" Table : ") + m_source.table);
-    const Result<QStringList> fields = importSourceFields(m_source);
-    if (!fields) {
-        setSourceFields({});
-        m_services.messages->show(fields.message(), MsgIcon::Exclamation);
-        return;
-    }
-    setSourceFields(*fields);
+    loadSourceFields();
 }
 
 void FrmCntIpod::codePageChanged()
@@ -534,13 +533,7 @@ void FrmCntIpod::codePageChanged()
     m_source.codePage = chosenCodePage();
     if (m_source.path.isEmpty() || m_source.isAccess())
         return;
-    const Result<QStringList> fields = importSourceFields(m_source);
-    if (!fields) {
-        setSourceFields({});
-        m_services.messages->show(fields.message(), MsgIcon::Exclamation);
-        return;
-    }
-    setSourceFields(*fields);
+    loadSourceFields();
 }
 
 void FrmCntIpod::setSourceFields(const QStringList &fields)

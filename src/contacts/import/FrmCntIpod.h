@@ -60,6 +60,8 @@ private:
     void openTable();
     void codePageChanged();
     void setSourceFields(const QStringList &fields);
+    // The chosen source's fields into the mapping grids; a source that cannot be read is said.
+    void loadSourceFields();
     int chosenCodePage() const;
 
     // Mapping and schemes.
