@@ -26,6 +26,7 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     resize(900, 560);
     buildToolbar();
+    prepareProgramWindows(this, m_services.places.databasePath());
 
     auto *backdrop = new QLabel(this);
     backdrop->setAlignment(Qt::AlignCenter);
@@ -178,9 +179,6 @@ bool FrmMDI::openForKeyword(const QString &keyword)
     if (entry->busyPointer)
         setCursor(Qt::WaitCursor);
     QDialog *window = entry->create(m_services, this);
-    rememberWindowPlace(window, QString::fromLatin1(entry->className),
-                        m_services.places.databasePath());
-    nameSignButtons(window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     Q_EMIT windowOpened(window, false);
     window->show();
@@ -204,9 +202,6 @@ void FrmMDI::openModal(const WindowEntry &entry)
     if (entry.busyPointer)
         setCursor(Qt::WaitCursor);
     QDialog *window = entry.create(m_services, this);
-    rememberWindowPlace(window, QString::fromLatin1(entry.className),
-                        m_services.places.databasePath());
-    nameSignButtons(window);
     Q_EMIT windowOpened(window, entry.modal);
     if (entry.modal)
         window->exec();

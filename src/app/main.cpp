@@ -1,7 +1,6 @@
 #include "app/FrmMDI.h"
 #include "app/frmSplash.h"
 #include "app/program_info.h"
-#include "app/window_places.h"
 #include "common/ui_services.h"
 #include "db/database.h"
 
@@ -45,7 +44,6 @@ int main(int argc, char *argv[])
     }
 
     FrmMDI mainWindow(services);
-    rememberWindowPlace(&mainWindow, QStringLiteral("FrmMDI"), services.places.databasePath());
     auto *splash = new frmSplash(&mainWindow);
     mainWindow.setSplash(splash);
     splash->show();

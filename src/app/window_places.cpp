@@ -1,9 +1,12 @@
 #include "app/window_places.h"
 
+#include "common/keyboard_access.h"
+
 #include "db/database.h"
 #include "db/setup.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QWidget>
 #include <QtDebug>
@@ -47,7 +50,45 @@ private:
     QString m_databasePath;
 };
 
+// Sees every Show in the application; a program window is prepared once, just before it first
+// appears, so a restored place never shows as a jump.
+class WindowPreparer : public QObject {
+public:
+    WindowPreparer(QObject *owner, QString databasePath)
+        : QObject(owner), m_databasePath(std::move(databasePath))
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        auto *window = static_cast<QWidget *>(watched);
+        const QString name = window->objectName();
+        if (!window->isWindow() || window->windowType() == Qt::SplashScreen ||
+            !name.startsWith(QLatin1String("frm"), Qt::CaseInsensitive) ||
+            window->property(kPrepared).toBool())
+            return false;
+        window->setProperty(kPrepared, true);
+        rememberWindowPlace(window, name, m_databasePath);
+        nameSignButtons(window);
+        assignAccessKeys(window);
+        return false;
+    }
+
+private:
+    static constexpr const char *kPrepared = "quendaPrepared";
+    QString m_databasePath;
+};
+
 } // namespace
+
+void prepareProgramWindows(QObject *owner, const QString &databasePath)
+{
+    new WindowPreparer(owner, databasePath);
+}
 
 void rememberWindowPlace(QWidget *window, const QString &name, const QString &databasePath)
 {
@@ -70,6 +111,8 @@ void nameSignButtons(QWidget *window)
             name = QStringLiteral("Help");
         else if (button->text() == QLatin1String("..."))
             name = QStringLiteral("Browse");
+        else if (button->text() == QLatin1String("X"))
+            name = QStringLiteral("Close");
         if (name.isEmpty())
             continue;
         if (button->accessibleName().isEmpty())

@@ -1,5 +1,6 @@
 #include "splitter/frmsplit.h"
 
+#include "common/keyboard_access.h"
 #include "jobs/job_widgets.h"
 
 #include <QFileInfo>
@@ -235,7 +236,7 @@ void frmsplit::cmdBrowse_Click()
 
 void frmsplit::Option1_Click(int index)
 {
-    Label2->setText(QStringLiteral("Size in ") + Option1[index]->text());
+    Label2->setText(QStringLiteral("Size in ") + withoutAccessKey(Option1[index]->text()));
     Text2->setFocus();
 }
 
