@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <optional>
 
 using namespace quenda;
 using namespace quenda::cli;
@@ -14,30 +15,35 @@ namespace {
 
 const Verb kVerbs[] = {
     {"vcf", "[--out DIR] ID...",
-     "write the combined vCard of each contact id, as the contact export window does", runVcf},
+     "write the combined vCard of each contact id, as the contact export window does", runVcf,
+     "--out="},
     {"send-ipod", "[--out DIR]",
-     "write home, work and combined vCards of every contact, as Send to Desktop does", runSendIpod},
+     "write home, work and combined vCards of every contact, as Send to Desktop does", runSendIpod,
+     "--out="},
     {"init", "", "create the database and the staging folder when missing; print their paths",
      runInit},
     {"keyword", "WORD", "leave a start-up keyword in QD_SETUP, as the suite does", runKeyword},
     {"notes", "scan DIR|convert|cut FILE|merge OUT.rtf",
      "the notes window's scan, conversion, section break and merge", runNotes},
     {"split", "FILE (--lines N | --kb N | --mb N)",
-     "cut a text file into numbered pieces beside it, as the splitter window does", runSplit},
+     "cut a text file into numbered pieces beside it, as the splitter window does", runSplit,
+     "--lines= --kb= --mb="},
     {"rtf-text", "FILE", "print the plain text of an RTF document, as the notes read it",
      runRtfText},
     {"folders", "drives|scan|select|copy|copy-picked|info|size|shortcut|launcher ...",
      "the folder copier's scan, folder schemes, copies, information panes and shortcuts",
-     runFolders},
+     runFolders, "--scheme= --to= --all --none --desktop"},
     {"files", "scan|list|select|copy|shortcut ...",
-     "the file copier's office file scan, list, ticks, organised copy and shortcuts", runFiles},
+     "the file copier's office file scan, list, ticks, organised copy and shortcuts", runFiles,
+     "--scheme= --tab= --to= --all --none --desktop --keep-original --all-in-one"},
     {"import", "tables|fields|run|save-scheme ...",
      "list a source's tables or fields, import its records as contacts, save a mapping scheme",
-     runImportVerb},
+     runImportVerb, "--kind= --table= --codepage= --scheme= --map="},
     {"pictures", "scan DIR|send",
      "record the sub-folders of a picture folder, or send them to the staging folder", runPictures},
     {"textfile", "FILE [--out PATH] [--format 1|2|3]",
-     "write a spreadsheet's first 20 rows and columns as QDFile.txt on the Desktop", runTextFile},
+     "write a spreadsheet's first 20 rows and columns as QDFile.txt on the Desktop", runTextFile,
+     "--out= --format="},
 };
 
 void printHelp(QTextStream &out)
@@ -58,6 +64,57 @@ void printHelp(QTextStream &out)
            "  QUENDA_PROGRAM_DIR   folder that holds the organizer database\n"
            "  QUENDA_DESKTOP_DIR   Desktop folder (the staging folder is its Ipod folder)\n";
     out.flush();
+}
+
+// The conventions other tools keep, for every verb alike: "--name=value" stands for
+// "--name value", an option the verb does not know or a value left out is a usage error that
+// names it, and after "--" nothing is read as an option. The verbs then see only the plain form.
+std::optional<QStringList> normalizeOptions(const Verb &verb, const QStringList &args,
+                                            QTextStream &err)
+{
+    const QStringList known =
+        QString::fromLatin1(verb.options).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    auto refuse = [&](const QString &why) {
+        err << verb.name << ": " << why << " (see " << verb.name << " --help)" << Qt::endl;
+        return std::nullopt;
+    };
+    QStringList plain;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--")) {
+            for (const QString &rest : args.mid(i + 1)) {
+                // The verbs read their options anywhere, so such a name would still be taken
+                // for one; a path can say the same thing without the dash first.
+                if (rest.startsWith(QLatin1Char('-')))
+                    return refuse(
+                        QStringLiteral("%1 would be read as an option; write ./%1").arg(rest));
+                plain << rest;
+            }
+            break;
+        }
+        if (!arg.startsWith(QLatin1String("--"))) {
+            plain << arg;
+            continue;
+        }
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        const QString name = eq < 0 ? arg : arg.left(eq);
+        if (known.contains(name)) {
+            if (eq >= 0)
+                return refuse(QStringLiteral("%1 takes no value").arg(name));
+            plain << name;
+        } else if (known.contains(name + QLatin1Char('='))) {
+            plain << name;
+            if (eq >= 0)
+                plain << arg.mid(eq + 1);
+            else if (i + 1 < args.size())
+                plain << args[++i];
+            else
+                return refuse(QStringLiteral("%1 needs a value").arg(name));
+        } else {
+            return refuse(QStringLiteral("unknown option %1").arg(name));
+        }
+    }
+    return plain;
 }
 
 } // namespace
@@ -100,10 +157,13 @@ int main(int argc, char *argv[])
             }
             Context context{Places::fromEnvironment(QCoreApplication::applicationDirPath()), out,
                             err};
+            const std::optional<QStringList> plain = normalizeOptions(v, args, err);
+            if (!plain)
+                return 2;
             // The user's data folder is made on first use, as the program itself does.
             if (context.places.programDir == userDataDir())
                 context.places.ensureProgramDir();
-            const int status = v.run(context, args);
+            const int status = v.run(context, *plain);
             out.flush();
             err.flush();
             return status;

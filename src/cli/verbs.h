@@ -22,6 +22,8 @@ struct Verb {
     const char *usage;   // arguments after the verb
     const char *summary; // one line for --help
     Handler run;
+    // The verb's long options, space-separated; a trailing '=' marks one that takes a value.
+    const char *options = "";
 };
 
 // Opens (creating when missing) the organizer database; prints the error and returns false.

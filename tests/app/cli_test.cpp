@@ -77,3 +77,45 @@ TEST(CommandLine, UsualConventions)
     EXPECT_EQ(version.status, 0);
     EXPECT_FALSE(version.out.trimmed().isEmpty());
 }
+
+// Options in the forms other tools accept: "--name=value", "--" before operands; and a mistyped
+// option, a missing value or a value given to a switch is a usage error that names it, before
+// anything runs.
+TEST(CommandLine, OptionsTakeTheUsualFormsAndMistakesAreNamed)
+{
+    TempPlaces places(false);
+    const QString source =
+        places.writeFile(QStringLiteral("work/long.txt"), "a\r\nb\r\nc\r\nd\r\n");
+    const QString dir = QFileInfo(source).path();
+    const CliRun joined = runCli(places, {QStringLiteral("split"), source,
+                                          QStringLiteral("--lines=2"), QStringLiteral("-q")});
+    EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/long2.txt")));
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/long4.txt")));
+
+    const CliRun operands = runCli(places, {QStringLiteral("split"), QStringLiteral("--lines"),
+                                            QStringLiteral("1"), QStringLiteral("--"), source});
+    EXPECT_EQ(operands.status, 0) << operands.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/long4.txt")));
+
+    struct Mistake {
+        QStringList args;
+        const char *named;
+    };
+    const Mistake mistakes[] = {
+        {{QStringLiteral("split"), source, QStringLiteral("--line"), QStringLiteral("2")},
+         "unknown option --line"},
+        {{QStringLiteral("split"), source, QStringLiteral("--lines")}, "--lines needs a value"},
+        {{QStringLiteral("folders"), QStringLiteral("select"), QStringLiteral("--all=yes")},
+         "--all takes no value"},
+        {{QStringLiteral("split"), QStringLiteral("--kb"), QStringLiteral("1"),
+          QStringLiteral("--"), QStringLiteral("--lines")},
+         "--lines would be read as an option"},
+    };
+    for (const Mistake &m : mistakes) {
+        const CliRun run = runCli(places, m.args);
+        EXPECT_EQ(run.status, 2) << m.named;
+        EXPECT_TRUE(run.err.contains(QLatin1String(m.named))) << run.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(places.databasePath())); // none of them ran
+}
