@@ -17,6 +17,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <utility>
+
 namespace quenda {
 
 FrmMDI::FrmMDI(const Services &services, QWidget *parent)
@@ -135,13 +137,17 @@ void FrmMDI::activated()
         const Result<QString> keyword = connection.isOpen()
                                             ? readStartupKeyword(connection.db())
                                             : Result<QString>(connection.status().error());
+        const bool asked = !m_startFunction.isEmpty();
         if (!keyword) {
-            finishKeywordInBackground(false);
+            finishKeywordInBackground(asked);
         } else {
             if (!clearStartupKeyword(connection.db()))
                 finishKeywordInBackground(true);
-            openForKeyword(*keyword);
+            if (!asked)
+                openForKeyword(*keyword);
         }
+        if (asked)
+            openForKeyword(std::exchange(m_startFunction, QString()));
     }
     m_keyword.clear();
     m_activating = false;

@@ -23,6 +23,9 @@ public:
 
     // Closed by the first activation.
     void setSplash(QWidget *splash) { m_splash = splash; }
+    // A function asked for on the command line: opened by the first activation in place of the
+    // keyword's window (the keyword is still consumed, so it cannot open a window next time).
+    void setStartFunction(const QString &keyword) { m_startFunction = keyword; }
 
     // The first activation of a start reads the keyword, clears it in the database and opens its
     // window; later ones leave it alone. The user-interface thread never waits on a locked
@@ -57,6 +60,7 @@ private:
     void finishKeywordInBackground(bool opened);
 
     QString m_keyword;
+    QString m_startFunction;
     bool m_activating = false;
     bool m_keywordHandled = false;
     JobRunner *m_keywordJob = nullptr;

@@ -1,12 +1,16 @@
 #include "app/FrmMDI.h"
 #include "app/frmSplash.h"
 #include "app/program_info.h"
+#include "app/window_registry.h"
 #include "common/ui_services.h"
 #include "db/database.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QIcon>
+
+#include <cstdio>
 
 using namespace quenda;
 
@@ -21,6 +25,36 @@ int main(int argc, char *argv[])
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/%1x%1/org.quenda.Ipod.png").arg(size));
     QApplication::setWindowIcon(icon);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kProgramTitle));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QStringList functions;
+    for (const WindowEntry &entry : windowRegistry())
+        if (entry.keyword)
+            functions << QString::fromLatin1(entry.keyword);
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("Open a function at start: %1.").arg(functions.join(QStringLiteral(", "))),
+        QStringLiteral("function"));
+    parser.addOption(open);
+    // A usage error ends with status 2, as the command-line tool's do.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QString startFunction = parser.value(open).toLower();
+    if (!startFunction.isEmpty() && !windowForKeyword(startFunction)) {
+        fprintf(stderr, "%s\n",
+                qPrintable(QStringLiteral("No function is called %1; one of: %2.")
+                               .arg(parser.value(open), functions.join(QStringLiteral(", ")))));
+        return 2;
+    }
 
     BoxMessages messages;
     FileDialogs dialogs;
@@ -46,6 +80,7 @@ int main(int argc, char *argv[])
     FrmMDI mainWindow(services);
     auto *splash = new frmSplash(&mainWindow);
     mainWindow.setSplash(splash);
+    mainWindow.setStartFunction(startFunction);
     splash->show();
     return QApplication::exec();
 }

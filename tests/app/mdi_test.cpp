@@ -390,3 +390,24 @@ TEST_F(MainWindowTest, EveryFunctionHasItsOwnKeyAndSignButtonsAreNamed)
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("Browse"), QStringLiteral("Help")}));
 }
+
+// A function named on the command line (a menu entry's action) opens at start in place of the
+// suite's keyword, which is still consumed so it cannot open a window on the next start.
+TEST_F(MainWindowTest, AFunctionAskedForAtStartOpensInPlaceOfTheKeyword)
+{
+    setKey(QStringLiteral("textfile"));
+    auto window = makeWindow();
+    window->setStartFunction(QStringLiteral("notes"));
+    window->activated();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].className, QStringLiteral("FrmNotesIpod"));
+    EXPECT_EQ(key().toString(), QString());
+
+    opened.clear();
+    auto plain = makeWindow();
+    plain->setStartFunction(QStringLiteral("sendtoipodph"));
+    plain->activated();
+    plain->activated(); // only the first activation opens it
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].className, QStringLiteral("FrmPhIpod"));
+}

@@ -33,13 +33,27 @@ expect share/bash-completion/completions/quenda-ipod-cli
 desktop=$prefix/share/applications/org.quenda.Ipod.desktop
 if [ -e "$desktop" ]; then
   # The menu entry must start the installed program and name the installed icon.
-  exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+  exec_line=$(grep -m1 '^Exec=' "$desktop" | cut -d= -f2-)
   [ -x "$prefix/bin/${exec_line%% *}" ] || { echo "Exec= names no installed program: $exec_line"; status=1; }
   icon=$(sed -n 's/^Icon=//p' "$desktop")
   [ -e "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] || { echo "Icon= names no installed icon: $icon"; status=1; }
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || status=1
   fi
+  # Each action of the entry (right-click on the launcher) opens a function the program knows,
+  # and a function it does not know is a usage error rather than a silent start.
+  program=$prefix/bin/quenda-ipod
+  help=$(QT_QPA_PLATFORM=offscreen "$program" --help 2>/dev/null)
+  actions=$(sed -n 's/^Actions=//p' "$desktop" | tr ';' ' ')
+  opened=$(sed -n 's/^Exec=quenda-ipod --open //p' "$desktop")
+  [ "$(echo $actions | wc -w)" -gt 0 ] && [ "$(echo $opened | wc -w)" = "$(echo $actions | wc -w)" ] ||
+    { echo "desktop actions: $actions; functions: $opened"; status=1; }
+  for word in $opened; do
+    echo "$help" | grep -qw -- "$word" || { echo "a desktop action opens no function: $word"; status=1; }
+  done
+  rc=0
+  QT_QPA_PLATFORM=offscreen QUENDA_PROGRAM_DIR=$root/nowhere "$program" --open nothing 2>/dev/null || rc=$?
+  [ $rc = 2 ] || { echo "--open with an unknown function did not fail with status 2"; status=1; }
 fi
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$prefix/share/metainfo/org.quenda.Ipod.metainfo.xml" >/dev/null ||
