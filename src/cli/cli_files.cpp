@@ -251,7 +251,8 @@ int filesCopy(Context &context, const QStringList &args)
     const JobReport report = runInForeground(
         [&](JobControl &control) {
             if (intoFileCopier) {
-                const Result<QString> prepared = prepareFileCopierFolder(base);
+                const Result<QString> prepared =
+                    prepareFileCopierFolder(base, request.sources, &control);
                 if (!prepared) {
                     control.abort(prepared.message());
                     return;

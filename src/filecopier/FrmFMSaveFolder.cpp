@@ -199,7 +199,8 @@ void FrmFMSaveFolder::SSCommand9_Click()
     m_job->start<OrganisedCopyOutcome>(
         [request, prepare, base, database](JobControl &control) mutable {
             if (prepare) {
-                const Result<QString> prepared = prepareFileCopierFolder(base);
+                const Result<QString> prepared =
+                    prepareFileCopierFolder(base, request.sources, &control);
                 if (!prepared) {
                     control.abort(prepared.message());
                     return OrganisedCopyOutcome{};

@@ -828,7 +828,8 @@ void frmFileCopy::CmdCopy_Click()
     m_job->start<OrganisedCopyOutcome>(
         [request, toDesktop](JobControl &control) mutable {
             if (toDesktop) {
-                const Result<QString> prepared = prepareFileCopierFolder(request.destination);
+                const Result<QString> prepared =
+                    prepareFileCopierFolder(request.destination, request.sources, &control);
                 if (!prepared) {
                     control.abort(prepared.message());
                     return OrganisedCopyOutcome{};

@@ -5,8 +5,8 @@
 #include "filecopier/scan_dates.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_engine.h"
+#include "fs/fresh_folder.h"
 #include "fs/native_path.h"
-#include "fs/remove_tree.h"
 
 #include <QDir>
 #include <QHash>
@@ -26,27 +26,6 @@ QString withoutTrailingSlash(QString path)
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     return path;
-}
-
-// Makes every missing folder of path; the folders the user named may be links.
-Status makePath(const QString &path)
-{
-    const QByteArray native = toNativePath(withoutTrailingSlash(path));
-    for (qsizetype at = 1; at <= native.size(); ++at) {
-        if (at < native.size() && native[at] != '/')
-            continue;
-        const QByteArray prefix = native.left(at);
-        if (::mkdir(prefix.constData(), 0777) != 0 && errno != EEXIST)
-            return fail(QStringLiteral("The folder %1 cannot be made: %2")
-                            .arg(fromNativePath(prefix), systemErrorText(errno)),
-                        errno);
-    }
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return fail(QStringLiteral("The folder %1 cannot be made: %2")
-                        .arg(path, systemErrorText(errno ? errno : ENOTDIR)),
-                    ENOTDIR);
-    return {};
 }
 
 // A folder the copy builds below the destination: an existing folder is used, while a file or
@@ -101,27 +80,14 @@ QString failureLine(const ItemFailure &failure)
 
 } // namespace
 
-Result<QString> prepareFileCopierFolder(const QString &base)
+Result<QString> prepareFileCopierFolder(const QString &base, const QStringList &sources,
+                                        JobControl *control)
 {
     if (base.trimmed().isEmpty())
         return fail(QStringLiteral("No destination folder is chosen"), EINVAL);
-    const QString root = withoutTrailingSlash(QDir::fromNativeSeparators(base));
-    const QString folder = root == QLatin1String("/")
-                               ? QStringLiteral("/") + QLatin1String(kFileCopierFolder)
-                               : root + QLatin1Char('/') + QLatin1String(kFileCopierFolder);
-    if (Status made = makePath(root); !made)
-        return made.error();
-    if (Status removed = removeTree(folder); !removed)
-        return fail(
-            QStringLiteral("The folder %1 cannot be emptied: %2").arg(folder, removed.message()),
-            removed.code());
-    if (::mkdir(toNativePath(folder).constData(), 0777) != 0) {
-        const int error = errno;
-        return fail(
-            QStringLiteral("The folder %1 cannot be made: %2").arg(folder, systemErrorText(error)),
-            error);
-    }
-    return folder;
+    return makeFreshFolder(QDir::fromNativeSeparators(base) + QLatin1Char('/') +
+                               QLatin1String(kFileCopierFolder),
+                           sources, control);
 }
 
 QString keepOriginalFolderName(const QString &filePath)
@@ -149,7 +115,7 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
         control.abort(QStringLiteral("No destination folder is chosen"));
         return outcome;
     }
-    if (Status made = makePath(destination); !made) {
+    if (Status made = makeFolderPath(destination); !made) {
         control.abort(made.message());
         return outcome;
     }

@@ -23,9 +23,11 @@ namespace quenda {
 inline constexpr const char *kFileCopierFolder = "File Copier";
 
 // base + "/File Copier", removed with all it holds and made again empty. A link of that name is
-// removed as a link and never followed; base itself is never emptied. Fails, naming the folder
-// and the reason, when it cannot be emptied or made. A missing base is made.
-Result<QString> prepareFileCopierFolder(const QString &base);
+// removed as a link and never followed; base itself is never emptied, and is made when missing.
+// Refused before anything is removed when one of sources (the files about to be copied) lies
+// inside it. Fails naming the folder and the reason.
+Result<QString> prepareFileCopierFolder(const QString &base, const QStringList &sources = {},
+                                        JobControl *control = nullptr);
 
 // The folder a file goes into when it keeps its original folder: the name of the folder that
 // holds it, less any extension ("Photos.2006" gives "Photos").

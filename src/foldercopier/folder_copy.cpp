@@ -1,12 +1,10 @@
 #include "foldercopier/folder_copy.h"
 
 #include "fs/atomic_file.h"
+#include "fs/fresh_folder.h"
 #include "fs/native_path.h"
-#include "fs/remove_tree.h"
-#include "fs/unique_fd.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <vector>
@@ -14,30 +12,6 @@
 namespace quenda {
 
 namespace {
-
-// True when inner is outer or lies somewhere below it. Walks up from inner through "..", by
-// device and inode, so neither links nor bind mounts can hide the relation.
-bool liesWithin(const QString &inner, const QString &outer)
-{
-    struct stat top {};
-    if (stat(toNativePath(outer).constData(), &top) != 0 || !S_ISDIR(top.st_mode))
-        return false;
-    UniqueFd fd(::open(toNativePath(inner).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    for (int guard = 0; fd && guard < 4096; ++guard) {
-        struct stat here {};
-        if (fstat(fd.get(), &here) != 0)
-            return false;
-        if (here.st_dev == top.st_dev && here.st_ino == top.st_ino)
-            return true;
-        UniqueFd up(openat(fd.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-        struct stat above {};
-        if (!up || fstat(up.get(), &above) != 0 ||
-            (above.st_dev == here.st_dev && above.st_ino == here.st_ino))
-            return false;
-        fd = std::move(up);
-    }
-    return false;
-}
 
 QString folderName(QString path)
 {
@@ -65,52 +39,10 @@ QString fileCopierFolder(const QString &desktop)
     return desktop + QStringLiteral("/File Copier");
 }
 
-Status makeFolderPath(const QString &path)
-{
-    const QByteArray native = toNativePath(path);
-    for (qsizetype at = 1; at <= native.size(); ++at) {
-        if (at < native.size() && native[at] != '/')
-            continue;
-        const QByteArray part = native.left(at);
-        if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST) {
-            const int error = errno;
-            return fail(QStringLiteral("The folder %1 cannot be created: %2")
-                            .arg(fromNativePath(part), systemErrorText(error)),
-                        error);
-        }
-    }
-    struct stat st {};
-    if (stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return fail(QStringLiteral("The folder %1 cannot be created: %2")
-                        .arg(path, systemErrorText(ENOTDIR)),
-                    ENOTDIR);
-    return {};
-}
-
 Result<QString> prepareFileCopierFolder(const QString &desktop, const QStringList &sources,
                                         JobControl &control)
 {
-    const QString target = fileCopierFolder(desktop);
-    struct stat st {};
-    const bool realFolder =
-        lstat(toNativePath(target).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-    for (const QString &source : sources) {
-        if (realFolder && liesWithin(source, target))
-            return fail(QStringLiteral("%1 lies inside %2, which a copy to the Desktop empties "
-                                       "first. Nothing was copied.")
-                            .arg(source, target));
-    }
-    if (Status made = makeFolderPath(desktop); !made)
-        return made.error();
-    if (Status removed = removeTree(target, control); !removed)
-        return removed.error();
-    if (::mkdir(toNativePath(target).constData(), 0777) != 0) {
-        const int error = errno;
-        return fail(QStringLiteral("The folder %1 cannot be created: %2")
-                        .arg(target, systemErrorText(error)),
-                    error);
-    }
-    return target;
+    return makeFreshFolder(fileCopierFolder(desktop), sources, &control);
 }
 
 FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,

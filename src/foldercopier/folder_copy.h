@@ -6,6 +6,7 @@
 // into itself is refused and reported, and the others are copied all the same.
 
 #include "fs/copy_engine.h"
+#include "fs/fresh_folder.h"
 #include "jobs/job_control.h"
 
 #include <QString>
@@ -69,8 +70,5 @@ struct FolderCopyRequest {
 // sub-folder of it. A destination that cannot be had stops the copy through control.abort().
 FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control,
                                 FolderCopyProgress *progress = nullptr);
-
-// Creates path and any missing folders above it; existing folders are fine.
-Status makeFolderPath(const QString &path);
 
 } // namespace quenda

@@ -1,6 +1,7 @@
 #include "pictures/picture_send.h"
 
 #include "db/database.h"
+#include "fs/fresh_folder.h"
 #include "fs/native_path.h"
 #include "pictures/picture_names.h"
 
@@ -12,29 +13,6 @@
 namespace quenda {
 
 namespace {
-
-// mkdir -p with the system's reason for the step that failed.
-Status makeFolderPath(const QString &path)
-{
-    const QByteArray native = toNativePath(QDir::cleanPath(path));
-    const auto failed = [&](int error) {
-        return fail(QStringLiteral("The folder %1 cannot be created: %2")
-                        .arg(path, systemErrorText(error)));
-    };
-    for (qsizetype slash = native.indexOf('/', 1);; slash = native.indexOf('/', slash + 1)) {
-        const QByteArray part = slash < 0 ? native : native.left(slash);
-        if (mkdir(part.constData(), 0777) != 0 && errno != EEXIST)
-            return failed(errno);
-        if (slash < 0)
-            break;
-    }
-    struct stat st {};
-    if (stat(native.constData(), &st) != 0)
-        return failed(errno);
-    if (!S_ISDIR(st.st_mode))
-        return failed(ENOTDIR);
-    return {};
-}
 
 QString firstFailureSince(const JobControl &control, qsizetype before)
 {

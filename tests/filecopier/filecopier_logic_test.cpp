@@ -339,8 +339,18 @@ TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesAL
     ASSERT_EQ(::symlink(at(QStringLiteral("precious")).toUtf8().constData(),
                         prepared->toUtf8().constData()),
               0);
-    prepared = prepareFileCopierFolder(desktop);
+    // Through the link, the ticked file seems to lie inside; the link alone goes.
+    prepared = prepareFileCopierFolder(desktop, {*prepared + QStringLiteral("/thesis.doc")});
     ASSERT_TRUE(prepared.ok());
     EXPECT_FALSE(QFileInfo(*prepared).isSymLink());
     EXPECT_EQ(readAll(precious), QByteArray("thesis"));
+
+    // A ticked file that really lies inside (a copy from an earlier run, found by a scan of the
+    // Desktop) is not emptied away before it is copied: the copy is refused and it stays.
+    const QString earlier =
+        places.writeFile(QStringLiteral("Desktop/File Copier/2026/report.doc"), "report");
+    const Result<QString> refused = prepareFileCopierFolder(desktop, {precious, earlier});
+    ASSERT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.message().contains(earlier)) << refused.message().toStdString();
+    EXPECT_EQ(readAll(earlier), QByteArray("report"));
 }

@@ -1,0 +1,28 @@
+#pragma once
+// Folders a copy makes: the path down to a destination, and a folder that starts empty.
+
+#include "common/result.h"
+#include "jobs/job_control.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace quenda {
+
+// Creates path and any missing folders above it; existing folders (or links to folders the user
+// named) are fine. Fails naming the folder and the system's reason.
+Status makeFolderPath(const QString &path);
+
+// True when inner is outer or lies somewhere below it. Walks up from inner (from the folder
+// holding it, when inner is a file) through "..", by device and inode, so neither links nor bind
+// mounts can hide the relation.
+bool liesWithin(const QString &inner, const QString &outer);
+
+// Makes folder an empty folder for a copy to fill: what stands at that name goes (a link as a
+// link, never followed) and the folder is made again, its parents too when missing. Refused
+// before anything is removed when one of sources lies inside it, since emptying it would delete
+// what is about to be copied. control, when given, hears of each entry that could not go.
+Result<QString> makeFreshFolder(const QString &folder, const QStringList &sources,
+                                JobControl *control = nullptr);
+
+} // namespace quenda
