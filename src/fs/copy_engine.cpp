@@ -1,5 +1,6 @@
 #include "fs/copy_engine.h"
 
+#include "fs/fresh_folder.h"
 #include "fs/item_pacer.h"
 #include "fs/native_path.h"
 #include "fs/unique_fd.h"
@@ -47,38 +48,6 @@ bool usableName(const QByteArray &name)
 QString reasonFor(int error)
 {
     return systemErrorText(error);
-}
-
-// True when the folder (device, inode) is target itself or one of its ancestors. Walks up from
-// the deepest part of target that exists, by "..", so links and bind mounts cannot hide it.
-bool targetWithinFolder(dev_t device, ino_t inode, const QByteArray &target)
-{
-    QByteArray existing = target;
-    struct stat st {};
-    while (stat(existing.constData(), &st) != 0) {
-        const qsizetype slash = existing.lastIndexOf('/');
-        if (slash < 0) {
-            existing = ".";
-            break;
-        }
-        existing = slash == 0 ? QByteArray("/") : existing.left(slash);
-    }
-    UniqueFd fd(::open(existing.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd)
-        fd.reset(::open(existing.constData(), O_PATH | O_CLOEXEC));
-    for (int guard = 0; fd && guard < 4096; ++guard) {
-        if (fstat(fd.get(), &st) != 0)
-            return false;
-        if (st.st_dev == device && st.st_ino == inode)
-            return true;
-        UniqueFd up(openat(fd.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        struct stat upSt {};
-        if (!up || fstat(up.get(), &upSt) != 0 ||
-            (upSt.st_dev == st.st_dev && upSt.st_ino == st.st_ino))
-            return false;
-        fd = std::move(up);
-    }
-    return false;
 }
 
 CopyStepKind stepKindFor(mode_t mode)
@@ -181,7 +150,7 @@ Result<CopyPlan> planCopy(const QString &source, const QString &target, ClashPol
             return fail(QStringLiteral("Cannot copy %1 to %2: %2 exists and is not a folder")
                             .arg(source, target),
                         ENOTDIR);
-        if (targetWithinFolder(sst.st_dev, sst.st_ino, dst.full))
+        if (folderHolds(sst.st_dev, sst.st_ino, dst.full))
             return fail(
                 QStringLiteral("Cannot copy the folder %1 into itself (%2)").arg(source, target),
                 EINVAL);

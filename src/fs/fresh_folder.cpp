@@ -39,29 +39,42 @@ Status makeFolderPath(const QString &path)
     return {};
 }
 
-bool liesWithin(const QString &inner, const QString &outer)
+bool folderHolds(dev_t device, ino_t inode, const QByteArray &nativePath)
 {
-    struct stat top {};
-    if (stat(toNativePath(outer).constData(), &top) != 0 || !S_ISDIR(top.st_mode))
-        return false;
-    struct stat self {};
-    const bool folder = stat(toNativePath(inner).constData(), &self) == 0 && S_ISDIR(self.st_mode);
-    const QString start = folder ? inner : QFileInfo(inner).path();
-    UniqueFd fd(::open(toNativePath(start).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    QByteArray existing = nativePath;
+    struct stat st {};
+    while (stat(existing.constData(), &st) != 0) {
+        const qsizetype slash = existing.lastIndexOf('/');
+        if (slash < 0) {
+            existing = ".";
+            break;
+        }
+        existing = slash == 0 ? QByteArray("/") : existing.left(slash);
+    }
+    UniqueFd fd(::open(existing.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) // a file: its folder is where the walk starts
+        fd.reset(::open(toNativePath(QFileInfo(fromNativePath(existing)).path()).constData(),
+                        O_PATH | O_DIRECTORY | O_CLOEXEC));
     for (int guard = 0; fd && guard < 4096; ++guard) {
-        struct stat here {};
-        if (fstat(fd.get(), &here) != 0)
+        if (fstat(fd.get(), &st) != 0)
             return false;
-        if (here.st_dev == top.st_dev && here.st_ino == top.st_ino)
+        if (st.st_dev == device && st.st_ino == inode)
             return true;
         UniqueFd up(openat(fd.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
         struct stat above {};
         if (!up || fstat(up.get(), &above) != 0 ||
-            (above.st_dev == here.st_dev && above.st_ino == here.st_ino))
+            (above.st_dev == st.st_dev && above.st_ino == st.st_ino))
             return false;
         fd = std::move(up);
     }
     return false;
+}
+
+bool liesWithin(const QString &inner, const QString &outer)
+{
+    struct stat top {};
+    return stat(toNativePath(outer).constData(), &top) == 0 && S_ISDIR(top.st_mode) &&
+           folderHolds(top.st_dev, top.st_ino, toNativePath(inner));
 }
 
 Result<QString> makeFreshFolder(const QString &folder, const QStringList &sources,

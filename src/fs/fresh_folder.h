@@ -7,11 +7,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/types.h>
+
 namespace quenda {
 
 // Creates path and any missing folders above it; existing folders (or links to folders the user
 // named) are fine. Fails naming the folder and the system's reason.
 Status makeFolderPath(const QString &path);
+
+// True when the folder (device, inode) is path itself or holds it at any depth. Walks up from
+// the deepest part of path that exists (from the folder holding it, when that is a file)
+// through "..", so neither links nor bind mounts can hide the relation.
+bool folderHolds(dev_t device, ino_t inode, const QByteArray &nativePath);
 
 // True when inner is outer or lies somewhere below it. Walks up from inner (from the folder
 // holding it, when inner is a file) through "..", by device and inode, so neither links nor bind
