@@ -38,35 +38,14 @@ const char *const kUsage =
 std::optional<ImportArgs> parse(Context &context, const QStringList &args)
 {
     ImportArgs parsed;
+    // The options arrive in their plain form, known and with their values (see main.cpp).
     for (qsizetype i = 0; i < args.size(); ++i) {
-        QString option = args[i];
-        QString value;
-        bool inlineValue = false;
-        if (option.startsWith(QLatin1String("--")) && option.contains(QLatin1Char('='))) {
-            const qsizetype eq = option.indexOf(QLatin1Char('='));
-            value = option.mid(eq + 1);
-            option.truncate(eq);
-            inlineValue = true;
-        }
-        const bool known = option == QLatin1String("--kind") ||
-                           option == QLatin1String("--table") ||
-                           option == QLatin1String("--codepage") ||
-                           option == QLatin1String("--scheme") || option == QLatin1String("--map");
-        if (!known) {
-            if (option.startsWith(QLatin1String("--"))) {
-                context.err << "import: unknown option " << option << Qt::endl;
-                return std::nullopt;
-            }
-            parsed.positional << args[i];
+        const QString &option = args[i];
+        if (!option.startsWith(QLatin1String("--")) || i + 1 >= args.size()) {
+            parsed.positional << option;
             continue;
         }
-        if (!inlineValue) {
-            if (i + 1 >= args.size()) {
-                context.err << "import: " << option << " needs a value" << Qt::endl;
-                return std::nullopt;
-            }
-            value = args[++i];
-        }
+        const QString value = args[++i];
         if (option == QLatin1String("--kind")) {
             parsed.kind = value;
         } else if (option == QLatin1String("--table")) {
