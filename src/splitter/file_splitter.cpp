@@ -399,7 +399,10 @@ SplitCommandResult checkSplitCommand(const QString &path, const QString &sizeTex
             {QStringLiteral("Please specify the file to be splitted."), MsgIcon::None});
         return result;
     }
-    if (sizeText.isEmpty()) {
+    const double size = leadingNumber(sizeText);
+    // A size of 0 KB or MB ("0", ".", "0.0") would end a piece after every line: a file of a
+    // million lines would become a million files. It is refused as an empty size is.
+    if (sizeText.isEmpty() || (unit != SplitUnit::Lines && size <= 0.0)) {
         const QString what =
             unit == SplitUnit::Lines ? QStringLiteral("Number of Lines") : unitWord(unit);
         result.messages.push_back(
@@ -407,7 +410,6 @@ SplitCommandResult checkSplitCommand(const QString &path, const QString &sizeTex
         result.focusSize = true;
         return result;
     }
-    const double size = leadingNumber(sizeText);
     if (unit == SplitUnit::KB && size > 1024.0) {
         result.messages.push_back({QStringLiteral("Maximum KB = 1024"), MsgIcon::None});
         result.sizeText = QStringLiteral("1024");

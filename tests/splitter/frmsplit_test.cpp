@@ -133,6 +133,14 @@ TEST(frmsplit, EachCheckShowsItsMessageAndWritesNothing)
         EXPECT_TRUE(t.Text2->hasFocus());
     }
 
+    // A size of nothing in KB or MB would make a piece of every line.
+    for (int i = 1; i < 3; ++i)
+        for (const char *zero : {"0", ".", "0.0"}) {
+            t.option(i)->click();
+            t.Text2->setText(QLatin1String(zero));
+            EXPECT_EQ(texts(t.split()), QStringList{QLatin1String(invalid[i]) + critical});
+        }
+
     t.option(1)->click();
     t.Text2->setText(QStringLiteral("2000"));
     EXPECT_EQ(texts(t.split()), QStringList{"Maximum KB = 1024" + plain});
