@@ -137,7 +137,7 @@ QString escapeAmpersands(const QString &text)
 
 void assignAccessKeys(QWidget *window)
 {
-    // Scope (the window or a page) -> the keyed things in it, in the window's focus order.
+    // Scope (the window or a page) -> the keyed things in it, in the order they were made.
     std::map<const QWidget *, std::vector<Keyed>> scopes;
     std::map<const QWidget *, const QWidget *> outer; // page -> the scope around it
     std::vector<const QWidget *> order{window};       // outer scopes before inner ones
@@ -204,9 +204,13 @@ void assignAccessKeys(QWidget *window)
         for (Keyed &keyed : scopes[scope]) {
             if (!accessKeyOf(keyed.text).isNull())
                 continue;
+            // The caption as it reads: "&&" shows one ampersand, and so does a lone "&" that
+            // marks no letter.
+            QString shown = keyed.text;
+            shown.replace(QLatin1String("&&"), QLatin1String("&"));
             open.push_back(&keyed);
-            choices.push_back(candidates(keyed.text, around));
-            texts.push_back(keyed.text);
+            choices.push_back(candidates(shown, around));
+            texts.push_back(shown);
         }
         const std::vector<qsizetype> chosen = matchKeys(choices, texts);
         for (std::size_t i = 0; i < open.size(); ++i) {

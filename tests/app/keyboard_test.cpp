@@ -59,6 +59,7 @@ TEST(AccessKeys, EveryCaptionGetsAKeyTheLettersAllow)
     QPushButton *close = addButton(&window, QStringLiteral("Close"));
     QPushButton *cl = addButton(&window, QStringLiteral("CL"));
     QPushButton *tom = addButton(&window, QStringLiteral("Tom & Jerry"));
+    QPushButton *both = addButton(&window, QStringLiteral("Save && Quit"));
     auto *tabs = new QTabWidget(&window);
     window.layout()->addWidget(tabs);
     QPushButton *saves[2];
@@ -79,14 +80,16 @@ TEST(AccessKeys, EveryCaptionGetsAKeyTheLettersAllow)
     EXPECT_EQ(accessKeyOf(copy->text()), QLatin1Char('F'));
     EXPECT_EQ(withoutAccessKey(tom->text()), QStringLiteral("Tom & Jerry"));
     EXPECT_FALSE(accessKeyOf(tom->text()).isNull());
+    EXPECT_EQ(withoutAccessKey(both->text()), QStringLiteral("Save & Quit"));
+    EXPECT_FALSE(accessKeyOf(both->text()).isNull());
 
     QSet<QChar> outside;
-    for (QPushButton *b : {exit, edit, copy, close, cl, tom})
+    for (QPushButton *b : {exit, edit, copy, close, cl, tom, both})
         outside.insert(accessKeyOf(b->text()));
     for (int i = 0; i < 2; ++i)
         outside.insert(accessKeyOf(tabs->tabText(i)));
     outside.remove(QChar());
-    EXPECT_EQ(outside.size(), 8);
+    EXPECT_EQ(outside.size(), 9);
     // The pages are never shown together, so they share a key, but not one of the window's.
     EXPECT_EQ(accessKeyOf(saves[0]->text()), accessKeyOf(saves[1]->text()));
     EXPECT_FALSE(outside.contains(accessKeyOf(saves[0]->text())));
