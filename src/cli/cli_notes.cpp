@@ -26,11 +26,7 @@ QString stagingOrComplain(Context &context)
 
 int notesScan(Context &context, const QString &folder)
 {
-    if (!QFileInfo(folder).isDir()) {
-        context.err << "Not a folder: " << QDir::toNativeSeparators(folder) << Qt::endl;
-        return 1;
-    }
-    if (!prepareDatabase(context))
+    if (!requireFolder(context, folder) || !prepareDatabase(context))
         return 1;
     const QString database = context.places.databasePath();
     const QString root = QFileInfo(folder).absoluteFilePath();

@@ -36,11 +36,7 @@ QByteArray rowLines(const std::vector<PictureFolderRow> &rows)
 
 int picturesScan(Context &context, const QString &folder)
 {
-    if (!QFileInfo(folder).isDir()) {
-        context.err << "Not a folder: " << QDir::toNativeSeparators(folder) << Qt::endl;
-        return 1;
-    }
-    if (!prepareDatabase(context))
+    if (!requireFolder(context, folder) || !prepareDatabase(context))
         return 1;
     const QString database = context.places.databasePath();
     const JobReport report = runInForeground(

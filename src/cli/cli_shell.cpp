@@ -4,6 +4,7 @@
 #include "db/setup.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace quenda::cli {
 
@@ -14,6 +15,14 @@ bool prepareDatabase(Context &context)
         return false;
     }
     return true;
+}
+
+bool requireFolder(Context &context, const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return true;
+    context.err << "Not a folder: " << QDir::toNativeSeparators(folder) << Qt::endl;
+    return false;
 }
 
 int runInit(Context &context, const QStringList &args)

@@ -29,6 +29,9 @@ struct Verb {
 // Opens (creating when missing) the organizer database; prints the error and returns false.
 bool prepareDatabase(Context &context);
 
+// True when folder is a folder; prints "Not a folder: ..." and returns false otherwise.
+bool requireFolder(Context &context, const QString &folder);
+
 int runInit(Context &context, const QStringList &args);
 int runKeyword(Context &context, const QStringList &args);
 int runSplit(Context &context, const QStringList &args);

@@ -1,5 +1,6 @@
 #include "common/window_shape.h"
 
+#include <QLabel>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWidget>
@@ -23,6 +24,16 @@ void dragWindow(QWidget *window)
         return;
     if (QWindow *handle = window->window()->windowHandle())
         handle->startSystemMove();
+}
+
+QLabel *makeTitleLabel(const QString &text, QWidget *window)
+{
+    auto *label = new QLabel(text, window);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSize(font.pointSize() + 4);
+    label->setFont(font);
+    return label;
 }
 
 } // namespace quenda

@@ -1,5 +1,7 @@
 #pragma once
 
+class QLabel;
+class QString;
 class QWidget;
 
 namespace quenda {
@@ -8,5 +10,7 @@ namespace quenda {
 void applyRoundedShape(QWidget *window);
 // Lets the user move the window by the control just pressed; a maximized window stays put.
 void dragWindow(QWidget *window);
+// The heading a window shows above its controls: its caption in bold, four points larger.
+QLabel *makeTitleLabel(const QString &text, QWidget *window);
 
 } // namespace quenda

@@ -4,6 +4,7 @@
 #include "common/busy_cursor.h"
 #include "common/drives.h"
 #include "common/shortcuts.h"
+#include "common/window_shape.h"
 #include "db/database.h"
 #include "db/launcher.h"
 #include "filecopier/FrmFMSaveFolder.h"
@@ -102,11 +103,7 @@ frmFileCopy::~frmFileCopy() = default;
 void frmFileCopy::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
-    Label1 = new QLabel(kTitle, this);
-    QFont titleFont = Label1->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(titleFont.pointSize() + 4);
-    Label1->setFont(titleFont);
+    Label1 = makeTitleLabel(kTitle, this);
     layout->addWidget(Label1);
 
     Tabs1 = new QTabWidget(this);

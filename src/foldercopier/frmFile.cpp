@@ -3,6 +3,7 @@
 #include "common/QdGrid.h"
 #include "common/drives.h"
 #include "common/shortcuts.h"
+#include "common/window_shape.h"
 #include "db/launcher.h"
 #include "filecopier/frmFileCopy.h"
 #include "foldercopier/FrmProperty.h"
@@ -129,11 +130,7 @@ frmFile::~frmFile() = default;
 void frmFile::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
-    LblTitle = new QLabel(kTitle, this);
-    QFont titleFont = LblTitle->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(titleFont.pointSize() + 4);
-    LblTitle->setFont(titleFont);
+    LblTitle = makeTitleLabel(kTitle, this);
     LblSubtitle = new QLabel(QStringLiteral("Quickly copy selected folders to one folder"), this);
     layout->addWidget(LblTitle);
     layout->addWidget(LblSubtitle);

@@ -1,6 +1,7 @@
 #include "notes/FrmNotesIpod.h"
 
 #include "common/QdGrid.h"
+#include "common/window_shape.h"
 #include "db/scans.h"
 #include "jobs/job_widgets.h"
 #include "notes/note_cutting.h"
@@ -86,11 +87,7 @@ FrmNotesIpod::~FrmNotesIpod() = default;
 void FrmNotesIpod::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
-    Label1 = new QLabel(QStringLiteral("Send text file to Ipod"), this);
-    QFont titleFont = Label1->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(titleFont.pointSize() + 4);
-    Label1->setFont(titleFont);
+    Label1 = makeTitleLabel(QStringLiteral("Send text file to Ipod"), this);
     layout->addWidget(Label1);
 
     SSActiveTabs1 = new QTabWidget(this);

@@ -1,6 +1,7 @@
 #include "pictures/FrmPhIpod.h"
 
 #include "common/QdGrid.h"
+#include "common/window_shape.h"
 #include "jobs/job_widgets.h"
 #include "pictures/picture_names.h"
 
@@ -93,11 +94,7 @@ FrmPhIpod::~FrmPhIpod() = default;
 void FrmPhIpod::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
-    Label1 = new QLabel(kTitle, this);
-    QFont titleFont = Label1->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(titleFont.pointSize() + 4);
-    Label1->setFont(titleFont);
+    Label1 = makeTitleLabel(kTitle, this);
     layout->addWidget(Label1);
     // A label without a buddy shows "&" as it stands.
     Label2 = new QLabel(

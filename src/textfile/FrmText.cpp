@@ -70,11 +70,7 @@ void FrmText::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 10, 16, 16);
     auto *titleRow = new QHBoxLayout;
-    Label3 = new QLabel(kTitle, this);
-    QFont titleFont = Label3->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(titleFont.pointSize() + 4);
-    Label3->setFont(titleFont);
+    Label3 = makeTitleLabel(kTitle, this);
     Label3->setCursor(Qt::SizeAllCursor);
     Label3->setToolTip(QStringLiteral("Drag to move the window"));
     Label3->installEventFilter(this);

@@ -1,6 +1,7 @@
 #include "contacts/export/FrmVCF.h"
 
 #include "common/QdGrid.h"
+#include "common/window_shape.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
 #include "db/setup.h"
@@ -92,11 +93,7 @@ void FrmVCF::buildControls()
     SSActiveToolBars1->addWidget(menuButton);
     layout->addWidget(SSActiveToolBars1);
 
-    Label1 = new QLabel(QStringLiteral("Export Quenda Contact to VCF"), this);
-    QFont titleFont = Label1->font();
-    titleFont.setBold(true);
-    titleFont.setPointSize(titleFont.pointSize() + 4);
-    Label1->setFont(titleFont);
+    Label1 = makeTitleLabel(QStringLiteral("Export Quenda Contact to VCF"), this);
     layout->addWidget(Label1);
     Label9 = new QLabel(
         QStringLiteral("This will generate VCF files  & save all contacts in VCF format to "

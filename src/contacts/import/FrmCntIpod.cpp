@@ -1,6 +1,7 @@
 #include "contacts/import/FrmCntIpod.h"
 
 #include "common/QdGrid.h"
+#include "common/window_shape.h"
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "contacts/import/contact_import.h"
@@ -130,13 +131,9 @@ FrmCntIpod::~FrmCntIpod() = default;
 void FrmCntIpod::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
-    LblHeading =
-        new QLabel(QStringLiteral("Import Contacts  from other database to Ipod Folder "), this);
+    LblHeading = makeTitleLabel(
+        QStringLiteral("Import Contacts  from other database to Ipod Folder "), this);
     LblHeading->setObjectName(QStringLiteral("LblHeading"));
-    QFont headingFont = LblHeading->font();
-    headingFont.setBold(true);
-    headingFont.setPointSize(headingFont.pointSize() + 4);
-    LblHeading->setFont(headingFont);
     layout->addWidget(LblHeading);
 
     SSActiveTabs1 = new QTabWidget(this);
