@@ -1,7 +1,6 @@
 #include "app/window_places.h"
 
 #include "common/keyboard_access.h"
-
 #include "db/database.h"
 #include "db/setup.h"
 

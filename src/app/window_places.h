@@ -5,7 +5,6 @@
 #include <QString>
 
 class QObject;
-
 class QWidget;
 
 namespace quenda {
