@@ -385,6 +385,10 @@ Status upgradeSchema(QSqlDatabase &db, std::span<const SchemaStep> steps)
                         .arg(*found)
                         .arg(known));
     for (const SchemaStep &step : steps) {
+        // A database that has the step needs no write lock at all, so opening it works beside
+        // another program that holds a read transaction.
+        if (*found >= step.version)
+            continue;
         // The write lock is taken first, so two programs starting together cannot both run a
         // step: the second one finds the version already raised and passes on.
         if (Status s = run(db, QStringLiteral("BEGIN IMMEDIATE")); !s)

@@ -171,6 +171,34 @@ TEST(Schema, AFailedStepLeavesTheDatabaseAsItWasAndLaterVersionsAreRefused)
         << later.message().toStdString();
 }
 
+// Another program reading the organizer database holds a read transaction; opening it again
+// must not wait for a write lock it does not need.
+TEST(Schema, OpeningBesideAReaderTakesTheWriteLockOnlyForAnUpgrade)
+{
+    TempPlaces places;
+    auto reader = places.connect();
+    QSqlQuery hold(reader->db());
+    ASSERT_TRUE(hold.exec(QStringLiteral("begin")));
+    ASSERT_TRUE(hold.exec(QStringLiteral("select count(*) from cnt_main")) && hold.next());
+    {
+        Connection impatient(places.databasePath(), BusyWait::None);
+        const Status opened = upgradeSchema(impatient.db());
+        EXPECT_TRUE(opened) << opened.message().toStdString();
+    }
+    const Status ensured = ensureDatabase(places.databasePath());
+    EXPECT_TRUE(ensured) << ensured.message().toStdString();
+    hold.finish();
+    ASSERT_TRUE(hold.exec(QStringLiteral("commit")));
+
+    // A database one step behind is still brought up, under the write lock.
+    QSqlQuery(reader->db()).exec(QStringLiteral("drop table qd_WindowPlace"));
+    QSqlQuery(reader->db())
+        .exec(QStringLiteral("PRAGMA user_version = %1").arg(currentSchemaVersion() - 1));
+    ASSERT_TRUE(ensureDatabase(places.databasePath()));
+    EXPECT_EQ(*schemaVersion(reader->db()), currentSchemaVersion());
+    EXPECT_FALSE(columnsOf(reader->db(), QStringLiteral("qd_WindowPlace")).isEmpty());
+}
+
 TEST(Database, WaitsForAnotherWriterBeforeGivingUp)
 {
     TempPlaces places;
