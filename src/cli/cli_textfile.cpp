@@ -32,7 +32,8 @@ int runTextFile(Context &context, const QStringList &args)
         }
     }
     if (usage || source.isEmpty()) {
-        context.err << "usage: textfile FILE [--out PATH] [--format 1|2|3]" << Qt::endl;
+        context.err << "Usage: quenda-ipod-cli textfile FILE [--out PATH] [--format 1|2|3]"
+                    << Qt::endl;
         return 2;
     }
     if (out.isEmpty()) {
@@ -42,6 +43,10 @@ int runTextFile(Context &context, const QStringList &args)
                         << Qt::endl;
             return 1;
         }
+    }
+    if (Status distinct = checkNotOwnSource(source, out); !distinct) {
+        context.err << distinct.message() << Qt::endl;
+        return 1;
     }
     const Result<TextGrid> grid = importSpreadsheet(source);
     if (!grid) {

@@ -317,13 +317,17 @@ void FrmText::importFile(const QString &path)
         return;
     }
     m_cells = std::move(*grid);
+    m_sourcePath = path;
     showGrid();
 }
 
 bool FrmText::writeOutput()
 {
     const QString path = textFilePath(m_services.places.desktopDir);
-    if (Status written = writeTextFileFromGrid(path, m_cells, chosenLayout()); !written) {
+    Status written = checkNotOwnSource(m_sourcePath, path);
+    if (written)
+        written = writeTextFileFromGrid(path, m_cells, chosenLayout());
+    if (!written) {
         m_services.messages->show(written.message(), MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
         return false;
     }

@@ -53,6 +53,7 @@ private:
     Services m_services;
     DriveSources m_driveSources;
     TextGrid m_cells;
+    QString m_sourcePath; // the file the grid was read from
     QString m_folder;
     int m_driveIndex = -1;
 

@@ -4,8 +4,12 @@
 #include "formats/sheet_reader.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace quenda {
 
@@ -100,6 +104,25 @@ QString textFilePath(const QString &desktopDir)
     if (desktopDir.isEmpty())
         return QString();
     return QDir(desktopDir).filePath(QString::fromLatin1(kTextFileName));
+}
+
+Status checkNotOwnSource(const QString &sourcePath, const QString &outputPath)
+{
+    if (sourcePath.isEmpty() || outputPath.isEmpty())
+        return {};
+    const QString source = QDir::cleanPath(QFileInfo(sourcePath).absoluteFilePath());
+    const QString output = QDir::cleanPath(QFileInfo(outputPath).absoluteFilePath());
+    bool same = source == output;
+    struct stat a {};
+    struct stat b {};
+    if (!same && ::stat(QFile::encodeName(source).constData(), &a) == 0 &&
+        ::stat(QFile::encodeName(output).constData(), &b) == 0)
+        same = a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    if (!same)
+        return {};
+    return fail(QStringLiteral("The text file would replace its own source %1; nothing was "
+                               "written. Write it under another name.")
+                    .arg(QDir::toNativeSeparators(sourcePath)));
 }
 
 Status writeTextFileFromGrid(const QString &path, const TextGrid &grid, TextLayout layout)

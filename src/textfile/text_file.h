@@ -44,6 +44,10 @@ QByteArray textFileBytes(const TextGrid &grid, TextLayout layout = TextLayout::B
 // The file's place on the Desktop; "" when the Desktop cannot be named.
 QString textFilePath(const QString &desktopDir);
 
+// Refuses an output that is the source itself, by the same path or as the same file reached
+// another way (a link, a hard link): the text would replace the spreadsheet it came from.
+Status checkNotOwnSource(const QString &sourcePath, const QString &outputPath);
+
 // Creates or replaces the file through a temporary name; a failure names the file and gives
 // the system's reason, and the earlier file stays whole.
 Status writeTextFileFromGrid(const QString &path, const TextGrid &grid,
