@@ -2,9 +2,9 @@
 
 #include "common/text_output.h"
 #include "formats/rtf_writer.h"
+#include "fs/fresh_folder.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace quenda {
 
@@ -17,9 +17,12 @@ QString journalPath(const QString &userFilesDir, JournalKind kind)
 
 Status exportJournal(const QString &userFilesDir, JournalKind kind, const QString &text)
 {
-    if (userFilesDir.isEmpty() || !QFileInfo(userFilesDir).isDir())
-        return fail(
-            QStringLiteral("%1 does not exist").arg(QDir::toNativeSeparators(userFilesDir)));
+    if (userFilesDir.isEmpty())
+        return fail(QStringLiteral("the user files folder cannot be named: no home folder"));
+    // The suite's installer made this folder on the old system; here the program installs
+    // itself, so it makes the folder when it is missing.
+    if (Status made = makeFolderPath(userFilesDir); !made)
+        return made;
     return writeBytesFile(journalPath(userFilesDir, kind), plainTextToRtf(text));
 }
 

@@ -10,8 +10,8 @@ namespace quenda {
 enum class JournalKind { Html, Rtf };
 
 QString journalPath(const QString &userFilesDir, JournalKind kind);
-// Writes text as RTF under the journal name. The folder is not created: without it nothing is
-// written and the result says so.
+// Writes text as RTF under the journal name, making the user files folder when it is missing.
+// A failure names the folder or the file and gives the system's reason.
 Status exportJournal(const QString &userFilesDir, JournalKind kind, const QString &text);
 
 } // namespace quenda

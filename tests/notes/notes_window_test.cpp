@@ -221,17 +221,32 @@ TEST_F(NotesWindowTest, JournalSendAndOpenButtons)
     auto w = open();
     scan(*w);
     grid(*w, "GrdOffice")->setCurrentRowNumber(1);
-    // The user files folder is missing: nothing written, nothing opened, and the user is told.
-    click(*w, "Command1");
-    EXPECT_TRUE(doubles.shell.opened.isEmpty());
-    ASSERT_FALSE(doubles.messages.shown.empty());
-    EXPECT_TRUE(doubles.messages.texts().last().contains(QLatin1String("does not exist")));
-
-    QDir().mkpath(places.places().userFilesDir());
+    // A fresh profile has no user files folder: the export makes it.
+    const QString folder = places.places().userFilesDir();
+    ASSERT_FALSE(QFileInfo::exists(folder));
     click(*w, "SSCommand1");
-    const QString journal = places.places().userFilesDir() + QStringLiteral("/Journal.rtf");
+    const QString journal = folder + QStringLiteral("/Journal.rtf");
+    EXPECT_TRUE(doubles.messages.shown.empty())
+        << doubles.messages.texts().join('\n').toStdString();
     EXPECT_EQ(doubles.shell.opened, QStringList{journal});
     EXPECT_EQ(rtfToPlainText(readAll(journal)), QStringLiteral("Rainy day"));
+
+    // A journal that still cannot be written is named with the reason, and not opened.
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/Journal.html")));
+    click(*w, "Command1");
+    ASSERT_EQ(doubles.messages.shown.size(), 1u);
+    EXPECT_TRUE(doubles.messages.texts()[0].contains(folder + QStringLiteral("/Journal.html")) &&
+                doubles.messages.texts()[0].contains(QLatin1String("Is a directory")))
+        << doubles.messages.texts()[0].toStdString();
+    EXPECT_EQ(doubles.shell.opened, QStringList{journal});
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(places.writeFile(QStringLiteral("home/QDuserFiles"), "a file, not a folder")
+                    .endsWith(QLatin1String("QDuserFiles")));
+    click(*w, "Command1");
+    ASSERT_EQ(doubles.messages.shown.size(), 2u);
+    EXPECT_TRUE(doubles.messages.texts()[1].contains(folder))
+        << doubles.messages.texts()[1].toStdString();
+    EXPECT_EQ(doubles.shell.opened, QStringList{journal});
 
     click(*w, "SSCommand2");
     EXPECT_EQ(doubles.shell.opened.last(), src() + QStringLiteral("/diary.txt"));
