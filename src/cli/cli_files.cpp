@@ -37,14 +37,7 @@ QString absolute(const QString &path)
 
 int usage(Context &context)
 {
-    context.err << "Usage: files scan (--scheme NAME | DIR...)\n"
-                   "       files list [--tab All|Word|Excel|Access|Picture|Ppt|Acrobat]\n"
-                   "       files select (--all | --none | --tab TAB | PATH...)\n"
-                   "       files copy (--all-in-one | --keep-original | --scheme SCHEME) "
-                   "(--desktop | --to DIR)\n"
-                   "       files shortcut PATH"
-                << Qt::endl;
-    return 2;
+    return usageError(context, "files");
 }
 
 // Opens the database or says why not.

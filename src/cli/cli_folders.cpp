@@ -22,20 +22,9 @@ namespace quenda::cli {
 
 namespace {
 
-constexpr const char *kUsage = "Usage: folders drives\n"
-                               "       folders scan ROOT --scheme NAME\n"
-                               "       folders select --scheme NAME (--all | --none | PATH...)\n"
-                               "       folders copy --scheme NAME (--desktop | --to DIR)\n"
-                               "       folders copy-picked ROOT NAME... --to DIR\n"
-                               "       folders info PATH\n"
-                               "       folders size PATH\n"
-                               "       folders shortcut PATH\n"
-                               "       folders launcher PATH";
-
 int usage(Context &context)
 {
-    context.err << kUsage << Qt::endl;
-    return 2;
+    return usageError(context, "folders");
 }
 
 QString absolutePath(const QString &path)

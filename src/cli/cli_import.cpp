@@ -26,14 +26,20 @@ struct ImportArgs {
     QList<std::pair<QString, QString>> maps; // COLUMN, FIELD as given
 };
 
-const char *const kUsage =
-    "Usage: quenda-ipod-cli import tables FILE\n"
-    "       quenda-ipod-cli import fields FILE --kind KIND [--table T] [--codepage N]\n"
-    "       quenda-ipod-cli import run FILE --kind KIND [--table T] [--codepage N]\n"
-    "                                    (--scheme NAME | --map COLUMN=FIELD ...)\n"
-    "       quenda-ipod-cli import save-scheme NAME --map COLUMN=FIELD ...\n"
-    "KIND is one of: Access, \"Text;\", \"FoxPro 2.0;\", \"FoxPro 2.5;\", \"FoxPro 2.6;\",\n"
-    "\"FoxPro 3.0;\", \"dBASE III;\", \"dBASE IV;\", \"dBASE 5.0;\"";
+// The kinds as a shell takes them: the ones with a blank or a semicolon quoted.
+QString quotedKinds()
+{
+    QStringList kinds;
+    for (const QString &kind : tableSourceKinds())
+        kinds << (kind.contains(QLatin1Char(';')) ? QLatin1Char('"') + kind + QLatin1Char('"')
+                                                  : kind);
+    return kinds.join(QStringLiteral(", "));
+}
+
+int usage(Context &context, const char *subVerb)
+{
+    return usageError(context, "import", QString::fromLatin1(subVerb));
+}
 
 std::optional<ImportArgs> parse(Context &context, const QStringList &args)
 {
@@ -72,21 +78,29 @@ std::optional<ImportArgs> parse(Context &context, const QStringList &args)
     return parsed;
 }
 
-// The source a file verb names; prints what is wrong and gives nothing otherwise.
-std::optional<ImportSource> sourceOf(Context &context, const ImportArgs &args)
+// The source a file verb names; prints what is wrong and gives nothing otherwise, with the exit
+// status in status: 2 for a mistake in the arguments, 1 for a database that cannot be read.
+std::optional<ImportSource> sourceOf(Context &context, const ImportArgs &args, const char *subVerb,
+                                     int &status)
 {
+    status = 2;
     if (args.positional.size() != 1) {
-        context.err << "import: name one source file" << Qt::endl << kUsage << Qt::endl;
+        context.err << "import " << subVerb << ": name one source file" << Qt::endl;
+        usage(context, subVerb);
         return std::nullopt;
     }
     if (args.kind.isEmpty()) {
-        context.err << "import: --kind is needed" << Qt::endl << kUsage << Qt::endl;
+        context.err << "import " << subVerb << ": --kind is needed" << Qt::endl;
+        usage(context, subVerb);
         return std::nullopt;
     }
     if (!tableSourceKinds().contains(args.kind)) {
-        context.err << "Invalid Database Type " << Qt::endl;
+        // The window's own words first; the command line can also say what would do.
+        context.err << "Invalid Database Type " << Qt::endl
+                    << "KIND is one of: " << quotedKinds() << Qt::endl;
         return std::nullopt;
     }
+    status = 1;
     ImportSource source{args.kind, args.positional.first(), args.table, args.codePage};
     if (source.isAccess() && source.table.isEmpty()) {
         // As the window does, the first table is the one opened.
@@ -108,7 +122,7 @@ int listTables(Context &context, const ImportArgs &args)
 {
     if (args.positional.size() != 1) {
         context.err << "import tables: name one database file" << Qt::endl;
-        return 2;
+        return usage(context, "tables");
     }
     const Result<QStringList> tables = accessTables(args.positional.first());
     if (!tables) {
@@ -122,9 +136,10 @@ int listTables(Context &context, const ImportArgs &args)
 
 int listFields(Context &context, const ImportArgs &args)
 {
-    const auto source = sourceOf(context, args);
+    int status = 0;
+    const auto source = sourceOf(context, args, "fields", status);
     if (!source)
-        return 2;
+        return status;
     const Result<QStringList> fields = importSourceFields(*source);
     if (!fields) {
         context.err << fields.message() << Qt::endl;
@@ -152,11 +167,12 @@ int runImport(Context &context, const ImportArgs &args)
 {
     if (args.hasScheme == !args.maps.isEmpty()) {
         context.err << "import run: give either --scheme NAME or --map COLUMN=FIELD" << Qt::endl;
-        return 2;
+        return usage(context, "run");
     }
-    const auto source = sourceOf(context, args);
+    int status = 0;
+    const auto source = sourceOf(context, args, "run", status);
     if (!source)
-        return 2;
+        return status;
     if (!prepareDatabase(context))
         return 1;
     const QString database = context.places.databasePath();
@@ -192,24 +208,26 @@ int runImport(Context &context, const ImportArgs &args)
         context.err << "Fields Not Selected" << Qt::endl;
         return 1;
     }
-    qint64 added = 0;
+    std::optional<ImportOutcome> outcome;
     const JobReport report = runInForeground(
         [&](JobControl &control) {
-            const Result<qint64> done = runContactImport(database, *source, pairs, control);
+            const Result<ImportOutcome> done = runContactImport(database, *source, pairs, control);
             if (done)
-                added = *done;
+                outcome = *done;
             else if (!control.isCancelled())
                 control.abort(done.message());
         },
-        context.err);
-    if (report.cancelled) {
-        context.err << "The import was cancelled; nothing was imported." << Qt::endl;
+        context.err, CancelNote::SaidByCaller);
+    // Ctrl+C after the commit changes nothing: the contacts are in.
+    if (!outcome) {
+        if (report.cancelled)
+            context.err << cancelledImportMessage() << Qt::endl;
         return 1;
     }
-    if (!report.succeeded())
-        return 1;
     context.out << " Imported  " << Qt::endl;
-    context.out << added << " contact(s) added" << Qt::endl;
+    context.out << outcome->added << " contact(s) added" << Qt::endl;
+    if (outcome->blankSkipped > 0)
+        context.out << blankRecordsMessage(outcome->blankSkipped) << Qt::endl;
     return 0;
 }
 
@@ -218,7 +236,7 @@ int saveScheme(Context &context, const ImportArgs &args)
     if (args.positional.size() != 1 || args.maps.isEmpty()) {
         context.err << "import save-scheme: give one NAME and at least one --map COLUMN=FIELD"
                     << Qt::endl;
-        return 2;
+        return usage(context, "save-scheme");
     }
     if (!prepareDatabase(context))
         return 1;
@@ -252,10 +270,8 @@ int saveScheme(Context &context, const ImportArgs &args)
 
 int runImportVerb(Context &context, const QStringList &args)
 {
-    if (args.isEmpty()) {
-        context.err << kUsage << Qt::endl;
-        return 2;
-    }
+    if (args.isEmpty())
+        return usageError(context, "import");
     const auto parsed = parse(context, args.mid(1));
     if (!parsed)
         return 2;
@@ -268,8 +284,8 @@ int runImportVerb(Context &context, const QStringList &args)
         return runImport(context, *parsed);
     if (sub == QLatin1String("save-scheme"))
         return saveScheme(context, *parsed);
-    context.err << "import: unknown action " << sub << Qt::endl << kUsage << Qt::endl;
-    return 2;
+    context.err << "import: unknown action " << sub << Qt::endl;
+    return usageError(context, "import");
 }
 
 } // namespace quenda::cli

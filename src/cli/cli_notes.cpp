@@ -143,9 +143,7 @@ int runNotes(Context &context, const QStringList &args)
         return notesCut(context, args[1]);
     if (action == QLatin1String("merge") && args.size() == 2)
         return notesMerge(context, args[1]);
-    context.err << "usage: notes scan DIR | notes convert | notes cut FILE | notes merge OUT.rtf"
-                << Qt::endl;
-    return 2;
+    return usageError(context, "notes", action);
 }
 
 } // namespace quenda::cli

@@ -97,8 +97,7 @@ int runPictures(Context &context, const QStringList &args)
         return picturesScan(context, args[1]);
     if (action == QLatin1String("send") && args.size() == 1)
         return picturesSend(context);
-    context.err << "usage: pictures scan DIR | pictures send" << Qt::endl;
-    return 2;
+    return usageError(context, "pictures", action);
 }
 
 } // namespace quenda::cli

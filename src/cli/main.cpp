@@ -58,7 +58,8 @@ void printHelp(QTextStream &out)
     out << "\nOptions:\n"
            "  -q, --quiet          print nothing but errors\n"
            "  --version            print the version\n"
-           "  VERB --help          the verb's arguments\n";
+           "  VERB --help          the verb's arguments and actions\n"
+           "  VERB ACTION --help   one action's arguments and options\n";
     out << "\nExit status: 0 success, 1 failure, 2 usage error.\n";
     out << "\nEnvironment:\n"
            "  QUENDA_PROGRAM_DIR   folder that holds the organizer database\n"
@@ -151,8 +152,7 @@ int main(int argc, char *argv[])
         if (verb == QLatin1String(v.name)) {
             if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
                 QTextStream help(stdout);
-                help << "Usage: quenda-ipod-cli " << v.name << ' ' << v.usage << "\n\n"
-                     << v.summary << '\n';
+                printVerbHelp(help, v, args);
                 return 0;
             }
             Context context{Places::fromEnvironment(QCoreApplication::applicationDirPath()), out,

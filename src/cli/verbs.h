@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <span>
+
 namespace quenda::cli {
 
 struct Context {
@@ -25,6 +27,26 @@ struct Verb {
     // The verb's long options, space-separated; a trailing '=' marks one that takes a value.
     const char *options = "";
 };
+
+// One action of a verb that has several ("files copy").
+struct SubVerb {
+    const char *name;
+    const char *usage;   // arguments after "VERB ACTION"
+    const char *summary; // one line for the verb's help
+    const char *options; // one "--name VALUE<TAB>meaning" line per option
+};
+
+// The actions of a verb; empty for a verb that has none.
+std::span<const SubVerb> subVerbsOf(const char *verb);
+const SubVerb *findSubVerb(const char *verb, const QString &name);
+// The option lines of a verb without actions.
+const char *verbOptions(const char *verb);
+// "VERB --help": the usage of each action, the summary and the actions; "VERB ACTION --help"
+// (args then starts with the action): that action's usage and its options.
+void printVerbHelp(QTextStream &out, const Verb &verb, const QStringList &args);
+// Prints the usage of one action of verb, or of all of them when subVerb names none, to
+// stderr; returns 2, the status of a usage error.
+int usageError(Context &context, const char *verb, const QString &subVerb = QString());
 
 // Opens (creating when missing) the organizer database; prints the error and returns false.
 bool prepareDatabase(Context &context);

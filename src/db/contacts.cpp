@@ -285,6 +285,14 @@ QString typeWithoutClauses(const QString &declared)
     return type.trimmed();
 }
 
+// The faults that lie in a row's values; any other fault (a full disk, an I/O error, a lock)
+// is the database's, and no row is to blame for it.
+bool refusesTheRow(int rc)
+{
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH || primary == SQLITE_TOOBIG;
+}
+
 } // namespace
 
 Result<std::vector<ContactColumnInfo>> contactColumnTypes(QSqlDatabase &db)
@@ -422,28 +430,36 @@ int ContactImportWriter::bind(sqlite3_stmt *statement, int position, const QVari
     }
 }
 
-Status ContactImportWriter::insertOne(const QVariantList &values)
+int ContactImportWriter::insertOne(const QVariantList &values)
 {
-    for (int i = 0; i < m_columns; ++i) {
-        if (bind(m_insert, i + 1, i < values.size() ? values[i] : QVariant()) != SQLITE_OK) {
-            sqlite3_reset(m_insert);
-            return handleError(m_handle);
-        }
-    }
-    const int rc = sqlite3_step(m_insert);
+    int rc = SQLITE_OK;
+    for (int i = 0; i < m_columns && rc == SQLITE_OK; ++i)
+        rc = bind(m_insert, i + 1, i < values.size() ? values[i] : QVariant());
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(m_insert);
     sqlite3_reset(m_insert);
-    if (rc != SQLITE_DONE)
-        return handleError(m_handle);
-    return {};
+    return rc;
+}
+
+// SQLite ends the whole transaction by itself on some faults (a full disk, a trigger's
+// RAISE(ROLLBACK)); the import must then stop, never go on storing rows outside of it.
+Status ContactImportWriter::transactionLost(const Error &why)
+{
+    finishStatements();
+    m_pending.clear();
+    m_open = false;
+    m_added = 0;
+    return why;
 }
 
 Status ContactImportWriter::flush()
 {
     if (m_pending.empty())
         return {};
-    bool stored = false;
+    if (sqlite3_get_autocommit(m_handle))
+        return transactionLost(fail(QStringLiteral("the database ended the import's transaction")));
+    int rc = SQLITE_OK;
     if (static_cast<int>(m_pending.size()) == m_batchRows) {
-        int rc = SQLITE_OK;
         for (int r = 0; r < m_batchRows && rc == SQLITE_OK; ++r) {
             const QVariantList &values = m_pending[static_cast<size_t>(r)];
             for (int i = 0; i < m_columns && rc == SQLITE_OK; ++i)
@@ -453,21 +469,33 @@ Status ContactImportWriter::flush()
         if (rc == SQLITE_OK)
             rc = sqlite3_step(m_batch);
         sqlite3_reset(m_batch);
-        stored = rc == SQLITE_DONE;
-    }
-    if (stored) {
-        m_added += m_batchRows;
-    } else {
-        // A refused statement takes back only its own rows: storing them one by one finds the
-        // row to blame, and the import is rolled back after all.
-        for (const QVariantList &values : m_pending) {
-            if (Status s = insertOne(values); !s) {
-                m_failedRow = m_added + 1;
-                m_pending.clear();
-                return s;
-            }
-            ++m_added;
+        if (rc == SQLITE_DONE) {
+            m_added += m_batchRows;
+            m_pending.clear();
+            return {};
         }
+        const Error why = handleError(m_handle);
+        if (sqlite3_get_autocommit(m_handle))
+            return transactionLost(why);
+        if (!refusesTheRow(rc)) {
+            m_pending.clear();
+            return why;
+        }
+    }
+    // A refused statement takes back only its own rows: storing them one by one finds the row
+    // to blame, and the import is rolled back after all.
+    for (const QVariantList &values : m_pending) {
+        rc = insertOne(values);
+        if (rc != SQLITE_DONE) {
+            const Error why = handleError(m_handle);
+            if (sqlite3_get_autocommit(m_handle))
+                return transactionLost(why);
+            if (refusesTheRow(rc))
+                m_failedRow = m_added + 1;
+            m_pending.clear();
+            return why;
+        }
+        ++m_added;
     }
     m_pending.clear();
     return {};

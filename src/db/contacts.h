@@ -144,7 +144,9 @@ Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QStr
                                                     QStringList &fieldNames);
 
 // Adds contacts inside one transaction, so that an import lands whole or not at all: only
-// commit() keeps the rows; destroying the writer before it rolls them back. Rows go in a few
+// commit() keeps the rows; destroying the writer before it rolls them back. No row is ever
+// stored outside that transaction: when the database ends it on a fault of its own, every
+// later add() and commit() fails. Rows go in a few
 // dozen to a statement of the SQLite library itself: a hundred thousand single inserts through
 // Qt's per-value binding cost several times what the database needs to store them.
 class ContactImportWriter {
@@ -164,12 +166,14 @@ public:
     Status commit();
     void rollback();
     qint64 added() const { return m_added; }
-    // The row (counted from 1 over all add() calls) the database refused; 0 when none was.
+    // The row (counted from 1 over all add() calls) the database refused for its values; 0 when
+    // none was, as when the fault was the database's own (a full disk, an I/O error).
     qint64 failedRow() const { return m_failedRow; }
 
 private:
     Status flush();
-    Status insertOne(const QVariantList &values);
+    int insertOne(const QVariantList &values);
+    Status transactionLost(const Error &why);
     int bind(sqlite3_stmt *statement, int position, const QVariant &value);
     void finishStatements();
 

@@ -81,7 +81,8 @@ void printFailures(const JobReport &report, QTextStream &err)
         err << report.error << Qt::endl;
 }
 
-JobReport runInForeground(const std::function<void(JobControl &)> &body, QTextStream &err)
+JobReport runInForeground(const std::function<void(JobControl &)> &body, QTextStream &err,
+                          CancelNote cancelNote)
 {
     JobControl control;
     g_interruptible.store(&control);
@@ -106,7 +107,7 @@ JobReport runInForeground(const std::function<void(JobControl &)> &body, QTextSt
     const JobReport report = control.report();
     err.flush();
     printFailures(report, err);
-    if (report.cancelled)
+    if (report.cancelled && cancelNote == CancelNote::WhatWasDoneIsKept)
         err << "Stopped before the end; what was done is kept." << Qt::endl;
     return report;
 }

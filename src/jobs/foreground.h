@@ -11,7 +11,12 @@
 
 namespace quenda {
 
-JobReport runInForeground(const std::function<void(JobControl &)> &body, QTextStream &err);
+// What a cancelled run prints after its failures. A job that lands whole or not at all keeps
+// nothing when it is cancelled, and its caller says so itself.
+enum class CancelNote { WhatWasDoneIsKept, SaidByCaller };
+
+JobReport runInForeground(const std::function<void(JobControl &)> &body, QTextStream &err,
+                          CancelNote cancelNote = CancelNote::WhatWasDoneIsKept);
 
 // The lines runInForeground prints for a report: each failure, then a fault that stopped it.
 void printFailures(const JobReport &report, QTextStream &err);

@@ -2,14 +2,63 @@
 #include "db/setup.h"
 #include "support/cli_runner.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 using namespace quenda;
 using namespace quenda::test;
+
+namespace {
+
+// The lines of the manual page as a reader sees them, without font changes; requests (lines
+// that start with a dot) are left out.
+QStringList manualLines()
+{
+    QFile page(QStringLiteral(QUENDA_TEST_DATA_DIR "/../../data/quenda-ipod-cli.1"));
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression font(QStringLiteral("\\\\f[BIRP]"));
+    QStringList lines;
+    for (QString line : QString::fromUtf8(page.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('.')))
+            continue;
+        line.remove(font);
+        line.replace(QLatin1String("\\-"), QLatin1String("-"));
+        lines << line;
+    }
+    return lines;
+}
+
+// The lines of one section of a help text ("Actions:", "Options:"), each without its indent,
+// up to the section's first word.
+QStringList helpSection(const QString &help, const QString &title, bool wholeName = false)
+{
+    QStringList entries;
+    bool inside = false;
+    for (const QString &line : help.split(QLatin1Char('\n'))) {
+        if (line == title) {
+            inside = true;
+        } else if (inside && !line.startsWith(QLatin1String("  "))) {
+            break;
+        } else if (inside) {
+            const QString entry = line.mid(2);
+            entries << (wholeName ? entry.section(QStringLiteral("  "), 0, 0)
+                                  : entry.section(QLatin1Char(' '), 0, 0));
+        }
+    }
+    return entries;
+}
+
+} // namespace
 
 TEST(CommandLine, InitCreatesDatabaseAndStagingFolderThenKeywordIsStored)
 {
@@ -118,4 +167,95 @@ TEST(CommandLine, OptionsTakeTheUsualFormsAndMistakesAreNamed)
         EXPECT_TRUE(run.err.contains(QLatin1String(m.named))) << run.err.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(places.databasePath())); // none of them ran
+}
+
+// Every action of every verb has a help of its own, with each of its options, and the manual
+// page describes the same usage and options under it.
+TEST(CommandLine, EveryActionHasItsOwnHelpAndTheManualPageMatches)
+{
+    TempPlaces places(false);
+    const QStringList manual = manualLines();
+    ASSERT_FALSE(manual.isEmpty()) << "the manual page cannot be read";
+    const QStringList verbs =
+        helpSection(runCli(places, {QStringLiteral("--help")}).out, QStringLiteral("Verbs:"));
+    ASSERT_GE(verbs.size(), 12);
+
+    std::map<QString, QStringList> options; // usage line -> its options
+    for (const QString &verb : verbs) {
+        const CliRun verbHelp = runCli(places, {verb, QStringLiteral("--help")});
+        ASSERT_EQ(verbHelp.status, 0) << verb.toStdString();
+        const QStringList actions = helpSection(verbHelp.out, QStringLiteral("Actions:"));
+        QList<QStringList> helps;
+        if (actions.isEmpty())
+            helps << QStringList{verb};
+        for (const QString &action : actions)
+            helps << QStringList{verb, action};
+        for (QStringList args : helps) {
+            const QString what = args.join(QLatin1Char(' '));
+            args << QStringLiteral("--help");
+            const CliRun help = runCli(places, args);
+            ASSERT_EQ(help.status, 0) << what.toStdString();
+            const QString first = help.out.section(QLatin1Char('\n'), 0, 0);
+            ASSERT_TRUE(first.startsWith(QLatin1String("Usage: quenda-ipod-cli ") + what))
+                << help.out.toStdString();
+            const QString usage = first.mid(QStringLiteral("Usage: quenda-ipod-cli ").size());
+            EXPECT_TRUE(verbHelp.out.contains(usage))
+                << "listed in the verb's help: " << what.toStdString();
+            const QStringList named = helpSection(help.out, QStringLiteral("Options:"), true);
+            // Every option the usage shows is described, and nothing else.
+            static const QRegularExpression option(QStringLiteral("--[a-z-]+"));
+            QStringList shown;
+            for (auto m = option.globalMatch(usage); m.hasNext();)
+                shown << m.next().captured();
+            QStringList described;
+            for (const QString &name : named)
+                described << name.section(QLatin1Char(' '), 0, 0);
+            shown.removeDuplicates();
+            EXPECT_EQ(shown, described) << what.toStdString();
+            options[usage] = named;
+        }
+    }
+    EXPECT_TRUE(options.count(QStringLiteral(
+        "files copy (--all-in-one | --keep-original | --scheme SCHEME) (--desktop | --to DIR)")));
+
+    // In the manual page each usage heads an entry that holds a line for each of its options.
+    std::vector<qsizetype> heads;
+    for (const auto &[usage, named] : options) {
+        const qsizetype at = manual.indexOf(usage);
+        ASSERT_GE(at, 0) << "not in the manual page: " << usage.toStdString();
+        heads.push_back(at);
+    }
+    std::sort(heads.begin(), heads.end());
+    for (const auto &[usage, named] : options) {
+        const qsizetype at = manual.indexOf(usage);
+        const auto next = std::upper_bound(heads.begin(), heads.end(), at);
+        const QStringList entry =
+            manual.mid(at + 1, (next == heads.end() ? manual.size() : *next) - at - 1);
+        for (const QString &name : named)
+            EXPECT_TRUE(entry.contains(name))
+                << "the manual page does not describe " << name.toStdString() << " under "
+                << usage.toStdString();
+    }
+
+    // A usage mistake in an action shows that action's usage.
+    const CliRun wrong = runCli(places, {QStringLiteral("import"), QStringLiteral("run")});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("Usage: quenda-ipod-cli import run FILE --kind")))
+        << wrong.err.toStdString();
+}
+
+// Another program reading the organizer database holds a read transaction: the verbs that
+// only read still work beside it.
+TEST(CommandLine, AReadOnlyVerbWorksBesideAReader)
+{
+    TempPlaces places;
+    auto reader = places.connect();
+    QSqlQuery hold(reader->db());
+    ASSERT_TRUE(hold.exec(QStringLiteral("begin")));
+    ASSERT_TRUE(hold.exec(QStringLiteral("select count(*) from qd_ScanFile")) && hold.next());
+    const CliRun listed = runCli(places, {QStringLiteral("files"), QStringLiteral("list")});
+    EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
+    EXPECT_TRUE(listed.err.isEmpty()) << listed.err.toStdString();
+    hold.finish();
+    ASSERT_TRUE(hold.exec(QStringLiteral("commit")));
 }

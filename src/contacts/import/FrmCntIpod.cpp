@@ -30,6 +30,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace quenda {
 
 namespace {
@@ -166,6 +168,9 @@ void FrmCntIpod::buildControls()
     previewLayout->addLayout(options);
     Grid3 = new QdGrid(FraPreview);
     previewLayout->addWidget(Grid3, 1);
+    // A long source shows its first rows only; this says how many the import will read.
+    LblPreviewRows = new QLabel(FraPreview);
+    previewLayout->addWidget(LblPreviewRows);
 
     FraSendIpod = new QWidget(SSActiveTabs1);
     auto *sendLayout = new QVBoxLayout(FraSendIpod);
@@ -212,11 +217,14 @@ void FrmCntIpod::buildControls()
     layout->addLayout(buttons);
 
     const std::pair<QObject *, const char *> names[] = {
-        {Label6, "Label6"},       {Grid2, "Grid2"},          {Label7, "Label7"},
-        {Grid4, "Grid4"},         {Option1, "Option1"},      {Option3, "Option3"},
-        {Grid3, "Grid3"},         {GridIpod, "GridIpod"},    {CmdIpod, "CmdIpod"},
-        {Frame2, "Frame2"},       {Label3, "Label3"},        {List2, "List2"},
-        {CmdHelps, "CmdHelps"},   {CmdBck, "CmdBck"},        {cmdNext, "cmdNext"},
+        {Label6, "Label6"},       {Grid2, "Grid2"},
+        {Label7, "Label7"},       {Grid4, "Grid4"},
+        {Option1, "Option1"},     {Option3, "Option3"},
+        {Grid3, "Grid3"},         {LblPreviewRows, "LblPreviewRows"},
+        {GridIpod, "GridIpod"},   {CmdIpod, "CmdIpod"},
+        {Frame2, "Frame2"},       {Label3, "Label3"},
+        {List2, "List2"},         {CmdHelps, "CmdHelps"},
+        {CmdBck, "CmdBck"},       {cmdNext, "cmdNext"},
         {CmdImport, "CmdImport"}, {SSCommand1, "SSCommand1"}};
     for (const auto &[object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
@@ -504,6 +512,8 @@ void FrmCntIpod::listTables()
         const QSignalBlocker quiet(List1);
         List1->clear();
     }
+    // Nothing of an earlier database stays in sight; a readable one names its table again.
+    lbltable->setText(QStringLiteral(" Table : "));
     setSourceFields({});
     const Result<QStringList> tables = accessTables(m_source.path);
     if (!tables) {
@@ -629,6 +639,7 @@ void FrmCntIpod::showInGrid3(const QStringList &headers, std::vector<QStringList
 void FrmCntIpod::previewExisting()
 {
     m_preview->cancel();
+    LblPreviewRows->clear();
     QStringList fieldNames;
     auto rows =
         contactPreviewRows(m_connection.db(), previewFieldList(), 1, kMaxPreviewRows, fieldNames);
@@ -650,6 +661,7 @@ void FrmCntIpod::previewSource()
         m_preview->cancel();
         m_preview->wait();
     }
+    LblPreviewRows->clear();
     if (!m_source.isChosen()) {
         showInGrid3({QString()}, {}, true);
         return;
@@ -672,6 +684,7 @@ void FrmCntIpod::previewSource()
                 setSourceFields((*preview)->fields);
             QStringList headers{QString()};
             headers << (*preview)->fields;
+            LblPreviewRows->setText(previewExtentText(**preview));
             showInGrid3(headers, std::move((*preview)->rows), true);
         });
 }
@@ -706,22 +719,26 @@ void FrmCntIpod::importContacts()
     }
     const QString database = m_services.places.databasePath();
     const ImportSource source = m_source;
-    m_job->start<qint64>(
-        [database, source, pairs](JobControl &control) -> qint64 {
-            const Result<qint64> added = runContactImport(database, source, pairs, control);
-            if (!added && !control.isCancelled())
-                control.abort(added.message());
-            return added ? *added : 0;
+    m_job->start<std::optional<ImportOutcome>>(
+        [database, source, pairs](JobControl &control) -> std::optional<ImportOutcome> {
+            const Result<ImportOutcome> done = runContactImport(database, source, pairs, control);
+            if (done)
+                return *done;
+            if (!control.isCancelled())
+                control.abort(done.message());
+            return std::nullopt;
         },
-        [this](qint64, const JobReport &report) {
-            if (report.cancelled)
-                m_services.messages->show(
-                    QStringLiteral("The import was cancelled; nothing was imported."),
-                    MsgIcon::Exclamation);
-            else if (!report.error.isEmpty())
-                m_services.messages->show(report.error, MsgIcon::Exclamation);
-            else
+        [this](std::optional<ImportOutcome> outcome, const JobReport &report) {
+            // A cancel that came after the commit changes nothing: the contacts are in.
+            if (outcome) {
                 m_services.messages->show(QStringLiteral(" Imported  "), MsgIcon::Exclamation);
+                if (outcome->blankSkipped > 0)
+                    m_services.messages->show(blankRecordsMessage(outcome->blankSkipped));
+            } else if (report.cancelled) {
+                m_services.messages->show(cancelledImportMessage(), MsgIcon::Exclamation);
+            } else {
+                m_services.messages->show(report.error, MsgIcon::Exclamation);
+            }
         });
 }
 

@@ -130,6 +130,7 @@ private:
     QRadioButton *Option1 = nullptr;
     QRadioButton *Option3 = nullptr;
     QdGrid *Grid3 = nullptr;
+    QLabel *LblPreviewRows = nullptr;
 
     // Send Ipod.
     QdGrid *GridIpod = nullptr;

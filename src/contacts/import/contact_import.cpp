@@ -64,17 +64,58 @@ QString fieldToBlame(const QString &reason, const std::vector<PlannedColumn> &pl
     return {};
 }
 
-// Every record read becomes one row, so the writer's row is the record's number.
+// The writer's rows are the records stored, so a row's number is found through the records
+// skipped before it.
+class RecordNumbers {
+public:
+    void skipped(qint64 record) { m_skipped.push_back(record); }
+    qint64 recordOfRow(qint64 row) const
+    {
+        qint64 record = row;
+        for (qint64 skipped : m_skipped) {
+            if (skipped > record)
+                break;
+            ++record;
+        }
+        return record;
+    }
+
+private:
+    std::vector<qint64> m_skipped; // in increasing order
+};
+
 Error refused(const Status &why, const ContactImportWriter &writer,
-              const std::vector<PlannedColumn> &plan)
+              const std::vector<PlannedColumn> &plan, const RecordNumbers &numbers,
+              qint64 recordsRead)
 {
+    // A fault of the database itself (a full disk, an I/O error) is no record's fault: the
+    // import names how far it had come.
+    if (writer.failedRow() == 0)
+        return fail(QStringLiteral("Nothing was imported: the organizer database stopped the "
+                                   "import at record %1: %2")
+                        .arg(recordsRead)
+                        .arg(why.message()));
+    const qint64 record = numbers.recordOfRow(writer.failedRow());
     const QString field = fieldToBlame(why.message(), plan);
-    const QString record =
-        field.isEmpty()
-            ? QStringLiteral("record %1").arg(writer.failedRow())
-            : QStringLiteral("record %1, field \"%2\",").arg(writer.failedRow()).arg(field);
+    const QString named = field.isEmpty()
+                              ? QStringLiteral("record %1").arg(record)
+                              : QStringLiteral("record %1, field \"%2\",").arg(record).arg(field);
     return fail(QStringLiteral("Nothing was imported: %1 could not be stored: %2")
-                    .arg(record, why.message()));
+                    .arg(named, why.message()));
+}
+
+// A record with nothing in it (a line of blanks or of delimiters only) is no contact.
+bool isBlankRecord(const QVariantList &values)
+{
+    for (const QVariant &v : values) {
+        if (v.isNull())
+            continue;
+        const QString text = v.typeId() == QMetaType::QString ? v.toString() : sourceText(v);
+        for (QChar c : text)
+            if (!c.isSpace())
+                return false;
+    }
+    return true;
 }
 
 Result<std::vector<PlannedColumn>> planColumns(QSqlDatabase &db, const TableReader &reader,
@@ -140,13 +181,12 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
     SourcePreview preview;
     preview.fields = reader.fieldNames();
     QVariantList values;
-    while (!control.isCancelled()) {
+    while (!control.isCancelled() && reader.next(values)) {
         if (static_cast<qsizetype>(preview.rows.size()) >= maxRows) {
-            preview.complete = !reader.next(values);
-            break;
+            if (reader.recordNumber() % kProgressEvery == 0)
+                control.setDone(reader.recordNumber());
+            continue;
         }
-        if (!reader.next(values))
-            break;
         QStringList cells;
         cells.reserve(leadingCols + values.size());
         for (int c = 0; c < leadingCols; ++c)
@@ -157,14 +197,32 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
         if (preview.rows.size() % kProgressEvery == 0)
             control.setDone(static_cast<qint64>(preview.rows.size()));
     }
-    if (!reader.error().isEmpty())
-        return fail(reader.error());
+    preview.total = reader.recordNumber();
+    if (!reader.error().isEmpty()) {
+        // Past the rows shown, the rows stay in sight and the count says where it stopped.
+        if (static_cast<qsizetype>(preview.rows.size()) < maxRows)
+            return fail(reader.error());
+        preview.countStopped = reader.error();
+    }
     return preview;
 }
 
-Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
-                              const std::vector<ImportPair> &pairs, JobControl &control,
-                              const QLocale &locale)
+QString previewExtentText(const SourcePreview &preview)
+{
+    const auto shown = static_cast<qint64>(preview.rows.size());
+    if (shown >= preview.total && preview.countStopped.isEmpty())
+        return {};
+    const QLocale english(QLocale::English);
+    if (!preview.countStopped.isEmpty())
+        return QStringLiteral("showing the first %1 of at least %2 rows; the count stopped: %3")
+            .arg(english.toString(shown), english.toString(preview.total), preview.countStopped);
+    return QStringLiteral("showing the first %1 of %2 rows")
+        .arg(english.toString(shown), english.toString(preview.total));
+}
+
+Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
+                                     const std::vector<ImportPair> &pairs, JobControl &control,
+                                     const QLocale &locale)
 {
     if (pairs.empty())
         return fail(fieldsNotSelected());
@@ -179,11 +237,18 @@ Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
     if (Status s = writer.begin(columns); !s)
         return fail(QStringLiteral("Nothing was imported: %1").arg(s.message()));
 
+    ImportOutcome outcome;
+    RecordNumbers numbers;
     QVariantList values;
     while (reader.next(values)) {
         if (control.isCancelled()) {
             writer.rollback();
-            return fail(QStringLiteral("The import was cancelled; nothing was imported."));
+            return fail(cancelledImportMessage());
+        }
+        if (isBlankRecord(values)) {
+            numbers.skipped(reader.recordNumber());
+            ++outcome.blankSkipped;
+            continue;
         }
         // A new list each record: the writer may hold the last one until its rows are stored.
         QVariantList bound;
@@ -194,7 +259,7 @@ Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
                              : QVariant());
         if (Status s = writer.add(std::move(bound)); !s) {
             writer.rollback();
-            return refused(s, writer, *plan);
+            return refused(s, writer, *plan, numbers, reader.recordNumber());
         }
         if (reader.recordNumber() % kProgressEvery == 0)
             control.setDone(reader.recordNumber());
@@ -207,20 +272,30 @@ Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
     }
     if (control.isCancelled()) {
         writer.rollback();
-        return fail(QStringLiteral("The import was cancelled; nothing was imported."));
+        return fail(cancelledImportMessage());
     }
-    if (Status s = writer.commit(); !s) {
-        if (writer.failedRow() > 0)
-            return refused(s, writer, *plan);
-        return fail(QStringLiteral("Nothing was imported: the contacts could not be stored: %1")
-                        .arg(s.message()));
-    }
-    control.setDone(writer.added());
-    return writer.added();
+    if (Status s = writer.commit(); !s)
+        return refused(s, writer, *plan, numbers, reader.recordNumber());
+    outcome.added = writer.added();
+    control.setDone(reader.recordNumber());
+    return outcome;
 }
 
-Result<qint64> runContactImport(const QString &databasePath, const ImportSource &source,
-                                const std::vector<ImportPair> &pairs, JobControl &control)
+QString cancelledImportMessage()
+{
+    return QStringLiteral("The import was cancelled; nothing was imported.");
+}
+
+QString blankRecordsMessage(qint64 skipped)
+{
+    if (skipped == 1)
+        return QStringLiteral("1 record was skipped: every field of it was empty or blank.");
+    return QStringLiteral("%1 records were skipped: every field of each was empty or blank.")
+        .arg(skipped);
+}
+
+Result<ImportOutcome> runContactImport(const QString &databasePath, const ImportSource &source,
+                                       const std::vector<ImportPair> &pairs, JobControl &control)
 {
     if (pairs.empty())
         return fail(fieldsNotSelected());

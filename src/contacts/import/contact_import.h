@@ -28,25 +28,42 @@ Result<QStringList> importSourceFields(const ImportSource &source);
 struct SourcePreview {
     QStringList fields;
     std::vector<QStringList> rows; // each after leadingCols empty cells
-    bool complete = true;          // false when the source holds more than the rows given
+    qint64 total = 0;              // the records of the source, those past the rows given too
+    QString countStopped;          // the fault that ended the count past the rows given
 };
 
-// The first maxRows records as text, read on the calling thread; a cancel stops reading.
+// What the preview says under its rows when it shows fewer than the source holds: "showing the
+// first 200,000 of 250,000 rows"; "" when it shows them all.
+QString previewExtentText(const SourcePreview &preview);
+
+// The first maxRows records as text, read on the calling thread, and the number of all records,
+// counted on without keeping them; a cancel stops reading.
 Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype maxRows,
                                         int leadingCols, JobControl &control);
 
-// Imports every record of reader as a new contact. Pairs are applied in order, so a column
-// named twice takes the later field. Before anything is written, a field the source does not
-// have and a column the contact table does not have are reported by name. Any fault after that
-// (a record that cannot be read or stored, a cancel) rolls the whole import back, and the
-// message names the record, and the field when one is to blame. Returns the contacts added.
-Result<qint64> importContacts(QSqlDatabase &db, TableReader &reader,
-                              const std::vector<ImportPair> &pairs, JobControl &control,
-                              const QLocale &locale = QLocale::system());
+struct ImportOutcome {
+    qint64 added = 0;
+    qint64 blankSkipped = 0; // records whose every field was empty or blank
+};
+
+// Imports every record of reader as a new contact, but for a record whose every field is empty
+// or blank, which is skipped and counted. Pairs are applied in order, so a column named twice
+// takes the later field. Before anything is written, a field the source does not have and a
+// column the contact table does not have are reported by name. Any fault after that (a record
+// that cannot be read or stored, a full disk, a cancel) leaves the contacts as they were, and
+// the message names the record, and the field when one is to blame.
+Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
+                                     const std::vector<ImportPair> &pairs, JobControl &control,
+                                     const QLocale &locale = QLocale::system());
 
 // The job the window and the command line run: the source is opened on this thread and the
 // organizer database on a connection of its own. "Fields Not Selected" without a pair.
-Result<qint64> runContactImport(const QString &databasePath, const ImportSource &source,
-                                const std::vector<ImportPair> &pairs, JobControl &control);
+Result<ImportOutcome> runContactImport(const QString &databasePath, const ImportSource &source,
+                                       const std::vector<ImportPair> &pairs, JobControl &control);
+
+// What a cancelled import says: it keeps nothing.
+QString cancelledImportMessage();
+// What an import says of the blank records it skipped.
+QString blankRecordsMessage(qint64 skipped);
 
 } // namespace quenda

@@ -171,6 +171,52 @@ TEST_F(ImportWindowTest, AnAccessDatabaseListsItsTablesAndOpensTheFirst)
     EXPECT_EQ(grid3->dataRows(), 6) << "the chosen table's records";
     EXPECT_EQ(grid3->colHeader(2), QStringLiteral("DateTimeCol"));
     EXPECT_EQ(grid3->text(2, 3), QStringLiteral("9999-01-01"));
+
+    // A database that cannot be read after a good one leaves nothing of the good one in sight.
+    tab(window.get(), 1);
+    const QString damaged =
+        places.writeFile(QStringLiteral("data/damaged.mdb"), QByteArray(4096, 'x'));
+    choose(window.get(), QStringLiteral("Access"), damaged);
+    EXPECT_EQ(control<QLabel>(window.get(), "lbltable")->text(), QStringLiteral(" Table : "));
+    EXPECT_TRUE(items(control<QListWidget>(window.get(), "List1")).isEmpty());
+    EXPECT_TRUE(items(control<QListWidget>(window.get(), "List2")).isEmpty());
+    ASSERT_FALSE(services.messages.texts().isEmpty());
+    EXPECT_TRUE(services.messages.texts().last().contains(QLatin1String("damaged.mdb")))
+        << services.messages.texts().last().toStdString();
+}
+
+// The preview stops at its limit and says so; the import still reads every record, and says
+// which ones it skipped for holding nothing.
+TEST_F(ImportWindowTest, ALongSourceIsPreviewedInPartAndImportedWhole)
+{
+    const qint64 records = FrmCntIpod::kMaxPreviewRows + 25;
+    QByteArray bytes = "Nm,Tel\n";
+    bytes.reserve(records * 16);
+    for (qint64 i = 1; i < records; ++i)
+        bytes += "P" + QByteArray::number(i) + ',' + QByteArray::number(i) + '\n';
+    bytes += " , \n";
+    auto window = open();
+    choose(window.get(), QStringLiteral("Text;"),
+           places.writeFile(QStringLiteral("data/long.csv"), bytes));
+    setField(control<QdGrid>(window.get(), "Grid1"), 1, QStringLiteral("Nm"));
+    tab(window.get(), 5);
+    auto *extent = control<QLabel>(window.get(), "LblPreviewRows");
+    EXPECT_TRUE(extent->text().isEmpty()) << "the contacts are all shown";
+    QTest::mouseClick(control<QRadioButton>(window.get(), "Option1"), Qt::LeftButton);
+    window->previewJob()->wait();
+    EXPECT_EQ(control<QdGrid>(window.get(), "Grid3")->dataRows(), FrmCntIpod::kMaxPreviewRows);
+    EXPECT_EQ(extent->text(), QStringLiteral("showing the first 200,000 of 200,025 rows"));
+    EXPECT_TRUE(extent->isVisible());
+
+    QTest::mouseClick(control<QPushButton>(window.get(), "CmdImport"), Qt::LeftButton);
+    window->job()->wait();
+    EXPECT_EQ(services.messages.texts(),
+              (QStringList{" Imported  ",
+                           "1 record was skipped: every field of it was empty or blank."}));
+    EXPECT_EQ(contactCount(connection->db()), records - 1);
+
+    QTest::mouseClick(control<QRadioButton>(window.get(), "Option3"), Qt::LeftButton);
+    EXPECT_TRUE(extent->text().isEmpty());
 }
 
 TEST_F(ImportWindowTest, SchemesAreSavedFromGrid1AndRecalledInAnotherWindow)

@@ -6,10 +6,14 @@
 #include "support/test_places.h"
 #include "support/window_controls.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -34,7 +38,7 @@ protected:
         return fileSource(QStringLiteral("Text;"),
                           places.writeFile(QStringLiteral("src/people.csv"), bytes));
     }
-    Result<qint64> run(const ImportSource &source, const std::vector<ImportPair> &pairs)
+    Result<ImportOutcome> run(const ImportSource &source, const std::vector<ImportPair> &pairs)
     {
         JobControl control;
         return runContactImport(places.databasePath(), source, pairs, control);
@@ -49,6 +53,39 @@ ImportPair pair(const char *column, const char *field)
     return {QString::fromLatin1(column), QString::fromUtf8(field)};
 }
 
+// A source of rows contacts "P1" to "P<rows>", long enough to fill pages of the database.
+QByteArray people(int rows)
+{
+    QByteArray bytes = "Who,Tel,Mail\n";
+    for (int i = 1; i <= rows; ++i)
+        bytes += "P" + QByteArray::number(i) + ",555 " + QByteArray::number(1000000 + i) +
+                 ",someone.with.a.long.address." + QByteArray::number(i) + "@example.org\n";
+    return bytes;
+}
+
+// A small file system of its own, mounted for one test; root only.
+class TinyDisk {
+public:
+    TinyDisk(const QString &dir, const char *size) : m_path(QFile::encodeName(dir))
+    {
+        QDir().mkpath(dir);
+        m_mounted = geteuid() == 0 && ::mount("tmpfs", m_path.constData(), "tmpfs", 0,
+                                              (QByteArray("size=") + size).constData()) == 0;
+    }
+    ~TinyDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    TinyDisk(const TinyDisk &) = delete;
+    TinyDisk &operator=(const TinyDisk &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
 } // namespace
 
 TEST_F(ContactImportTest, EveryRecordBecomesANewContactThroughTheMapping)
@@ -59,7 +96,7 @@ TEST_F(ContactImportTest, EveryRecordBecomesANewContactThroughTheMapping)
     const auto added = run(source, {pair("NAME", "Nm"), pair("H_PH1", "tel"), pair("M_BD", "Born"),
                                     pair("COMPANY", "Firm")});
     ASSERT_TRUE(added) << added.message().toStdString();
-    EXPECT_EQ(*added, 2);
+    EXPECT_EQ(added->added, 2);
     EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")), (QStringList{"O'Brien", "Zoë"}));
     EXPECT_EQ(columnValues(db(), QStringLiteral("H_PH1")), (QStringList{"555 1234", "<null>"}))
         << "field names match in any letter case";
@@ -77,7 +114,73 @@ TEST_F(ContactImportTest, AColumnNamedTwiceTakesTheLaterFieldAndEmptySourcesStil
 
     const auto none = run(csv("A,B\n"), {pair("NAME", "A")});
     ASSERT_TRUE(none);
-    EXPECT_EQ(*none, 0);
+    EXPECT_EQ(none->added, 0);
+}
+
+TEST_F(ContactImportTest, RecordsWithNothingInThemAreSkippedAndCounted)
+{
+    const ImportSource source = csv("Nm,Tel,City\n"
+                                    "Ann,1,\n"
+                                    ",,\n"
+                                    "   ,  ,\t\n"
+                                    ",0,\n"
+                                    "\"\",\" \",\n"
+                                    "Bob,,Oslo\n");
+    const auto added = run(source, {pair("NAME", "Nm"), pair("H_PH1", "Tel")});
+    ASSERT_TRUE(added) << added.message().toStdString();
+    EXPECT_EQ(added->added, 3);
+    EXPECT_EQ(added->blankSkipped, 3);
+    EXPECT_EQ(columnValues(db(), QStringLiteral("H_PH1")), (QStringList{"1", "0", "<null>"}))
+        << "a field that holds anything, a zero too, makes a record";
+    EXPECT_EQ(blankRecordsMessage(3),
+              QStringLiteral("3 records were skipped: every field of each was empty or blank."));
+    EXPECT_EQ(blankRecordsMessage(1),
+              QStringLiteral("1 record was skipped: every field of it was empty or blank."));
+
+    // A refused record is still named by its place in the source, skipped records counted.
+    QSqlQuery(db()).exec(QStringLiteral("create unique index one_phone on cnt_main (H_PH1)"));
+    const auto refused =
+        run(csv("Who,Tel\n,\n , \nCid,1\n"), {pair("NAME", "Who"), pair("H_PH1", "Tel")});
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.message().contains(QLatin1String("record 3, field \"Tel\"")))
+        << refused.message().toStdString();
+    EXPECT_EQ(contactCount(db()), 3);
+}
+
+TEST_F(ContactImportTest, ThePreviewCountsTheRecordsItDoesNotShow)
+{
+    QByteArray bytes = "N\n";
+    for (int i = 1; i <= 1234; ++i)
+        bytes += "P" + QByteArray::number(i) + '\n';
+    const ImportSource source = csv(bytes);
+    JobControl control;
+    const auto cut = readSourcePreview(source, 1000, 1, control);
+    ASSERT_TRUE(cut) << cut.message().toStdString();
+    ASSERT_EQ(cut->rows.size(), 1000u);
+    EXPECT_EQ(cut->rows.back(), (QStringList{"", "P1000"}));
+    EXPECT_EQ(cut->total, 1234);
+    EXPECT_EQ(previewExtentText(*cut), QStringLiteral("showing the first 1,000 of 1,234 rows"));
+
+    const auto whole = readSourcePreview(source, 1234, 1, control);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->rows.size(), 1234u);
+    EXPECT_EQ(previewExtentText(*whole), QString()) << "every row is shown: nothing to say";
+
+    // A source that breaks off past the rows shown keeps them and says where the count ended.
+    const QString table = testDataPath(QStringLiteral("dbf/b_dbf_members.dbf"));
+    QByteArray dbf = readAll(table);
+    const int headerLength = uchar(dbf[8]) | uchar(dbf[9]) << 8;
+    const int recordLength = uchar(dbf[10]) | uchar(dbf[11]) << 8;
+    dbf.truncate(headerLength + 2 * recordLength + 10);
+    const ImportSource cutTable = fileSource(QStringLiteral("dBASE III;"),
+                                             places.writeFile(QStringLiteral("src/cut.dbf"), dbf));
+    const auto broken = readSourcePreview(cutTable, 1, 1, control);
+    ASSERT_TRUE(broken) << broken.message().toStdString();
+    EXPECT_EQ(broken->rows.size(), 1u);
+    EXPECT_TRUE(previewExtentText(*broken).startsWith(
+        QLatin1String("showing the first 1 of at least 2 rows; the count stopped: ")))
+        << previewExtentText(*broken).toStdString();
+    EXPECT_FALSE(readSourcePreview(cutTable, 10, 1, control)) << "a fault among the rows shown";
 }
 
 TEST_F(ContactImportTest, TypeRulesFollowTheColumnsOfTheDatabase)
@@ -151,6 +254,91 @@ TEST_F(ContactImportTest, AFaultInTheMiddleRollsTheWholeImportBack)
     EXPECT_EQ(contactCount(db()), 1);
 }
 
+// SQLite ends the whole transaction by itself on some faults; the import must then stop, not
+// store the rows of the failed statement one by one outside of any transaction.
+TEST_F(ContactImportTest, AFaultOfTheDatabaseItselfKeepsTheContactsExactlyAsTheyWere)
+{
+    QSqlQuery(db()).exec(QStringLiteral("insert into cnt_main (NAME) values ('Kept')"));
+    QSqlQuery(db()).exec(QStringLiteral("insert into cnt_main (NAME, H_PH1) values ('Also', '1')"));
+    const QStringList before = contactSnapshot(db());
+    const ImportSource source = csv(people(300));
+    const std::vector<ImportPair> pairs{pair("NAME", "Who"), pair("H_PH1", "Tel"),
+                                        pair("H_EMAIL1", "Mail")};
+
+    QSqlQuery(db()).exec(
+        QStringLiteral("create trigger injected after insert on cnt_main when new.NAME = 'P150' "
+                       "begin select raise(rollback, 'injected fault'); end"));
+    const auto injected = run(source, pairs);
+    ASSERT_FALSE(injected);
+    EXPECT_TRUE(injected.message().startsWith(QLatin1String("Nothing was imported")) &&
+                injected.message().contains(QLatin1String("injected fault")))
+        << injected.message().toStdString();
+    EXPECT_EQ(contactSnapshot(db()), before);
+    QSqlQuery(db()).exec(QStringLiteral("drop trigger injected"));
+
+    // A database that may not grow is full: nothing is kept and no record is blamed.
+    {
+        Connection limited(places.databasePath());
+        const qint64 pages = scalar(limited.db(), QStringLiteral("pragma page_count")).toLongLong();
+        QSqlQuery(limited.db()).exec(QStringLiteral("pragma max_page_count = %1").arg(pages + 4));
+        auto reader = openImportSource(source);
+        ASSERT_TRUE(reader);
+        JobControl control;
+        const auto full = importContacts(limited.db(), **reader, pairs, control);
+        ASSERT_FALSE(full);
+        EXPECT_TRUE(full.message().contains(QLatin1String("database or disk is full")))
+            << full.message().toStdString();
+        EXPECT_FALSE(full.message().contains(QLatin1String("field"))) << "no field is to blame";
+    }
+    EXPECT_EQ(contactSnapshot(db()), before);
+
+    // A commit another program keeps from happening rolls everything back too.
+    {
+        QSqlQuery hold(db());
+        ASSERT_TRUE(hold.exec(QStringLiteral("begin")));
+        ASSERT_TRUE(hold.exec(QStringLiteral("select count(*) from cnt_main")) && hold.next());
+        Connection impatient(places.databasePath(), BusyWait::None);
+        auto reader = openImportSource(source);
+        ASSERT_TRUE(reader);
+        JobControl control;
+        const auto locked = importContacts(impatient.db(), **reader, pairs, control);
+        ASSERT_FALSE(locked);
+        EXPECT_TRUE(locked.message().contains(QLatin1String("locked")))
+            << locked.message().toStdString();
+        hold.finish();
+        ASSERT_TRUE(hold.exec(QStringLiteral("commit")));
+    }
+    EXPECT_EQ(contactSnapshot(db()), before);
+    ASSERT_TRUE(run(source, pairs)) << "the same import goes through on a sound database";
+    EXPECT_EQ(contactCount(db()), 302);
+}
+
+TEST_F(ContactImportTest, AFullDiskKeepsTheContactsExactlyAsTheyWere)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    TinyDisk disk(places.root() + QStringLiteral("/tiny"), "1m");
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QString path = places.root() + QStringLiteral("/tiny/QUENDADATA.Dll");
+    ASSERT_TRUE(ensureDatabase(path));
+    Connection c(path);
+    QSqlQuery(c.db()).exec(QStringLiteral("insert into cnt_main (NAME) values ('Kept')"));
+    const QStringList before = contactSnapshot(c.db());
+
+    // Several megabytes of contacts: the database fills the disk long before the commit.
+    JobControl control;
+    const auto full = runContactImport(
+        path, csv(people(60000)),
+        {pair("NAME", "Who"), pair("H_PH1", "Tel"), pair("H_EMAIL1", "Mail")}, control);
+    ASSERT_FALSE(full);
+    EXPECT_TRUE(full.message().startsWith(QLatin1String("Nothing was imported")) &&
+                full.message().contains(QLatin1String("full")))
+        << full.message().toStdString();
+    EXPECT_EQ(contactSnapshot(c.db()), before);
+    EXPECT_EQ(scalar(c.db(), QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+}
+
 TEST_F(ContactImportTest, ACancelKeepsNothing)
 {
     QByteArray many = "N\n";
@@ -158,7 +346,7 @@ TEST_F(ContactImportTest, ACancelKeepsNothing)
         many += "Person " + QByteArray::number(i) + '\n';
     const ImportSource source = csv(many);
     JobControl control;
-    Result<qint64> result = qint64(0);
+    Result<ImportOutcome> result = ImportOutcome{};
     {
         CancelAfter cancel(control, 1000);
         control.setTotal(20000);
@@ -200,7 +388,7 @@ TEST_F(ContactImportTest, AccessDatesOutsideTheUsualRangeArriveWhole)
     const auto added = run(source, {pair("NAME", "ShortTextCol"), pair("M_BD", "DateCol"),
                                     pair("ANNIV", "TimeCol"), pair("B_NOTE", "LongTextCol")});
     ASSERT_TRUE(added) << added.message().toStdString();
-    EXPECT_EQ(*added, 6);
+    EXPECT_EQ(added->added, 6);
     EXPECT_EQ(columnValues(db(), QStringLiteral("M_BD")),
               (QStringList{"2021-12-02", "9999-01-01", "1899-01-01", "0633-01-01", "2021-12-02",
                            "2021-12-02"}));
