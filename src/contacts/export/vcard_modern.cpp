@@ -34,20 +34,19 @@ void appendCodePoint(std::string &out, char32_t c)
     }
 }
 
-// UTF-8 of text; with escape, the four characters a text value may not hold bare become
-// backslash sequences (3.0 and 4.0 agree on these), every line break one "\n".
-void appendText(std::string &out, QStringView text, bool escape)
+// UTF-8 of text, the four characters a text value may not hold bare as backslash sequences (3.0
+// and 4.0 agree on these), every line break one "\n".
+void appendText(std::string &out, QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c == u'\r' || c == u'\n') {
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
-            if (escape)
-                out.append("\\n", 2);
+            out.append("\\n", 2);
             continue;
         }
-        if (escape && (c == u'\\' || c == u',' || c == u';')) {
+        if (c == u'\\' || c == u',' || c == u';') {
             out.push_back('\\');
             out.push_back(static_cast<char>(c));
             continue;
@@ -90,7 +89,7 @@ public:
             if (!first)
                 m_line.push_back(';');
             first = false;
-            appendText(m_line, c, true);
+            appendText(m_line, c);
         }
         flush();
     }
@@ -100,15 +99,6 @@ public:
     {
         if (!isBlank(value))
             text(head, {value});
-    }
-
-    // A URI is not text: nothing in it is escaped, and it cannot hold a line break.
-    void uri(const char *head, QStringView value)
-    {
-        m_line.assign(head);
-        m_line.push_back(':');
-        appendText(m_line, value, false);
-        flush();
     }
 
 private:
@@ -178,7 +168,8 @@ void web(ModernEncoder &e, const Typed &head, const QString &stored)
     // A web address stored without its scheme gets one, as the 2.1 cards always add it.
     const QString value =
         stored.contains(QLatin1String("://")) ? stored : QStringLiteral("http://") + stored;
-    e.uri(e.v4() ? head.v4 : head.v3, value);
+    // Escaped like text: common readers split a bare comma off, as they do in any text value.
+    e.text(e.v4() ? head.v4 : head.v3, {value});
 }
 
 QString formattedName(const CardRow &r)

@@ -103,7 +103,7 @@ TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
                    "ADR;TYPE=POSTAL:;;;Shelbyville;;;\nBDAY:1980-02-29\n"
                    "EMAIL;TYPE=INTERNET,HOME,PREF:ann@home.example\n"
                    "EMAIL;TYPE=INTERNET,WORK:ann@work.example\n"
-                   "URL;TYPE=HOME:http://ann.example\nURL;TYPE=WORK:https://work.example/a,b\n"
+                   "URL;TYPE=HOME:http://ann.example\nURL;TYPE=WORK:https://work.example/a\\,b\n"
                    "END:VCARD\n"));
     EXPECT_EQ(cardBytes(row, CardKind::Home, CardVersion::V40),
               crlf("BEGIN:VCARD\nVERSION:4.0\nN:O'Brien;Ann;;Dr;\n"
@@ -118,7 +118,7 @@ TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
                    "ORG:Smith\\, Jones\\; Partners\nTITLE:Head of Sales\n"
                    "TEL;TYPE=work,voice:+1 555 0100\nTEL;TYPE=work,fax:+1 555 0199\n"
                    "ADR;TYPE=postal:;;;Shelbyville;;;\nEMAIL;TYPE=work:ann@work.example\n"
-                   "URL;TYPE=work:https://work.example/a,b\nEND:VCARD\n"));
+                   "URL;TYPE=work:https://work.example/a\\,b\nEND:VCARD\n"));
 
     // The columns the newer cards add change nothing in a 2.1 card.
     CardRow older = row;
