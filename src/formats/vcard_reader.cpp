@@ -69,7 +69,7 @@ enum TypeBit : quint32 {
 };
 
 // In bit order: the names fields carry.
-constexpr const char *kTypeNames[] = {
+constexpr QByteArrayView kTypeNames[] = {
     "HOME", "WORK", "CELL",  "FAX", "PAGER", "MSG",    "VIDEO",  "TEXT", "TEXTPHONE", "CAR",
     "ISDN", "BBS",  "MODEM", "PCS", "X400",  "POSTAL", "PARCEL", "DOM",  "INTL",      "SPOUSE"};
 
@@ -83,7 +83,7 @@ const char *const kOrgParts[] = {"", "UNIT"};
 const char *const kWhole[] = {""};
 
 struct KindInfo {
-    const char *name;
+    QByteArrayView name;
     int parts;
     const char *const *partNames;
     quint32 types; // the kinds that name its fields
@@ -119,9 +119,33 @@ struct Property {
     qint64 line = 0;
 };
 
-bool equalsIgnoringCase(QByteArrayView a, const char *b)
+constexpr char upper(char c)
 {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+    return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c;
+}
+
+// ASCII letters compared without case; lengths first, as most words differ in length.
+template <qsizetype N> bool equalsIgnoringCase(QByteArrayView a, const char (&b)[N])
+{
+    if (a.size() != N - 1)
+        return false;
+    for (qsizetype i = 0; i < N - 1; ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype n = b.size();
+    if (a.size() != n)
+        return false;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
 }
 
 QByteArrayView trimmed(QByteArrayView v)
@@ -440,7 +464,7 @@ struct VCardReader::Impl {
         if (peek() < 0)
             return Step::End;
         prop.line = line;
-        head.clear();
+        head.truncate(0);
         bool headFits = true;
         bool quoted = false;
         bool colon = false;
@@ -478,13 +502,13 @@ struct VCardReader::Impl {
         }
         if (!colon)
             return failed ? Step::End : Step::Noise;
-        parseHead(headFits);
+        readHead(headFits);
 
         const bool data = prop.kind < KDataKinds;
         const qsizetype keep = data && passTwo                 ? kMaxValueBytes
                                : (data || prop.kind != KOther) ? kGlimpse
                                                                : 0;
-        prop.value.clear();
+        prop.value.truncate(0);
         prop.length = 0;
         prop.blankOnly = true;
         char last = 0;
@@ -529,6 +553,43 @@ struct VCardReader::Impl {
             prop.blankOnly = isBlankByte(bytes[i]);
         if (prop.value.size() < keep)
             prop.value.append(bytes, std::min(n, keep - prop.value.size()));
+    }
+
+    // A file repeats a few heads ("TEL;TYPE=HOME,VOICE") on every card: each is parsed once.
+    struct Head {
+        int kind;
+        quint32 types;
+        int pref;
+        Encoding encoding;
+        int charset;
+        int keyId = -1; // its field key, once known
+    };
+    static constexpr qsizetype kMaxHeads = 4096;
+    QHash<QByteArray, int> headIds;
+    std::vector<Head> heads;
+    int headId = -1; // the head of prop; -1 when it is not kept
+
+    void readHead(bool headFits)
+    {
+        headId = -1;
+        if (headFits) {
+            if (const auto found = headIds.constFind(head); found != headIds.cend()) {
+                headId = found.value();
+                const Head &h = heads[size_t(headId)];
+                prop.kind = h.kind;
+                prop.types = h.types;
+                prop.pref = h.pref;
+                prop.encoding = h.encoding;
+                prop.charset = h.charset;
+                return;
+            }
+        }
+        parseHead(headFits);
+        if (headFits && qsizetype(heads.size()) < kMaxHeads) {
+            headId = int(heads.size());
+            heads.push_back(Head{prop.kind, prop.types, prop.pref, prop.encoding, prop.charset});
+            headIds.insert(head, headId);
+        }
     }
 
     void parseHead(bool headFits)
@@ -702,9 +763,12 @@ struct VCardReader::Impl {
     void startCard()
     {
         version = Version::V30;
-        if (passTwo)
+        if (passTwo) {
+            // The list the caller handed back last time, emptied for this card.
+            values.resize(qsizetype(fields.size()));
             for (QVariant &v : values)
                 v = QVariant();
+        }
     }
 
     void finishCard()
@@ -722,17 +786,20 @@ struct VCardReader::Impl {
     {
         const quint32 types = prop.types & kKinds[prop.kind].types;
         const quint64 code = (quint64(prop.kind) << 32) | types;
-        auto found = keyIds.constFind(code);
-        int id;
-        if (found != keyIds.cend()) {
-            id = found.value();
-        } else {
-            if (passTwo)
-                return; // the file changed since it was opened
-            id = int(keys.size());
-            keyIds.insert(code, id);
-            keys.push_back(Key{prop.kind, types, id});
-            counts.push_back(0);
+        int id = headId >= 0 ? heads[size_t(headId)].keyId : -1;
+        if (id < 0) {
+            if (auto found = keyIds.constFind(code); found != keyIds.cend()) {
+                id = found.value();
+            } else {
+                if (passTwo)
+                    return; // the file changed since it was opened
+                id = int(keys.size());
+                keyIds.insert(code, id);
+                keys.push_back(Key{prop.kind, types, id});
+                counts.push_back(0);
+            }
+            if (headId >= 0)
+                heads[size_t(headId)].keyId = id;
         }
         int &count = counts[size_t(id)];
         if (count == 0)
@@ -764,18 +831,26 @@ struct VCardReader::Impl {
         storeValue(key.firstField + at * width, width);
     }
 
+    QString textOf(QByteArrayView raw, int page) const
+    {
+        return raw.contains('\\') ? decodeText(unescape(raw, version), page)
+                                  : decodeText(raw, page);
+    }
+
     void storeValue(int field, int width)
     {
-        QByteArray bytes = prop.value;
+        QByteArray decoded;
         if (prop.encoding == Encoding::QuotedPrintable)
-            bytes = decodeQuotedPrintable(bytes);
+            decoded = decodeQuotedPrintable(prop.value);
         else if (prop.encoding == Encoding::Base64)
-            bytes = QByteArray::fromBase64(bytes);
+            decoded = QByteArray::fromBase64(prop.value);
+        const QByteArrayView bytes =
+            prop.encoding == Encoding::Plain ? QByteArrayView(prop.value) : QByteArrayView(decoded);
         // A UTF-16 file was turned into UTF-8 already; only encoded bytes keep a character set.
         const int page =
             transcoder && prop.encoding == Encoding::Plain ? kCodePageUtf8 : prop.charset;
         const auto put = [&](int p, QByteArrayView raw) {
-            const QString text = decodeText(unescape(raw, version), page);
+            const QString text = textOf(raw, page);
             values[field + p] = text.isEmpty() ? QVariant() : QVariant(text);
         };
         if (width == 1) {
@@ -787,8 +862,7 @@ struct VCardReader::Impl {
             put(0, parts[0]);
             QStringList units;
             for (size_t i = 1; i < parts.size(); ++i)
-                if (const QString unit = decodeText(unescape(parts[i], version), page);
-                    !unit.trimmed().isEmpty())
+                if (const QString unit = textOf(parts[i], page); !unit.trimmed().isEmpty())
                     units << unit;
             values[field + 1] = units.isEmpty() ? QVariant() : QVariant(units.join(u", "));
             return;
@@ -855,7 +929,8 @@ struct VCardReader::Impl {
             QString base = QString::fromLatin1(kind.name);
             for (size_t bit = 0; bit < std::size(kTypeNames); ++bit)
                 if (key.types & (1u << bit))
-                    base += QLatin1Char(';') + QLatin1String(kTypeNames[bit]);
+                    base += QLatin1Char(';') +
+                            QLatin1String(kTypeNames[bit].data(), kTypeNames[bit].size());
             key.firstField = int(fields.size());
             key.firstSlot = slotCount;
             slotCount += key.maxCount;
@@ -915,7 +990,7 @@ bool VCardReader::next(QVariantList &values)
     if (d->failed || !d->readCard())
         return false;
     ++d->records;
-    values = d->values;
+    values.swap(d->values);
     return true;
 }
 
