@@ -17,10 +17,11 @@ namespace {
 
 struct ContactArgs {
     QString folder;
+    std::optional<CardVersion> version; // none given: the one the windows keep
     QStringList rest;
 };
 
-// "--out DIR" may stand anywhere; the staging folder is the default.
+// "--out DIR" and "--vcard VERSION" may stand anywhere; the staging folder is the default.
 std::optional<ContactArgs> parseOut(Context &context, const QStringList &args, const char *verb)
 {
     ContactArgs parsed;
@@ -33,6 +34,12 @@ std::optional<ContactArgs> parseOut(Context &context, const QStringList &args, c
             parsed.folder = args[++i];
         } else if (args[i].startsWith(QLatin1String("--out="))) {
             parsed.folder = args[i].mid(6);
+        } else if (args[i] == QLatin1String("--vcard")) {
+            parsed.version = i + 1 < args.size() ? parseCardVersion(args[++i]) : std::nullopt;
+            if (!parsed.version) {
+                context.err << verb << ": --vcard takes 2.1, 3.0 or 4.0" << Qt::endl;
+                return std::nullopt;
+            }
         } else {
             parsed.rest << args[i];
         }
@@ -50,6 +57,22 @@ std::optional<ContactArgs> parseOut(Context &context, const QStringList &args, c
         return std::nullopt;
     }
     return parsed;
+}
+
+// The version given, else the one last chosen in a window.
+std::optional<CardVersion> versionToWrite(Context &context, const ContactArgs &parsed)
+{
+    if (parsed.version)
+        return parsed.version;
+    Connection connection(context.places.databasePath());
+    const Result<CardVersion> kept = connection.isOpen()
+                                         ? rememberedCardVersion(connection.db())
+                                         : Result<CardVersion>(connection.status().error());
+    if (!kept) {
+        context.err << "Cannot read the card version: " << kept.message() << Qt::endl;
+        return std::nullopt;
+    }
+    return *kept;
 }
 
 } // namespace
@@ -75,10 +98,13 @@ int runVcf(Context &context, const QStringList &args)
     }
     if (!prepareDatabase(context))
         return 1;
+    const std::optional<CardVersion> version = versionToWrite(context, *parsed);
+    if (!version)
+        return 1;
     const QString database = context.places.databasePath();
     const QString folder = parsed->folder;
     const JobReport report = runInForeground(
-        [&](JobControl &control) { runCardExport(database, idLists, folder, control); },
+        [&](JobControl &control) { runCardExport(database, idLists, folder, control, *version); },
         context.err);
     context.out << "VCF File Saved to Desktop\\Ipod" << Qt::endl;
     return report.succeeded() ? 0 : 1;
@@ -90,10 +116,13 @@ int runSendIpod(Context &context, const QStringList &args)
     if (!parsed)
         return 2;
     if (!parsed->rest.isEmpty()) {
-        context.err << "send-ipod takes only --out DIR" << Qt::endl;
+        context.err << "send-ipod takes only --out DIR and --vcard VERSION" << Qt::endl;
         return 2;
     }
     if (!prepareDatabase(context))
+        return 1;
+    const std::optional<CardVersion> version = versionToWrite(context, *parsed);
+    if (!version)
         return 1;
     const QString database = context.places.databasePath();
     QStringList names;
@@ -110,7 +139,7 @@ int runSendIpod(Context &context, const QStringList &args)
     }
     const QString folder = parsed->folder;
     const JobReport report = runInForeground(
-        [&](JobControl &control) { runContactSend(database, names, folder, control); },
+        [&](JobControl &control) { runContactSend(database, names, folder, control, *version); },
         context.err);
     context.out << "File Saved to " << QDir::toNativeSeparators(folder) << Qt::endl;
     return report.succeeded() ? 0 : 1;

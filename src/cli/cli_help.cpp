@@ -99,10 +99,16 @@ struct VerbOptions {
 };
 
 const VerbOptions kHelp[] = {
-    {"vcf", {}, "--out DIR\tthe folder the cards are written to; the staging folder by default"},
+    {"vcf",
+     {},
+     "--out DIR\tthe folder the cards are written to; the staging folder by default\n"
+     "--vcard 2.1|3.0|4.0\tthe card version of this run: 2.1 is what the iPod reads, 3.0 and 4.0 suit "
+     "phones and address books; the version last chosen in a window when left out, 2.1 at first"},
     {"send-ipod",
      {},
-     "--out DIR\tthe folder the cards are written to; the staging folder by default"},
+     "--out DIR\tthe folder the cards are written to; the staging folder by default\n"
+     "--vcard 2.1|3.0|4.0\tthe card version of this run: 2.1 is what the iPod reads, 3.0 and 4.0 suit "
+     "phones and address books; the version last chosen in a window when left out, 2.1 at first"},
     {"split",
      {},
      "--lines N\tpieces of N lines\n"

@@ -14,12 +14,12 @@ using namespace quenda::cli;
 namespace {
 
 const Verb kVerbs[] = {
-    {"vcf", "[--out DIR] ID...",
+    {"vcf", "[--out DIR] [--vcard 2.1|3.0|4.0] ID...",
      "write the combined vCard of each contact id, as the contact export window does", runVcf,
-     "--out="},
-    {"send-ipod", "[--out DIR]",
+     "--out= --vcard="},
+    {"send-ipod", "[--out DIR] [--vcard 2.1|3.0|4.0]",
      "write home, work and combined vCards of every contact, as Send to Desktop does", runSendIpod,
-     "--out="},
+     "--out= --vcard="},
     {"init", "", "create the database and the staging folder when missing; print their paths",
      runInit},
     {"keyword", "WORD", "leave a start-up keyword in QD_SETUP, as the suite does", runKeyword},

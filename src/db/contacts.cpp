@@ -24,7 +24,8 @@ constexpr qsizetype kIdsPerQuery = 500;
 const QString kCardColumns = QStringLiteral(
     "ID,NAME,TITLE,FIRST,LAST,Nview,NICK,COMPANY,SPOUSE,W_PH1,W_PH2,W_PH3,H_PH1,H_PH2,H_PH3,"
     "MOBILE,FAX,W_ADD1,W_ADD2,W_CITY,W_STATE,W_PIN,W_COUNTRY,H_ADD1,H_ADD2,H_CITY,H_STATE,"
-    "H_PIN,H_COUNTRY,B_ADD1,B_ADD2,B_CITY,B_STATE,B_PIN,B_COUNTRY,M_BD,H_EMAIL1,B_EMAIL1,H_WEB");
+    "H_PIN,H_COUNTRY,B_ADD1,B_ADD2,B_CITY,B_STATE,B_PIN,B_COUNTRY,M_BD,H_EMAIL1,B_EMAIL1,H_WEB,"
+    "JOB_TITLE,H_EMAIL2,B_EMAIL2,B_WEB");
 
 // NAME compares without case (its collation), ties in id order: the order of the name index.
 const QString kNameOrder = QStringLiteral(" order by NAME, ID");

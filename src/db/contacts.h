@@ -83,6 +83,11 @@ enum Field {
     H_EMAIL1,
     B_EMAIL1,
     H_WEB,
+    // Read for the 3.0 and 4.0 cards only.
+    JOB_TITLE,
+    H_EMAIL2,
+    B_EMAIL2,
+    B_WEB,
     FieldCount
 };
 } // namespace card

@@ -334,10 +334,18 @@ Status addWindowPlaces(QSqlDatabase &db)
                                   "WindowName TEXT PRIMARY KEY, Geometry BLOB)"));
 }
 
+// Version 4: choices kept between runs, one value under a name.
+Status addSettings(QSqlDatabase &db)
+{
+    return run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS qd_Setting ("
+                                  "Name TEXT PRIMARY KEY COLLATE NOCASE, Value TEXT)"));
+}
+
 const SchemaStep kSteps[] = {
     {1, createVersion1},
     {2, sizeContactColumns},
     {3, addWindowPlaces},
+    {4, addSettings},
 };
 
 Status run(QSqlDatabase &db, const QString &sql)

@@ -2,6 +2,7 @@
 
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
+#include "contacts/export/CardVersionBox.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
 #include "db/setup.h"
@@ -148,12 +149,14 @@ void FrmVCF::buildControls()
     bottom->addWidget(ChkSelect);
     bottom->addStretch();
     CmdHelps = new QPushButton(QStringLiteral("?"), this);
+    CmbVersion = new CardVersionBox(m_connection.db(), m_services, this);
     CmdSave = new QPushButton(QStringLiteral("Send to Desktop"), this);
     CmdClose = new QPushButton(QStringLiteral("X"), this);
     CmdHelps->setAutoDefault(false);
     CmdSave->setAutoDefault(false);
     CmdClose->setAutoDefault(false);
     bottom->addWidget(CmdHelps);
+    bottom->addWidget(CmbVersion);
     bottom->addWidget(CmdSave);
     bottom->addWidget(CmdClose);
     layout->addLayout(bottom);
@@ -170,6 +173,7 @@ void FrmVCF::buildControls()
                         {CmbPriority, "CmbPriority"},
                         {CmdFilter, "CmdFilter"},
                         {ChkSelect, "ChkSelect"},
+                        {CmbVersion, "CmbVersion"},
                         {CmdSave, "CmdSave"},
                         {CmdClose, "CmdClose"},
                         {CmdHelps, "CmdHelps"}};
@@ -344,9 +348,10 @@ void FrmVCF::exportMarked()
             idLists.append(Grid1->text(row, kIdColumn) + QLatin1Char(','));
     const QString database = m_services.places.databasePath();
     const QString folder = m_services.places.stagingDir();
+    const CardVersion version = CmbVersion->version();
     m_job->start<int>(
-        [database, idLists, folder](JobControl &control) {
-            return runCardExport(database, idLists, folder, control);
+        [database, idLists, folder, version](JobControl &control) {
+            return runCardExport(database, idLists, folder, control, version);
         },
         [this](int, const JobReport &report) {
             m_services.messages->show(QStringLiteral("VCF File Saved to Desktop\\Ipod"));

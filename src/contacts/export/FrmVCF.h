@@ -21,6 +21,7 @@ class QToolBar;
 
 namespace quenda {
 
+class CardVersionBox;
 class QdGrid;
 
 // Lists the organizer's contacts, narrows them by category, sub-category and priority, lets
@@ -69,6 +70,7 @@ private:
     QPushButton *CmdFilter = nullptr;
     QdGrid *Grid1 = nullptr;
     QCheckBox *ChkSelect = nullptr;
+    CardVersionBox *CmbVersion = nullptr;
     QPushButton *CmdSave = nullptr;
     QPushButton *CmdClose = nullptr;
     QPushButton *CmdHelps = nullptr;

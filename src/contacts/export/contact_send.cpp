@@ -10,8 +10,8 @@ namespace {
 // Each name's cards, from the row the name stands for.
 class Sender {
 public:
-    Sender(QSqlDatabase &db, const QString &folder, JobControl &control)
-        : m_reader(db), m_writer(folder, control), m_control(control)
+    Sender(QSqlDatabase &db, const QString &folder, JobControl &control, CardVersion version)
+        : m_reader(db), m_writer(folder, control, version), m_control(control)
     {
     }
 
@@ -52,9 +52,9 @@ private:
 } // namespace
 
 int sendContacts(QSqlDatabase &db, const QStringList &names, const QString &folder,
-                 JobControl &control)
+                 JobControl &control, CardVersion version)
 {
-    Sender sender(db, folder, control);
+    Sender sender(db, folder, control, version);
     control.setTotal(names.size());
     qsizetype next = 0; // the first name not sent yet
     // Rows come in list order: row i normally is the contact that name i finds. The names of
@@ -101,14 +101,14 @@ int sendContacts(QSqlDatabase &db, const QStringList &names, const QString &fold
 }
 
 int runContactSend(const QString &databasePath, const QStringList &names, const QString &folder,
-                   JobControl &control)
+                   JobControl &control, CardVersion version)
 {
     Connection connection(databasePath);
     if (Status open = connection.status(); !open) {
         control.abort(open.message());
         return 0;
     }
-    return sendContacts(connection.db(), names, folder, control);
+    return sendContacts(connection.db(), names, folder, control, version);
 }
 
 } // namespace quenda

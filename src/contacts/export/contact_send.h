@@ -1,6 +1,7 @@
 #pragma once
 // Sending every contact to the device: home, work and combined cards for each listed name.
 
+#include "contacts/export/vcard_writer.h"
 #include "jobs/job_control.h"
 
 #include <QSqlDatabase>
@@ -15,10 +16,10 @@ namespace quenda {
 // up on its own. Progress counts the names; a cancel stops after the contact at hand.
 // Returns the cards written.
 int sendContacts(QSqlDatabase &db, const QStringList &names, const QString &folder,
-                 JobControl &control);
+                 JobControl &control, CardVersion version = CardVersion::V21);
 
 // The send the window and the command line run, on a connection of its own.
 int runContactSend(const QString &databasePath, const QStringList &names, const QString &folder,
-                   JobControl &control);
+                   JobControl &control, CardVersion version = CardVersion::V21);
 
 } // namespace quenda

@@ -1,7 +1,9 @@
 #include "contacts/export/vcard_writer.h"
 
 #include "common/text_output.h"
+#include "contacts/export/vcard_modern.h"
 #include "db/database.h"
+#include "db/settings.h"
 #include "fs/atomic_file.h"
 
 #include <QDate>
@@ -197,6 +199,46 @@ void emitCard(CardEncoder &e, const CardRow &r, CardKind kind, const QString &bd
 
 } // namespace
 
+QString cardVersionText(CardVersion version)
+{
+    switch (version) {
+    case CardVersion::V21:
+        break;
+    case CardVersion::V30:
+        return QStringLiteral("3.0");
+    case CardVersion::V40:
+        return QStringLiteral("4.0");
+    }
+    return QStringLiteral("2.1");
+}
+
+std::optional<CardVersion> parseCardVersion(const QString &text)
+{
+    for (CardVersion v : {CardVersion::V21, CardVersion::V30, CardVersion::V40})
+        if (text == cardVersionText(v))
+            return v;
+    return std::nullopt;
+}
+
+namespace {
+
+const QString kVersionSetting = QStringLiteral("vCard version");
+
+} // namespace
+
+Result<CardVersion> rememberedCardVersion(QSqlDatabase &db)
+{
+    const Result<QString> kept = settingValue(db, kVersionSetting);
+    if (!kept)
+        return kept.error();
+    return parseCardVersion(*kept).value_or(CardVersion::V21);
+}
+
+Status rememberCardVersion(QSqlDatabase &db, CardVersion version)
+{
+    return saveSetting(db, kVersionSetting, cardVersionText(version));
+}
+
 std::optional<QList<qint64>> parseIdList(const QString &idList)
 {
     QStringList items = idList.split(QLatin1Char(','));
@@ -237,9 +279,13 @@ Result<QString> cardFileName(const QString &name, CardKind kind)
 
 namespace {
 
-void encodeCard(const CardRow &row, CardKind kind, std::string &out)
+void encodeCard(const CardRow &row, CardKind kind, CardVersion version, std::string &out)
 {
     const QString bday = kind == CardKind::Work ? QString() : birthday(row[M_BD]);
+    if (version != CardVersion::V21) {
+        encodeModernCard(row, kind, version, bday, out);
+        return;
+    }
     CardEncoder narrow(out, false);
     emitCard(narrow, row, kind, bday);
     if (narrow.unfit()) {
@@ -250,10 +296,10 @@ void encodeCard(const CardRow &row, CardKind kind, std::string &out)
 
 } // namespace
 
-QByteArray cardBytes(const CardRow &row, CardKind kind)
+QByteArray cardBytes(const CardRow &row, CardKind kind, CardVersion version)
 {
     std::string out;
-    encodeCard(row, kind, out);
+    encodeCard(row, kind, version, out);
     return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
@@ -266,8 +312,8 @@ constexpr size_t kQueuedBatches = 8;
 
 } // namespace
 
-CardWriter::CardWriter(const QString &folder, JobControl &control)
-    : m_folder(folder), m_control(control)
+CardWriter::CardWriter(const QString &folder, JobControl &control, CardVersion version)
+    : m_folder(folder), m_control(control), m_version(version)
 {
     m_batch.reserve(kCardsPerBatch);
 }
@@ -285,7 +331,7 @@ void CardWriter::write(const CardRow &row, CardKind kind)
         return;
     }
     Card card{row[NAME], std::move(*fileName), {}};
-    encodeCard(row, kind, card.bytes);
+    encodeCard(row, kind, m_version, card.bytes);
     m_batch.push_back(std::move(card));
     if (m_batch.size() >= kCardsPerBatch)
         pass(false);
@@ -399,7 +445,7 @@ int SaveAsVCFWork(QSqlDatabase &db, const QString &idList, const QString &folder
 }
 
 int runCardExport(const QString &databasePath, const QStringList &idLists, const QString &folder,
-                  JobControl &control)
+                  JobControl &control, CardVersion version)
 {
     Connection connection(databasePath);
     if (Status open = connection.status(); !open) {
@@ -407,7 +453,7 @@ int runCardExport(const QString &databasePath, const QStringList &idLists, const
         return 0;
     }
     ContactCardReader reader(connection.db());
-    CardWriter writer(folder, control);
+    CardWriter writer(folder, control, version);
     control.setTotal(idLists.size());
     for (const QString &idList : idLists) {
         if (control.isCancelled())

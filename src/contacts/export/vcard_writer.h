@@ -1,8 +1,9 @@
 #pragma once
-// vCard 2.1 cards written from rows of cnt_main: the combined card, the home card ("-H") and
-// the work card ("-W ", blank included). Writers never ask or tell the user anything: what
-// failed goes to the JobControl, named by the contact's NAME, and the caller decides what to
-// show.
+// vCards written from rows of cnt_main: the combined card, the home card ("-H") and the work
+// card ("-W ", blank included), in version 2.1 (what the iPod reads, the default) or 3.0 or 4.0
+// (for phones and address books, see vcard_modern.h); the file names are the same for every
+// version. Writers never ask or tell the user anything: what failed goes to the JobControl,
+// named by the contact's NAME, and the caller decides what to show.
 
 #include "common/result.h"
 #include "db/contacts.h"
@@ -24,6 +25,17 @@
 namespace quenda {
 
 enum class CardKind { Combined, Home, Work };
+enum class CardVersion { V21, V30, V40 };
+
+// "2.1", "3.0", "4.0".
+QString cardVersionText(CardVersion version);
+// The inverse of cardVersionText(); nullopt for any other text.
+std::optional<CardVersion> parseCardVersion(const QString &text);
+
+// The version the export window, the Send Ipod tab and the command line use: the one last
+// chosen, 2.1 until one is.
+Result<CardVersion> rememberedCardVersion(QSqlDatabase &db);
+Status rememberCardVersion(QSqlDatabase &db, CardVersion version);
 
 // Ids in the form an SQL IN list takes ("17", "17,", "3, 5"); one trailing comma is dropped.
 // nullopt when an item is not a whole number, so nothing reaches the query unchecked.
@@ -32,9 +44,9 @@ std::optional<QList<qint64>> parseIdList(const QString &idList);
 // NAME + suffix + ".vcf"; a failure when NAME would leave the target folder.
 Result<QString> cardFileName(const QString &name, CardKind kind);
 
-// The bytes of one card: Windows-1252 when every line fits, else UTF-8 with the lines that
-// need it marked. Lines end in CR LF.
-QByteArray cardBytes(const CardRow &row, CardKind kind);
+// The bytes of one card. A 2.1 card is Windows-1252 when every line fits, else UTF-8 with the
+// lines that need it marked; 3.0 and 4.0 cards are UTF-8. Lines end in CR LF.
+QByteArray cardBytes(const CardRow &row, CardKind kind, CardVersion version = CardVersion::V21);
 
 // Writes cards into one folder. The cards are made on the caller's thread and written, in the
 // order given, by a thread of the writer's own, so that reading the contacts and making the
@@ -42,7 +54,7 @@ QByteArray cardBytes(const CardRow &row, CardKind kind);
 // the contact's NAME.
 class CardWriter {
 public:
-    CardWriter(const QString &folder, JobControl &control);
+    CardWriter(const QString &folder, JobControl &control, CardVersion version = CardVersion::V21);
     // Writes what is still queued.
     ~CardWriter();
     CardWriter(const CardWriter &) = delete;
@@ -63,6 +75,7 @@ private:
 
     QString m_folder;
     JobControl &m_control;
+    CardVersion m_version;
     std::vector<Card> m_batch; // made, not yet handed to the writing thread
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -87,7 +100,7 @@ int SaveAsVCFWork(QSqlDatabase &db, const QString &idList, const QString &folder
 // The export job of the contact window: the combined card of each id list, in order, on a
 // connection of its own. Returns the cards written.
 int runCardExport(const QString &databasePath, const QStringList &idLists, const QString &folder,
-                  JobControl &control);
+                  JobControl &control, CardVersion version = CardVersion::V21);
 
 // The second message a window shows after its own when cards failed; "" when none did.
 QString cardFailureMessage(const JobReport &report);

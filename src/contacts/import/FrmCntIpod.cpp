@@ -2,6 +2,7 @@
 
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
+#include "contacts/export/CardVersionBox.h"
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "contacts/import/contact_import.h"
@@ -178,6 +179,9 @@ void FrmCntIpod::buildControls()
     sendLayout->addWidget(GridIpod, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addStretch();
+    CmbIpodVersion = new CardVersionBox(m_connection.db(), m_services, FraSendIpod);
+    CmbIpodVersion->setObjectName(QStringLiteral("CmbIpodVersion"));
+    sendRow->addWidget(CmbIpodVersion);
     CmdIpod = new QPushButton(QStringLiteral("Send to Desktop"), FraSendIpod);
     sendRow->addWidget(CmdIpod);
     sendLayout->addLayout(sendRow);
@@ -763,6 +767,7 @@ void FrmCntIpod::loadSendList()
     GridIpod->setRowsData(std::move(rows));
     GridIpod->setFormatString(QStringLiteral("|Name") + QString(46, QLatin1Char(' ')));
     GridIpod->setColWidthTwips(0, 0);
+    CmbIpodVersion->showRemembered();
 }
 
 void FrmCntIpod::sendToDesktop()
@@ -775,9 +780,10 @@ void FrmCntIpod::sendToDesktop()
         names.append(GridIpod->text(row, kNameColumn));
     const QString database = m_services.places.databasePath();
     const QString folder = m_services.places.stagingDir();
+    const CardVersion version = CmbIpodVersion->version();
     m_job->start<int>(
-        [database, names, folder](JobControl &control) {
-            return runContactSend(database, names, folder, control);
+        [database, names, folder, version](JobControl &control) {
+            return runContactSend(database, names, folder, control, version);
         },
         [this, folder](int, const JobReport &report) {
             m_services.messages->show(QStringLiteral("File Saved to ") +

@@ -18,6 +18,7 @@ class QTabWidget;
 
 namespace quenda {
 
+class CardVersionBox;
 class QdGrid;
 
 // The contact window. Tabs 1 to 5 import contacts: choose a source file (and table), map its
@@ -135,6 +136,7 @@ private:
     // Send Ipod.
     QdGrid *GridIpod = nullptr;
     QPushButton *CmdIpod = nullptr;
+    CardVersionBox *CmbIpodVersion = nullptr;
 
     QPushButton *CmdHelps = nullptr;
     QPushButton *CmdBck = nullptr;

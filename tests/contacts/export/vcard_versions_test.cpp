@@ -1,0 +1,237 @@
+#include "common/QdGrid.h"
+#include "contact_rows.h"
+#include "contacts/export/FrmVCF.h"
+#include "contacts/export/contact_send.h"
+#include "contacts/export/vcard_writer.h"
+#include "contacts/import/FrmCntIpod.h"
+#include "db/settings.h"
+#include "support/cli_runner.h"
+#include "support/test_places.h"
+#include "support/test_services.h"
+#include "support/window_controls.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+QByteArray crlf(const char *lines)
+{
+    return QByteArray(lines).replace("\n", "\r\n");
+}
+
+CardRow rowOf(std::initializer_list<std::pair<card::Field, QString>> values)
+{
+    CardRow row;
+    for (const auto &[field, value] : values)
+        row.field[field] = value;
+    return row;
+}
+
+QByteArray unfolded(QByteArray bytes)
+{
+    return bytes.replace("\r\n ", "");
+}
+
+} // namespace
+
+TEST(CardVersions, NameOnlyContactGivesNoEmptyPropertyAndTheSameFileNames)
+{
+    TempPlaces places;
+    {
+        auto connection = places.connect();
+        addNamed(connection->db(), QStringLiteral("Dentist"));
+    }
+    const QString folder = places.stagingDir();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    JobControl control;
+    EXPECT_EQ(runContactSend(places.databasePath(), {QStringLiteral("Dentist")}, folder, control,
+                             CardVersion::V30),
+              3);
+    EXPECT_EQ(filesIn(folder), (QStringList{"Dentist-H.vcf", "Dentist-W .vcf", "Dentist.vcf"}));
+    // 3.0 asks for N even when no part of the name is known; 4.0 does not.
+    const QByteArray v3 = crlf("BEGIN:VCARD\nVERSION:3.0\nN:;;;;\nFN:Dentist\nEND:VCARD\n");
+    for (const char *name : {"/Dentist.vcf", "/Dentist-H.vcf", "/Dentist-W .vcf"})
+        EXPECT_EQ(readAll(folder + QLatin1String(name)), v3) << name;
+
+    EXPECT_EQ(runCardExport(places.databasePath(), {QStringLiteral("1,")}, folder, control,
+                            CardVersion::V40),
+              1);
+    EXPECT_EQ(readAll(folder + QStringLiteral("/Dentist.vcf")),
+              crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Dentist\nEND:VCARD\n"));
+    EXPECT_TRUE(control.report().succeeded());
+}
+
+TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
+{
+    const CardRow row = rowOf({{card::NAME, "O'Brien, Ann; \"Annie\""},
+                               {card::FIRST, "Ann"},
+                               {card::LAST, "O'Brien"},
+                               {card::TITLE, "Dr"},
+                               {card::NICK, "A\\B"},
+                               {card::COMPANY, "Smith, Jones; Partners"},
+                               {card::JOB_TITLE, "Head of Sales"},
+                               {card::SPOUSE, "Tom"},
+                               {card::W_PH1, "+1 555 0100"},
+                               {card::H_PH2, "+1 555 0200"},
+                               {card::MOBILE, "  "},
+                               {card::FAX, "+1 555 0199"},
+                               {card::H_ADD1, "1 Main St"},
+                               {card::H_ADD2, "Flat 2"},
+                               {card::H_CITY, "Springfield"},
+                               {card::H_COUNTRY, "USA"},
+                               {card::B_CITY, "Shelbyville"},
+                               {card::M_BD, "1980-02-29"},
+                               {card::H_EMAIL1, "ann@home.example"},
+                               {card::B_EMAIL2, "ann@work.example"},
+                               {card::H_WEB, "ann.example"},
+                               {card::B_WEB, "https://work.example/a,b"}});
+    EXPECT_EQ(cardBytes(row, CardKind::Combined, CardVersion::V30),
+              crlf("BEGIN:VCARD\nVERSION:3.0\nN:O'Brien;Ann;;Dr;\n"
+                   "FN:O'Brien\\, Ann\\; \"Annie\"\nNICKNAME:A\\\\B\n"
+                   "ORG:Smith\\, Jones\\; Partners\nTITLE:Head of Sales\nX-SPOUSE:Tom\n"
+                   "TEL;TYPE=WORK,VOICE:+1 555 0100\nTEL;TYPE=HOME,VOICE:+1 555 0200\n"
+                   "TEL;TYPE=WORK,FAX:+1 555 0199\n"
+                   "ADR;TYPE=HOME:;;1 Main St\\nFlat 2;Springfield;;;USA\n"
+                   "ADR;TYPE=POSTAL:;;;Shelbyville;;;\nBDAY:1980-02-29\n"
+                   "EMAIL;TYPE=INTERNET,HOME,PREF:ann@home.example\n"
+                   "EMAIL;TYPE=INTERNET,WORK:ann@work.example\n"
+                   "URL;TYPE=HOME:http://ann.example\nURL;TYPE=WORK:https://work.example/a\\,b\n"
+                   "END:VCARD\n"));
+    EXPECT_EQ(cardBytes(row, CardKind::Home, CardVersion::V40),
+              crlf("BEGIN:VCARD\nVERSION:4.0\nN:O'Brien;Ann;;Dr;\n"
+                   "FN:O'Brien\\, Ann\\; \"Annie\"\nNICKNAME:A\\\\B\n"
+                   "RELATED;TYPE=spouse;VALUE=text:Tom\nTEL;TYPE=home,voice:+1 555 0200\n"
+                   "ADR;TYPE=home:;;1 Main St\\nFlat 2;Springfield;;;USA\nBDAY:19800229\n"
+                   "EMAIL;TYPE=home;PREF=1:ann@home.example\nURL;TYPE=home:http://ann.example\n"
+                   "END:VCARD\n"));
+    EXPECT_EQ(cardBytes(row, CardKind::Work, CardVersion::V40),
+              crlf("BEGIN:VCARD\nVERSION:4.0\nN:O'Brien;Ann;;Dr;\n"
+                   "FN:O'Brien\\, Ann\\; \"Annie\"\n"
+                   "ORG:Smith\\, Jones\\; Partners\nTITLE:Head of Sales\n"
+                   "TEL;TYPE=work,voice:+1 555 0100\nTEL;TYPE=work,fax:+1 555 0199\n"
+                   "ADR;TYPE=postal:;;;Shelbyville;;;\nEMAIL;TYPE=work:ann@work.example\n"
+                   "URL;TYPE=work:https://work.example/a\\,b\nEND:VCARD\n"));
+
+    // The columns the newer cards add change nothing in a 2.1 card.
+    CardRow older = row;
+    for (card::Field f : {card::JOB_TITLE, card::H_EMAIL2, card::B_EMAIL2, card::B_WEB})
+        older.field[f].clear();
+    for (CardKind kind : {CardKind::Combined, CardKind::Home, CardKind::Work})
+        EXPECT_EQ(cardBytes(row, kind), cardBytes(older, kind));
+}
+
+TEST(CardVersions, LongLinesFoldAt75OctetsBetweenCharactersAndLineBreaksAreEscaped)
+{
+    // Two-, three- and four-byte characters, so that the 75th octet falls inside one of them.
+    const QString name = QStringLiteral("Ж漢🙂a").repeated(20);
+    const CardRow row = rowOf(
+        {{card::NAME, name}, {card::COMPANY, QStringLiteral("Line 1\r\nLine 2\rLine 3\nEnd")}});
+    for (CardVersion version : {CardVersion::V30, CardVersion::V40}) {
+        const QByteArray bytes = cardBytes(row, CardKind::Work, version);
+        ASSERT_TRUE(bytes.endsWith("\r\n"));
+        int continued = 0;
+        // Every line ends in CR LF, and no CR or LF stands alone.
+        EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
+        EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n"));
+        for (const QByteArray &line :
+             QByteArray(bytes).replace("\r\n", "\n").chopped(1).split('\n')) {
+            EXPECT_LE(line.size(), 75) << line.constData();
+            // Each physical line is whole UTF-8 by itself: no character was cut.
+            EXPECT_EQ(QString::fromUtf8(line).toUtf8(), line);
+            EXPECT_FALSE(QString::fromUtf8(line).contains(QChar::ReplacementCharacter));
+            continued += line.startsWith(' ') ? 1 : 0;
+        }
+        EXPECT_GE(continued, 2);
+        const QByteArray whole = unfolded(bytes);
+        EXPECT_TRUE(whole.contains("\r\nFN:" + name.toUtf8() + "\r\n"));
+        EXPECT_TRUE(whole.contains("\r\nORG:Line 1\\nLine 2\\nLine 3\\nEnd\r\n"));
+    }
+}
+
+TEST(CardVersions, TheChoiceIsKeptInTheDatabaseAndShownByBothWindows)
+{
+    TempPlaces places;
+    auto connection = places.connect();
+    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+    addContact(connection->db(), {{"NAME", "Zoe"}, {"FIRST", "Zoe"}});
+    EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V21);
+    ASSERT_TRUE(saveSetting(connection->db(), QStringLiteral("vCard version"), "9.9").ok());
+    EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V21);
+
+    TestServices services;
+    {
+        FrmVCF window(services.services(places.places()));
+        window.show();
+        auto *box = control<QComboBox>(&window, "CmbVersion");
+        EXPECT_EQ(box->currentText(), QStringLiteral("vCard 2.1"));
+        QTest::keyClick(box, Qt::Key_Down);
+        EXPECT_EQ(box->currentText(), QStringLiteral("vCard 3.0"));
+        auto *grid = control<QdGrid>(&window, "Grid1");
+        grid->setAllRowsMarked(true);
+        QTest::mouseClick(control<QPushButton>(&window, "CmdSave"), Qt::LeftButton);
+        window.job()->wait();
+    }
+    EXPECT_TRUE(readAll(places.stagingDir() + QStringLiteral("/Zoe.vcf"))
+                    .startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\nN:;Zoe;;;\r\n"));
+    EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V30);
+
+    FrmCntIpod send(services.services(places.places()));
+    send.show();
+    control<QTabWidget>(&send, "SSActiveTabs1")->setCurrentIndex(FrmCntIpod::kSendIpodTab);
+    auto *box = control<QComboBox>(&send, "CmbIpodVersion");
+    EXPECT_EQ(box->currentText(), QStringLiteral("vCard 3.0"));
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::mouseClick(control<QPushButton>(&send, "CmdIpod"), Qt::LeftButton);
+    send.job()->wait();
+    for (const char *file : {"/Zoe.vcf", "/Zoe-H.vcf", "/Zoe-W .vcf"})
+        EXPECT_TRUE(readAll(places.stagingDir() + QLatin1String(file))
+                        .startsWith("BEGIN:VCARD\r\nVERSION:4.0\r\n"))
+            << file;
+    EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V40);
+}
+
+TEST(CardVersions, CommandLineTakesTheVersionOrTheOneTheWindowsKeep)
+{
+    TempPlaces places;
+    QString id;
+    {
+        auto connection = places.connect();
+        id = QString::number(addNamed(connection->db(), QStringLiteral("Ann")));
+    }
+    const QString out = places.root() + QStringLiteral("/out");
+    QDir().mkpath(out);
+    const QString card = out + QStringLiteral("/Ann.vcf");
+
+    CliRun run = runCli(places, {"vcf", "--out", out, "--vcard", "4.0", id});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:4.0\r\n"));
+    // Without the option: the version last chosen, 2.1 at first; the option does not change it.
+    run = runCli(places, {"vcf", "--out", out, id});
+    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:2.1\r\n"));
+    {
+        auto connection = places.connect();
+        ASSERT_TRUE(rememberCardVersion(connection->db(), CardVersion::V30).ok());
+    }
+    run = runCli(places, {"send-ipod", "--out", out});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    for (const char *file : {"/Ann.vcf", "/Ann-H.vcf", "/Ann-W .vcf"})
+        EXPECT_TRUE(readAll(out + QLatin1String(file)).contains("\r\nVERSION:3.0\r\n")) << file;
+    run = runCli(places, {"send-ipod", "--out=" + out, "--vcard=2.1"});
+    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:2.1\r\n"));
+
+    for (const QStringList &bad :
+         {QStringList{"vcf", "--vcard", "3", id}, QStringList{"send-ipod", "--vcard", "2.1.0"},
+          QStringList{"send-ipod", "--vcard"}}) {
+        run = runCli(places, bad);
+        EXPECT_EQ(run.status, 2) << bad.join(' ').toStdString();
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+}

@@ -1,0 +1,361 @@
+#include "formats/byte_source.h"
+#include "formats/vcard_reader.h"
+#include "support/test_places.h"
+
+#include <QFile>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringEncoder>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+using namespace quenda;
+
+namespace {
+
+using Card = QMap<QString, QString>;
+
+struct Read {
+    QStringList fields;
+    std::vector<Card> cards;
+    QString error;
+};
+
+std::unique_ptr<VCardReader> openBytes(const QByteArray &bytes)
+{
+    auto reader = VCardReader::open(memorySource(bytes), QStringLiteral("cards.vcf"));
+    EXPECT_TRUE(reader.ok()) << reader.message().toStdString();
+    return reader ? std::move(*reader) : nullptr;
+}
+
+// Each card as its non-null fields by name.
+Read readAll(VCardReader &reader)
+{
+    Read out;
+    out.fields = reader.fieldNames();
+    QVariantList values;
+    while (reader.next(values)) {
+        EXPECT_EQ(values.size(), out.fields.size());
+        Card card;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            if (!values[i].isNull())
+                card.insert(out.fields[i], values[i].toString());
+        out.cards.push_back(card);
+    }
+    out.error = reader.error();
+    EXPECT_EQ(reader.recordNumber(), qint64(out.cards.size()));
+    return out;
+}
+
+Read readBytes(const QByteArray &bytes)
+{
+    auto reader = openBytes(bytes);
+    return reader ? readAll(*reader) : Read{};
+}
+
+QByteArray crlf(const char *text)
+{
+    return QByteArray(text).replace("\n", "\r\n");
+}
+
+// Bytes made as they are read: a head, a unit repeated, a tail; a file of any size that the
+// test never holds.
+class PatternSource : public ByteSource {
+public:
+    PatternSource(QByteArray head, QByteArray unit, qint64 repeats, QByteArray tail)
+        : m_head(std::move(head)), m_unit(std::move(unit)), m_repeats(repeats),
+          m_tail(std::move(tail))
+    {
+    }
+    qint64 size() const override { return m_head.size() + body() + m_tail.size(); }
+    qint64 readAt(qint64 offset, char *dest, qint64 count) override
+    {
+        qint64 done = 0;
+        while (done < count && offset + done < size()) {
+            const qint64 at = offset + done;
+            const char *from;
+            qint64 n;
+            if (at < m_head.size()) {
+                from = m_head.constData() + at;
+                n = m_head.size() - at;
+            } else if (at < m_head.size() + body()) {
+                const qint64 in = (at - m_head.size()) % m_unit.size();
+                from = m_unit.constData() + in;
+                n = std::min(m_unit.size() - in, m_head.size() + body() - at);
+            } else {
+                const qint64 in = at - m_head.size() - body();
+                from = m_tail.constData() + in;
+                n = m_tail.size() - in;
+            }
+            n = std::min(n, count - done);
+            std::memcpy(dest + done, from, size_t(n));
+            done += n;
+        }
+        return done;
+    }
+    QString error() const override { return {}; }
+
+private:
+    qint64 body() const { return m_unit.size() * m_repeats; }
+    QByteArray m_head, m_unit;
+    qint64 m_repeats;
+    QByteArray m_tail;
+};
+
+// The peak resident memory since the last reset, in KiB; -1 where the system cannot tell.
+long peakKib(bool reset)
+{
+    if (reset) {
+        std::ofstream clear("/proc/self/clear_refs");
+        if (!(clear << "5" << std::flush))
+            return -1;
+    }
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+} // namespace
+
+TEST(VCardReader, ThreeVersionsFoldingEscapesGroupsAndEveryTypeSpelling)
+{
+    const Read read = readBytes(crlf(
+        // 2.1: quoted-printable over a soft break that cuts a character, bare types, PREF.
+        "BEGIN:VCARD\nVERSION:2.1\n"
+        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD=D0=BE=D0=B2;=D0=98=\n"
+        "=D0=B2=D0=B0=D0=BD;;;\n"
+        "FN;CHARSET=UTF-8;QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD =D0=98=D0=B2=D0=B0=D0=BD=\n"
+        "=D0=BE=D0=B2\n"
+        "TEL;HOME;VOICE:111\nTEL;CELL;PREF:222\nTEL;WORK;FAX:333\n"
+        "EMAIL;PREF;INTERNET:ivan@example.com\n"
+        "ADR;HOME:;;Main St\\; 1;Town;;123;RU\n"
+        "NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo =3D three\n"
+        "End:VCARD\n"
+        // 3.0: lower case, groups, repeated TYPE, folded lines, escapes.
+        "home.begin:vcard\nversion:3.0\n"
+        "n:Doe;John;Q.,R.;Dr.;Jr.\n"
+        "fn:John Doe\\, Jr.\n"
+        "item1.tel;type=home;type=work:444\n"
+        "TEL;TYPE=CELL,VOICE:555\n"
+        "email;internet;type=WORK:john@\n"
+        " work.example\n"
+        "ORG:Acme\\; Sons;Research;Lab\n"
+        "NOTE:Line one\\nLine two\\, with comma\\; and semicolon\\\\ and\n"
+        "  folded\n"
+        "NICKNAME:Johnny,JD\n"
+        "url:http\\://example.com/john\n"
+        "BDAY;value=date:1970-01-02\n"
+        "X-SPOUSE:Jane\n"
+        "END:VCARD\n"
+        // 4.0: quoted types, PREF=n, parts of an address.
+        "BEGIN:VCARD\nVERSION:4.0\nFN:Ann Lee\n"
+        "TEL;TYPE=\"home,voice\":666\n"
+        "TEL;TYPE=home;PREF=2:777\n"
+        "TEL;TYPE=home;PREF=1:888\n"
+        "ADR;TYPE=work:PO 9;Suite 4;1 Road;City;ST;99999;Land\n"
+        "RELATED;TYPE=spouse;VALUE=text:Bo\n"
+        "END:VCARD\n"));
+    ASSERT_TRUE(read.error.isEmpty()) << read.error.toStdString();
+    ASSERT_EQ(read.cards.size(), 3u);
+
+    const Card ivan = read.cards[0];
+    EXPECT_EQ(ivan.value("N;FAMILY"), QStringLiteral("Иванов"));
+    EXPECT_EQ(ivan.value("N;GIVEN"), QStringLiteral("Иван"));
+    EXPECT_FALSE(ivan.contains("N;ADDITIONAL"));
+    EXPECT_EQ(ivan.value("FN"), QStringLiteral("Иван Иванов"));
+    EXPECT_EQ(ivan.value("TEL;HOME"), "111");
+    EXPECT_EQ(ivan.value("TEL;CELL"), "222");
+    EXPECT_EQ(ivan.value("TEL;WORK;FAX"), "333");
+    EXPECT_EQ(ivan.value("EMAIL"), "ivan@example.com");
+    EXPECT_EQ(ivan.value("ADR;HOME;STREET"), "Main St; 1");
+    EXPECT_EQ(ivan.value("ADR;HOME;LOCALITY"), "Town");
+    EXPECT_FALSE(ivan.contains("ADR;HOME;REGION"));
+    EXPECT_EQ(ivan.value("ADR;HOME;POSTALCODE"), "123");
+    EXPECT_EQ(ivan.value("ADR;HOME;COUNTRY"), "RU");
+    EXPECT_EQ(ivan.value("NOTE"), "one\r\ntwo = three");
+
+    const Card john = read.cards[1];
+    EXPECT_EQ(john.value("N;FAMILY"), "Doe");
+    EXPECT_EQ(john.value("N;ADDITIONAL"), "Q.,R.");
+    EXPECT_EQ(john.value("N;PREFIX"), "Dr.");
+    EXPECT_EQ(john.value("N;SUFFIX"), "Jr.");
+    EXPECT_EQ(john.value("FN"), "John Doe, Jr.");
+    EXPECT_EQ(john.value("TEL;HOME;WORK"), "444");
+    EXPECT_EQ(john.value("TEL;CELL"), "555");
+    EXPECT_EQ(john.value("EMAIL;WORK"), "john@work.example");
+    EXPECT_EQ(john.value("ORG"), "Acme; Sons");
+    EXPECT_EQ(john.value("ORG;UNIT"), "Research, Lab");
+    EXPECT_EQ(john.value("NOTE"), "Line one\nLine two, with comma; and semicolon\\ and folded");
+    EXPECT_EQ(john.value("NICKNAME"), "Johnny,JD");
+    EXPECT_EQ(john.value("URL"), "http://example.com/john");
+    EXPECT_EQ(john.value("BDAY"), "1970-01-02");
+    EXPECT_EQ(john.value("SPOUSE"), "Jane");
+
+    const Card ann = read.cards[2];
+    // The preferred values first, the lower PREF before the higher, then the card's order.
+    EXPECT_EQ(ann.value("TEL;HOME"), "888");
+    EXPECT_EQ(ann.value("TEL;HOME 2"), "777");
+    EXPECT_EQ(ann.value("TEL;HOME 3"), "666");
+    EXPECT_EQ(ann.value("ADR;WORK;POBOX"), "PO 9");
+    EXPECT_EQ(ann.value("ADR;WORK;EXTENDED"), "Suite 4");
+    EXPECT_EQ(ann.value("ADR;WORK;STREET"), "1 Road");
+    EXPECT_EQ(ann.value("ADR;WORK;REGION"), "ST");
+    EXPECT_EQ(ann.value("SPOUSE"), "Bo");
+
+    // The union of the file, grouped by property in a fixed order, each key as it first came.
+    EXPECT_EQ(read.fields.mid(0, 7), (QStringList{"N;FAMILY", "N;GIVEN", "N;ADDITIONAL", "N;PREFIX",
+                                                  "N;SUFFIX", "FN", "NICKNAME"}));
+    EXPECT_EQ(read.fields.filter(QRegularExpression("^TEL")),
+              (QStringList{"TEL;HOME", "TEL;HOME 2", "TEL;HOME 3", "TEL;CELL", "TEL;WORK;FAX",
+                           "TEL;HOME;WORK"}));
+    EXPECT_EQ(read.fields.filter(QRegularExpression("^(EMAIL|URL|BDAY|NOTE|SPOUSE)")),
+              (QStringList{"EMAIL", "EMAIL;WORK", "URL", "BDAY", "NOTE", "SPOUSE"}));
+    EXPECT_EQ(QSet<QString>(read.fields.begin(), read.fields.end()).size(), read.fields.size());
+}
+
+TEST(VCardReader, EmptyAndUnknownValuesAndTheCharacterSets)
+{
+    QByteArray bytes = crlf("BEGIN:VCARD\nVERSION:2.1\nN:  ;\nFN:Dentist\nTEL;WORK;VOICE:\n"
+                            "ADR;HOME:;; ;;;;\nURL:http://\nTEL;X-CUSTOM:12\nEMAIL;TYPE=x-own:a@b\n"
+                            "X-UNKNOWN;HOME:skip me\nPHOTO;ENCODING=BASE64;TYPE=JPEG:\n /9j/4AAQ\n"
+                            " SkZJRg==\n\n");
+    bytes += "FN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Ren=E9e\r\n"; // a second FN
+    bytes += "NOTE:Caf\xE9 \x80\r\nTITLE;CHARSET=windows-1251:\xC8\xE2\xE0\xED\r\n";
+    bytes += "ORG;ENCODING=BASE64;CHARSET=UTF-8:" + QByteArray("Ärzte GmbH").toBase64() +
+             "\r\nEND:VCARD\r\n";
+    const Read read = readBytes(bytes);
+    ASSERT_EQ(read.cards.size(), 1u);
+    // Nothing of N, of the empty number, address and web address; unknown kinds go generic.
+    EXPECT_EQ(read.fields,
+              (QStringList{"FN", "FN 2", "ORG", "ORG;UNIT", "TITLE", "TEL", "EMAIL", "NOTE"}));
+    const Card card = read.cards[0];
+    EXPECT_EQ(card.value("FN"), "Dentist");
+    EXPECT_EQ(card.value("FN 2"), QStringLiteral("Renée"));
+    EXPECT_EQ(card.value("TEL"), "12");
+    EXPECT_EQ(card.value("EMAIL"), "a@b");
+    EXPECT_EQ(card.value("NOTE"), QStringLiteral("Café €")); // not UTF-8: Windows-1252
+    EXPECT_EQ(card.value("TITLE"), QStringLiteral("Иван"));
+    EXPECT_EQ(card.value("ORG"), QStringLiteral("Ärzte GmbH"));
+
+    // UTF-16 with and without a byte-order mark, and UTF-8 with one, all read alike.
+    const QString text = QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Łukasz 漢字 🙂\r\n"
+                                        "NOTE:a\\nb\r\nEND:VCARD\r\n");
+    const struct {
+        QStringConverter::Encoding encoding;
+        bool bom;
+        int codePage;
+    } forms[] = {{QStringConverter::Utf16LE, true, 1200},
+                 {QStringConverter::Utf16BE, true, 1201},
+                 {QStringConverter::Utf16LE, false, 1200},
+                 {QStringConverter::Utf16BE, false, 1201},
+                 {QStringConverter::Utf8, true, 65001}};
+    for (const auto &form : forms) {
+        QStringEncoder encoder(form.encoding, form.bom ? QStringConverter::Flag::WriteBom
+                                                       : QStringConverter::Flag::Default);
+        auto reader = openBytes(encoder.encode(text));
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(reader->codePage(), form.codePage);
+        const Read utf = readAll(*reader);
+        ASSERT_EQ(utf.cards.size(), 1u) << form.codePage;
+        EXPECT_EQ(utf.cards[0].value("FN"), QStringLiteral("Łukasz 漢字 🙂"));
+        EXPECT_EQ(utf.cards[0].value("NOTE"), "a\nb");
+    }
+}
+
+TEST(VCardReader, BadInputIsReadOrRefusedByName)
+{
+    // Not a card at all: refused as not in the expected format, naming the file.
+    for (const QByteArray &bad : {QByteArray("Name,Phone\r\nAnn,123\r\n"), QByteArray(),
+                                  QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16),
+                                  QByteArray("END:VCARD\r\nFN:stray\r\n")}) {
+        auto reader = VCardReader::open(memorySource(bad), QStringLiteral("people.vcf"));
+        ASSERT_FALSE(reader.ok());
+        EXPECT_EQ(reader.code(), kErrorWrongFormat);
+        EXPECT_TRUE(
+            reader.message().startsWith(QStringLiteral("The file people.vcf cannot be read")))
+            << reader.message().toStdString();
+    }
+    EXPECT_EQ(VCardReader::open(QStringLiteral("/nonexistent/x.vcf")).code(), kErrorFileNotFound);
+
+    // Cards without END end where the next card begins or where the file ends; a soft line
+    // break never swallows END:VCARD; a 3.0 value ending in "=" is no soft break; an AGENT's
+    // card stays inside its owner.
+    const Read open = readBytes(crlf("BEGIN:VCARD\nFN:First\nNOTE;QUOTED-PRINTABLE:Lipa=\n"
+                                     "END:VCARD\nBEGIN:VCARD\nVERSION:3.0\nFN:Second\nNOTE:Lipa=\n"
+                                     "TEL:1\nAGENT:\nBEGIN:VCARD\nFN:Agent\nEND:VCARD\nTEL:2\n"
+                                     "BEGIN:VCARD\nFN:Third\nBEGIN:VCARD\nFN:Fourth"));
+    ASSERT_EQ(open.cards.size(), 4u);
+    EXPECT_EQ(open.cards[0].value("NOTE"), "Lipa");
+    EXPECT_EQ(open.cards[1].value("FN"), "Second");
+    EXPECT_EQ(open.cards[1].value("NOTE"), "Lipa=");
+    EXPECT_EQ(open.cards[1].value("TEL 2"), "2");
+    EXPECT_EQ(open.cards[2].value("FN"), "Third");
+    EXPECT_EQ(open.cards[3].value("FN"), "Fourth");
+
+    // A line of a megabyte is read whole; one past the cap refuses the file, naming its line.
+    const QByteArray mega(1024 * 1024, 'x');
+    const Read big = readBytes("BEGIN:VCARD\r\nFN:Big\r\nNOTE:" + mega + "\r\nX-JUNK:" + mega +
+                               "\r\n" + mega + "\r\nEND:VCARD\r\n");
+    ASSERT_EQ(big.cards.size(), 1u);
+    EXPECT_EQ(big.cards[0].value("NOTE"), QString::fromLatin1(mega));
+    auto tooLong =
+        VCardReader::open(std::make_unique<PatternSource>(
+                              "BEGIN:VCARD\r\nFN:A\r\nNOTE:", QByteArray(1024, 'y'),
+                              VCardReader::kMaxValueBytes / 1024 + 1, "\r\nEND:VCARD\r\n"),
+                          QStringLiteral("long.vcf"));
+    ASSERT_FALSE(tooLong.ok());
+    EXPECT_TRUE(tooLong.message().contains(QStringLiteral("long.vcf")));
+    EXPECT_TRUE(tooLong.message().contains(QStringLiteral("NOTE value on line 3")))
+        << tooLong.message().toStdString();
+}
+
+TEST(VCardReader, AFiftyMegabytePhotoStreamsByWithoutBeingHeld)
+{
+    constexpr qint64 kPhoto = 50LL * 1024 * 1024;
+    const QByteArray head = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Photo\r\nPHOTO;ENCODING=b;TYPE=JPEG:";
+    const QByteArray tail =
+        "\r\nTEL;CELL:123\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Next\r\nEND:VCARD\r\n";
+    const long before = peakKib(true);
+    // One line of 50 MB, and the same photo folded into lines of 75 octets.
+    for (const QByteArray &unit :
+         {QByteArray(64 * 1024, 'Q'), "Q" + QByteArray(72, 'w') + "\r\n "}) {
+        auto reader = VCardReader::open(
+            std::make_unique<PatternSource>(head, unit, kPhoto / unit.size(), tail),
+            QStringLiteral("photo.vcf"));
+        ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+        const Read read = readAll(**reader);
+        EXPECT_EQ(read.fields, (QStringList{"FN", "TEL;CELL"}));
+        ASSERT_EQ(read.cards.size(), 2u);
+        EXPECT_EQ(read.cards[0].value("TEL;CELL"), "123");
+        EXPECT_EQ(read.cards[1].value("FN"), "Next");
+    }
+    const long after = peakKib(false);
+    if (before < 0 || after < 0)
+        GTEST_SKIP() << "the system does not tell peak memory";
+    EXPECT_LT(after - before, 16 * 1024) << "KiB more at the peak while reading the photo";
+}
+
+TEST(VCardReader, ReadsAFileFromDiskAndNamesItInMessages)
+{
+    quenda::test::TempPlaces places(false);
+    const QString path = places.writeFile(QStringLiteral("many.vcf"),
+                                          QByteArray("BEGIN:VCARD\nFN:A\nEND:VCARD\n").repeated(3));
+    auto reader = VCardReader::open(path);
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    EXPECT_EQ(readAll(**reader).cards.size(), 3u);
+    const QString text = places.writeFile(QStringLiteral("text.vcf"), "just text\n");
+    auto refused = VCardReader::open(text);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.message(),
+              QStringLiteral("The file %1 cannot be read: it holds no vCard (no line "
+                             "BEGIN:VCARD).")
+                  .arg(text));
+}
