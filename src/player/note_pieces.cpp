@@ -79,8 +79,9 @@ std::vector<NotePiece> cutWithCount(const QByteArray &note, const QString &name,
 
 bool isUtf8Text(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    // The decoder works only when its result is taken.
+    const QString text = decoder.decode(bytes);
     return !decoder.hasError();
 }
 

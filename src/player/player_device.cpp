@@ -136,9 +136,10 @@ Player describePlayer(const QString &root, const QString &label, Player known)
     player.name = player.label.isEmpty() ? lastFolderName(player.root) : player.label;
     if (const QString model = playerModelAt(player.root); !model.isEmpty())
         player.model = model;
+    // The drive's size, where UDisks2 gave it, is what the user knows the player by.
     const qint64 driveSize = player.sizeBytes;
     readSpace(player);
-    if (player.sizeBytes == 0)
+    if (driveSize > 0)
         player.sizeBytes = driveSize;
     return player;
 }
