@@ -10,7 +10,6 @@
 #include "player/note_pieces.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLocale>
 #include <QMutex>
 #include <QSet>
@@ -109,16 +108,35 @@ Result<std::vector<StagingFile>> stagingFiles(const QString &staging)
     return files;
 }
 
+// One open, one fstat and the reads: a send reads thousands of small files.
 Result<QByteArray> readSource(const QString &path)
 {
-    QFile file;
-    if (Status opened = openRegularFile(path, file); !opened)
-        return opened.error();
-    if (file.size() > kSourceCap)
+    Result<UniqueFd> fd = openRegularFile(path);
+    if (!fd)
+        return fd.error();
+    struct stat st {};
+    if (fstat(fd->get(), &st) != 0)
+        return fail(QStringLiteral("Cannot read %1: %2").arg(path, systemErrorText(errno)), errno);
+    if (st.st_size > kSourceCap)
         return fail(QStringLiteral("%1 is larger than %2").arg(path, sizeText(kSourceCap)));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (true) {
+        if (got == bytes.size())
+            bytes.resize(got + 4096); // the file grew since fstat
+        const ssize_t n = ::read(fd->get(), bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(QStringLiteral("Cannot read %1: %2").arg(path, systemErrorText(errno)),
+                        errno);
+        if (n == 0)
+            break;
+        got += n;
+        if (got > kSourceCap)
+            return fail(QStringLiteral("%1 is larger than %2").arg(path, sizeText(kSourceCap)));
+    }
+    bytes.truncate(got);
     return bytes;
 }
 
@@ -618,9 +636,12 @@ QString playerSendSummary(const PlayerSendOutcome &outcome)
         lines << QStringLiteral("Nothing to send: the staging folder holds no contacts or notes.");
         return lines.join(QLatin1Char('\n'));
     }
-    QString sent = QStringLiteral("%1 and %2")
-                       .arg(counted(outcome.contacts, "contact", "contacts"),
-                            counted(outcome.notes, "note", "notes"));
+    QStringList parts;
+    if (outcome.contacts > 0)
+        parts << counted(outcome.contacts, "contact", "contacts");
+    if (outcome.notes > 0)
+        parts << counted(outcome.notes, "note", "notes");
+    QString sent = parts.isEmpty() ? QStringLiteral("no file") : parts.join(QLatin1String(" and "));
     if (outcome.cutNotes > 0)
         sent += QStringLiteral(" (%1 cut into %2 pieces)")
                     .arg(counted(outcome.cutNotes, "note", "notes"))

@@ -25,7 +25,7 @@ struct PlayerSendRequest {
     bool contacts = true;
     bool notes = true;
     // Files written at once: flushes that run side by side share the disk's commits.
-    int writers = 8;
+    int writers = 16;
 };
 
 enum class SendKind : quint8 { Contact, Note };
@@ -91,11 +91,11 @@ struct PlayerSendOutcome {
 
 // The send. Refusals and faults that end it (the player taken out, full, turned read-only)
 // stop the job with JobControl::abort and the system's reason; a file that fails alone is
-// reported with JobControl::fail and the rest go on. written, when given, is called on the
-// writing thread after each file with its player path.
+// reported with JobControl::fail and the rest go on. written, when given, is called after each
+// file with its player path, on the thread that wrote it (writers threads write at once).
 PlayerSendOutcome sendToPlayer(const PlayerSendPlan &plan, JobControl &control,
                                const std::function<void(const QString &)> &written = {},
-                               int writers = 8);
+                               int writers = 16);
 
 // Plan and send in one job body: what a window's job and the command line run.
 PlayerSendOutcome runPlayerSend(const PlayerSendRequest &request, JobControl &control);
