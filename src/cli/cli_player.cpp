@@ -6,7 +6,6 @@
 #include "player/player_send.h"
 
 #include <QDir>
-#include <QStorageInfo>
 
 #include <optional>
 
@@ -62,7 +61,7 @@ std::optional<Player> choosePlayer(Context &context, const QString &root, int &s
         if (const Player *known = playerAt(found.players, root))
             return *known;
         if (isPlayerRoot(root))
-            return describePlayer(root, QStorageInfo(root).name());
+            return describePlayer(root, volumeLabelAt(root));
         context.err << "Not a player (no iPod_Control folder at its root): "
                     << QDir::toNativeSeparators(root) << Qt::endl;
         status = 1;

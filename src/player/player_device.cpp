@@ -4,12 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace quenda {
 
@@ -116,6 +115,13 @@ QString playerModelAt(const QString &root)
     if (sysInfo.isEmpty() || !file.open(QIODevice::ReadOnly))
         return QString();
     return modelFromSysInfo(file.read(kSysInfoCap));
+}
+
+QString volumeLabelAt(const QString &root)
+{
+    const QStorageInfo volume(root);
+    return volume.isValid() && volume.rootPath() == QDir::cleanPath(root) ? volume.name()
+                                                                          : QString();
 }
 
 void readSpace(Player &player)

@@ -37,6 +37,10 @@ QString playerModelAt(const QString &root);
 // the mount table. Fields the caller knows already (model of the drive, objects) are kept.
 Player describePlayer(const QString &root, const QString &label, Player known = {});
 
+// The label of the file system mounted at root; empty when it has none or root is only a
+// folder on another file system (whose label is no name of this player).
+QString volumeLabelAt(const QString &root);
+
 // Refreshes the free and total sizes and the read-only state from the file system.
 void readSpace(Player &player);
 

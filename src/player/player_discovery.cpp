@@ -22,7 +22,7 @@ std::vector<Player> playersOfRoots(const QStringList &roots)
     for (const QString &root : roots) {
         if (root.isEmpty() || !isPlayerRoot(root) || playerAt(out, root))
             continue;
-        out.push_back(describePlayer(root, QStorageInfo(root).name()));
+        out.push_back(describePlayer(root, volumeLabelAt(root)));
     }
     return out;
 }

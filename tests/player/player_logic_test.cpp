@@ -5,7 +5,10 @@
 #include "player/player_device.h"
 #include "player/player_discovery.h"
 
-#include <QRegularExpression>
+#include <QDir>
+#include <QSignalSpy>
+
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -161,4 +164,25 @@ TEST(PlayerDiscoveryTest, RefreshSignalsPlayersThatCameAndWent)
     EXPECT_EQ(events, (QStringList{"+A", "-" + tree.path("A"), "+B"}));
     ASSERT_EQ(discovery.players().size(), 1u);
     EXPECT_EQ(discovery.players()[0].name, "B");
+}
+
+TEST(PlayerDiscoveryTest, WithoutUDisksTheMountTableIsReadAndWatched)
+{
+    TempTree tree;
+    const QString point = tree.path("IPOD");
+    std::optional<TmpfsMount> mount(std::in_place, point, "size=1m");
+    if (!mount->mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    tree.folder("IPOD/iPod_Control");
+    PlayerDiscovery discovery(PlayerSources{});
+    discovery.start();
+    EXPECT_EQ(discovery.source(), DiscoverySource::MountTable);
+    ASSERT_NE(playerAt(discovery.players(), point), nullptr);
+    EXPECT_EQ(playerAt(discovery.players(), point)->name, "IPOD");
+
+    QSignalSpy gone(&discovery, &PlayerDiscovery::playerDisappeared);
+    mount.reset();
+    ASSERT_TRUE(gone.wait(5000));
+    EXPECT_EQ(gone.at(0).at(0).toString(), point);
+    EXPECT_EQ(playerAt(discovery.players(), point), nullptr);
 }

@@ -198,6 +198,25 @@ TEST(PlayerSend, APlayerTakenOutMidSendStopsWithTheReasonAndLeavesNoHalfFile)
         << control.error().toStdString();
     EXPECT_TRUE(control.failures().empty());
     EXPECT_TRUE(playerSendSummary(outcome).contains("5 of 30 files were written"));
+
+    // Cancel keeps what was written and leaves no temporary behind.
+    SendScene again;
+    for (int i = 0; i < 30; ++i)
+        again.stage(QStringLiteral("C%1.vcf").arg(i), "card");
+    Result<PlayerSendPlan> second = planPlayerSend(again.request());
+    ASSERT_TRUE(second.ok());
+    JobControl cancelled;
+    const PlayerSendOutcome kept = sendToPlayer(
+        *second, cancelled,
+        [&](const QString &) {
+            if (cancelled.progress().done == 3)
+                cancelled.cancel();
+        },
+        1);
+    EXPECT_TRUE(kept.cancelled);
+    EXPECT_EQ(kept.written.size(), 3u);
+    EXPECT_EQ(again.tree.listing("Player/Contacts").size(), 3);
+    EXPECT_TRUE(leftovers(again.root).isEmpty());
 }
 
 TEST(PlayerSend, MoreNotesThanThePlayerLoadsGiveAWarningWithTheCount)
