@@ -13,6 +13,7 @@ packages=(
 )
 packages+=(libsqlite3-dev) # the contact import binds its rows through the library directly
 packages+=(python3-vobject) # an independent reader of the vCards the program writes (tests)
+packages+=(python3-dbusmock dbus) # the player tests play UDisks2 on a private bus
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine jq python3 unrtf clang libclang-rt-14-dev)
   packages+=(time) # /usr/bin/time: peak memory of the import benchmark

@@ -92,6 +92,18 @@ constexpr SubVerb kPictures[] = {
     {"send", "", "copy the recorded folders into the staging folder under flattened names", ""},
 };
 
+constexpr SubVerb kPlayer[] = {
+    {"list", "", "list the players plugged in: root folder, name and free bytes, tab-separated",
+     ""},
+    {"send", "[--player ROOT] [--contacts] [--notes]",
+     "copy the staging folder's vCards to the player's Contacts and its notes to its Notes",
+     "--player ROOT\tthe player mounted at ROOT; the only player plugged in when left out\n"
+     "--contacts\tsend the vCards; both kinds when neither option is given\n"
+     "--notes\tsend the notes, a note over 4,096 bytes as linked pieces"},
+    {"eject", "[--player ROOT]", "unmount the player and power it off",
+     "--player ROOT\tthe player mounted at ROOT; the only player plugged in when left out"},
+};
+
 struct VerbOptions {
     const char *verb;
     std::span<const SubVerb> subVerbs;
@@ -102,12 +114,14 @@ const VerbOptions kHelp[] = {
     {"vcf",
      {},
      "--out DIR\tthe folder the cards are written to; the staging folder by default\n"
-     "--vcard 2.1|3.0|4.0\tthe card version of this run: 2.1 is what the iPod reads, 3.0 and 4.0 suit "
+     "--vcard 2.1|3.0|4.0\tthe card version of this run: 2.1 is what the iPod reads, 3.0 and 4.0 "
+     "suit "
      "phones and address books; the version last chosen in a window when left out, 2.1 at first"},
     {"send-ipod",
      {},
      "--out DIR\tthe folder the cards are written to; the staging folder by default\n"
-     "--vcard 2.1|3.0|4.0\tthe card version of this run: 2.1 is what the iPod reads, 3.0 and 4.0 suit "
+     "--vcard 2.1|3.0|4.0\tthe card version of this run: 2.1 is what the iPod reads, 3.0 and 4.0 "
+     "suit "
      "phones and address books; the version last chosen in a window when left out, 2.1 at first"},
     {"split",
      {},
@@ -124,6 +138,7 @@ const VerbOptions kHelp[] = {
     {"files", kFiles, ""},
     {"import", kImport, ""},
     {"pictures", kPictures, ""},
+    {"player", kPlayer, ""},
 };
 
 const VerbOptions *helpOf(const char *verb)

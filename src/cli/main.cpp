@@ -44,6 +44,9 @@ const Verb kVerbs[] = {
     {"textfile", "FILE [--out PATH] [--format 1|2|3]",
      "write a spreadsheet's first 20 rows and columns as QDFile.txt on the Desktop", runTextFile,
      "--out= --format="},
+    {"player", "list | send [--player ROOT] [--contacts] [--notes] | eject [--player ROOT]",
+     "list the players plugged in, send the staging folder's contacts and notes, eject one",
+     runPlayer, "--player= --contacts --notes"},
 };
 
 void printHelp(QTextStream &out)
@@ -63,7 +66,8 @@ void printHelp(QTextStream &out)
     out << "\nExit status: 0 success, 1 failure, 2 usage error.\n";
     out << "\nEnvironment:\n"
            "  QUENDA_PROGRAM_DIR   folder that holds the organizer database\n"
-           "  QUENDA_DESKTOP_DIR   Desktop folder (the staging folder is its Ipod folder)\n";
+           "  QUENDA_DESKTOP_DIR   Desktop folder (the staging folder is its Ipod folder)\n"
+           "  QUENDA_PLAYER_ROOTS  player folders separated by ':', instead of looking for them\n";
     out.flush();
 }
 

@@ -66,5 +66,6 @@ int runFiles(Context &context, const QStringList &args);
 int runImportVerb(Context &context, const QStringList &args);
 int runPictures(Context &context, const QStringList &args);
 int runTextFile(Context &context, const QStringList &args);
+int runPlayer(Context &context, const QStringList &args);
 
 } // namespace quenda::cli

@@ -1,0 +1,235 @@
+#include "fs/fs_fixture.h"
+#include "jobs/job_runner.h"
+#include "player/player_send.h"
+
+#include <QDir>
+#include <QDirIterator>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+namespace {
+
+// A staging folder and a fake player side by side.
+struct SendScene {
+    TempTree tree;
+    QString staging = tree.folder("Desktop/Ipod");
+    QString root = tree.folder("Player");
+    SendScene() { tree.folder("Player/iPod_Control"); }
+    QString stage(const QString &name, const QByteArray &bytes) const
+    {
+        return tree.file("Desktop/Ipod/" + name, bytes);
+    }
+    PlayerSendRequest request() const
+    {
+        PlayerSendRequest r;
+        r.staging = staging;
+        r.player.root = root;
+        return r;
+    }
+};
+
+// Every hidden name left on the player: a temporary that was never renamed.
+QStringList leftovers(const QString &root)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (it.fileName().startsWith('.'))
+            out << path;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(PlayerSend, PreviewThenJobWritesEveryFileAndNamesWhatItReplacedAndRenamed)
+{
+    SendScene s;
+    const QByteArray anna = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Anna\r\nEND:VCARD\r\n";
+    s.stage("Anna.vcf", anna);
+    s.stage("Bob-W .vcf", "work card");
+    s.stage("Who? .vcf", "odd name");
+    s.stage("Short.txt", "a short note\r\n");
+    QByteArray longNote;
+    while (longNote.size() < 9000)
+        longNote += "Caf\xe9 line for the notes reader\r\n";
+    s.stage("Long.txt", longNote);
+    s.stage("picture.jpg", "not sent");
+    s.tree.folder("Desktop/Ipod/Pics-Trip");
+    s.tree.file("Player/contacts/Anna.vcf", "old card");
+
+    Result<PlayerSendPlan> plan = planPlayerSend(s.request());
+    ASSERT_TRUE(plan.ok()) << plan.message().toStdString();
+    EXPECT_TRUE(plan->refusal.isEmpty()) << plan->refusal.toStdString();
+    EXPECT_EQ(plan->contacts, 3);
+    EXPECT_EQ(plan->notes, 2);
+    EXPECT_EQ(plan->cutNotes, 1);
+    EXPECT_EQ(plan->files, 3 + 1 + 3);
+    // The existing folder is used under its own spelling; Notes is to be made.
+    EXPECT_EQ(plan->contactsFolder, s.root + "/contacts");
+    EXPECT_TRUE(plan->makeNotes);
+    EXPECT_EQ(plan->replaced, std::vector<QString>{"contacts/Anna.vcf"});
+    ASSERT_EQ(plan->renamed.size(), 1u);
+    EXPECT_EQ(plan->renamed[0].to, "Who_ .vcf");
+    EXPECT_GE(plan->neededBytes, plan->bytes);
+
+    // The send as a window runs it: a job on a worker thread, its value handed back.
+    JobRunner runner;
+    PlayerSendOutcome outcome;
+    JobReport report;
+    const PlayerSendRequest request = s.request();
+    ASSERT_TRUE(runner.start<PlayerSendOutcome>(
+        [request](JobControl &c) { return runPlayerSend(request, c); },
+        [&](PlayerSendOutcome value, const JobReport &r) {
+            outcome = std::move(value);
+            report = r;
+        }));
+    runner.wait();
+    EXPECT_TRUE(report.succeeded()) << report.error.toStdString();
+    EXPECT_EQ(report.done, 7);
+    EXPECT_EQ(readFile(s.root + "/contacts/Anna.vcf"), anna);
+    EXPECT_EQ(readFile(s.root + "/contacts/Bob-W .vcf"), "work card");
+    EXPECT_EQ(readFile(s.root + "/contacts/Who_ .vcf"), "odd name");
+    EXPECT_EQ(readFile(s.root + "/Notes/Short.txt"), "a short note\r\n");
+    QByteArray joined;
+    for (int i = 1; i <= 3; ++i) {
+        const QByteArray piece =
+            readFile(QStringLiteral("%1/Notes/Long (%2 of 3).txt").arg(s.root).arg(i));
+        EXPECT_LE(piece.size(), 4096);
+        joined += i < 3 ? piece.left(piece.lastIndexOf("\r\n<A HREF=")) : piece;
+    }
+    EXPECT_EQ(joined, longNote);
+    EXPECT_EQ(readFile(s.staging + "/Long.txt"), longNote);
+    EXPECT_FALSE(QFileInfo::exists(s.root + "/Contacts/picture.jpg"));
+    EXPECT_EQ(outcome.replaced, std::vector<QString>{"contacts/Anna.vcf"});
+    EXPECT_EQ(outcome.written.size(), 7u);
+    EXPECT_EQ(outcome.notesOnPlayer, 4);
+    const QString summary = playerSendSummary(outcome);
+    EXPECT_TRUE(summary.contains("contacts/Anna.vcf")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("Who? .vcf -> Who_ .vcf"));
+    EXPECT_TRUE(leftovers(s.root).isEmpty());
+}
+
+TEST(PlayerSend, AFolderThatIsALinkOrAFileIsRefusedByNameAndNothingIsWritten)
+{
+    SendScene s;
+    s.stage("Anna.vcf", "card");
+    s.stage("Note.txt", "note");
+    const QString elsewhere = s.tree.folder("Elsewhere");
+    s.tree.link("Player/Contacts", elsewhere);
+    s.tree.file("Player/Notes", "a file");
+
+    Result<PlayerSendPlan> plan = planPlayerSend(s.request());
+    ASSERT_TRUE(plan.ok());
+    EXPECT_TRUE(plan->refusal.contains("\"Contacts\"")) << plan->refusal.toStdString();
+    EXPECT_TRUE(plan->refusal.contains("link"));
+    JobControl control;
+    (void)sendToPlayer(*plan, control);
+    EXPECT_EQ(control.error(), plan->refusal);
+    EXPECT_TRUE(s.tree.listing("Elsewhere").isEmpty());
+
+    // Notes alone meets the file in its way.
+    PlayerSendRequest notesOnly = s.request();
+    notesOnly.contacts = false;
+    JobControl second;
+    (void)runPlayerSend(notesOnly, second);
+    EXPECT_TRUE(second.error().contains("\"Notes\" on the player")) << second.error().toStdString();
+    EXPECT_TRUE(second.error().contains("is a file"));
+    EXPECT_EQ(readFile(s.root + "/Notes"), "a file");
+}
+
+TEST(PlayerSend, TooLittleSpaceOrAReadOnlyPlayerIsRefusedBeforeAnythingIsWritten)
+{
+    SendScene s;
+    const QString mount = s.tree.path("Small");
+    TmpfsMount tmpfs(mount, "size=64k");
+    if (!tmpfs.mounted())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    s.tree.folder("Small/iPod_Control");
+    for (int i = 0; i < 40; ++i)
+        s.stage(QStringLiteral("Card %1.vcf").arg(i), QByteArray(3000, 'v'));
+    PlayerSendRequest request = s.request();
+    request.player.root = mount;
+    request.player.name = "SMALL";
+
+    JobControl control;
+    const PlayerSendOutcome outcome = runPlayerSend(request, control);
+    EXPECT_TRUE(outcome.written.empty());
+    EXPECT_TRUE(control.error().startsWith("Not enough space on the player SMALL: the send needs "))
+        << control.error().toStdString();
+    EXPECT_TRUE(control.error().contains("bytes) are free")) << control.error().toStdString();
+    EXPECT_EQ(s.tree.listing("Small"), QStringList{"iPod_Control"});
+
+    QDir(s.staging).removeRecursively();
+    s.stage("Card.vcf", "one");
+    ASSERT_TRUE(tmpfs.remountReadOnly());
+    JobControl readOnly;
+    (void)runPlayerSend(request, readOnly);
+    EXPECT_EQ(readOnly.error(), "The player SMALL is read-only; nothing was written.");
+}
+
+TEST(PlayerSend, APlayerTakenOutMidSendStopsWithTheReasonAndLeavesNoHalfFile)
+{
+    SendScene s;
+    for (int i = 0; i < 30; ++i)
+        s.stage(QStringLiteral("C%1.vcf").arg(i, 2, 10, QLatin1Char('0')), QByteArray(500, 'c'));
+    Result<PlayerSendPlan> plan = planPlayerSend(s.request());
+    ASSERT_TRUE(plan.ok());
+    JobControl control;
+    int seen = 0;
+    // One writer, so that "after the fifth file" is a fixed point in the run.
+    const PlayerSendOutcome outcome = sendToPlayer(
+        *plan, control,
+        [&](const QString &) {
+            if (++seen == 5)
+                QDir(s.root).removeRecursively();
+        },
+        1);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.written.size(), 5u);
+    EXPECT_TRUE(control.error().startsWith("The player Player went away during the send: No such "
+                                           "file or directory. 5 of 30 files were written."))
+        << control.error().toStdString();
+    EXPECT_TRUE(control.failures().empty());
+    EXPECT_TRUE(playerSendSummary(outcome).contains("5 of 30 files were written"));
+
+    // Cancel keeps what was written and leaves no temporary behind.
+    SendScene again;
+    for (int i = 0; i < 30; ++i)
+        again.stage(QStringLiteral("C%1.vcf").arg(i), "card");
+    Result<PlayerSendPlan> second = planPlayerSend(again.request());
+    ASSERT_TRUE(second.ok());
+    JobControl cancelled;
+    const PlayerSendOutcome kept = sendToPlayer(
+        *second, cancelled,
+        [&](const QString &) {
+            if (cancelled.progress().done == 3)
+                cancelled.cancel();
+        },
+        1);
+    EXPECT_TRUE(kept.cancelled);
+    EXPECT_EQ(kept.written.size(), 3u);
+    EXPECT_EQ(again.tree.listing("Player/Contacts").size(), 3);
+    EXPECT_TRUE(leftovers(again.root).isEmpty());
+}
+
+TEST(PlayerSend, MoreNotesThanThePlayerLoadsGiveAWarningWithTheCount)
+{
+    SendScene s;
+    for (int i = 0; i < 1000; ++i)
+        s.tree.file(QStringLiteral("Player/Notes/old/%1.txt").arg(i), "o");
+    s.stage("New.txt", "new");
+    s.stage("Also.txt", "new");
+    JobControl control;
+    const PlayerSendOutcome outcome = runPlayerSend(s.request(), control);
+    EXPECT_EQ(outcome.notesOnPlayer, 1002);
+    EXPECT_TRUE(playerSendSummary(outcome).endsWith(
+        "The player now holds 1,002 notes; it loads only the first 1,000."));
+    EXPECT_EQ(tooManyNotesWarning(1000), "");
+}
