@@ -68,11 +68,11 @@ int main(int argc, char *argv[])
         {"M_BD", "BDAY"},
     };
     JobControl control;
-    const Result<qint64> added = importContacts(connection.db(), **reader, pairs, control);
+    const Result<ImportOutcome> added = importContacts(connection.db(), **reader, pairs, control);
     if (!added) {
         std::fprintf(stderr, "%s\n", qPrintable(added.message()));
         return 1;
     }
-    std::printf("import %.3f %lld\n", timer.nsecsElapsed() / 1e9, static_cast<long long>(*added));
+    std::printf("import %.3f %lld\n", timer.nsecsElapsed() / 1e9, static_cast<long long>(added->added));
     return 0;
 }
