@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Times the splitter's command line against GNU split on the same 1 GiB CR LF file, in one run:
+# Times the splitter's command line against GNU split on the same CR LF file, in one run:
 #   quenda-ipod-cli split --lines 100000   vs   split -l 100000
 #   quenda-ipod-cli split --kb 512         vs   split -C 512K
-# Prints each ratio (ours / GNU); the goal is at most 1.5.
+# For each mode it prints wall time and CPU time (user + sys) of both sides, their spread, and
+# the ratios ours / GNU; the goal is 1.0 or less. The load average is printed before and after,
+# since a busy machine moves wall time far more than CPU time.
 # Environment: QUENDA_CLI (default build/release/src/quenda-ipod-cli),
-#              SPLIT_BENCH_DIR (default bench/out/split), SPLIT_BENCH_RUNS (default 5).
+#              SPLIT_BENCH_DIR (default bench/out/split), SPLIT_BENCH_RUNS (default 5),
+#              SPLIT_BENCH_MB (size of the test file in MiB, default 512),
+#              SPLIT_BENCH_MODES (default "lines kb").
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,6 +16,8 @@ root=$(dirname "$here")
 cli=${QUENDA_CLI:-$root/build/release/src/quenda-ipod-cli}
 dir=${SPLIT_BENCH_DIR:-$root/bench/out/split}
 runs=${SPLIT_BENCH_RUNS:-5}
+size=$(( ${SPLIT_BENCH_MB:-512} << 20 ))
+modes=${SPLIT_BENCH_MODES:-lines kb}
 
 for tool in hyperfine split python3; do
     command -v "$tool" >/dev/null || { echo "$tool is required" >&2; exit 1; }
@@ -20,31 +26,63 @@ done
 
 mkdir -p "$dir/ours" "$dir/gnu"
 source="$dir/big.txt"
-if [[ ! -f $source || $(stat -c %s "$source") -ne $((1 << 30)) ]]; then
-    echo "Writing the 1 GiB test file $source ..."
-    python3 "$here/split_make_text.py" "$source"
+if [[ ! -f $source || $(stat -c %s "$source") -ne $size ]]; then
+    echo "Writing the $((size >> 20)) MiB test file $source ..."
+    python3 "$here/split_make_text.py" "$source" "$size"
 fi
 # Our pieces land beside the file they split: give each tool its own folder.
 ln -f "$source" "$dir/ours/big.txt"
 clean_ours="find '$dir/ours' -name 'big[0-9]*.txt' -delete"
 clean_gnu="find '$dir/gnu' -name 'x*' -delete"
 
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+
 compare() {
     local label=$1 ours=$2 gnu=$3 json="$dir/$1.json"
-    hyperfine --style basic --warmup 1 --runs "$runs" --export-json "$json" \
-        --command-name "quenda $label" --prepare "$clean_ours" "$ours" \
-        --command-name "GNU $label" --prepare "$clean_gnu" "$gnu"
-    python3 - "$json" "$label" <<'PY'
-import json, sys
-results = json.load(open(sys.argv[1]))["results"]
-ours, gnu = results[0]["mean"], results[1]["mean"]
-print(f"RATIO {sys.argv[2]}: quenda {ours:.3f} s / GNU split {gnu:.3f} s = {ours / gnu:.2f}x")
+    # bash's time keyword keeps each run's own user and system time to the millisecond (hyperfine
+    # keeps only their means); it wraps both sides alike. The warm-up run is written too and is
+    # dropped below.
+    local time_ours="$dir/$label.ours.cpu" time_gnu="$dir/$label.gnu.cpu"
+    rm -f "$time_ours" "$time_gnu"
+    hyperfine --style basic --shell bash --warmup 1 --runs "$runs" --export-json "$json" \
+        --command-name "quenda $label" --prepare "$clean_ours" \
+        "TIMEFORMAT='%3U %3S'; { time $ours 2>/dev/null; } 2>>'$time_ours'" \
+        --command-name "GNU $label" --prepare "$clean_gnu" \
+        "TIMEFORMAT='%3U %3S'; { time $gnu 2>/dev/null; } 2>>'$time_gnu'" >/dev/null
+    python3 - "$json" "$label" "$time_ours" "$time_gnu" <<'PY'
+import json, statistics, sys
+json_path, label, cpu_ours, cpu_gnu = sys.argv[1:]
+ours, gnu = json.load(open(json_path))["results"]
+
+def cpu(path):
+    runs = [sum(map(float, line.split())) for line in open(path) if line.strip()]
+    return runs[1:]  # the first is the warm-up
+
+def line(name, values):
+    spread = statistics.stdev(values) if len(values) > 1 else 0.0
+    return (f"  {name:6} mean {statistics.mean(values):7.3f} s  min {min(values):7.3f} s"
+            f"  max {max(values):7.3f} s  sd {spread:6.3f} s")
+
+for what, o, g in (("wall", ours["times"], gnu["times"]), ("cpu", cpu(cpu_ours), cpu(cpu_gnu))):
+    print(f"{label} {what}" + (" (user + sys)" if what == "cpu" else ""))
+    print(line("quenda", o))
+    print(line("GNU", g))
+    print(f"RATIO {label} {what}: mean {statistics.mean(o) / statistics.mean(g):.2f}x"
+          f"  min {min(o) / min(g):.2f}x")
 PY
 }
 
-compare lines "'$cli' split '$dir/ours/big.txt' --lines 100000" \
-    "split -a 4 -l 100000 '$source' '$dir/gnu/x'"
-compare kb "'$cli' split '$dir/ours/big.txt' --kb 512" \
-    "split -a 4 -C 512K '$source' '$dir/gnu/x'"
+for mode in $modes; do
+    case $mode in
+    lines)
+        compare lines "'$cli' split '$dir/ours/big.txt' --lines 100000" \
+            "split -a 4 -l 100000 '$source' '$dir/gnu/x'" ;;
+    kb)
+        compare kb "'$cli' split '$dir/ours/big.txt' --kb 512" \
+            "split -a 4 -C 512K '$source' '$dir/gnu/x'" ;;
+    *) echo "unknown mode $mode" >&2; exit 2 ;;
+    esac
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 eval "$clean_ours"
 eval "$clean_gnu"
