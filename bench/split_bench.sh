@@ -3,10 +3,13 @@
 #   quenda-ipod-cli split --lines 100000   vs   split -l 100000
 #   quenda-ipod-cli split --kb 512         vs   split -C 512K
 # For each mode it prints wall time and CPU time (user + sys) of both sides, their spread, and
-# the ratios ours / GNU; the goal is 1.0 or less. The load average is printed before and after,
-# since a busy machine moves wall time far more than CPU time.
+# the ratios ours / GNU; the goal is 1.0 or less. Both sides write into folders of the same file
+# system, and each run starts with the previous run's pieces deleted. The load average is
+# printed before and after: a busy machine moves wall time far more than CPU time.
 # Environment: QUENDA_CLI (default build/release/src/quenda-ipod-cli),
-#              SPLIT_BENCH_DIR (default bench/out/split), SPLIT_BENCH_RUNS (default 5),
+#              SPLIT_BENCH_DIR (default bench/out/split),
+#              SPLIT_BENCH_RUNS (runs of each side per round, default 3),
+#              SPLIT_BENCH_ROUNDS (rounds, alternating which side goes first, default 2),
 #              SPLIT_BENCH_MB (size of the test file in MiB, default 512),
 #              SPLIT_BENCH_MODES (default "lines kb").
 set -euo pipefail
@@ -15,7 +18,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 cli=${QUENDA_CLI:-$root/build/release/src/quenda-ipod-cli}
 dir=${SPLIT_BENCH_DIR:-$root/bench/out/split}
-runs=${SPLIT_BENCH_RUNS:-5}
+runs=${SPLIT_BENCH_RUNS:-3}
+rounds=${SPLIT_BENCH_ROUNDS:-2}
 size=$(( ${SPLIT_BENCH_MB:-512} << 20 ))
 modes=${SPLIT_BENCH_MODES:-lines kb}
 
@@ -38,37 +42,50 @@ clean_gnu="find '$dir/gnu' -name 'x*' -delete"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 compare() {
-    local label=$1 ours=$2 gnu=$3 json="$dir/$1.json"
-    # bash's time keyword keeps each run's own user and system time to the millisecond (hyperfine
-    # keeps only their means); it wraps both sides alike. The warm-up run is written too and is
-    # dropped below.
-    local time_ours="$dir/$label.ours.cpu" time_gnu="$dir/$label.gnu.cpu"
-    rm -f "$time_ours" "$time_gnu"
-    hyperfine --style basic --shell bash --warmup 1 --runs "$runs" --export-json "$json" \
-        --command-name "quenda $label" --prepare "$clean_ours" \
-        "TIMEFORMAT='%3U %3S'; { time $ours 2>/dev/null; } 2>>'$time_ours'" \
-        --command-name "GNU $label" --prepare "$clean_gnu" \
-        "TIMEFORMAT='%3U %3S'; { time $gnu 2>/dev/null; } 2>>'$time_gnu'" >/dev/null
-    python3 - "$json" "$label" "$time_ours" "$time_gnu" <<'PY'
-import json, statistics, sys
-json_path, label, cpu_ours, cpu_gnu = sys.argv[1:]
-ours, gnu = json.load(open(json_path))["results"]
-
-def cpu(path):
-    runs = [sum(map(float, line.split())) for line in open(path) if line.strip()]
-    return runs[1:]  # the first is the warm-up
+    local label=$1 ours=$2 gnu=$3 round
+    rm -f "$dir/$label".*.json "$dir/$label".*.cpu
+    # Each round is one hyperfine run of both commands; the rounds alternate which goes first, so
+    # neither side always meets the file system just after the other's many deletions. bash's
+    # time keyword keeps each run's own user and system time to the millisecond (hyperfine keeps
+    # only their means); it wraps both sides alike, and the warm-up run's line is dropped below.
+    for ((round = 0; round < rounds; round++)); do
+        local time_ours="$dir/$label.$round.ours.cpu" time_gnu="$dir/$label.$round.gnu.cpu"
+        local first=(--command-name "quenda $label" --prepare "$clean_ours"
+            "TIMEFORMAT='%3U %3S'; { time $ours 2>/dev/null; } 2>>'$time_ours'")
+        local second=(--command-name "GNU $label" --prepare "$clean_gnu"
+            "TIMEFORMAT='%3U %3S'; { time $gnu 2>/dev/null; } 2>>'$time_gnu'")
+        if ((round % 2)); then
+            local swap=("${first[@]}")
+            first=("${second[@]}")
+            second=("${swap[@]}")
+        fi
+        hyperfine --style basic --shell bash --warmup 1 --runs "$runs" \
+            --export-json "$dir/$label.$round.json" "${first[@]}" "${second[@]}" >/dev/null
+    done
+    python3 - "$dir" "$label" "$rounds" <<'PY'
+import glob, json, statistics, sys
+folder, label, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
+wall = {"quenda": [], "GNU": []}
+cpu = {"quenda": [], "GNU": []}
+for r in range(rounds):
+    for result in json.load(open(f"{folder}/{label}.{r}.json"))["results"]:
+        wall[result["command"].split()[0]] += result["times"]
+    for side, name in (("quenda", "ours"), ("GNU", "gnu")):
+        lines = [l for l in open(f"{folder}/{label}.{r}.{name}.cpu") if l.strip()]
+        cpu[side] += [sum(map(float, l.split())) for l in lines[1:]]  # [0] is the warm-up
 
 def line(name, values):
     spread = statistics.stdev(values) if len(values) > 1 else 0.0
-    return (f"  {name:6} mean {statistics.mean(values):7.3f} s  min {min(values):7.3f} s"
-            f"  max {max(values):7.3f} s  sd {spread:6.3f} s")
+    return (f"  {name:6} mean {statistics.mean(values):7.3f} s  median {statistics.median(values):7.3f} s"
+            f"  min {min(values):7.3f} s  max {max(values):7.3f} s  sd {spread:6.3f} s")
 
-for what, o, g in (("wall", ours["times"], gnu["times"]), ("cpu", cpu(cpu_ours), cpu(cpu_gnu))):
-    print(f"{label} {what}" + (" (user + sys)" if what == "cpu" else ""))
+for what, values in (("wall", wall), ("cpu", cpu)):
+    o, g = values["quenda"], values["GNU"]
+    print(f"{label} {what}" + (" (user + sys)" if what == "cpu" else "") + f", {len(o)} runs each")
     print(line("quenda", o))
     print(line("GNU", g))
     print(f"RATIO {label} {what}: mean {statistics.mean(o) / statistics.mean(g):.2f}x"
-          f"  min {min(o) / min(g):.2f}x")
+          f"  median {statistics.median(o) / statistics.median(g):.2f}x  min {min(o) / min(g):.2f}x")
 PY
 }
 

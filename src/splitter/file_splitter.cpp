@@ -355,7 +355,7 @@ private:
     bool pieceIsFull() const
     {
         if (m_unit == SplitUnit::Lines)
-            return m_lines == m_lineTarget;
+            return m_lineTarget > 0 && m_lines == m_lineTarget;
         return m_piece.written() >= m_byteTarget;
     }
 

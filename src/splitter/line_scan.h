@@ -17,8 +17,10 @@ struct LineScan {
         LoneEnd, // a CR or an LF that is not part of a CR LF pair
     };
     Stop stop = End;
-    size_t at = 0;    // the stopping byte; `to` for End
-    qint64 pairs = 0; // CR LF pairs passed before the stop (a LineEnd's own pair not included)
+    size_t at = 0; // the stopping byte; `to` for End
+    // CR LF pairs passed before the stop (a LineEnd's own pair not included); counted in full
+    // only when the walk was given a maxPairs.
+    qint64 pairs = 0;
     bool operator==(const LineScan &) const = default;
 };
 
