@@ -26,9 +26,8 @@ namespace quenda {
 
 namespace {
 
-// AtomicFile hands a chunk of this size or more straight to the file; smaller ones it copies
-// into a buffer of its own first. Pieces are written in chunks at least this large wherever the
-// text allows, so each byte is copied once on its way from the source to a piece.
+// Rewritten lines gather in a buffer until there is this much of them: AtomicFile hands a
+// chunk of this size or more straight to the file instead of copying it into a buffer of its own.
 constexpr size_t kStraightWrite = 256 * 1024;
 
 SplitMessage failure(int number, const QString &description, const QString &path)
@@ -60,35 +59,51 @@ SplitMessage writeFailure(int savedErrno, const QString &path)
 
 // One piece being written: it goes to a temporary name beside its final one and takes that name
 // only once whole, so a link at the name is replaced rather than followed and a failed piece
-// leaves neither a fragment nor a damaged earlier file behind. Small stretches of text (the
-// pieces' edges, rewritten line ends) gather in one buffer that lives as long as the split.
+// leaves neither a fragment nor a damaged earlier file behind. Text that needs no rewriting goes
+// to the file as it stands, straight from the read block; lines whose end is rewritten gather
+// in one buffer that lives as long as the split, so no line costs a write of its own.
 class PieceWriter {
 public:
-    PieceWriter() : m_staging(std::make_unique_for_overwrite<char[]>(2 * kStraightWrite)) {}
+    PieceWriter() : m_lines(std::make_unique_for_overwrite<char[]>(kLinesCapacity)) {}
 
     bool open(const QString &path)
     {
         m_file = std::make_unique<AtomicFile>(path);
         m_written = 0;
-        m_staged = 0;
+        m_gathered = 0;
         return check(m_file->open(), true);
     }
 
+    // Text that goes into the piece as it stands.
     bool append(const char *data, size_t size)
     {
         m_written += static_cast<qint64>(size);
-        if (size >= kStraightWrite)
-            return flushStaging() && write(data, size);
-        std::memcpy(m_staging.get() + m_staged, data, size);
-        m_staged += size;
-        return m_staged < kStraightWrite || flushStaging();
+        return flushLines() && write(data, size);
+    }
+
+    // A line's text (or its last part) and then CR LF.
+    bool appendLine(const char *data, size_t size)
+    {
+        m_written += static_cast<qint64>(size) + 2;
+        if (size >= kStraightWrite) {
+            if (!flushLines() || !write(data, size))
+                return false;
+            size = 0;
+        }
+        if (m_gathered + size + 2 > kLinesCapacity && !flushLines())
+            return false;
+        if (size > 0)
+            std::memcpy(m_lines.get() + m_gathered, data, size);
+        std::memcpy(m_lines.get() + m_gathered + size, "\r\n", 2);
+        m_gathered += size + 2;
+        return m_gathered < kStraightWrite || flushLines();
     }
 
     bool close()
     {
         if (!m_file)
             return true;
-        const bool ok = flushStaging() && check(m_file->commit(), false);
+        const bool ok = flushLines() && check(m_file->commit(), false);
         m_file.reset();
         return ok;
     }
@@ -97,7 +112,7 @@ public:
     void discard()
     {
         m_file.reset();
-        m_staged = 0;
+        m_gathered = 0;
     }
 
     // Bytes of the piece so far, whether or not they have reached the file yet.
@@ -105,11 +120,13 @@ public:
     const SplitMessage &error() const { return m_error; }
 
 private:
-    bool flushStaging()
+    static constexpr size_t kLinesCapacity = 2 * kStraightWrite;
+
+    bool flushLines()
     {
-        if (m_staged == 0)
+        if (m_gathered == 0)
             return true;
-        return write(m_staging.get(), std::exchange(m_staged, 0));
+        return write(m_lines.get(), std::exchange(m_gathered, 0));
     }
 
     bool write(const char *data, size_t size)
@@ -127,8 +144,8 @@ private:
     }
 
     std::unique_ptr<AtomicFile> m_file;
-    std::unique_ptr<char[]> m_staging;
-    size_t m_staged = 0;
+    std::unique_ptr<char[]> m_lines;
+    size_t m_gathered = 0;
     qint64 m_written = 0;
     SplitMessage m_error;
 };
@@ -280,7 +297,7 @@ public:
                 break;
         }
         // A last line without a line end is still a line.
-        if (m_midLine && !(m_piece.append("\r\n", 2) && endLine()))
+        if (m_midLine && !(m_piece.appendLine(nullptr, 0) && endLine()))
             return abort();
         if (!m_piece.close())
             return {-1, m_piece.error()};
@@ -324,8 +341,7 @@ private:
                 ok = m_piece.append(data + pos, scan.at + 1 - pos) && endLine();
                 break;
             case LineScan::LoneEnd:
-                ok = m_piece.append(data + pos, scan.at - pos) && m_piece.append("\r\n", 2) &&
-                     endLine();
+                ok = m_piece.appendLine(data + pos, scan.at - pos) && endLine();
                 break;
             }
             if (!ok)
