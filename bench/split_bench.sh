@@ -3,9 +3,13 @@
 #   quenda-ipod-cli split --lines 100000   vs   split -l 100000
 #   quenda-ipod-cli split --kb 512         vs   split -C 512K
 # For each mode it prints wall time and CPU time (user + sys) of both sides, their spread, and
-# the ratios ours / GNU; the goal is 1.0 or less. Both sides write into folders of the same file
-# system, and each run starts with the previous run's pieces deleted. The load average is
-# printed before and after: a busy machine moves wall time far more than CPU time.
+# the ratios ours / GNU; the goal is 1.0 or less. The line "RATIO <mode>: ..." gives the ratio
+# of mean wall times, and <dir>/<mode>.json holds all runs in hyperfine's format.
+# Both sides write into folders of the same file system, and each run starts with the previous
+# run's pieces deleted. The load average is printed before and after: a busy machine moves wall
+# time far more than CPU time. On ext4, creating a file soon after many were deleted costs the
+# file system a search past the freed inodes; that cost falls on both sides alike but widens the
+# spread. SPLIT_BENCH_DIR on a tmpfs shows the splitters without it.
 # Environment: QUENDA_CLI (default build/release/src/quenda-ipod-cli),
 #              SPLIT_BENCH_DIR (default bench/out/split),
 #              SPLIT_BENCH_RUNS (runs of each side per round, default 3),
@@ -43,7 +47,7 @@ echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 compare() {
     local label=$1 ours=$2 gnu=$3 round
-    rm -f "$dir/$label".*.json "$dir/$label".*.cpu
+    rm -f "$dir/$label".json "$dir/$label".*.json "$dir/$label".*.cpu
     # Each round is one hyperfine run of both commands; the rounds alternate which goes first, so
     # neither side always meets the file system just after the other's many deletions. bash's
     # time keyword keeps each run's own user and system time to the millisecond (hyperfine keeps
@@ -63,16 +67,22 @@ compare() {
             --export-json "$dir/$label.$round.json" "${first[@]}" "${second[@]}" >/dev/null
     done
     python3 - "$dir" "$label" "$rounds" <<'PY'
-import glob, json, statistics, sys
+import json, statistics, sys
 folder, label, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
-wall = {"quenda": [], "GNU": []}
-cpu = {"quenda": [], "GNU": []}
+sides = ("quenda", "GNU")
+wall = {side: [] for side in sides}
+cpu = {side: [] for side in sides}
+user = {side: [] for side in sides}
+system = {side: [] for side in sides}
 for r in range(rounds):
     for result in json.load(open(f"{folder}/{label}.{r}.json"))["results"]:
         wall[result["command"].split()[0]] += result["times"]
-    for side, name in (("quenda", "ours"), ("GNU", "gnu")):
-        lines = [l for l in open(f"{folder}/{label}.{r}.{name}.cpu") if l.strip()]
-        cpu[side] += [sum(map(float, l.split())) for l in lines[1:]]  # [0] is the warm-up
+    for side, name in zip(sides, ("ours", "gnu")):
+        lines = [l.split() for l in open(f"{folder}/{label}.{r}.{name}.cpu") if l.strip()]
+        for u, s in (map(float, l) for l in lines[1:]):  # [0] is the warm-up
+            user[side].append(u)
+            system[side].append(s)
+            cpu[side].append(u + s)
 
 def line(name, values):
     spread = statistics.stdev(values) if len(values) > 1 else 0.0
@@ -84,8 +94,22 @@ for what, values in (("wall", wall), ("cpu", cpu)):
     print(f"{label} {what}" + (" (user + sys)" if what == "cpu" else "") + f", {len(o)} runs each")
     print(line("quenda", o))
     print(line("GNU", g))
-    print(f"RATIO {label} {what}: mean {statistics.mean(o) / statistics.mean(g):.2f}x"
-          f"  median {statistics.median(o) / statistics.median(g):.2f}x  min {min(o) / min(g):.2f}x")
+    print(f"  quenda / GNU: mean {statistics.mean(o) / statistics.mean(g):.2f}x"
+          f"  median {statistics.median(o) / statistics.median(g):.2f}x"
+          f"  min {min(o) / min(g):.2f}x")
+o, g = statistics.mean(wall["quenda"]), statistics.mean(wall["GNU"])
+print(f"RATIO {label}: quenda {o:.3f} s / GNU split {g:.3f} s = {o / g:.2f}x")
+
+# All rounds together in hyperfine's own shape, quenda first, for whoever reads the figures on.
+def result(side):
+    times = wall[side]
+    return {"command": f"{side} {label}", "mean": statistics.mean(times),
+            "stddev": statistics.stdev(times) if len(times) > 1 else 0.0,
+            "median": statistics.median(times), "min": min(times), "max": max(times),
+            "user": statistics.mean(user[side]), "system": statistics.mean(system[side]),
+            "times": times}
+json.dump({"results": [result(side) for side in sides]}, open(f"{folder}/{label}.json", "w"),
+          indent=2)
 PY
 }
 
