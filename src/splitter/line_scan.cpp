@@ -4,9 +4,10 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define QUENDA_LINE_SCAN_AVX2 1
+#define QUENDA_LINE_SCAN_X86 1
 #include <immintrin.h>
 #endif
 
@@ -20,9 +21,44 @@ size_t findByte(const char *data, size_t from, size_t to, char c)
     return hit ? static_cast<size_t>(static_cast<const char *>(hit) - data) : to;
 }
 
-#ifdef QUENDA_LINE_SCAN_AVX2
-// The byte-by-byte rule for the few bytes after the last whole 64-byte group: position j is
-// checked together with the byte before it, as the groups do.
+#ifdef QUENDA_LINE_SCAN_X86
+
+// The vector walk looks at 64 bytes from i at a time, each position together with the byte
+// before it. In a text whose lines all end in CR LF, a byte is an LF exactly when the byte before
+// it is a CR; `flaws` marks where that fails: bit k is an LF without a CR before it (at i + k) or
+// a CR followed by something else (at i + k - 1). Given a group where a stop may fall, this
+// finds it, or counts the group's pairs and lets the walk go on.
+std::optional<LineScan> stopInGroup(size_t i, uint64_t lfs, uint64_t flaws, qint64 &pairs,
+                                    qint64 maxPairs, size_t minLf)
+{
+    const unsigned firstFlaw = flaws ? static_cast<unsigned>(std::countr_zero(flaws)) : 64;
+    const uint64_t pairLfs = firstFlaw == 64 ? lfs : lfs & ((uint64_t{1} << firstFlaw) - 1);
+    const qint64 pairCount = std::popcount(pairLfs);
+    size_t stop = kNoMinLf;
+    if (pairs + pairCount >= maxPairs) {
+        uint64_t rest = pairLfs;
+        for (qint64 k = maxPairs - pairs; k > 1; --k)
+            rest &= rest - 1;
+        stop = i + static_cast<size_t>(std::countr_zero(rest));
+    }
+    if (minLf < i + 64) {
+        const uint64_t late = minLf <= i ? pairLfs : pairLfs & ~((uint64_t{1} << (minLf - i)) - 1);
+        if (late)
+            stop = std::min(stop, i + static_cast<size_t>(std::countr_zero(late)));
+    }
+    if (stop != kNoMinLf) {
+        const uint64_t before = pairLfs & ((uint64_t{1} << (stop - i)) - 1);
+        return LineScan{LineScan::LineEnd, stop, pairs + std::popcount(before)};
+    }
+    if (firstFlaw < 64) {
+        const size_t at = (lfs >> firstFlaw) & 1 ? i + firstFlaw : i + firstFlaw - 1;
+        return LineScan{LineScan::LoneEnd, at, pairs + pairCount};
+    }
+    pairs += pairCount;
+    return std::nullopt;
+}
+
+// The same rule byte by byte, for the bytes after the last whole group.
 LineScan scanTail(const char *data, size_t i, size_t to, qint64 pairs, qint64 maxPairs,
                   size_t minLf)
 {
@@ -43,14 +79,28 @@ LineScan scanTail(const char *data, size_t i, size_t to, qint64 pairs, qint64 ma
         return {LineScan::LoneEnd, to - 1, pairs};
     return {LineScan::End, to, pairs};
 }
-#endif
 
-#ifdef QUENDA_LINE_SCAN_AVX2
 uint64_t bits(int low, int high)
 {
     return static_cast<uint64_t>(static_cast<uint32_t>(low)) |
            static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32;
 }
+
+#define QUENDA_AVX2 __attribute__((target("avx2,popcnt")))
+
+// The LFs of the 32 bytes at p, and the CRs of the 32 bytes before each of them, as 0xff bytes.
+[[gnu::always_inline]] QUENDA_AVX2 inline __m256i lfs32(const char *p)
+{
+    return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)),
+                             _mm256_set1_epi8('\n'));
+}
+
+[[gnu::always_inline]] QUENDA_AVX2 inline __m256i crsBefore32(const char *p)
+{
+    return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p - 1)),
+                             _mm256_set1_epi8('\r'));
+}
+
 #endif
 
 using ScanFunction = LineScan (*)(const char *, size_t, size_t, qint64, size_t);
@@ -86,7 +136,7 @@ LineScan scanLineEndsPortable(const char *data, size_t from, size_t to, qint64 m
     }
 }
 
-#ifdef QUENDA_LINE_SCAN_AVX2
+#ifdef QUENDA_LINE_SCAN_X86
 
 bool haveAvx2LineScan()
 {
@@ -94,92 +144,53 @@ bool haveAvx2LineScan()
     return have;
 }
 
-// 64 bytes at a time. In a text whose lines all end in CR LF, a byte is an LF exactly when the
-// byte before it is a CR; a group where that holds throughout and no stop falls is passed with a
-// count of its LFs. The first group where it fails, or where a stop may fall, is resolved from
-// its bit masks.
-__attribute__((target("avx2"))) LineScan scanLineEndsAvx2(const char *data, size_t from, size_t to,
-                                                          qint64 maxPairs, size_t minLf)
+QUENDA_AVX2 LineScan scanLineEndsAvx2(const char *data, size_t from, size_t to, qint64 maxPairs,
+                                      size_t minLf)
 {
     if (from >= to)
         return {LineScan::End, to, 0};
     if (data[from] == '\n')
         return {LineScan::LoneEnd, from, 0};
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i lf = _mm256_set1_epi8('\n');
     const bool counting = maxPairs != kNoPairLimit;
     qint64 pairs = 0;
-    // Position i is always checked together with data[i - 1], so the walk starts one byte in.
     size_t i = from + 1;
     // Long flawless stretches go 128 bytes a turn, the four vectors' flaws tested at once; the
     // group that may hold a stop is left to the loop below.
     while (to - i >= 128 && minLf >= i + 128) {
         const char *p = data + i;
-        const __m256i lf0 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)p), lf);
-        const __m256i lf1 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 32)), lf);
-        const __m256i lf2 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 64)), lf);
-        const __m256i lf3 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 96)), lf);
-        const __m256i cr0 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p - 1)), cr);
-        const __m256i cr1 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 31)), cr);
-        const __m256i cr2 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 63)), cr);
-        const __m256i cr3 = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 95)), cr);
-        const __m256i flaws = _mm256_or_si256(
-            _mm256_or_si256(_mm256_xor_si256(lf0, cr0), _mm256_xor_si256(lf1, cr1)),
-            _mm256_or_si256(_mm256_xor_si256(lf2, cr2), _mm256_xor_si256(lf3, cr3)));
+        const __m256i lfs0 = lfs32(p), lfs1 = lfs32(p + 32);
+        const __m256i lfs2 = lfs32(p + 64), lfs3 = lfs32(p + 96);
+        const __m256i flaws =
+            _mm256_or_si256(_mm256_or_si256(_mm256_xor_si256(lfs0, crsBefore32(p)),
+                                            _mm256_xor_si256(lfs1, crsBefore32(p + 32))),
+                            _mm256_or_si256(_mm256_xor_si256(lfs2, crsBefore32(p + 64)),
+                                            _mm256_xor_si256(lfs3, crsBefore32(p + 96))));
         if (!_mm256_testz_si256(flaws, flaws))
             break;
-        i += 128;
-        if (!counting)
-            continue;
-        const qint64 count =
-            std::popcount(bits(_mm256_movemask_epi8(lf0), _mm256_movemask_epi8(lf1))) +
-            std::popcount(bits(_mm256_movemask_epi8(lf2), _mm256_movemask_epi8(lf3)));
-        if (pairs + count >= maxPairs) {
-            i -= 128;
-            break;
+        if (counting) {
+            const qint64 count =
+                std::popcount(bits(_mm256_movemask_epi8(lfs0), _mm256_movemask_epi8(lfs1))) +
+                std::popcount(bits(_mm256_movemask_epi8(lfs2), _mm256_movemask_epi8(lfs3)));
+            if (pairs + count >= maxPairs)
+                break;
+            pairs += count;
         }
-        pairs += count;
+        i += 128;
     }
     for (; to - i >= 64; i += 64) {
         const char *p = data + i;
-        const __m256i lfLow = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)p), lf);
-        const __m256i lfHigh = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 32)), lf);
-        const __m256i crLow = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p - 1)), cr);
-        const __m256i crHigh = _mm256_cmpeq_epi8(_mm256_loadu_si256((const __m256i *)(p + 31)), cr);
-        const uint64_t lfs = bits(_mm256_movemask_epi8(lfLow), _mm256_movemask_epi8(lfHigh));
-        // Bit k: an LF without a CR before it, or a CR before something else (at k - 1).
-        const uint64_t flaws = bits(_mm256_movemask_epi8(_mm256_xor_si256(lfLow, crLow)),
-                                    _mm256_movemask_epi8(_mm256_xor_si256(lfHigh, crHigh)));
+        const __m256i lfsLow = lfs32(p), lfsHigh = lfs32(p + 32);
+        const uint64_t lfs = bits(_mm256_movemask_epi8(lfsLow), _mm256_movemask_epi8(lfsHigh));
+        const uint64_t flaws =
+            bits(_mm256_movemask_epi8(_mm256_xor_si256(lfsLow, crsBefore32(p))),
+                 _mm256_movemask_epi8(_mm256_xor_si256(lfsHigh, crsBefore32(p + 32))));
         const qint64 count = std::popcount(lfs);
         if (flaws == 0 && pairs + count < maxPairs && minLf >= i + 64) {
             pairs += count;
             continue;
         }
-        const unsigned firstFlaw = flaws ? static_cast<unsigned>(std::countr_zero(flaws)) : 64;
-        const uint64_t pairLfs = firstFlaw == 64 ? lfs : lfs & ((uint64_t{1} << firstFlaw) - 1);
-        const qint64 pairCount = std::popcount(pairLfs);
-        size_t stop = kNoMinLf;
-        if (pairs + pairCount >= maxPairs) {
-            uint64_t rest = pairLfs;
-            for (qint64 k = maxPairs - pairs; k > 1; --k)
-                rest &= rest - 1;
-            stop = i + static_cast<size_t>(std::countr_zero(rest));
-        }
-        if (minLf < i + 64) {
-            const uint64_t late =
-                minLf <= i ? pairLfs : pairLfs & ~((uint64_t{1} << (minLf - i)) - 1);
-            if (late)
-                stop = std::min(stop, i + static_cast<size_t>(std::countr_zero(late)));
-        }
-        if (stop != kNoMinLf) {
-            const uint64_t before = pairLfs & ((uint64_t{1} << (stop - i)) - 1);
-            return {LineScan::LineEnd, stop, pairs + std::popcount(before)};
-        }
-        if (firstFlaw < 64) {
-            const size_t at = (lfs >> firstFlaw) & 1 ? i + firstFlaw : i + firstFlaw - 1;
-            return {LineScan::LoneEnd, at, pairs + pairCount};
-        }
-        pairs += pairCount;
+        if (const std::optional<LineScan> stop = stopInGroup(i, lfs, flaws, pairs, maxPairs, minLf))
+            return *stop;
     }
     return scanTail(data, i, to, pairs, maxPairs, minLf);
 }

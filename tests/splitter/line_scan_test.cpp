@@ -66,7 +66,7 @@ TEST(LineScan, EveryImplementationStopsWhereTheByteRuleDoes)
     for (const int flawEvery : {0, 2000, 300, 40, 3}) {
         for (int round = 0; round < 150; ++round) {
             std::string text;
-            const size_t size = random() % 900;
+            const size_t size = random() % 1500;
             while (text.size() < size) {
                 const unsigned lineLength = random() % 150;
                 text.append(lineLength, 'x');
@@ -90,7 +90,7 @@ TEST(LineScan, LineEndsOnTheEdgesOfTheWalksGroupsAreJudgedWithTheirNeighbours)
 {
     for (const auto &[scan, name] : implementations()) {
         SCOPED_TRACE(name);
-        // Every place a CR LF or a lone end can take around the 64- and 128-byte group edges.
+        // Every place a CR LF or a lone end can take around the edges of 64 and 128 bytes.
         for (size_t at = 0; at < 300; ++at) {
             for (const char *end : {"\r\n", "\r", "\n", "\n\r", "\r\r\n"}) {
                 std::string text(400, 'x');
