@@ -7,20 +7,30 @@
 #include "fs/atomic_file.h"
 #include "fs/native_path.h"
 #include "fs/regular_file.h"
+#include "fs/unique_fd.h"
+#include "splitter/line_scan.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
+#include <new>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace quenda {
 
 namespace {
 
-constexpr qint64 kReadBlock = 1 << 20;
+// Rewritten lines gather in a buffer until there is this much of them: AtomicFile hands a
+// chunk of this size or more straight to the file instead of copying it into a buffer of its own.
+constexpr size_t kStraightWrite = 256 * 1024;
 
 SplitMessage failure(int number, const QString &description, const QString &path)
 {
@@ -51,36 +61,81 @@ SplitMessage writeFailure(int savedErrno, const QString &path)
 
 // One piece being written: it goes to a temporary name beside its final one and takes that name
 // only once whole, so a link at the name is replaced rather than followed and a failed piece
-// leaves neither a fragment nor a damaged earlier file behind.
+// leaves neither a fragment nor a damaged earlier file behind. Text that needs no rewriting goes
+// to the file as it stands, straight from the read block; lines whose end is rewritten gather
+// in one buffer that lives as long as the split, so no line costs a write of its own.
 class PieceWriter {
 public:
+    PieceWriter() : m_lines(std::make_unique_for_overwrite<char[]>(kLinesCapacity)) {}
+
     bool open(const QString &path)
     {
         m_file = std::make_unique<AtomicFile>(path);
+        m_written = 0;
+        m_gathered = 0;
         return check(m_file->open(), true);
     }
 
-    bool append(const char *data, qint64 size)
+    // Text that goes into the piece as it stands.
+    bool append(const char *data, size_t size)
     {
-        return check(m_file->write(QByteArrayView(data, static_cast<qsizetype>(size))), false);
+        m_written += static_cast<qint64>(size);
+        return flushLines() && write(data, size);
+    }
+
+    // A line's text (or its last part) and then CR LF.
+    bool appendLine(const char *data, size_t size)
+    {
+        m_written += static_cast<qint64>(size) + 2;
+        if (size >= kStraightWrite) {
+            if (!flushLines() || !write(data, size))
+                return false;
+            size = 0;
+        }
+        if (m_gathered + size + 2 > kLinesCapacity && !flushLines())
+            return false;
+        if (size > 0)
+            std::memcpy(m_lines.get() + m_gathered, data, size);
+        std::memcpy(m_lines.get() + m_gathered + size, "\r\n", 2);
+        m_gathered += size + 2;
+        return m_gathered < kStraightWrite || flushLines();
     }
 
     bool close()
     {
         if (!m_file)
             return true;
-        const bool ok = check(m_file->commit(), false);
+        const bool ok = flushLines() && check(m_file->commit(), false);
         m_file.reset();
         return ok;
     }
 
     // Drops the piece at hand: nothing of it reaches its name.
-    void discard() { m_file.reset(); }
+    void discard()
+    {
+        m_file.reset();
+        m_gathered = 0;
+    }
 
-    qint64 written() const { return m_file ? m_file->written() : 0; }
+    // Bytes of the piece so far, whether or not they have reached the file yet.
+    qint64 written() const { return m_written; }
     const SplitMessage &error() const { return m_error; }
 
 private:
+    static constexpr size_t kLinesCapacity = 2 * kStraightWrite;
+
+    bool flushLines()
+    {
+        if (m_gathered == 0)
+            return true;
+        return write(m_lines.get(), std::exchange(m_gathered, 0));
+    }
+
+    bool write(const char *data, size_t size)
+    {
+        return check(m_file->write(QByteArrayView(data, static_cast<qsizetype>(size))), false);
+    }
+
     bool check(const Status &status, bool opening)
     {
         if (status)
@@ -91,6 +146,9 @@ private:
     }
 
     std::unique_ptr<AtomicFile> m_file;
+    std::unique_ptr<char[]> m_lines;
+    size_t m_gathered = 0;
+    qint64 m_written = 0;
     SplitMessage m_error;
 };
 
@@ -136,82 +194,123 @@ std::optional<QString> pieceThatIsTheSource(const QString &path, const struct st
     return found;
 }
 
+// The number of lines that fills a piece, or 0 when no count of lines ever matches the size
+// (0, a negative size, one with a fraction): then the whole file is one piece.
+qint64 lineTarget(double size)
+{
+    if (size >= 1.0 && size < 4e18 && std::floor(size) == size)
+        return static_cast<qint64>(size);
+    return 0;
+}
+
+// The smallest byte count that fills a piece of `size` units of `unitBytes`, found by the very
+// comparison that decides it so that no rounding can move a piece's end.
+qint64 byteTarget(double size, double unitBytes)
+{
+    const auto full = [&](qint64 bytes) { return static_cast<double>(bytes) / unitBytes >= size; };
+    if (full(0))
+        return 0;
+    const double estimate = std::ceil(size * unitBytes);
+    if (!(estimate < 4e18))
+        return std::numeric_limits<qint64>::max(); // no file is that large
+    qint64 bytes = static_cast<qint64>(estimate);
+    while (bytes > 0 && full(bytes - 1))
+        --bytes;
+    while (!full(bytes))
+        ++bytes;
+    return bytes;
+}
+
+constexpr size_t kPageSize = 4096;
+
+struct FreeMemory {
+    void operator()(char *memory) const { std::free(memory); }
+};
+
+ssize_t readSome(int fd, char *data, size_t size)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, data, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
 // The ordered list of pieces and the rule that ends one.
+//
+// The source is read in large blocks. Within a block, text whose lines end in CR LF is copied to
+// the piece unchanged, in as few writes as the pieces' edges allow; only a CR or LF on its own
+// is rewritten as CR LF. A piece ends after the line that fills it: the line walk stops there
+// (the n-th line end, or the first line end at or past the byte that fills the piece).
 class Splitter {
 public:
     Splitter(const QString &path, double size, SplitUnit unit, JobControl &control)
-        : m_path(path), m_size(size), m_unit(unit), m_control(control)
+        : m_path(path), m_unit(unit), m_control(control)
     {
+        switch (unit) {
+        case SplitUnit::Lines:
+            m_lineTarget = lineTarget(size);
+            break;
+        case SplitUnit::KB:
+            m_byteTarget = byteTarget(size, 1024.0);
+            break;
+        case SplitUnit::MB:
+            m_byteTarget = byteTarget(size, 1024.0 * 1024.0);
+            break;
+        }
     }
 
     SplitResult run()
     {
-        QFile source;
-        if (Status opened = openRegularFile(m_path, source); !opened)
-            return {-1, openFailure(opened.code(), m_path)};
+        Result<UniqueFd> source = openRegularFile(m_path);
+        if (!source)
+            return {-1, openFailure(source.code(), m_path)};
+        const int fd = source->get();
         struct stat st {};
-        if (::fstat(source.handle(), &st) != 0)
+        if (::fstat(fd, &st) != 0)
             return {-1, openFailure(errno, m_path)};
         if (const std::optional<QString> same = pieceThatIsTheSource(m_path, st))
             return {-1, SplitMessage{QStringLiteral("The piece %1 is the file being split itself "
                                                     "(a link to it); nothing was written.")
                                          .arg(QDir::toNativeSeparators(*same)),
                                      MsgIcon::Critical}};
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         m_control.setTotal(st.st_size);
         if (!startPiece())
             return {-1, m_piece.error()};
 
-        const auto block = std::make_unique<char[]>(kReadBlock);
-        bool skipLf = false; // the previous block ended in CR: a leading LF belongs to it
-        bool midLine = false;
+        // Blocks are read to a page-aligned address, where the kernel copies fastest; the byte
+        // in front of it holds a CR that ended the block before.
+        const std::unique_ptr<char, FreeMemory> buffer(
+            static_cast<char *>(std::aligned_alloc(kPageSize, kPageSize + kSplitReadBlock)));
+        if (!buffer)
+            throw std::bad_alloc();
+        char *const block = buffer.get() + kPageSize;
+        bool carriedCr = false;
         for (;;) {
-            errno = 0;
-            const qint64 got = source.read(block.get(), kReadBlock);
+            const ssize_t got = readSome(fd, block, kSplitReadBlock);
             if (got < 0) {
                 m_piece.discard();
                 return {-1,
                         failure(SplitDeviceIoError, QStringLiteral("Device I/O error"), m_path)};
             }
-            if (got == 0)
+            const char *data = carriedCr ? block - 1 : block;
+            const size_t size = static_cast<size_t>(got) + (carriedCr ? 1 : 0);
+            if (size == 0)
                 break;
-            const char *data = block.get();
-            qint64 pos = 0;
-            if (skipLf && data[0] == '\n')
-                pos = 1;
-            skipLf = false;
-            // Positions of the next CR and LF, searched again only once passed, so a file
-            // that has only one kind is not rescanned for the other on every line.
-            qint64 nextCr = -1, nextLf = -1;
-            while (pos < got) {
-                if (nextCr < pos)
-                    nextCr = find(data, pos, got, '\r');
-                if (nextLf < pos)
-                    nextLf = find(data, pos, got, '\n');
-                const qint64 end = std::min(nextCr, nextLf);
-                if (end == got) {
-                    if (!m_piece.append(data + pos, got - pos))
-                        return abort();
-                    midLine = true;
-                    break;
-                }
-                if (!m_piece.append(data + pos, end - pos) || !endLine())
-                    return abort();
-                midLine = false;
-                if (m_control.isCancelled())
-                    return stop();
-                pos = end + 1;
-                if (data[end] == '\r') {
-                    if (pos == got)
-                        skipLf = true;
-                    else if (data[pos] == '\n')
-                        ++pos;
-                }
-            }
+            // A CR that ends a block waits for the next one to show whether an LF follows.
+            carriedCr = got > 0 && data[size - 1] == '\r';
+            if (const std::optional<SplitResult> ended = split(data, size - (carriedCr ? 1 : 0)))
+                return *ended;
+            if (carriedCr)
+                block[-1] = '\r';
             m_read += got;
             m_control.setDone(m_read);
+            if (got == 0)
+                break;
         }
         // A last line without a line end is still a line.
-        if (midLine && !endLine())
+        if (m_midLine && !(m_piece.appendLine(nullptr, 0) && endLine()))
             return abort();
         if (!m_piece.close())
             return {-1, m_piece.error()};
@@ -219,10 +318,52 @@ public:
     }
 
 private:
-    static qint64 find(const char *data, qint64 from, qint64 to, char c)
+    // Writes data[0, size) into the pieces. Returns the split's result when it ends here: on an
+    // error, or at the first line end after a cancel.
+    std::optional<SplitResult> split(const char *data, size_t size)
     {
-        const void *hit = std::memchr(data + from, c, static_cast<size_t>(to - from));
-        return hit ? static_cast<const char *>(hit) - data : to;
+        size_t pos = 0;
+        while (pos < size) {
+            const bool cancelled = m_control.isCancelled();
+            qint64 maxPairs = kNoPairLimit;
+            size_t minLf = kNoMinLf;
+            if (cancelled) {
+                maxPairs = 1;
+            } else if (m_lineTarget > 0) {
+                maxPairs = m_lineTarget - m_lines;
+            } else if (m_unit != SplitUnit::Lines) {
+                // Text up to a CR LF is written as it stands, so the line whose LF lies at
+                // pos + need - 1 or later is the one that fills the piece.
+                const qint64 need = m_byteTarget - m_piece.written();
+                if (need <= 1)
+                    minLf = pos;
+                else if (static_cast<quint64>(need - 1) < size - pos)
+                    minLf = pos + static_cast<size_t>(need - 1);
+            }
+            const LineScan scan = scanLineEnds(data, pos, size, maxPairs, minLf);
+            m_lines += scan.pairs;
+            bool ok = true;
+            switch (scan.stop) {
+            case LineScan::End:
+                if (!m_piece.append(data + pos, size - pos))
+                    return abort();
+                // A CR LF at the end was passed with the others; anything else is a line's start.
+                m_midLine = data[size - 1] != '\n';
+                return std::nullopt;
+            case LineScan::LineEnd:
+                ok = m_piece.append(data + pos, scan.at + 1 - pos) && endLine();
+                break;
+            case LineScan::LoneEnd:
+                ok = m_piece.appendLine(data + pos, scan.at - pos) && endLine();
+                break;
+            }
+            if (!ok)
+                return abort();
+            pos = scan.at + 1;
+            if (cancelled)
+                return stop();
+        }
+        return std::nullopt;
     }
 
     bool startPiece()
@@ -242,22 +383,16 @@ private:
 
     bool pieceIsFull() const
     {
-        switch (m_unit) {
-        case SplitUnit::KB:
-            return static_cast<double>(m_piece.written()) / 1024.0 >= m_size;
-        case SplitUnit::MB:
-            return static_cast<double>(m_piece.written()) / (1024.0 * 1024.0) >= m_size;
-        case SplitUnit::Lines:
-            break;
-        }
-        // A size that is no whole number of lines never matches: the whole file is one piece.
-        return static_cast<double>(m_lines) == m_size;
+        if (m_unit == SplitUnit::Lines)
+            return m_lineTarget > 0 && m_lines == m_lineTarget;
+        return m_piece.written() >= m_byteTarget;
     }
 
+    // A line and its CR LF are in the piece: count it and start the next piece if it is full.
     bool endLine()
     {
-        if (!m_piece.append("\r\n", 2))
-            return false;
+        ++m_lines;
+        m_midLine = false;
         if (pieceIsFull()) {
             if (!m_piece.close())
                 return false;
@@ -266,7 +401,6 @@ private:
             if (!startPiece())
                 return false;
         }
-        ++m_lines;
         return true;
     }
 
@@ -277,13 +411,15 @@ private:
     }
 
     QString m_path;
-    double m_size;
     SplitUnit m_unit;
     JobControl &m_control;
+    qint64 m_lineTarget = 0;
+    qint64 m_byteTarget = 0;
     PieceWriter m_piece;
     qint64 m_read = 0;
     int m_number = 1;
-    qint64 m_lines = 1;
+    qint64 m_lines = 0;     // whole lines in the piece at hand
+    bool m_midLine = false; // the piece at hand ends inside a line
 };
 
 bool isTooSmall(qint64 bytes, double size, SplitUnit unit)

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -44,6 +45,10 @@ QString pieceName(const QString &path, int number);
 
 // The leading number of a text as the size box reads it ("1.5kb" gives 1.5, "" gives 0).
 double leadingNumber(const QString &text);
+
+// The source is read in blocks of this many bytes: few reads, and a block still sits in the
+// processor's cache when its text is walked and written on.
+constexpr size_t kSplitReadBlock = size_t{512} * 1024;
 
 // Splits `path` into pieces of `size` lines, kilobytes or megabytes. Lines may end in CR, LF or
 // CR LF; every piece is written with CR LF. Returns the pieces written, or -1 with the message

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -51,6 +54,48 @@ SplitCommandResult commandNow(const QString &path, const QString &size, SplitUni
 {
     JobControl control;
     return runSplitCommand(path, size, unit, control);
+}
+
+// The split's rule read straight off: one line at a time, each written with CR LF, the piece
+// tested after each line.
+QList<QByteArray> modelPieces(const QByteArray &text, double size, SplitUnit unit)
+{
+    QList<QByteArray> result{QByteArray()};
+    qint64 lines = 0;
+    auto endLine = [&] {
+        result.last() += "\r\n";
+        ++lines;
+        const double bytes = static_cast<double>(result.last().size());
+        const bool full = unit == SplitUnit::Lines ? static_cast<double>(lines) == size
+                          : unit == SplitUnit::KB  ? bytes / 1024.0 >= size
+                                                   : bytes / (1024.0 * 1024.0) >= size;
+        if (full) {
+            result << QByteArray();
+            lines = 0;
+        }
+    };
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        result.last() += text.mid(lineStart, i - lineStart);
+        endLine();
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        lineStart = i + 1;
+    }
+    if (lineStart < text.size()) {
+        result.last() += text.mid(lineStart);
+        endLine();
+    }
+    return result;
+}
+
+bool isTooSmall(const QByteArray &text, double size, SplitUnit unit)
+{
+    const double bytes = static_cast<double>(text.size());
+    return (unit == SplitUnit::KB && bytes / 1024.0 <= size) ||
+           (unit == SplitUnit::MB && bytes / (1024.0 * 1024.0) <= size);
 }
 
 QString fixture(const char *name)
@@ -111,12 +156,12 @@ TEST(SplitFile, CrLfAndCrAndLfAllEndALineAndPiecesUseCrLf)
 TEST(SplitFile, ALineEndOrALineLongerThanAReadBlockIsNotBrokenAtTheBlockEdge)
 {
     TempPlaces places(false);
-    const int block = 1 << 20;
+    const int block = static_cast<int>(kSplitReadBlock);
     // The CR is the last byte of the first read block and its LF the first of the next.
     QByteArray text(block - 1, 'x');
     text += "\r\nnext\r\n";
-    // The 300 KB line starts just before the second block ends and runs into the third.
-    text += QByteArray(block - 100, 'y') + "\r\n" + QByteArray(300 * 1024, 'z') + "\r\nend";
+    // The long line starts just before the second block ends and runs through the third.
+    text += QByteArray(block - 100, 'y') + "\r\n" + QByteArray(block + 300 * 1024, 'z') + "\r\nend";
     const QString path = places.writeFile(QStringLiteral("edge.txt"), text);
     EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 6);
     const QList<QByteArray> got = pieces(path);
@@ -124,9 +169,98 @@ TEST(SplitFile, ALineEndOrALineLongerThanAReadBlockIsNotBrokenAtTheBlockEdge)
     EXPECT_EQ(got[0], QByteArray(block - 1, 'x') + "\r\n");
     EXPECT_EQ(got[1], "next\r\n");
     EXPECT_EQ(got[2], QByteArray(block - 100, 'y') + "\r\n");
-    EXPECT_EQ(got[3], QByteArray(300 * 1024, 'z') + "\r\n");
+    EXPECT_EQ(got[3], QByteArray(block + 300 * 1024, 'z') + "\r\n");
     EXPECT_EQ(got[4], "end\r\n");
     EXPECT_TRUE(got[5].isEmpty());
+}
+
+namespace {
+
+// Text with every kind of line end placed on and around the read blocks' edges.
+QByteArray blockEdgeText()
+{
+    const qsizetype block = static_cast<qsizetype>(kSplitReadBlock);
+    std::mt19937 random(7);
+    QByteArray text;
+    while (text.size() < 4 * block + 5000) {
+        const int roll = static_cast<int>(random() % 1000);
+        text += QByteArray(static_cast<qsizetype>(random() % 160), 'a' + char(roll % 26));
+        text += roll < 5 ? "\r" : roll < 10 ? "\n" : "\r\n";
+    }
+    // Block 1 ends in a CR whose LF opens block 2; block 2 ends in a lone CR; block 3 opens
+    // with a lone LF; a line of more than a block runs from block 3 through block 4.
+    text[block - 1] = '\r';
+    text[block] = '\n';
+    text[2 * block - 1] = '\r';
+    text[2 * block] = 'x';
+    text[3 * block - 1] = 'x';
+    text[3 * block] = '\n';
+    text.replace(3 * block + 1, block + 100, QByteArray(block + 100, 'L'));
+    return text;
+}
+
+} // namespace
+
+TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
+{
+    const qsizetype block = static_cast<qsizetype>(kSplitReadBlock);
+    // A 3-line piece and a 512 KB piece that both end exactly on the first block's last byte.
+    QByteArray exact = "one\r\ntwo\r\n";
+    exact += QByteArray(block - exact.size() - 2, 'e') + "\r\n" + "after\r\nlast";
+
+    // Lines with CR, LF or "LF CR" ends only, long enough to cross a block edge.
+    QByteArray lone;
+    for (int i = 0; lone.size() < block + block / 3; ++i)
+        lone += QByteArray(60 + i % 90, char('a' + i % 26)) + (i % 3   ? "\n"
+                                                               : i % 2 ? "\r"
+                                                                       : "\n\r");
+
+    struct Size {
+        double size;
+        SplitUnit unit;
+    };
+    struct Case {
+        const char *name;
+        QByteArray text;
+        std::vector<Size> sizes;
+    };
+    const Case cases[] = {
+        {"edges",
+         blockEdgeText(),
+         {{1000, SplitUnit::Lines},
+          {2.5, SplitUnit::Lines},
+          {512, SplitUnit::KB},
+          {100.5, SplitUnit::KB},
+          {0.4, SplitUnit::MB}}},
+        {"exact", exact, {{3, SplitUnit::Lines}, {1, SplitUnit::Lines}, {511.9, SplitUnit::KB}}},
+        // A file of one block that ends in a CR: the CR waits for a block that never comes and
+        // still ends the last line.
+        {"cr-at-eof",
+         QByteArray(block - 1, 'c') + "\r",
+         {{1, SplitUnit::Lines}, {3, SplitUnit::KB}}},
+        {"lone-ends",
+         lone,
+         {{1000, SplitUnit::Lines}, {100.5, SplitUnit::KB}, {0.4, SplitUnit::MB}}},
+    };
+
+    TempPlaces places(false);
+    int folder = 0;
+    for (const Case &c : cases) {
+        for (const auto &[size, unit] : c.sizes) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(size) + " " +
+                         unitWord(unit).toStdString());
+            const QString path =
+                places.writeFile(QStringLiteral("case%1/text.txt").arg(folder++), c.text);
+            const QList<QByteArray> want = modelPieces(c.text, size, unit);
+            if (isTooSmall(c.text, size, unit))
+                continue;
+            EXPECT_EQ(splitNow(path, size, unit).pieces, want.size());
+            const QList<QByteArray> got = pieces(path);
+            ASSERT_EQ(got.size(), want.size());
+            for (qsizetype k = 0; k < got.size(); ++k)
+                ASSERT_TRUE(got[k] == want[k]) << "piece " << k + 1 << " of " << got.size();
+        }
+    }
 }
 
 TEST(SplitFile, KilobytePiecesEndOnTheLineThatReachesTheSize)
