@@ -97,14 +97,49 @@ std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *err
     return std::unique_ptr<ZipArchive>(new ZipArchive(zip, entryCap, std::move(bytes)));
 }
 
+namespace {
+
+// Part names compare without regard to case, and a backslash stands for a slash.
+QString looseName(QString name)
+{
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.startsWith(QLatin1Char('/')))
+        name.remove(0, 1);
+    return name.toCaseFolded();
+}
+
+constexpr zip_int64_t kMaxLooseNames = 65536;
+
+} // namespace
+
+qint64 ZipArchive::locate(const QString &name) const
+{
+    const zip_int64_t index = zip_name_locate(m_zip, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    if (index >= 0)
+        return index;
+    if (!m_looseNamesRead) {
+        m_looseNamesRead = true;
+        const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+        for (zip_int64_t i = 0; i < count && i < kMaxLooseNames; ++i) {
+            const char *entry = zip_get_name(m_zip, zip_uint64_t(i), 0);
+            if (!entry)
+                continue;
+            const QString key = looseName(QString::fromUtf8(entry));
+            if (!m_looseNames.contains(key))
+                m_looseNames.insert(key, i);
+        }
+    }
+    return m_looseNames.value(looseName(name), -1);
+}
+
 bool ZipArchive::contains(const QString &name) const
 {
-    return zip_name_locate(m_zip, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
+    return locate(name) >= 0;
 }
 
 std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) const
 {
-    const zip_int64_t index = zip_name_locate(m_zip, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    const zip_int64_t index = locate(name);
     if (index < 0) {
         *error = QStringLiteral("its part \"%1\" is missing").arg(name);
         return nullptr;

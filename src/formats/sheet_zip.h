@@ -8,6 +8,8 @@
 #include <QString>
 #include <QXmlStreamReader>
 
+#include <QHash>
+
 #include <memory>
 
 typedef struct zip zip_t;
@@ -62,9 +64,15 @@ public:
 
 private:
     ZipArchive(zip_t *zip, qint64 entryCap, QByteArray keep = {});
+    // The entry a part name stands for: the name as written, else in any letter case and with
+    // backslashes for slashes, as some writers store them; -1 when there is none.
+    qint64 locate(const QString &name) const;
+
     zip_t *m_zip;
     qint64 m_entryCap;
     QByteArray m_bytes; // the archive's bytes when it was opened from memory
+    mutable QHash<QString, qint64> m_looseNames;
+    mutable bool m_looseNamesRead = false;
 };
 
 // QXmlStreamReader over a zip entry, fed as it goes.
