@@ -1,22 +1,52 @@
-# Writes the parts of the .xlsx and .ods test files in the layout fuzz_sheet_zip reads without
-# a zip signature: python3 fuzz/sheet_zip_seeds.py tests/data/xls <seed dir>
-import glob, os, sys, zipfile
+#!/usr/bin/env python3
+"""Seeds for fuzz_sheet_zip from real .xlsx and .ods files: each file as it stands, and its parts
+in the layout the target reads without a zip signature (see fuzz_sheet_zip.cpp).
 
-src, out = sys.argv[1], sys.argv[2]
-os.makedirs(out, exist_ok=True)
-for path in glob.glob(os.path.join(src, '*.xlsx')) + glob.glob(os.path.join(src, '*.ods')):
-    with zipfile.ZipFile(path) as z:
-        names = set(z.namelist())
-        def part(name):
-            return z.read(name) if name in names else b''
-        if path.endswith('.ods'):
-            parts, kind = [part('content.xml'), part('settings.xml')], b'\x01'
-        else:
-            sheets = sorted(n for n in names if n.startswith('xl/worksheets/sheet'))
-            parts = [part('xl/workbook.xml'), part('xl/_rels/workbook.xml.rels'),
-                     part('xl/styles.xml'), part('xl/sharedStrings.xml'),
-                     part(sheets[-1]) if sheets else b'']
-            kind = b'\x00'
-    seed = os.path.join(out, 'parts_' + os.path.basename(path))
-    with open(seed, 'wb') as f:
-        f.write(kind + b'\x01'.join(parts))
+usage: fuzz/sheet_zip_seeds.py <seed dir> <folder or file>...
+e.g.   fuzz/sheet_zip_seeds.py seeds/zip tests/data/xls ../shared/corpora/sheets
+"""
+import os
+import shutil
+import sys
+import zipfile
+
+
+def workbooks(paths):
+    for path in paths:
+        if os.path.isdir(path):
+            for root, _, names in os.walk(path):
+                for name in sorted(names):
+                    if name.endswith(('.xlsx', '.ods')):
+                        yield os.path.join(root, name)
+        elif path.endswith(('.xlsx', '.ods')):
+            yield path
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    for path in workbooks(sys.argv[2:]):
+        base = os.path.basename(path)
+        shutil.copyfile(path, os.path.join(out, 'file_' + base))
+        try:
+            with zipfile.ZipFile(path) as z:
+                names = {n.replace('\\', '/'): n for n in z.namelist()}
+
+                def part(name):
+                    return z.read(names[name]) if name in names else b''
+
+                if path.endswith('.ods'):
+                    parts, kind = [part('content.xml'), part('settings.xml')], b'\x01'
+                else:
+                    sheets = sorted(n for n in names if n.startswith('xl/worksheets/sheet'))
+                    parts = [part('xl/workbook.xml'), part('xl/_rels/workbook.xml.rels'),
+                             part('xl/styles.xml'), part('xl/sharedStrings.xml'),
+                             part(sheets[0]) if sheets else b'', part('_rels/.rels')]
+                    kind = b'\x00'
+        except (zipfile.BadZipFile, KeyError, OSError):
+            continue
+        with open(os.path.join(out, 'parts_' + base), 'wb') as f:
+            f.write(kind + b'\x01'.join(parts))
+
+
+main()

@@ -11,6 +11,8 @@
 
 #include <charconv>
 #include <cstring>
+#include <deque>
+#include <unordered_map>
 
 namespace quenda {
 
@@ -182,6 +184,9 @@ struct DbfReader::Impl {
     qint64 nextIndex = 0; // index of the next record to look at
     qint64 given = 0;
     QByteArray memoBytes;
+    std::unordered_map<quint64, QVariant> memoCache; // by block number
+    std::deque<quint64> memoOrder;                   // oldest first
+    qint64 memoCacheBytes = 0;
     QString error;
     bool failed = false;
 
@@ -225,6 +230,46 @@ struct DbfReader::Impl {
             .arg(recordIndex + 1);
     }
 
+    QString memoTooLong(qint64 recordIndex) const
+    {
+        return QStringLiteral("The file %1 cannot be read: a memo of record %2 is longer than "
+                              "%3 MiB, more than this program reads.")
+            .arg(name)
+            .arg(recordIndex + 1)
+            .arg(kMaxMemoBytes / (1024 * 1024));
+    }
+
+    // The value of the memo in a block: from the cache when an earlier record read it.
+    QVariant memoValue(quint64 blockNumber, qint64 recordIndex)
+    {
+        const auto cached = memoCache.find(blockNumber);
+        if (cached != memoCache.end())
+            return cached->second;
+        bool binary = false;
+        if (!readMemo(blockNumber, recordIndex, &binary))
+            return {};
+        QVariant value;
+        if (!binary && !memoBytes.isEmpty()) {
+            const auto *m = reinterpret_cast<const unsigned char *>(memoBytes.constData());
+            value = decode(m, m + memoBytes.size());
+        }
+        if (memoBytes.capacity() > 1024 * 1024)
+            memoBytes = QByteArray(); // a long memo's bytes are not kept beside its text
+        const qint64 cost = 64 + 2 * qint64(value.toString().size());
+        if (cost <= kMemoCacheBytes) {
+            while (memoCacheBytes + cost > kMemoCacheBytes && !memoOrder.empty()) {
+                const auto oldest = memoCache.find(memoOrder.front());
+                memoCacheBytes -= 64 + 2 * qint64(oldest->second.toString().size());
+                memoCache.erase(oldest);
+                memoOrder.pop_front();
+            }
+            memoCache.emplace(blockNumber, value);
+            memoOrder.push_back(blockNumber);
+            memoCacheBytes += cost;
+        }
+        return value;
+    }
+
     // The memo's bytes in memoBytes; false on a fault. binary tells a picture or object apart.
     bool readMemo(quint64 blockNumber, qint64 recordIndex, bool *binary)
     {
@@ -260,7 +305,7 @@ struct DbfReader::Impl {
             length = std::max<qint64>(0, qint64(le32(head + 4)) - 8);
         }
         if (length > kMaxMemoBytes) {
-            fault(memoDamaged(recordIndex, QStringLiteral("a memo claims more than 64 MiB")));
+            fault(memoTooLong(recordIndex));
             return false;
         }
         if (*binary)
@@ -287,12 +332,12 @@ struct DbfReader::Impl {
                 const void *end = std::memchr(chunk, 0x1A, size_t(n));
                 const qint64 take = end ? static_cast<const char *>(end) - chunk : n;
                 memoBytes.append(chunk, take);
-                if (end || n < kDbaseBlock)
-                    break;
                 if (memoBytes.size() > kMaxMemoBytes) {
-                    fault(memoDamaged(recordIndex, QStringLiteral("a memo has no end")));
+                    fault(memoTooLong(recordIndex));
                     return false;
                 }
+                if (end || n < kDbaseBlock)
+                    break;
             }
         }
         while (!memoBytes.isEmpty() && (memoBytes.back() == 0 || memoBytes.back() == 0x1A))
@@ -395,13 +440,7 @@ struct DbfReader::Impl {
             const quint64 blockNumber = memoBlock(b, f.length);
             if (blockNumber == 0 || !memo)
                 return {};
-            bool binary = false;
-            if (!readMemo(blockNumber, recordIndex, &binary))
-                return {};
-            if (binary || memoBytes.isEmpty())
-                return {};
-            const auto *m = reinterpret_cast<const unsigned char *>(memoBytes.constData());
-            return QVariant(decode(m, m + memoBytes.size()));
+            return memoValue(blockNumber, recordIndex);
         }
         default:
             return {};
