@@ -10,11 +10,17 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <atomic>
+#include <csignal>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace quenda {
 
 namespace {
 
 const QString kHelperName = QStringLiteral("quenda-mdb-reader");
+constexpr int kCancelPollMs = 100;
 
 QString cannotRead(const QString &path, const QString &reason)
 {
@@ -51,7 +57,12 @@ public:
         : m_database(database), m_options(options)
     {
     }
-    ~HelperRun() { stop(); }
+    ~HelperRun()
+    {
+        stop();
+        if (m_pidfd >= 0)
+            ::close(m_pidfd);
+    }
     HelperRun(const HelperRun &) = delete;
     HelperRun &operator=(const HelperRun &) = delete;
 
@@ -60,6 +71,11 @@ public:
         const QString program =
             m_options.helperPath.isEmpty() ? accessHelperPath() : m_options.helperPath;
         m_process.setStandardErrorFile(QProcess::nullDevice());
+        // The helper checks that the process that started it is still there (see its main).
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUENDA_MDB_READER_PARENT"),
+                           QString::number(QCoreApplication::applicationPid()));
+        m_process.setProcessEnvironment(environment);
         m_process.start(program, arguments, QIODevice::ReadWrite);
         if (!m_process.waitForStarted(m_options.silenceLimitMs)) {
             m_error = cannotRead(m_database, QStringLiteral("the reading helper %1 cannot be "
@@ -67,7 +83,24 @@ public:
                                                  .arg(program, m_process.errorString()));
             return false;
         }
+        // A descriptor of the process itself, so that a kill from another thread can never hit
+        // another process that took over the number.
+        m_pidfd = int(::syscall(SYS_pidfd_open, pid_t(m_process.processId()), 0));
         return true;
+    }
+
+    bool isCancelled() const
+    {
+        return m_cancelled || (m_options.cancelled && m_options.cancelled());
+    }
+
+    // From any thread: ends the helper at once.
+    void kill()
+    {
+        m_cancelled = true;
+        const int fd = m_pidfd.load();
+        if (fd >= 0)
+            ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0);
     }
 
     // The next event; Garbled and HelperError never come out: they end as Failed (see error()).
@@ -118,13 +151,17 @@ private:
         QElapsedTimer silence;
         silence.start();
         for (;;) {
+            if (isCancelled()) {
+                failWith(QStringLiteral("reading was cancelled"));
+                return false;
+            }
             const QByteArray chunk = m_process.readAllStandardOutput();
             if (!chunk.isEmpty()) {
                 m_stream.append(chunk);
                 return true;
             }
             if (m_process.state() == QProcess::NotRunning) {
-                failWith(endReason());
+                failWith(isCancelled() ? QStringLiteral("reading was cancelled") : endReason());
                 return false;
             }
             const qint64 left = m_options.silenceLimitMs - silence.elapsed();
@@ -133,7 +170,7 @@ private:
                              .arg(m_options.silenceLimitMs / 1000.0));
                 return false;
             }
-            m_process.waitForReadyRead(int(left));
+            m_process.waitForReadyRead(int(std::min<qint64>(left, kCancelPollMs)));
         }
     }
 
@@ -179,6 +216,8 @@ private:
     QProcess m_process;
     MdbStream m_stream;
     QString m_error;
+    std::atomic<int> m_pidfd{-1};
+    std::atomic<bool> m_cancelled{false};
 };
 
 } // namespace
@@ -223,6 +262,7 @@ Result<QStringList> accessTables(const QString &path, const AccessOptions &optio
 }
 
 struct AccessReader::Impl {
+    QString path;
     std::unique_ptr<HelperRun> run;
     std::vector<FieldInfo> fields;
     int codePage = 0;
@@ -242,6 +282,7 @@ Result<std::unique_ptr<AccessReader>> AccessReader::open(const QString &path, co
     if (!file)
         return file.error();
     auto d = std::make_unique<Impl>();
+    d->path = path;
     d->run = std::make_unique<HelperRun>(path, options);
     if (!d->run->start({QStringLiteral("read"), path, table}))
         return fail(d->run->error());
@@ -270,6 +311,10 @@ const std::vector<FieldInfo> &AccessReader::fields() const
 
 bool AccessReader::next(QVariantList &values)
 {
+    if (!d->done && d->run->isCancelled()) {
+        d->error = cannotRead(d->path, QStringLiteral("reading was cancelled"));
+        d->done = true;
+    }
     if (d->done)
         return false;
     if (!d->asked) {
@@ -304,6 +349,11 @@ bool AccessReader::next(QVariantList &values)
 QString AccessReader::error() const
 {
     return d->error;
+}
+
+void AccessReader::cancel()
+{
+    d->run->kill();
 }
 
 int AccessReader::codePage() const

@@ -19,9 +19,12 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -33,6 +36,8 @@ constexpr std::size_t kBatchBytes = 1024 * 1024;
 constexpr int kBatchRecords = 4096;
 constexpr std::size_t kMaxMemoBytes = 64 * 1024 * 1024;
 constexpr int kMaxMemoPages = 1 << 20;
+// Far more than reading the largest table takes; the limit is there for a library that loops.
+constexpr rlim_t kCpuSeconds = 300;
 
 class Output {
 public:
@@ -392,6 +397,29 @@ MdbHandle *openDatabase(const char *path)
 #endif
 #endif
 
+// The program that started this helper may be killed; the helper must not read on without it.
+// The death signal is set first and the parent checked after: a parent that died before it
+// was set is not there any more to send it. QUENDA_MDB_READER_PARENT names the parent the
+// program meant (the process id that started the helper).
+void dieWithParent()
+{
+    const char *named = std::getenv("QUENDA_MDB_READER_PARENT");
+    const pid_t parent = named ? pid_t(std::strtol(named, nullptr, 10)) : ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(kExitFailed);
+}
+
+// A damaged file on which the library loops must not burn a processor for ever, whoever waits
+// for the answer: after this much processor time the system ends the helper.
+void limitProcessorTime()
+{
+    rlimit limit{};
+    limit.rlim_cur = kCpuSeconds;
+    limit.rlim_max = kCpuSeconds + 5; // SIGXCPU first, then SIGKILL
+    ::setrlimit(RLIMIT_CPU, &limit);
+}
+
 void limitMemory()
 {
 #ifndef QUENDA_SANITIZED
@@ -410,6 +438,8 @@ int main(int argc, char **argv)
     // libmdb formats numbers through the locale; nothing here may depend on it.
     std::setlocale(LC_ALL, "C");
     ::setenv("MDB_ICONV", "UTF-8", 1);
+    dieWithParent();
+    limitProcessorTime();
     limitMemory();
     start();
     if (argc == 3 && std::strcmp(argv[1], "tables") == 0)
