@@ -12,8 +12,10 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 namespace quenda {
 
@@ -29,23 +31,61 @@ QString cannotRead(const QString &path, const QString &reason)
     return QStringLiteral("The database file %1 cannot be read: %2.").arg(path, reason);
 }
 
-// The file must be there, be a regular file and open like a Jet or ACE database.
+// The header page hides its settings behind RC4 with a key every database shares.
+void rc4(QByteArrayView key, unsigned char *data, qsizetype size)
+{
+    unsigned char box[256];
+    for (int i = 0; i < 256; ++i)
+        box[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + box[i] + static_cast<unsigned char>(key[i % key.size()])) & 0xFF;
+        std::swap(box[i], box[j]);
+    }
+    for (qsizetype n = 0, i = 0, j = 0; n < size; ++n) {
+        i = (i + 1) & 0xFF;
+        j = (j + box[i]) & 0xFF;
+        std::swap(box[i], box[j]);
+        data[n] ^= box[(box[i] + box[j]) & 0xFF];
+    }
+}
+
+// An Access 2007 or later database encrypted with a password: the header names the key that
+// encodes its pages, which libmdb cannot decode. (Older databases encode their pages with a
+// key libmdb knows.)
+bool isEncrypted(const unsigned char *header, qint64 size)
+{
+    constexpr qsizetype kEncodedStart = 0x18, kEncodedSize = 128, kKeyAt = 0x3E;
+    if (size < kEncodedStart + kEncodedSize || header[0x14] < 2)
+        return false;
+    unsigned char decoded[kEncodedSize];
+    std::memcpy(decoded, header + kEncodedStart, kEncodedSize);
+    rc4(QByteArrayView("\xC7\xDA\x39\x6B", 4), decoded, kEncodedSize);
+    const unsigned char *key = decoded + (kKeyAt - kEncodedStart);
+    return key[0] || key[1] || key[2] || key[3];
+}
+
+// The file must be there, be a regular file and open like a Jet or ACE database that is not
+// encrypted.
 Status checkDatabaseFile(const QString &path)
 {
     auto source = openFileSource(path);
     if (!source)
         return source.error();
-    char head[19] = {};
-    const qint64 got = (*source)->readAt(0, head, sizeof head);
+    unsigned char head[0x18 + 128] = {};
+    const qint64 got = (*source)->readAt(0, reinterpret_cast<char *>(head), sizeof head);
     if (got < 0)
         return fail(cannotRead(path, (*source)->error()));
-    const QByteArrayView magic(head + 4, 15);
-    if (got < qint64(sizeof head) ||
+    const QByteArrayView magic(reinterpret_cast<const char *>(head) + 4, 15);
+    if (got < 19 ||
         (magic != QByteArrayView("Standard Jet DB") && magic != QByteArrayView("Standard ACE DB")))
         return fail(
             QStringLiteral("The file %1 is not in the expected format of an Access database.")
                 .arg(path),
             kErrorWrongFormat);
+    if (isEncrypted(head, got))
+        return fail(cannotRead(path, QStringLiteral("it is encrypted with a password, and "
+                                                    "this program cannot open encrypted "
+                                                    "databases")));
     return {};
 }
 

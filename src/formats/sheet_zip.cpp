@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace quenda {
@@ -19,8 +21,8 @@ QString tooLarge(const QString &name, qint64 cap)
 
 } // namespace
 
-ZipEntry::ZipEntry(zip_file_t *file, QString name, qint64 cap)
-    : m_file(file), m_name(std::move(name)), m_cap(cap)
+ZipEntry::ZipEntry(zip_file_t *file, QString name, qint64 cap, qint64 claimedSize)
+    : m_file(file), m_name(std::move(name)), m_cap(cap), m_claimed(claimedSize)
 {
 }
 
@@ -33,6 +35,10 @@ QByteArray ZipEntry::read(qint64 maxBytes)
 {
     if (m_atEnd || !m_error.isEmpty())
         return QByteArray();
+    // A small part needs no big buffer; one that unpacks to more than it claims is read on in
+    // blocks of a few kilobytes.
+    if (m_claimed >= 0)
+        maxBytes = std::clamp<qint64>(m_claimed - m_total + 1, 4096, maxBytes);
     QByteArray out;
     out.resize(qsizetype(maxBytes));
     const zip_int64_t got = zip_fread(m_file, out.data(), zip_uint64_t(maxBytes));
@@ -150,7 +156,11 @@ std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) 
                      .arg(name, QString::fromLocal8Bit(zip_strerror(m_zip)));
         return nullptr;
     }
-    return std::make_unique<ZipEntry>(file, name, m_entryCap);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    const bool sized = zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat) == 0 &&
+                       (stat.valid & ZIP_STAT_SIZE) && stat.size < zip_uint64_t(m_entryCap);
+    return std::make_unique<ZipEntry>(file, name, m_entryCap, sized ? qint64(stat.size) : -1);
 }
 
 bool ZipArchive::readAll(const QString &name, qint64 cap, QByteArray *out, QString *error) const

@@ -24,7 +24,9 @@ constexpr qint64 kMaxXmlRun = 16LL * 1024 * 1024;
 
 class ZipEntry {
 public:
-    ZipEntry(zip_file_t *file, QString name, qint64 cap);
+    // claimedSize: what the archive says the entry unpacks to; it sizes the reads, never trusted
+    // beyond that.
+    ZipEntry(zip_file_t *file, QString name, qint64 cap, qint64 claimedSize = -1);
     ~ZipEntry();
     ZipEntry(const ZipEntry &) = delete;
     ZipEntry &operator=(const ZipEntry &) = delete;
@@ -39,6 +41,7 @@ private:
     zip_file_t *m_file;
     QString m_name;
     qint64 m_cap;
+    qint64 m_claimed;
     qint64 m_total = 0;
     bool m_atEnd = false;
     QString m_error;

@@ -27,6 +27,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -118,8 +119,13 @@ bool isUserTable(const MdbCatalogEntry *entry)
     return entry->object_type == MDB_TABLE && (entry->flags & 0x80000002) == 0;
 }
 
+// "Large Number" (BigInt) columns of Access 2016: eight bytes, a type libmdb does not name.
+constexpr int kColumnBigInt = 0x13;
+
 FieldCode fieldCode(const MdbColumn *col)
 {
+    if (col->col_type == kColumnBigInt)
+        return kFieldInteger;
     switch (col->col_type) {
     case MDB_BOOL:
         return kFieldBoolean;
@@ -241,6 +247,16 @@ void appendValue(std::string &record, MdbHandle *mdb, MdbColumn *col, std::strin
         null();
         return;
     }
+    if (col->col_type == kColumnBigInt) {
+        std::int64_t v = 0;
+        if (length != 8) {
+            null();
+            return;
+        }
+        std::memcpy(&v, pg + start, 8); // little-endian, as the file stores it
+        integer(v);
+        return;
+    }
     switch (col->col_type) {
     case MDB_BYTE:
         integer(mdb_get_byte(mdb->pg_buf, start));
@@ -355,11 +371,14 @@ MdbHandle *openDatabase(const char *path)
         giveUp(std::string("the table ") + name + " cannot be read", kExitFailed);
     mdb_rewind_table(table);
 
+    std::vector<MdbColumn *> columns;
+    for (unsigned i = 0; i < table->num_cols; ++i)
+        columns.push_back(static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i)));
+
     std::string payload;
     Output::appendU32(payload, mdb->f->jet_version == MDB_VER_JET3 ? 1252 : 1200);
     out.message(kCodePage, payload);
-    for (unsigned i = 0; i < table->num_cols; ++i) {
-        auto *col = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
+    for (MdbColumn *col : columns) {
         payload.clear();
         payload += static_cast<char>(fieldCode(col));
         Output::appendU32(payload, static_cast<std::uint32_t>(fieldSize(mdb, col)));
@@ -375,9 +394,8 @@ MdbHandle *openDatabase(const char *path)
     waitForCredit();
     while (mdb_fetch_row(table)) {
         record.clear();
-        for (unsigned i = 0; i < table->num_cols; ++i)
-            appendValue(record, mdb, static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i)),
-                        scratch);
+        for (MdbColumn *col : columns)
+            appendValue(record, mdb, col, scratch);
         out.message(kRecord, record);
         if (++inBatch >= kBatchRecords || out.pending() >= kBatchBytes) {
             out.message(kBatchEnd, {});
