@@ -6,6 +6,7 @@
 #include "formats/access_reader.h"
 #include "formats/dbf_reader.h"
 #include "formats/delimited_reader.h"
+#include "formats/rtf_reader.h"
 #include "reader_test_support.h"
 
 #include <QDateTime>
@@ -366,4 +367,82 @@ TEST(CorpusDbf, DbfGemTables)
         EXPECT_TRUE(missing.message().contains(QLatin1String("is missing:"))) << name;
     }
     EXPECT_TRUE(open("polygon.dbf").message().endsWith(QLatin1String("it has no fields.")));
+}
+
+namespace {
+
+// Text compared as words: striprtf ends lines with LF, marks table cells with "|" and drops
+// optional hyphens, this reader ends paragraphs with CR LF, separates cells with tabs and keeps
+// list indents. The words and their order must agree.
+QString words(QString text)
+{
+    text.replace(QLatin1Char('|'), QLatin1Char(' '));
+    text.remove(QChar(0x00AD));
+    return text.simplified();
+}
+
+} // namespace
+
+// striprtf's documents against the texts its tests compare with. Where that text is not to be
+// had here (unicode, issue_11, issue_15, issue_20, issue_28, hello, nutridoc, Speiseplan,
+// TX_RTF32, line_break_textedit_mac) the document must still read without fault.
+TEST(CorpusRtf, DocumentsReadAsStriprtfSays)
+{
+    SKIP_WITHOUT(QStringLiteral("rtf"));
+    QTemporaryDir dir;
+    auto text = [&](const char *name) {
+        QFile file(corpusFile(dir, QStringLiteral("rtf"), QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        return rtfToPlainText(file.readAll());
+    };
+    const std::map<const char *, const char *> expected = {
+        {"french.rtf", "10‘000\n\na 10'000  b.\n\na 10‘000 b c!\n\na a a 10´000 d?\n"},
+        {"simple_table.rtf", "\nfoo|bar|\n1|1|\n\n\n"},
+        {"sample_3.rtf", "A\tproduto de RTU de bexiga\nB\turetra  prostática\nC\tassoalho "
+                         "vesical\nD\tbase da lesão de assoalho\n"},
+        {"issue_63.rtf", "10.\tTrade and other receivables\t\t\n"},
+        {"issue_37.rtf", "≤\n≤"},
+        {"issue_38.rtf", "cell 1|cell 2|cell 3|\n"},
+        {"issue_55.rtf", "          ü  "},
+        {"issue_55_1.rtf", "  ü  เ ü  ü เ"},
+        {"nbsp.rtf", "This is some bold text with non breaking spaces.\n"},
+        {"specialchars.rtf", "This is some bold text with non breaking spaces. Optional "
+                             "hyphenfoo. Non breaking hyphen‑foo.\n"},
+        {"calcium_score.rtf", "Calcium-Score\nCoronararterie|Calcium-Score|RCA| 0|LM| 0|LAD/RIVA| "
+                              "0|CX| 0|Gesamt Calcium-Score| 0||||\n\n"},
+        {"test_line_breaks_google_docs.rtf", "Asdf\nAsdf\nAsdf\n\n"},
+        {"ansicpg1250.rtf",
+         "Proszę o zapoznanie się z poniższą klauzulą informacyjną.\nZgodnie z rozporządzeniem "
+         "Parlamentu Europejskiego i Rady (UE) 2016/679 z dnia \n27 kwietnia 2016 r. w sprawie "
+         "ochrony osób fizycznych w związku z przetwarzaniem danych osobowych i w sprawie "
+         "swobodnego przepływu takich danych oraz uchylenia dyrektywy 95/46/WE (ogólne "
+         "rozporządzenie o ochronie danych), (Dz. Urz. UE L 119 z 04.05.2016 r., str. 1) "
+         "informuję.\n"},
+        {"nested_table.rtf",
+         "\nGesamt DLP: 382.75 mGy.cm. Mittlere Herzfrequenz: 72/min\nCalcium-Score\n\n"
+         "Coronararterie|Calcium-Score|RCA|0 |LM|0  |LAD/RIVA|0  |CX|0 |Gesamt Calcium-Score|0  "
+         "||\n||Biologisches \nAlter:|42 | ||geschätztes \nCoronar-Alter:|40-44 ||||\n\n |||\n\n"
+         "Coronararterien\nCoronararterie|führender Befund|\nRCA|keine Stenose |\nLM|keine "
+         "Stenose |\nLAD/RIVA|keine Stenose |\nCX |keine Stenose |\n\n\nExtracardiale "
+         "Strukturen\nMehrere pulmonale Noduli, 4 mm messend im laterobasalen Unterlappen\n"},
+    };
+    for (const auto &[name, want] : expected)
+        EXPECT_EQ(words(text(name)), words(QString::fromUtf8(want))) << name;
+
+    // bytes.rtf: a court ruling in Ukrainian, here its opening, a middle and its end.
+    const QString ruling = words(text("bytes.rtf"));
+    EXPECT_TRUE(ruling.startsWith(QStringLiteral(
+        "УХВАЛА 27 грудня 2018 року м. Київ справа № 127\\7798/17 провадження № 61-42473св18")))
+        << ruling.left(120).toStdString();
+    EXPECT_TRUE(ruling.contains(QStringLiteral("справа підлягає розгляду в складі п'яти суддів.")));
+    EXPECT_TRUE(ruling.endsWith(
+        QStringLiteral("Ухвала оскарженню не підлягає. Судді: М. Є. Червинська В. М. Коротун В. П. "
+                       "Курило")));
+
+    for (const char *name :
+         {"unicode.rtf", "issue_11.rtf", "issue_15.rtf", "issue_20.rtf", "issue_28.rtf",
+          "hello.rtf", "nutridoc.rtf", "Speiseplan_KW_32-33_Eybl.rtf", "TX_RTF32_18.0.541.501.rtf",
+          "line_break_textedit_mac.rtf"})
+        EXPECT_FALSE(words(text(name)).isEmpty()) << name;
+    EXPECT_EQ(QDir(corporaDir(QStringLiteral("rtf"))).entryList(QDir::Files).size(), 25);
 }
