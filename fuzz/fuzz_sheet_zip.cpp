@@ -42,24 +42,67 @@ QByteArray storedArchive(const std::vector<std::pair<const char *, QByteArray>> 
     return out;
 }
 
+QByteArray xmlAttribute(QByteArray text)
+{
+    return text.replace('&', "&amp;").replace('"', "&quot;").replace('<', "&lt;");
+}
+
+// The part names a package leads through, as bare texts: the workbook's name in the package
+// relations, then the sheet's, the shared strings' and the styles' names in the workbook's
+// relations, then the sheet and the shared strings. A target is a few bytes here, so that "../",
+// "/", "\\" and the like land in it often.
+QByteArray archiveFromTargets(const QList<QByteArray> &parts)
+{
+    auto part = [&](int i) { return i < parts.size() ? parts[i] : QByteArray(); };
+    const QByteArray type = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    auto relation = [&](const char *id, const char *kind, const QByteArray &target) {
+        return "<Relationship Id=\"" + QByteArray(id) + "\" Type=\"" + type + kind +
+               "\" Target=\"" + xmlAttribute(target) + "\"/>";
+    };
+    return storedArchive(
+        {{"[Content_Types].xml", "<Types/>"},
+         {"_rels/.rels",
+          "<Relationships>" + relation("r1", "officeDocument", part(0)) + "</Relationships>"},
+         {"xl/workbook.xml", "<workbook xmlns:r=\"r\"><sheets><sheet name=\"S\" r:id=\"s\"/>"
+                             "</sheets></workbook>"},
+         {"xl/_rels/workbook.xml.rels", "<Relationships>" + relation("s", "worksheet", part(1)) +
+                                            relation("t", "sharedStrings", part(2)) +
+                                            relation("y", "styles", part(3)) + "</Relationships>"},
+         {"xl/worksheets/sheet1.xml", part(4)},
+         {"xl/sharedStrings.xml", part(5)},
+         {"xl/styles.xml", "<styleSheet><cellXfs><xf numFmtId=\"14\"/></cellXfs></styleSheet>"}});
+}
+
 // Input without the zip signature: a kind byte (even: .xlsx, odd: .ods), then the parts
-// separated by 0x01 bytes. .xlsx: workbook, its relations, styles, shared strings, the sheet.
-// .ods: content, settings.
+// separated by 0x01 bytes. .xlsx: the package relations (which name the workbook; empty for
+// the usual ones), workbook, its relations, shared strings, the sheet, styles. .ods: content,
+// settings. The small parts that lead to the others come first, so that a short input still
+// reaches them; every relation comes from the input, so a mutated target can lead anywhere, in
+// the package or out of it. With bit 1 of the kind byte set, an .xlsx comes as bare part names
+// (see archiveFromTargets).
 QByteArray archiveFromParts(const QByteArray &input)
 {
     const bool ods = !input.isEmpty() && (input[0] & 1);
     const QList<QByteArray> parts = input.mid(1).split('\x01');
     auto part = [&](int i) { return i < parts.size() ? parts[i] : QByteArray(); };
+    if (!ods && !input.isEmpty() && (input[0] & 2))
+        return archiveFromTargets(parts);
     if (ods)
         return storedArchive({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                               {"content.xml", part(0)},
                               {"settings.xml", part(1)}});
+    QByteArray packageRelations = part(0);
+    if (packageRelations.isEmpty())
+        packageRelations = "<Relationships><Relationship Id=\"rId1\" Type=\"http://schemas."
+                           "openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+                           "Target=\"xl/workbook.xml\"/></Relationships>";
     return storedArchive({{"[Content_Types].xml", "<Types/>"},
-                          {"xl/workbook.xml", part(0)},
-                          {"xl/_rels/workbook.xml.rels", part(1)},
-                          {"xl/styles.xml", part(2)},
+                          {"_rels/.rels", packageRelations},
+                          {"xl/workbook.xml", part(1)},
+                          {"xl/_rels/workbook.xml.rels", part(2)},
                           {"xl/sharedStrings.xml", part(3)},
-                          {"xl/worksheets/sheet1.xml", part(4)}});
+                          {"xl/worksheets/sheet1.xml", part(4)},
+                          {"xl/styles.xml", part(5)}});
 }
 
 } // namespace
@@ -83,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         source = quenda::openXlsxSource(std::move(zip), 64, &error);
     if (source) {
         quenda::SheetRow row;
-        for (int i = 0; i < 100000 && source->nextRow(row); ++i) {
+        // A few hundred rows reach every kind of record; more only slow the search down.
+        for (int i = 0; i < 300 && source->nextRow(row); ++i) {
         }
     }
     return 0;

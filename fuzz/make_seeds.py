@@ -38,9 +38,22 @@ def dbf_seed(name, table, memo=b"", fpt=False):
     write("dbf", name, bytes([1 if fpt else 0]) + struct.pack("<I", len(table)) + table + memo)
 
 
-for path in glob.glob(os.path.join(root, "tests/data/dbf/*.dbf")):
-    memo = path[:-4] + ".dbt"
-    dbf_seed(os.path.basename(path), read(path), read(memo) if os.path.exists(memo) else b"")
+def memo_of(path):
+    """The memo file beside a table, in any letter case, and whether it is an .fpt."""
+    stem = os.path.basename(path)[:-4].lower()
+    for name in os.listdir(os.path.dirname(path)):
+        if name.lower() in (stem + ".dbt", stem + ".fpt"):
+            return read(os.path.join(os.path.dirname(path), name)), name.lower().endswith(".fpt")
+    return b"", False
+
+
+# The samples, and the public corpus of other readers' tables when it is beside the repository.
+tables = glob.glob(os.path.join(root, "tests/data/dbf/*.dbf"))
+corpora = os.environ.get("QUENDA_CORPORA_DIR", os.path.join(root, "..", "shared", "corpora"))
+tables += glob.glob(os.path.join(corpora, "dbf", "**", "*.dbf"), recursive=True)
+for path in tables:
+    memo, fpt = memo_of(path)
+    dbf_seed(os.path.basename(path), read(path), memo, fpt)
 
 # A Visual FoxPro table with an integer, a double, a timestamp, currency, a memo, a nullable
 # varchar and the null flags, with its .fpt.

@@ -10,11 +10,19 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <utility>
+
 namespace quenda {
 
 namespace {
 
 const QString kHelperName = QStringLiteral("quenda-mdb-reader");
+constexpr int kCancelPollMs = 100;
 
 QString cannotRead(const QString &path, const QString &reason)
 {
@@ -23,23 +31,61 @@ QString cannotRead(const QString &path, const QString &reason)
     return QStringLiteral("The database file %1 cannot be read: %2.").arg(path, reason);
 }
 
-// The file must be there, be a regular file and open like a Jet or ACE database.
+// The header page hides its settings behind RC4 with a key every database shares.
+void rc4(QByteArrayView key, unsigned char *data, qsizetype size)
+{
+    unsigned char box[256];
+    for (int i = 0; i < 256; ++i)
+        box[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + box[i] + static_cast<unsigned char>(key[i % key.size()])) & 0xFF;
+        std::swap(box[i], box[j]);
+    }
+    for (qsizetype n = 0, i = 0, j = 0; n < size; ++n) {
+        i = (i + 1) & 0xFF;
+        j = (j + box[i]) & 0xFF;
+        std::swap(box[i], box[j]);
+        data[n] ^= box[(box[i] + box[j]) & 0xFF];
+    }
+}
+
+// An Access 2007 or later database encrypted with a password: the header names the key that
+// encodes its pages, which libmdb cannot decode. (Older databases encode their pages with a
+// key libmdb knows.)
+bool isEncrypted(const unsigned char *header, qint64 size)
+{
+    constexpr qsizetype kEncodedStart = 0x18, kEncodedSize = 128, kKeyAt = 0x3E;
+    if (size < kEncodedStart + kEncodedSize || header[0x14] < 2)
+        return false;
+    unsigned char decoded[kEncodedSize];
+    std::memcpy(decoded, header + kEncodedStart, kEncodedSize);
+    rc4(QByteArrayView("\xC7\xDA\x39\x6B", 4), decoded, kEncodedSize);
+    const unsigned char *key = decoded + (kKeyAt - kEncodedStart);
+    return key[0] || key[1] || key[2] || key[3];
+}
+
+// The file must be there, be a regular file and open like a Jet or ACE database that is not
+// encrypted.
 Status checkDatabaseFile(const QString &path)
 {
     auto source = openFileSource(path);
     if (!source)
         return source.error();
-    char head[19] = {};
-    const qint64 got = (*source)->readAt(0, head, sizeof head);
+    unsigned char head[0x18 + 128] = {};
+    const qint64 got = (*source)->readAt(0, reinterpret_cast<char *>(head), sizeof head);
     if (got < 0)
         return fail(cannotRead(path, (*source)->error()));
-    const QByteArrayView magic(head + 4, 15);
-    if (got < qint64(sizeof head) ||
+    const QByteArrayView magic(reinterpret_cast<const char *>(head) + 4, 15);
+    if (got < 19 ||
         (magic != QByteArrayView("Standard Jet DB") && magic != QByteArrayView("Standard ACE DB")))
         return fail(
             QStringLiteral("The file %1 is not in the expected format of an Access database.")
                 .arg(path),
             kErrorWrongFormat);
+    if (isEncrypted(head, got))
+        return fail(cannotRead(path, QStringLiteral("it is encrypted with a password, and "
+                                                    "this program cannot open encrypted "
+                                                    "databases")));
     return {};
 }
 
@@ -51,7 +97,12 @@ public:
         : m_database(database), m_options(options)
     {
     }
-    ~HelperRun() { stop(); }
+    ~HelperRun()
+    {
+        stop();
+        if (m_pidfd >= 0)
+            ::close(m_pidfd);
+    }
     HelperRun(const HelperRun &) = delete;
     HelperRun &operator=(const HelperRun &) = delete;
 
@@ -60,6 +111,11 @@ public:
         const QString program =
             m_options.helperPath.isEmpty() ? accessHelperPath() : m_options.helperPath;
         m_process.setStandardErrorFile(QProcess::nullDevice());
+        // The helper checks that the process that started it is still there (see its main).
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUENDA_MDB_READER_PARENT"),
+                           QString::number(QCoreApplication::applicationPid()));
+        m_process.setProcessEnvironment(environment);
         m_process.start(program, arguments, QIODevice::ReadWrite);
         if (!m_process.waitForStarted(m_options.silenceLimitMs)) {
             m_error = cannotRead(m_database, QStringLiteral("the reading helper %1 cannot be "
@@ -67,7 +123,24 @@ public:
                                                  .arg(program, m_process.errorString()));
             return false;
         }
+        // A descriptor of the process itself, so that a kill from another thread can never hit
+        // another process that took over the number.
+        m_pidfd = int(::syscall(SYS_pidfd_open, pid_t(m_process.processId()), 0));
         return true;
+    }
+
+    bool isCancelled() const
+    {
+        return m_cancelled || (m_options.cancelled && m_options.cancelled());
+    }
+
+    // From any thread: ends the helper at once.
+    void kill()
+    {
+        m_cancelled = true;
+        const int fd = m_pidfd.load();
+        if (fd >= 0)
+            ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0);
     }
 
     // The next event; Garbled and HelperError never come out: they end as Failed (see error()).
@@ -118,13 +191,17 @@ private:
         QElapsedTimer silence;
         silence.start();
         for (;;) {
+            if (isCancelled()) {
+                failWith(QStringLiteral("reading was cancelled"));
+                return false;
+            }
             const QByteArray chunk = m_process.readAllStandardOutput();
             if (!chunk.isEmpty()) {
                 m_stream.append(chunk);
                 return true;
             }
             if (m_process.state() == QProcess::NotRunning) {
-                failWith(endReason());
+                failWith(isCancelled() ? QStringLiteral("reading was cancelled") : endReason());
                 return false;
             }
             const qint64 left = m_options.silenceLimitMs - silence.elapsed();
@@ -133,7 +210,7 @@ private:
                              .arg(m_options.silenceLimitMs / 1000.0));
                 return false;
             }
-            m_process.waitForReadyRead(int(left));
+            m_process.waitForReadyRead(int(std::min<qint64>(left, kCancelPollMs)));
         }
     }
 
@@ -179,6 +256,8 @@ private:
     QProcess m_process;
     MdbStream m_stream;
     QString m_error;
+    std::atomic<int> m_pidfd{-1};
+    std::atomic<bool> m_cancelled{false};
 };
 
 } // namespace
@@ -223,6 +302,7 @@ Result<QStringList> accessTables(const QString &path, const AccessOptions &optio
 }
 
 struct AccessReader::Impl {
+    QString path;
     std::unique_ptr<HelperRun> run;
     std::vector<FieldInfo> fields;
     int codePage = 0;
@@ -242,6 +322,7 @@ Result<std::unique_ptr<AccessReader>> AccessReader::open(const QString &path, co
     if (!file)
         return file.error();
     auto d = std::make_unique<Impl>();
+    d->path = path;
     d->run = std::make_unique<HelperRun>(path, options);
     if (!d->run->start({QStringLiteral("read"), path, table}))
         return fail(d->run->error());
@@ -270,6 +351,10 @@ const std::vector<FieldInfo> &AccessReader::fields() const
 
 bool AccessReader::next(QVariantList &values)
 {
+    if (!d->done && d->run->isCancelled()) {
+        d->error = cannotRead(d->path, QStringLiteral("reading was cancelled"));
+        d->done = true;
+    }
     if (d->done)
         return false;
     if (!d->asked) {
@@ -304,6 +389,11 @@ bool AccessReader::next(QVariantList &values)
 QString AccessReader::error() const
 {
     return d->error;
+}
+
+void AccessReader::cancel()
+{
+    d->run->kill();
 }
 
 int AccessReader::codePage() const

@@ -9,13 +9,16 @@
 // followed by the reason when one is known.
 //
 // The reader runs its helper through QProcess, so it must be used from the thread that opened
-// it; a job opens its own reader.
+// it; a job opens its own reader. The helper never outlives the program: it dies with the
+// thread that started it, gives up after five minutes of processor time, and is killed when
+// the reader is destroyed or cancelled.
 
 #include "common/result.h"
 #include "formats/table_reader.h"
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace quenda {
@@ -23,6 +26,9 @@ namespace quenda {
 struct AccessOptions {
     QString helperPath;         // empty: accessHelperPath()
     int silenceLimitMs = 30000; // a helper that writes nothing for this long is stopped
+    // Asked every tenth of a second while the helper is awaited: true stops it at once, and
+    // reading ends with "reading was cancelled" (a job passes its cancel state here).
+    std::function<bool()> cancelled;
 };
 
 // The helper: the program QUENDA_MDB_READER names, else quenda-mdb-reader beside the
@@ -46,6 +52,10 @@ public:
     // 1200 for Jet 4 and later (text stored as UTF-16), 1252 for Jet 3.
     int codePage() const override;
     qint64 recordNumber() const override;
+
+    // Kills the helper now; from any thread, as long as the reader lives. The next call of
+    // next() then returns false with "reading was cancelled".
+    void cancel();
 
 private:
     struct Impl;

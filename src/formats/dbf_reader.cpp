@@ -11,6 +11,8 @@
 
 #include <charconv>
 #include <cstring>
+#include <deque>
+#include <unordered_map>
 
 namespace quenda {
 
@@ -22,8 +24,8 @@ constexpr qsizetype kGuessBytes = 1024 * 1024;
 constexpr int kFoxProDefaultBlock = 64;
 constexpr int kDbaseBlock = 512;
 
-constexpr unsigned char kVersions[] = {0x02, 0x03, 0x04, 0x05, 0x07, 0x30, 0x31, 0x32, 0x43,
-                                       0x63, 0x83, 0x87, 0x8B, 0x8E, 0xCB, 0xE5, 0xF5, 0xFB};
+constexpr unsigned char kVersions[] = {0x02, 0x03, 0x04, 0x05, 0x07, 0x30, 0x31, 0x32, 0x43, 0x63,
+                                       0x83, 0x87, 0x8B, 0x8C, 0x8E, 0xCB, 0xE5, 0xF5, 0xFB};
 
 bool isVisualFoxPro(int version)
 {
@@ -60,6 +62,19 @@ int codePageForLanguageDriver(unsigned char id)
     return 0;
 }
 
+// dBASE 7 names its language driver ("DB437US0", "DBWINUS0") instead of numbering it.
+int codePageForDriverName(QByteArrayView name)
+{
+    if (!name.startsWith("DB"))
+        return 0;
+    if (name.sliced(2).startsWith("WIN"))
+        return 1252;
+    int page = 0;
+    for (qsizetype i = 2; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
+        page = page * 10 + (name[i] - '0');
+    return page;
+}
+
 quint16 le16(const unsigned char *p)
 {
     return quint16(p[0] | (p[1] << 8));
@@ -88,6 +103,17 @@ std::pair<const unsigned char *, const unsigned char *> trimmed(const unsigned c
     return {b, e};
 }
 
+// dBASE II tables have a header of fixed size: 8 bytes, 32 descriptors of 16, the end mark.
+constexpr qint64 kDbase2HeaderLength = 8 + 32 * 16 + 1;
+
+// Where the field descriptors begin, their size, and where a descriptor keeps the name (its
+// length), type, length and decimals.
+struct DescriptorLayout {
+    qint64 first = 32;
+    qint64 size = 32;
+    int name = 11, type = 11, length = 16, decimals = 17;
+};
+
 struct Field {
     char type = 'C';
     int offset = 0;
@@ -98,9 +124,13 @@ struct Field {
     FieldType kind = FieldType::Text;
 };
 
-FieldType kindOf(char type, int decimals, int length, bool visualFoxPro)
+FieldType kindOf(char type, int decimals, int length, bool visualFoxPro, bool dbase7)
 {
     switch (type) {
+    case '+': // dBASE 7 autoincrement
+        return dbase7 ? FieldType::Integer : FieldType::Binary;
+    case 'O': // dBASE 7 double
+        return dbase7 ? FieldType::Number : FieldType::Binary;
     case 'C':
     case 'V':
         return FieldType::Text;
@@ -163,6 +193,7 @@ struct DbfReader::Impl {
 
     int version = 0;
     bool visualFoxPro = false;
+    bool dbase7 = false;
     qint64 headerLength = 0;
     qint64 recordLength = 0;
     qint64 recordsToRead = 0;  // what the header announces and the file holds
@@ -182,6 +213,9 @@ struct DbfReader::Impl {
     qint64 nextIndex = 0; // index of the next record to look at
     qint64 given = 0;
     QByteArray memoBytes;
+    std::unordered_map<quint64, QVariant> memoCache; // by block number
+    std::deque<quint64> memoOrder;                   // oldest first
+    qint64 memoCacheBytes = 0;
     QString error;
     bool failed = false;
 
@@ -225,6 +259,46 @@ struct DbfReader::Impl {
             .arg(recordIndex + 1);
     }
 
+    QString memoTooLong(qint64 recordIndex) const
+    {
+        return QStringLiteral("The file %1 cannot be read: a memo of record %2 is longer than "
+                              "%3 MiB, more than this program reads.")
+            .arg(name)
+            .arg(recordIndex + 1)
+            .arg(kMaxMemoBytes / (1024 * 1024));
+    }
+
+    // The value of the memo in a block: from the cache when an earlier record read it.
+    QVariant memoValue(quint64 blockNumber, qint64 recordIndex)
+    {
+        const auto cached = memoCache.find(blockNumber);
+        if (cached != memoCache.end())
+            return cached->second;
+        bool binary = false;
+        if (!readMemo(blockNumber, recordIndex, &binary))
+            return {};
+        QVariant value;
+        if (!binary && !memoBytes.isEmpty()) {
+            const auto *m = reinterpret_cast<const unsigned char *>(memoBytes.constData());
+            value = decode(m, m + memoBytes.size());
+        }
+        if (memoBytes.capacity() > 1024 * 1024)
+            memoBytes = QByteArray(); // a long memo's bytes are not kept beside its text
+        const qint64 cost = 64 + 2 * qint64(value.toString().size());
+        if (cost <= kMemoCacheBytes) {
+            while (memoCacheBytes + cost > kMemoCacheBytes && !memoOrder.empty()) {
+                const auto oldest = memoCache.find(memoOrder.front());
+                memoCacheBytes -= 64 + 2 * qint64(oldest->second.toString().size());
+                memoCache.erase(oldest);
+                memoOrder.pop_front();
+            }
+            memoCache.emplace(blockNumber, value);
+            memoOrder.push_back(blockNumber);
+            memoCacheBytes += cost;
+        }
+        return value;
+    }
+
     // The memo's bytes in memoBytes; false on a fault. binary tells a picture or object apart.
     bool readMemo(quint64 blockNumber, qint64 recordIndex, bool *binary)
     {
@@ -260,7 +334,7 @@ struct DbfReader::Impl {
             length = std::max<qint64>(0, qint64(le32(head + 4)) - 8);
         }
         if (length > kMaxMemoBytes) {
-            fault(memoDamaged(recordIndex, QStringLiteral("a memo claims more than 64 MiB")));
+            fault(memoTooLong(recordIndex));
             return false;
         }
         if (*binary)
@@ -287,12 +361,12 @@ struct DbfReader::Impl {
                 const void *end = std::memchr(chunk, 0x1A, size_t(n));
                 const qint64 take = end ? static_cast<const char *>(end) - chunk : n;
                 memoBytes.append(chunk, take);
-                if (end || n < kDbaseBlock)
-                    break;
                 if (memoBytes.size() > kMaxMemoBytes) {
-                    fault(memoDamaged(recordIndex, QStringLiteral("a memo has no end")));
+                    fault(memoTooLong(recordIndex));
                     return false;
                 }
+                if (end || n < kDbaseBlock)
+                    break;
             }
         }
         while (!memoBytes.isEmpty() && (memoBytes.back() == 0 || memoBytes.back() == 0x1A))
@@ -367,7 +441,23 @@ struct DbfReader::Impl {
                 return {};
             }
         case 'I':
-            return f.length == 4 ? QVariant(qint64(qint32(le32(b)))) : QVariant();
+        case '+':
+            if (f.length != 4)
+                return {};
+            // dBASE 7 writes its integers big-endian with the sign bit turned over.
+            return dbase7 ? QVariant(qint64(qint32(be32(b) ^ 0x80000000u)))
+                          : QVariant(qint64(qint32(le32(b))));
+        case 'O': {
+            if (f.length != 8)
+                return {};
+            // dBASE 7 doubles: big-endian, a positive one with its sign bit set, a negative one
+            // with every bit turned over, so that the bytes sort as the numbers do.
+            quint64 bits = (quint64(be32(b)) << 32) | be32(b + 4);
+            bits = (bits >> 63) ? bits & ~(quint64(1) << 63) : ~bits;
+            double number;
+            std::memcpy(&number, &bits, sizeof number);
+            return QVariant(number);
+        }
         case 'Y':
             return f.length == 8 ? QVariant(double(le64(b)) / 10000.0) : QVariant();
         case 'B':
@@ -395,13 +485,7 @@ struct DbfReader::Impl {
             const quint64 blockNumber = memoBlock(b, f.length);
             if (blockNumber == 0 || !memo)
                 return {};
-            bool binary = false;
-            if (!readMemo(blockNumber, recordIndex, &binary))
-                return {};
-            if (binary || memoBytes.isEmpty())
-                return {};
-            const auto *m = reinterpret_cast<const unsigned char *>(memoBytes.constData());
-            return QVariant(decode(m, m + memoBytes.size()));
+            return memoValue(blockNumber, recordIndex);
         }
         default:
             return {};
@@ -436,20 +520,33 @@ struct DbfReader::Impl {
                (index - blockFirst) * recordLength;
     }
 
-    // Code page 850 when the character fields of the first records hold more bytes in the DOS
-    // letter positions 0x80 to 0xA5 than in the Windows letter positions 0xC0 to 0xFF.
-    int guessCodePage()
+    // UTF-8 when the field names and the character fields of the first records hold letters
+    // beyond ASCII and every one of them is well-formed UTF-8. Otherwise code page 850 when
+    // those fields hold more bytes in the DOS letter positions 0x80 to 0xA5 than in the
+    // Windows letter positions 0xC0 to 0xFF.
+    int guessCodePage(const std::vector<QByteArray> &names)
     {
         const qint64 records =
             std::min<qint64>({recordsToRead, kGuessRecords, kGuessBytes / recordLength});
         QByteArray sample(records * recordLength, Qt::Uninitialized);
         const qint64 got = table->readAt(headerLength, sample.data(), sample.size());
         qint64 dos = 0, windows = 0;
+        bool beyondAscii = false, utf8 = true;
+        auto look = [&](QByteArrayView bytes) {
+            for (char c : bytes)
+                beyondAscii |= (c & 0x80) != 0;
+            utf8 = utf8 && isValidUtf8(bytes);
+        };
+        for (const QByteArray &n : names)
+            look(n);
         for (qint64 r = 0; r + recordLength <= got; r += recordLength) {
             const auto *rec = reinterpret_cast<const unsigned char *>(sample.constData()) + r;
             for (const Field &f : layout) {
                 if (f.type != 'C' && f.type != 'V')
                     continue;
+                // A field cut inside a character would not be well-formed: trim the blanks only.
+                const auto [b, e] = trimmed(rec + f.offset, rec + f.offset + f.length);
+                look(QByteArrayView(reinterpret_cast<const char *>(b), e - b));
                 for (int i = 0; i < f.length; ++i) {
                     const unsigned char c = rec[f.offset + i];
                     dos += (c >= 0x80 && c <= 0xA5) ? 1 : 0;
@@ -457,6 +554,8 @@ struct DbfReader::Impl {
                 }
             }
         }
+        if (beyondAscii && utf8)
+            return kCodePageUtf8;
         return dos > windows ? 850 : 1252;
     }
 };
@@ -532,7 +631,18 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
     d->recordsClaimed = le32(head + 4);
     d->headerLength = le16(head + 8);
     d->recordLength = le16(head + 10);
-    if (d->headerLength < 33 || d->recordLength < 1)
+    // Where the field descriptors lie and how they are laid out: dBASE III and its heirs,
+    // dBASE 7 with longer names, or dBASE II (FoxBASE's 0x02) with a header of its own.
+    DescriptorLayout shape;
+    if (d->version == 0x04 || d->version == 0x8C) {
+        shape = {68, 48, 32, 32, 33, 34};
+    } else if (d->version == 0x02 && (d->headerLength < 33 || d->headerLength > fileSize)) {
+        shape = {8, 16, 11, 11, 12, 15};
+        d->recordsClaimed = le16(head + 1);
+        d->recordLength = le16(head + 6);
+        d->headerLength = std::min<qint64>(kDbase2HeaderLength, fileSize);
+    }
+    if (d->headerLength < shape.first + 1 || d->recordLength < 1)
         return wrongFormat(QStringLiteral("its header sizes are impossible"));
     if (d->headerLength > fileSize)
         return damaged(QStringLiteral("its header runs past the end of the file"));
@@ -542,19 +652,20 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
         return fail(cannotReadMessage(name, d->table->error()));
     const auto *h = reinterpret_cast<const unsigned char *>(header.constData());
 
-    // Field descriptors: 32 bytes each, up to the 0x0D that ends them.
+    // Field descriptors, up to the 0x0D that ends them.
     QStringList rawNames;
     std::vector<QByteArray> nameBytes;
     int nextOffset = 1;
     int nullBits = 0;
-    for (qint64 at = 32; at + 32 <= d->headerLength && h[at] != 0x0D; at += 32) {
+    for (qint64 at = shape.first; at + shape.size <= d->headerLength && h[at] != 0x0D;
+         at += shape.size) {
         const unsigned char *desc = h + at;
         Field f;
-        f.type = static_cast<char>(desc[11]);
-        f.length = desc[16];
-        f.decimals = desc[17];
+        f.type = static_cast<char>(desc[shape.type]);
+        f.length = desc[shape.length];
+        f.decimals = desc[shape.decimals];
         const unsigned char flags = d->visualFoxPro ? desc[18] : 0;
-        if (f.type == 'C' && !d->visualFoxPro) {
+        if (f.type == 'C' && !d->visualFoxPro && shape.size == 32) {
             f.length += 256 * f.decimals; // long character fields keep their high byte here
             f.decimals = 0;
         }
@@ -562,7 +673,7 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
             (f.type >= 'A' && f.type <= 'Z') || f.type == '0' || f.type == '@' || f.type == '+';
         if (!letter)
             return wrongFormat(
-                QStringLiteral("a field has the unknown type %1").arg(int(desc[11])));
+                QStringLiteral("a field has the unknown type %1").arg(int(desc[shape.type])));
         // Visual FoxPro records each field's place; some writers leave it zero.
         const quint32 displacement = d->visualFoxPro ? le32(desc + 12) : 0;
         f.offset = displacement > 0 && displacement < 65536 ? int(displacement) : nextOffset;
@@ -581,24 +692,27 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
             f.nullBit = nullBits++;
         if (flags & 0x01)
             continue; // a system field
-        f.kind = kindOf(f.type, f.decimals, f.length, d->visualFoxPro);
-        const int nameLength = int(std::find(desc, desc + 11, 0) - desc);
+        f.kind = kindOf(f.type, f.decimals, f.length, d->visualFoxPro, shape.size == 48);
+        const int nameLength = int(std::find(desc, desc + shape.name, 0) - desc);
         nameBytes.emplace_back(reinterpret_cast<const char *>(desc), nameLength);
         d->layout.push_back(f);
     }
     if (d->layout.empty())
         return wrongFormat(QStringLiteral("it has no fields"));
+    d->dbase7 = shape.size == 48;
 
     const qint64 present = (fileSize - d->headerLength) / d->recordLength;
     d->recordsToRead = std::min(d->recordsClaimed, present);
 
-    const int fromDriver = codePageForLanguageDriver(h[29]);
+    const int fromDriver = shape.size == 48
+                               ? codePageForDriverName(QByteArrayView(header).sliced(32, 32))
+                               : codePageForLanguageDriver(h[29]);
     if (codePageOverride && isKnownCodePage(codePageOverride)) {
         d->codePage = codePageOverride;
     } else if (fromDriver && isKnownCodePage(fromDriver)) {
         d->codePage = fromDriver;
     } else {
-        d->codePage = d->guessCodePage();
+        d->codePage = d->guessCodePage(nameBytes);
         d->guessed = true;
     }
     d->cpTable = codePageTable(d->codePage);

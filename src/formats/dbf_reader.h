@@ -17,7 +17,8 @@
 //
 // A damaged file is read as far as it can be: the header's record count is never trusted beyond
 // the file's size and never used to allocate; a truncated table, a memo pointer past the end of
-// the memo file or an endless memo stop reading with a message naming the file.
+// the memo file, an endless memo or one longer than kMaxMemoBytes stop reading with a message
+// naming the file. Each memo block is read once per reader, however many records point at it.
 
 #include "common/result.h"
 #include "formats/table_reader.h"
@@ -30,7 +31,10 @@ class ByteSource;
 
 class DbfReader final : public TableReader {
 public:
-    static constexpr qint64 kMaxMemoBytes = 64 * 1024 * 1024;
+    // A longer memo stops reading with a message naming the file and the record.
+    static constexpr qint64 kMaxMemoBytes = 16 * 1024 * 1024;
+    // Memo texts kept so that records sharing a memo block read it once (UTF-16 bytes).
+    static constexpr qint64 kMemoCacheBytes = 64 * 1024 * 1024;
 
     // codePageOverride 0: the table's own code page. A file that is no dBASE table fails with
     // kErrorWrongFormat; a missing memo file that the table needs fails too.

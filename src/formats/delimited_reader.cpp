@@ -159,6 +159,20 @@ bool sampleIsUtf8(QByteArrayView sample, bool wholeFile)
     return false;
 }
 
+// Whether the bytes hold the ends of at least two lines (a CR LF counts once): enough to tell
+// how the first line splits and whether the next one agrees.
+bool holdsTwoLineEnds(QByteArrayView bytes)
+{
+    int ends = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\n' || (c == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+            if (++ends == 2)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 struct DelimitedReader::Impl {
@@ -184,6 +198,7 @@ struct DelimitedReader::Impl {
 
     std::vector<FieldInfo> fields;
     std::vector<Span> spans;
+    bool spansLeftOut = false; // the record has fields past kMaxFields
     qsizetype recLength = 0;
     qint64 recLineEnds = 0;
     bool recordPending = false; // parsed but not yet handed out
@@ -300,9 +315,7 @@ struct DelimitedReader::Impl {
     bool more()
     {
         if (avail() > DelimitedReader::kMaxRecordBytes) {
-            fault(QStringLiteral("the record at line %1 is longer than %2 MiB")
-                      .arg(line)
-                      .arg(DelimitedReader::kMaxRecordBytes / (1024 * 1024)));
+            fault(recordTooLong());
             return false;
         }
         return fill();
@@ -366,12 +379,34 @@ struct DelimitedReader::Impl {
     {
         if (qsizetype(spans.size()) < DelimitedReader::kMaxFields)
             spans.push_back(span);
+        else
+            spansLeftOut = true;
+    }
+
+    // A record that came whole into the buffer is held to the same cap as one read in pieces.
+    Got finishRecord(qsizetype length, qint64 lineEnds)
+    {
+        if (length > DelimitedReader::kMaxRecordBytes) {
+            fault(recordTooLong());
+            return Got::Fault;
+        }
+        recLength = length;
+        recLineEnds = lineEnds;
+        return Got::Record;
+    }
+
+    QString recordTooLong() const
+    {
+        return QStringLiteral("the record at line %1 is longer than %2 MiB")
+            .arg(line)
+            .arg(DelimitedReader::kMaxRecordBytes / (1024 * 1024));
     }
 
     // Splits the next record into spans relative to recStart, without moving past it.
     Got parseRecord()
     {
         spans.clear();
+        spansLeftOut = false;
         if (!skipEmptyLines())
             return failed ? Got::Fault : Got::End;
         qsizetype p = 0;
@@ -401,9 +436,7 @@ struct DelimitedReader::Impl {
                     if (failed)
                         return Got::Fault;
                     addSpan({fieldStart, p, quoted});
-                    recLength = p;
-                    recLineEnds = lineEnds;
-                    return Got::Record;
+                    return finishRecord(p, lineEnds);
                 }
             }
             addSpan({fieldStart, p, quoted});
@@ -413,9 +446,7 @@ struct DelimitedReader::Impl {
                     if (failed)
                         return Got::Fault;
                     addSpan({p, p, false}); // a delimiter just before the end
-                    recLength = p;
-                    recLineEnds = lineEnds;
-                    return Got::Record;
+                    return finishRecord(p, lineEnds);
                 }
                 continue;
             }
@@ -423,9 +454,7 @@ struct DelimitedReader::Impl {
                 ++p;
             if (failed)
                 return Got::Fault;
-            recLength = p;
-            recLineEnds = lineEnds + 1;
-            return Got::Record;
+            return finishRecord(p, lineEnds + 1);
         }
     }
 
@@ -558,7 +587,12 @@ Result<std::unique_ptr<DelimitedReader>> DelimitedReader::open(std::unique_ptr<B
     }
     d->sourceOffset = bomLength;
 
-    while (d->bufEnd < kSample && d->fill()) {
+    // The sample is the first 64 KiB, or more when the first lines are longer: a header of ten
+    // thousand fields must split like the file says, up to the cap on a record's length.
+    while ((d->bufEnd < kSample ||
+            (d->bufEnd <= kMaxRecordBytes &&
+             !holdsTwoLineEnds(QByteArrayView(d->buf.constData(), d->bufEnd)))) &&
+           d->fill()) {
     }
     if (d->failed)
         return fail(d->error);
@@ -571,6 +605,9 @@ Result<std::unique_ptr<DelimitedReader>> DelimitedReader::open(std::unique_ptr<B
     if (first == Got::Fault)
         return fail(d->error);
     if (first == Got::Record) {
+        if (options.headerLine && d->spansLeftOut)
+            return fail(cannotReadMessage(
+                name, QStringLiteral("its first line names more than %1 fields").arg(kMaxFields)));
         QStringList names;
         for (const Span &span : d->spans)
             names << (options.headerLine ? d->text(span) : QString());

@@ -21,7 +21,9 @@
 // encodings loses no letter.
 //
 // Limits: a record longer than kMaxRecordBytes stops reading with a message naming the file and
-// the line; fields past the first kMaxFields of a record are left out.
+// the line, the first line included (however long it is below that, it splits as the file says);
+// a header line naming more than kMaxFields fields is refused; fields past the first kMaxFields
+// of a record are left out.
 
 #include "common/result.h"
 #include "formats/table_reader.h"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace quenda {
@@ -147,6 +148,7 @@ struct Section {
     SectionKind kind = SectionKind::Literal;
     bool twelveHour = false;
     bool hasDate = false; // a year, month or day: the value must be a valid date
+    int locale = 0;       // the language of a [$-411] tag, 0 when none is named
 };
 
 bool isDateLetter(QChar c)
@@ -174,6 +176,10 @@ void parseBracket(const QString &inner, Section &section)
         // [$€-407]: a currency symbol followed by a locale tag; [$-409]: a locale tag only.
         const qsizetype dash = inner.indexOf(QLatin1Char('-'));
         addLiteral(section.tokens, inner.mid(1, dash < 0 ? -1 : dash - 1));
+        bool ok = false;
+        const uint tag = dash < 0 ? 0 : inner.mid(dash + 1).right(4).toUInt(&ok, 16);
+        if (ok)
+            section.locale = int(tag & 0x3FF); // the primary language
         return;
     }
     const QChar first = lower.at(0);
@@ -245,17 +251,14 @@ Section parseSection(const QString &code)
             t.push_back(Token{Tok::AmPm, code.mid(i, 1), {}, 1, false});
             s.twelveHour = true;
             i += 2;
-        } else if (isDateLetter(c) || c == QLatin1Char('e') || c == QLatin1Char('E')) {
-            QChar letter = c.toLower();
+        } else if (isDateLetter(c) || c.toLower() == QLatin1Char('e') ||
+                   c.toLower() == QLatin1Char('g')) {
+            // e and g: the year of an era and the era's name (Japanese calendar).
+            const QChar letter = c.toLower();
             qsizetype j = i;
             while (j < n && code.at(j).toLower() == letter)
                 ++j;
-            int count = int(j - i);
-            if (letter == QLatin1Char('e')) { // the year, written out
-                letter = QLatin1Char('y');
-                count = 4;
-            }
-            t.push_back(Token{Tok::DatePart, {}, letter, count, false});
+            t.push_back(Token{Tok::DatePart, {}, letter, int(j - i), false});
             i = j - 1;
         } else {
             addLiteral(t, QString(c));
@@ -308,8 +311,8 @@ Section parseSection(const QString &code)
             Token &k = t[i];
             if (k.kind != Tok::DatePart)
                 continue;
-            if (k.ch == QLatin1Char('y') || k.ch == QLatin1Char('d') ||
-                (k.ch == QLatin1Char('m') && k.count >= 3))
+            if (k.ch == QLatin1Char('y') || k.ch == QLatin1Char('d') || k.ch == QLatin1Char('e') ||
+                k.ch == QLatin1Char('g') || (k.ch == QLatin1Char('m') && k.count >= 3))
                 s.hasDate = true;
             if (k.ch != QLatin1Char('m') || k.count > 2)
                 continue;
@@ -766,6 +769,30 @@ struct DayParts {
     int year = 0, month = 0, day = 0, weekday = 0; // weekday 0 = Sunday
 };
 
+constexpr int kJapanese = 0x11;
+
+// The Japanese eras since the first day a spreadsheet counts: first day, then the name as g,
+// gg and ggg show it.
+struct Era {
+    int year, month, day;
+    const char16_t *names[3];
+};
+constexpr Era kEras[] = {
+    {2019, 5, 1, {u"R", u"\u4EE4", u"\u4EE4\u548C"}},
+    {1989, 1, 8, {u"H", u"\u5E73", u"\u5E73\u6210"}},
+    {1926, 12, 25, {u"S", u"\u662D", u"\u662D\u548C"}},
+    {1912, 7, 30, {u"T", u"\u5927", u"\u5927\u6B63"}},
+    {1868, 1, 1, {u"M", u"\u660E", u"\u660E\u6CBB"}},
+};
+
+const Era *eraOf(const DayParts &d)
+{
+    for (const Era &e : kEras)
+        if (std::tie(d.year, d.month, d.day) >= std::tie(e.year, e.month, e.day))
+            return &e;
+    return nullptr;
+}
+
 DayParts dayParts(qint64 serial, bool date1904)
 {
     DayParts p;
@@ -853,8 +880,16 @@ std::optional<QString> formatDateTime(double value, const Section &s, bool date1
         }
         case Tok::DatePart: {
             const char c = char(k.ch.toLatin1());
+            const Era *era = s.locale == kJapanese ? eraOf(day) : nullptr;
             if (c == 'y') {
                 out += k.count <= 2 ? twoDigits(day.year % 100) : padded(day.year, 4);
+            } else if (c == 'e') {
+                // Outside a Japanese locale the year of the era is the year itself.
+                const int year = era ? day.year - era->year + 1 : day.year;
+                out += era && k.count >= 2 ? twoDigits(year) : QString::number(year);
+            } else if (c == 'g') {
+                if (era)
+                    out += QString::fromUtf16(era->names[std::min(k.count, 3) - 1]);
             } else if (c == 'm' && k.minute) {
                 out += k.count >= 2 ? twoDigits(minute) : QString::number(minute);
             } else if (c == 'm') {

@@ -18,7 +18,6 @@ namespace {
 
 constexpr qint64 kMaxSettings = 64LL * 1024 * 1024;
 constexpr qint64 kMaxIndex = 1LL << 30;
-constexpr qint64 kMaxSpaces = 4096;
 
 const QString kTableNs = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
 const QString kOfficeNs = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
@@ -73,6 +72,8 @@ private:
     bool readCellContent(QString *text, bool *hasParagraph);
     bool readParagraph(QString *text);
     bool fail(const QString &why);
+    // Ends reading for a reason of the content itself (a budget or a cap passed).
+    bool stop(const QString &why);
 
     std::unique_ptr<ZipArchive> m_zip;
     std::unique_ptr<XmlFeed> m_content;
@@ -83,12 +84,21 @@ private:
     int m_depth = 0; // row groups open inside the table
     SheetRow m_repeat{-1, {}};
     qint64 m_repeatLeft = 0;
+    qint64 m_repeatUnits = 0; // what one more copy of the repeated row costs
 };
 
 bool OdsSource::fail(const QString &why)
 {
     m_done = true;
-    m_error = m_content->error().isEmpty() ? why : m_content->error();
+    if (m_error.isEmpty())
+        m_error = m_content->error().isEmpty() ? why : m_content->error();
+    return false;
+}
+
+bool OdsSource::stop(const QString &why)
+{
+    m_done = true;
+    m_error = why;
     return false;
 }
 
@@ -139,7 +149,8 @@ bool OdsSource::open(QString *error)
     return false;
 }
 
-// The paragraph whose start was just read: its text with spaces, tabs and line breaks.
+// The paragraph whose start was just read: its text with spaces, tabs and line breaks. Every
+// run of repeated spaces is paid for from the workbook's budget.
 bool OdsSource::readParagraph(QString *text)
 {
     int depth = 1;
@@ -149,16 +160,21 @@ bool OdsSource::readParagraph(QString *text)
             return false;
         const QXmlStreamReader &xml = m_content->xml();
         if (t == QXmlStreamReader::Characters) {
+            if (text->size() + xml.text().size() > kMaxCellText)
+                return stop(SheetBudget::cellTooLongMessage());
             *text += xml.text();
         } else if (t == QXmlStreamReader::EndElement) {
             --depth;
         } else if (t == QXmlStreamReader::StartElement) {
             const auto name = xml.name();
             if (name == QLatin1String("s")) {
-                *text += QString(qsizetype(std::min(
-                                     repeatCount(xml.attributes(), kTextNs, QLatin1StringView("c")),
-                                     kMaxSpaces)),
-                                 QLatin1Char(' '));
+                const qint64 spaces =
+                    repeatCount(xml.attributes(), kTextNs, QLatin1StringView("c"));
+                if (!m_budget.spend(spaces))
+                    return stop(SheetBudget::exceededMessage());
+                if (text->size() + spaces > kMaxCellText)
+                    return stop(SheetBudget::cellTooLongMessage());
+                *text += QString(qsizetype(spaces), QLatin1Char(' '));
                 if (!m_content->skipElement())
                     return false;
             } else if (name == QLatin1String("tab")) {
@@ -196,6 +212,8 @@ bool OdsSource::readCellContent(QString *text, bool *hasParagraph)
         if (t != QXmlStreamReader::StartElement)
             continue;
         if (m_content->xml().name() == QLatin1String("p")) {
+            if (*hasParagraph && text->size() >= kMaxCellText)
+                return stop(SheetBudget::cellTooLongMessage());
             if (*hasParagraph)
                 *text += QLatin1Char('\n');
             *hasParagraph = true;
@@ -260,8 +278,14 @@ bool OdsSource::readRow(std::vector<SheetCell> &cells)
         if (!hasParagraph)
             text = valueText(a);
         if (!text.isEmpty()) {
-            for (qint64 i = 0; i < repeat && column + i < m_maxColumns; ++i)
+            // A copy shares the text, but each one shown counts: a repeat is an expansion.
+            for (qint64 i = 0; i < repeat && column + i < m_maxColumns; ++i) {
+                if ((i > 0 && !m_budget.spend(text.size() + 1)))
+                    return stop(SheetBudget::exceededMessage());
+                if (!rowTextFits(text.size()))
+                    return stop(SheetBudget::rowTooLongMessage());
                 cells.push_back(SheetCell{int(column + i), text});
+            }
         }
         column = std::min(column + repeat, kMaxIndex);
     }
@@ -269,8 +293,10 @@ bool OdsSource::readRow(std::vector<SheetCell> &cells)
 
 bool OdsSource::nextRow(SheetRow &row)
 {
-    row.cells.clear();
+    startRow(row);
     if (m_repeatLeft > 0) {
+        if (!m_budget.spend(m_repeatUnits))
+            return fail(SheetBudget::exceededMessage());
         --m_repeatLeft;
         row.index = int(m_rowIndex++);
         row.cells = m_repeat.cells;
@@ -305,6 +331,7 @@ bool OdsSource::nextRow(SheetRow &row)
         const qint64 repeat =
             repeatCount(xml.attributes(), kTableNs, QLatin1StringView("number-rows-repeated"));
         std::vector<SheetCell> cells;
+        startRow(row);
         if (!readRow(cells))
             return fail(QStringLiteral("a table row is cut short"));
         if (cells.empty()) {
@@ -318,6 +345,9 @@ bool OdsSource::nextRow(SheetRow &row)
         row.index = int(m_rowIndex++);
         row.cells = cells;
         if (repeat > 1) {
+            m_repeatUnits = 0;
+            for (const SheetCell &c : cells)
+                m_repeatUnits += c.text.size() + 1;
             m_repeat.cells = std::move(cells);
             m_repeatLeft = std::min(repeat - 1, kMaxIndex - m_rowIndex);
         }

@@ -12,6 +12,78 @@ class QIODevice;
 
 namespace quenda {
 
+// The most characters a spreadsheet cell can show; a longer cell text is refused.
+constexpr qsizetype kMaxCellText = 32767;
+// The most text one row may hold at once (UTF-16 units): a row of thousands of cells that all
+// show one long shared string must not take gigabytes.
+constexpr qint64 kMaxRowText = 16LL * 1024 * 1024;
+
+// What reading one workbook may cost beyond its own bytes, in UTF-16 units: the shared strings
+// and number formats kept for the whole read, and every expansion a few bytes can ask for
+// (repeated spaces, rows and columns). Past the limit the workbook is refused, so that a small
+// file can take neither gigabytes nor hours.
+class SheetBudget {
+public:
+    static constexpr qint64 kLimit = 64LL * 1024 * 1024;
+
+    // False, now and from then on, once the units asked for go past the limit.
+    bool spend(qint64 units)
+    {
+        if (units < 0 || units > m_left) {
+            m_left = -1;
+            return false;
+        }
+        m_left -= units;
+        return true;
+    }
+    bool exhausted() const { return m_left < 0; }
+    static QString exceededMessage()
+    {
+        return QStringLiteral("its text expands to more than %1 MiB (repeated spaces, rows or "
+                              "shared strings), more than this program reads")
+            .arg(kLimit * 2 / (1024 * 1024));
+    }
+    static QString rowTooLongMessage()
+    {
+        return QStringLiteral("a row holds more than %1 MiB of text")
+            .arg(kMaxRowText * 2 / (1024 * 1024));
+    }
+    static QString cellTooLongMessage()
+    {
+        return QStringLiteral("a cell holds more than %1 characters, more than a spreadsheet "
+                              "cell can show")
+            .arg(kMaxCellText);
+    }
+
+private:
+    qint64 m_left = kLimit;
+};
+
+// The shared strings of a workbook in one block of text, so that millions of short strings cost
+// their characters and an offset each rather than an allocation each.
+class SharedStrings {
+public:
+    // False when the budget does not cover the string (then it is not kept).
+    bool add(QStringView text, SheetBudget &budget)
+    {
+        if (!budget.spend(text.size() + 4))
+            return false;
+        m_text.append(text);
+        m_ends.push_back(quint32(m_text.size()));
+        return true;
+    }
+    size_t size() const { return m_ends.size(); }
+    QString at(size_t i) const
+    {
+        const quint32 begin = i == 0 ? 0 : m_ends[i - 1];
+        return m_text.mid(begin, m_ends[i] - begin);
+    }
+
+private:
+    QString m_text;
+    std::vector<quint32> m_ends;
+};
+
 struct SheetCell {
     int column = 0; // from 0
     QString text;
@@ -40,7 +112,23 @@ public:
 
 protected:
     explicit SheetSource(int maxColumns) : m_maxColumns(maxColumns) {}
+    // Counts the text of the row being built; false once it passes kMaxRowText.
+    bool rowTextFits(qsizetype units)
+    {
+        m_rowUnits += units;
+        return m_rowUnits <= kMaxRowText;
+    }
+    void startRow(SheetRow &row)
+    {
+        row.cells.clear();
+        m_rowUnits = 0;
+    }
+
     int m_maxColumns;
+    SheetBudget m_budget;
+
+private:
+    qint64 m_rowUnits = 0;
 };
 
 class ZipArchive;

@@ -48,7 +48,9 @@ enum RecordType : quint16 {
     kTable = 0x0236,
 };
 
-constexpr qsizetype kMaxGathered = 256 * 1024 * 1024;
+// The shared strings of a workbook gathered into one record; beyond this a workbook holds more
+// text than a cell grid this program shows could ever need.
+constexpr qsizetype kMaxGathered = 64 * 1024 * 1024;
 
 struct Record {
     quint16 type = 0;
@@ -327,7 +329,7 @@ private:
     NumberFormatter m_formatter;
     QHash<quint16, QString> m_formats;
     std::vector<quint16> m_xfFormat;
-    std::vector<QString> m_sst;
+    SharedStrings m_sst;
     QString m_sheetName;
     QString m_error;
     bool m_done = false;
@@ -335,6 +337,8 @@ private:
 
     SheetRow m_current{-1, {}};
     SheetRow m_next{-1, {}};
+    qint64 m_currentUnits = 0, m_nextUnits = 0; // text the two rows hold
+    bool m_rowTooLong = false;
     bool m_rowDone = false;
     struct PendingFormula {
         int row = -1, col = 0;
@@ -390,14 +394,19 @@ void XlsSource::addCell(int row, int col, QString text)
     if (m_current.index < 0)
         m_current.index = row;
     if (row == m_current.index && !m_rowDone) {
+        m_currentUnits += text.size();
         m_current.cells.push_back(SheetCell{col, std::move(text)});
-        return;
+    } else if (m_next.index < 0 || m_next.index == row) {
+        // A record holds one row only; a stray third row is dropped.
+        m_next.index = row;
+        m_nextUnits += text.size();
+        m_next.cells.push_back(SheetCell{col, std::move(text)});
+        m_rowDone = true;
     }
-    if (m_next.index >= 0 && m_next.index != row)
-        return; // a record holds one row only; a stray third row is dropped
-    m_next.index = row;
-    m_next.cells.push_back(SheetCell{col, std::move(text)});
-    m_rowDone = true;
+    if (m_currentUnits > kMaxRowText || m_nextUnits > kMaxRowText) {
+        m_error = SheetBudget::rowTooLongMessage();
+        m_rowTooLong = m_done = true;
+    }
 }
 
 bool XlsSource::readGlobals(QString *error)
@@ -430,13 +439,15 @@ bool XlsSource::readGlobals(QString *error)
             Cursor c(rec);
             c.u32(); // total references
             const quint32 unique = c.u32();
-            // Never trust the count for memory: each string takes at least three bytes.
-            m_sst.reserve(std::min<size_t>(unique, size_t(rec.data.size() / 3)));
+            // Never trust the count: the strings are kept as far as the record holds them.
             for (quint32 i = 0; i < unique && c.ok() && c.pos() < rec.data.size(); ++i) {
-                QString s = c.richString();
+                const QString s = c.richString();
                 if (!c.ok())
                     break;
-                m_sst.push_back(std::move(s));
+                if (!m_sst.add(s, m_budget)) {
+                    *error = SheetBudget::exceededMessage();
+                    return false;
+                }
             }
             continue;
         }
@@ -596,7 +607,7 @@ void XlsSource::handleCell(const Record &rec)
         const quint16 xf = c.u16();
         const quint32 index = c.u32();
         if (c.ok() && index < m_sst.size())
-            textCell(row, col, xf, m_sst[index]);
+            textCell(row, col, xf, m_sst.at(index));
         break;
     }
     case kLabel:
@@ -681,11 +692,13 @@ bool XlsSource::nextRow(SheetRow &row)
             continue;
         handleCell(rec);
     }
-    if (m_current.index < 0)
+    if (m_current.index < 0 || m_rowTooLong)
         return false;
     row = std::move(m_current);
     m_current = std::move(m_next);
+    m_currentUnits = m_nextUnits;
     m_next = SheetRow{-1, {}};
+    m_nextUnits = 0;
     m_rowDone = false;
     return true;
 }

@@ -22,22 +22,30 @@ constexpr qint64 kMaxSmallPart = 64LL * 1024 * 1024;
 constexpr int kMaxRow = 1 << 24;
 
 struct Relation {
-    QString target;
+    QString target;  // the part's name
+    QString written; // the target as the relation gives it
     QString type;
+    bool outside = false; // the name climbs out of the package
 };
 
-QString resolve(const QString &base, const QString &target)
+// The part that target names, seen from the folder base. Nullopt when the name climbs out of
+// the package: there is nothing above its root.
+std::optional<QString> resolve(const QString &base, QString target)
 {
-    if (target.startsWith(QLatin1Char('/')))
-        return target.mid(1);
-    QStringList parts = base.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    target.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QStringList parts;
+    if (!target.startsWith(QLatin1Char('/')))
+        parts = base.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &p : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (p == QLatin1String(".."))
+        if (p == QLatin1String("..")) {
+            if (parts.isEmpty())
+                return std::nullopt;
             parts.removeLast();
-        else if (p != QLatin1String("."))
+        } else if (p != QLatin1String(".")) {
             parts << p;
+        }
         if (parts.size() > 64)
-            break;
+            return std::nullopt;
     }
     return parts.join(QLatin1Char('/'));
 }
@@ -48,16 +56,34 @@ QString folderOf(const QString &path)
     return slash < 0 ? QString() : path.left(slash);
 }
 
-QHash<QString, Relation> readRelations(const ZipArchive &zip, const QString &partPath)
+QString relationsPath(const QString &partPath)
+{
+    const QString folder = folderOf(partPath);
+    return (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + QStringLiteral("_rels/") +
+           partPath.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
+}
+
+// The part a relation leads to, or why the workbook is damaged when it leads out of the package.
+std::optional<QString> partOf(const Relation &r, const QString &partPath, QString *error)
+{
+    if (!r.outside)
+        return r.target;
+    *error = QStringLiteral("it is damaged: the part name \"%1\" in \"%2\" lies outside the "
+                            "package")
+                 .arg(r.written, relationsPath(partPath));
+    return std::nullopt;
+}
+
+// The relations of a part by id. Links to outside resources (hyperlinks, linked files) are no
+// parts and are left out.
+QHash<QString, Relation> readRelations(const ZipArchive &zip, const QString &partPath,
+                                       SheetBudget &budget)
 {
     QHash<QString, Relation> out;
     const QString folder = folderOf(partPath);
-    const QString relsPath =
-        (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + QStringLiteral("_rels/") +
-        partPath.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
     QByteArray bytes;
     QString ignored;
-    if (!zip.readAll(relsPath, kMaxSmallPart, &bytes, &ignored))
+    if (!zip.readAll(relationsPath(partPath), kMaxSmallPart, &bytes, &ignored))
         return out;
     QXmlStreamReader xml(bytes);
     while (!xml.atEnd()) {
@@ -65,9 +91,16 @@ QHash<QString, Relation> readRelations(const ZipArchive &zip, const QString &par
             xml.name() != QLatin1String("Relationship"))
             continue;
         const auto a = xml.attributes();
-        out.insert(a.value(QLatin1String("Id")).toString(),
-                   Relation{resolve(folder, a.value(QLatin1String("Target")).toString()),
-                            a.value(QLatin1String("Type")).toString()});
+        if (a.value(QLatin1String("TargetMode"))
+                .compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
+            continue;
+        const QString written = a.value(QLatin1String("Target")).toString();
+        const std::optional<QString> target = resolve(folder, written);
+        Relation r{target.value_or(QString()), written, a.value(QLatin1String("Type")).toString(),
+                   !target};
+        if (!budget.spend(r.target.size() + r.written.size() + r.type.size() + 16))
+            break;
+        out.insert(a.value(QLatin1String("Id")).toString(), std::move(r));
     }
     return out;
 }
@@ -114,6 +147,32 @@ QString unescapeOoxml(const QString &text)
     return out;
 }
 
+// A <t> without xml:space="preserve" shows its text without the blanks, tabs and line ends
+// around it, as the XML rules for element content have it.
+bool preservesSpace(const QXmlStreamAttributes &a)
+{
+    for (const QXmlStreamAttribute &attr : a)
+        if (attr.name() == QLatin1String("space") &&
+            (attr.prefix() == QLatin1String("xml") ||
+             attr.namespaceUri() == QLatin1String("http://www.w3.org/XML/1998/namespace")))
+            return attr.value() == QLatin1String("preserve");
+    return false;
+}
+
+QString trimXmlSpace(const QString &text)
+{
+    auto blank = [](QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
+               c == QLatin1Char('\n');
+    };
+    qsizetype b = 0, e = text.size();
+    while (b < e && blank(text[b]))
+        ++b;
+    while (e > b && blank(text[e - 1]))
+        --e;
+    return b == 0 && e == text.size() ? text : text.mid(b, e - b);
+}
+
 // An ISO date and time into a serial day number.
 std::optional<double> isoToSerial(const QString &text, bool date1904)
 {
@@ -146,17 +205,19 @@ public:
 
 private:
     bool readWorkbook(const QString &path, QString *sheetPath, QString *error);
-    void readStyles(const QString &path);
+    bool readStyles(const QString &path, QString *error);
     bool readSharedStrings(const QString &path, QString *error);
+    bool readText(QString *text, bool *tooLong);
     QString formatCode(int style) const;
     QString cellText(const QString &type, int style, const QString &value);
     bool readCell(SheetRow &row, int *nextColumn);
+    bool stop(const QString &why);
 
     std::unique_ptr<ZipArchive> m_zip;
     NumberFormatter m_formatter;
     QHash<int, QString> m_formats;
     std::vector<int> m_styleFormat;
-    std::vector<QString> m_strings;
+    SharedStrings m_strings;
     QString m_sheetName;
     std::unique_ptr<XmlFeed> m_sheet;
     bool m_inData = false;
@@ -164,6 +225,13 @@ private:
     int m_lastRow = -1;
     QString m_error;
 };
+
+bool XlsxSource::stop(const QString &why)
+{
+    m_done = true;
+    m_error = why;
+    return false;
+}
 
 bool XlsxSource::readWorkbook(const QString &path, QString *sheetPath, QString *error)
 {
@@ -186,7 +254,12 @@ bool XlsxSource::readWorkbook(const QString &path, QString *sheetPath, QString *
             for (const QXmlStreamAttribute &attr : a)
                 if (attr.name() == QLatin1String("id"))
                     id = attr.value().toString();
-            sheets.push_back(Sheet{a.value(QLatin1String("name")).toString(), id});
+            Sheet sheet{a.value(QLatin1String("name")).toString(), id};
+            if (!m_budget.spend(sheet.name.size() + sheet.id.size() + 16)) {
+                *error = SheetBudget::exceededMessage();
+                return false;
+            }
+            sheets.push_back(std::move(sheet));
         } else if (xml.name() == QLatin1String("workbookView") && !viewSeen) {
             viewSeen = true;
             active = a.value(QLatin1String("activeTab")).toInt();
@@ -199,7 +272,11 @@ bool XlsxSource::readWorkbook(const QString &path, QString *sheetPath, QString *
         *error = QStringLiteral("its workbook part is damaged (%1)").arg(xml.errorString());
         return false;
     }
-    const QHash<QString, Relation> rels = readRelations(*m_zip, path);
+    const QHash<QString, Relation> rels = readRelations(*m_zip, path, m_budget);
+    if (m_budget.exhausted()) {
+        *error = SheetBudget::exceededMessage();
+        return false;
+    }
     auto isWorksheet = [&](const Sheet &s) {
         const auto it = rels.constFind(s.id);
         return it != rels.constEnd() && it->type.endsWith(QLatin1String("/worksheet"));
@@ -215,23 +292,29 @@ bool XlsxSource::readWorkbook(const QString &path, QString *sheetPath, QString *
         return false;
     }
     m_sheetName = chosen->name;
-    *sheetPath = rels.value(chosen->id).target;
+    const std::optional<QString> sheet = partOf(rels.value(chosen->id), path, error);
+    if (!sheet)
+        return false;
+    *sheetPath = *sheet;
     for (const Relation &r : rels) {
-        if (r.type.endsWith(QLatin1String("/styles")))
-            readStyles(r.target);
-        else if (r.type.endsWith(QLatin1String("/sharedStrings")) &&
-                 !readSharedStrings(r.target, error))
+        const bool styles = r.type.endsWith(QLatin1String("/styles"));
+        const bool strings = r.type.endsWith(QLatin1String("/sharedStrings"));
+        if (!styles && !strings)
+            continue;
+        const std::optional<QString> part = partOf(r, path, error);
+        if (!part || (styles && !readStyles(*part, error)) ||
+            (strings && !readSharedStrings(*part, error)))
             return false;
     }
     return true;
 }
 
-void XlsxSource::readStyles(const QString &path)
+bool XlsxSource::readStyles(const QString &path, QString *error)
 {
     QByteArray bytes;
     QString ignored;
     if (!m_zip->readAll(path, kMaxSmallPart, &bytes, &ignored))
-        return; // without styles every number shows as General
+        return true; // without styles every number shows as General
     QXmlStreamReader xml(bytes);
     bool inCellXfs = false;
     while (!xml.atEnd()) {
@@ -241,14 +324,36 @@ void XlsxSource::readStyles(const QString &path)
         if (t != QXmlStreamReader::StartElement)
             continue;
         const auto a = xml.attributes();
-        if (xml.name() == QLatin1String("numFmt"))
-            m_formats.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                             a.value(QLatin1String("formatCode")).toString());
-        else if (xml.name() == QLatin1String("cellXfs"))
+        qint64 cost = 0;
+        if (xml.name() == QLatin1String("numFmt")) {
+            const QString code = a.value(QLatin1String("formatCode")).toString();
+            cost = code.size() + 16;
+            m_formats.insert(a.value(QLatin1String("numFmtId")).toInt(), code);
+        } else if (xml.name() == QLatin1String("cellXfs")) {
             inCellXfs = true;
-        else if (inCellXfs && xml.name() == QLatin1String("xf"))
+        } else if (inCellXfs && xml.name() == QLatin1String("xf")) {
+            cost = 2;
             m_styleFormat.push_back(a.value(QLatin1String("numFmtId")).toInt());
+        }
+        if (!m_budget.spend(cost)) {
+            *error = SheetBudget::exceededMessage();
+            return false;
+        }
     }
+    return true;
+}
+
+// The text of the <t> element whose start was just read, its blanks trimmed unless it keeps
+// them; *tooLong when it passes what a cell can show.
+bool XlsxSource::readText(QString *text, bool *tooLong)
+{
+    const bool preserve = preservesSpace(m_sheet->xml().attributes());
+    QString t = m_sheet->elementText();
+    if (m_sheet->failed())
+        return false;
+    *text += preserve ? t : trimXmlSpace(t);
+    *tooLong = text->size() > kMaxCellText;
+    return true;
 }
 
 bool XlsxSource::readSharedStrings(const QString &path, QString *error)
@@ -276,11 +381,20 @@ bool XlsxSource::readSharedStrings(const QString &path, QString *error)
             } else if (xml.name() == QLatin1String("rPh")) {
                 ++phonetic;
             } else if (xml.name() == QLatin1String("t") && inItem && phonetic == 0) {
-                current += feed.elementText();
+                const bool preserve = preservesSpace(xml.attributes());
+                const QString text = feed.elementText();
+                current += preserve ? text : trimXmlSpace(text);
+                if (current.size() > kMaxCellText) {
+                    *error = SheetBudget::cellTooLongMessage();
+                    return false;
+                }
             }
         } else if (t == QXmlStreamReader::EndElement) {
             if (xml.name() == QLatin1String("si")) {
-                m_strings.push_back(unescapeOoxml(current));
+                if (!m_strings.add(unescapeOoxml(current), m_budget)) {
+                    *error = SheetBudget::exceededMessage();
+                    return false;
+                }
                 inItem = false;
             } else if (xml.name() == QLatin1String("rPh")) {
                 --phonetic;
@@ -305,7 +419,7 @@ QString XlsxSource::cellText(const QString &type, int style, const QString &valu
         const qlonglong i = value.toLongLong(&ok);
         if (!ok || i < 0 || size_t(i) >= m_strings.size())
             return QString();
-        return m_formatter.formatText(m_strings[size_t(i)], formatCode(style));
+        return m_formatter.formatText(m_strings.at(size_t(i)), formatCode(style));
     }
     if (type == QLatin1String("str") || type == QLatin1String("inlineStr"))
         return m_formatter.formatText(unescapeOoxml(value), formatCode(style));
@@ -329,9 +443,14 @@ QString XlsxSource::cellText(const QString &type, int style, const QString &valu
 bool XlsxSource::open(QString *error)
 {
     QString workbook = QStringLiteral("xl/workbook.xml");
-    for (const Relation &r : readRelations(*m_zip, QString()))
-        if (r.type.endsWith(QLatin1String("/officeDocument")))
-            workbook = r.target;
+    for (const Relation &r : readRelations(*m_zip, QString(), m_budget)) {
+        if (!r.type.endsWith(QLatin1String("/officeDocument")))
+            continue;
+        const std::optional<QString> part = partOf(r, QString(), error);
+        if (!part)
+            return false;
+        workbook = *part;
+    }
     QString sheetPath;
     if (!readWorkbook(workbook, &sheetPath, error))
         return false;
@@ -342,7 +461,8 @@ bool XlsxSource::open(QString *error)
     return true;
 }
 
-// Reads one <c> element whose start was just read; adds its text to the row.
+// Reads one <c> element whose start was just read; adds its text to the row. False when reading
+// stops, with m_error set when the reason is the cell's own.
 bool XlsxSource::readCell(SheetRow &row, int *nextColumn)
 {
     const auto a = m_sheet->xml().attributes();
@@ -354,7 +474,8 @@ bool XlsxSource::readCell(SheetRow &row, int *nextColumn)
     const int style = a.value(QLatin1String("s")).toInt();
     if (column >= 0)
         *nextColumn = column + 1;
-    QString value;
+    QString value, inlineText;
+    bool hasInline = false, tooLong = false;
     int depth = 1;
     while (depth > 0) {
         const auto t = m_sheet->next();
@@ -369,10 +490,12 @@ bool XlsxSource::readCell(SheetRow &row, int *nextColumn)
         const auto name = m_sheet->xml().name();
         if (name == QLatin1String("v")) {
             value = m_sheet->elementText();
+            tooLong = value.size() > kMaxCellText;
         } else if (name == QLatin1String("is")) {
             // Inline rich text: the runs' texts, without the reading aids.
+            hasInline = true;
             int inner = 1;
-            while (inner > 0) {
+            while (inner > 0 && !tooLong) {
                 const auto u = m_sheet->next();
                 if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument)
                     return false;
@@ -380,29 +503,39 @@ bool XlsxSource::readCell(SheetRow &row, int *nextColumn)
                     --inner;
                 } else if (u == QXmlStreamReader::StartElement) {
                     const auto n = m_sheet->xml().name();
-                    if (n == QLatin1String("t"))
-                        value += m_sheet->elementText();
-                    else if (n == QLatin1String("rPh") && !m_sheet->skipElement())
-                        return false;
-                    else if (n != QLatin1String("t") && n != QLatin1String("rPh"))
+                    if (n == QLatin1String("t")) {
+                        if (!readText(&inlineText, &tooLong))
+                            return false;
+                    } else if (n == QLatin1String("rPh")) {
+                        if (!m_sheet->skipElement())
+                            return false;
+                    } else {
                         ++inner;
+                    }
                 }
             }
         } else if (!m_sheet->skipElement()) {
             return false;
         }
+        if (tooLong)
+            return stop(SheetBudget::cellTooLongMessage());
     }
     if (column < 0 || column >= m_maxColumns || rowIndex != row.index)
         return true;
-    QString text = cellText(type, style, value);
-    if (!text.isEmpty())
-        row.cells.push_back(SheetCell{column, std::move(text)});
+    // An inline string shows its runs; a cached value beside them is not the text.
+    const bool inlineString = type == QLatin1String("inlineStr") && hasInline;
+    QString text = cellText(type, style, inlineString ? inlineText : value);
+    if (text.isEmpty())
+        return true;
+    if (!rowTextFits(text.size()))
+        return stop(SheetBudget::rowTooLongMessage());
+    row.cells.push_back(SheetCell{column, std::move(text)});
     return true;
 }
 
 bool XlsxSource::nextRow(SheetRow &row)
 {
-    row.cells.clear();
+    startRow(row);
     while (!m_done) {
         const auto t = m_sheet->next();
         if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) {
@@ -435,6 +568,7 @@ bool XlsxSource::nextRow(SheetRow &row)
         const int r = xml.attributes().value(QLatin1String("r")).toInt(&ok);
         row.index = ok && r > 0 && r <= kMaxRow ? r - 1 : m_lastRow + 1;
         m_lastRow = row.index;
+        startRow(row);
         int nextColumn = 0;
         for (;;) {
             const auto u = m_sheet->next();
@@ -450,10 +584,11 @@ bool XlsxSource::nextRow(SheetRow &row)
                 continue;
             if (m_sheet->xml().name() == QLatin1String("c")) {
                 if (!readCell(row, &nextColumn)) {
+                    if (m_error.isEmpty())
+                        m_error = m_sheet->error().isEmpty()
+                                      ? QStringLiteral("a sheet cell is cut short")
+                                      : m_sheet->error();
                     m_done = true;
-                    m_error = m_sheet->error().isEmpty()
-                                  ? QStringLiteral("a sheet cell is cut short")
-                                  : m_sheet->error();
                     return false;
                 }
             } else if (!m_sheet->skipElement()) {

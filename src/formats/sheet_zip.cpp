@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace quenda {
@@ -19,8 +21,8 @@ QString tooLarge(const QString &name, qint64 cap)
 
 } // namespace
 
-ZipEntry::ZipEntry(zip_file_t *file, QString name, qint64 cap)
-    : m_file(file), m_name(std::move(name)), m_cap(cap)
+ZipEntry::ZipEntry(zip_file_t *file, QString name, qint64 cap, qint64 claimedSize)
+    : m_file(file), m_name(std::move(name)), m_cap(cap), m_claimed(claimedSize)
 {
 }
 
@@ -33,6 +35,10 @@ QByteArray ZipEntry::read(qint64 maxBytes)
 {
     if (m_atEnd || !m_error.isEmpty())
         return QByteArray();
+    // A small part needs no big buffer; one that unpacks to more than it claims is read on in
+    // blocks of a few kilobytes.
+    if (m_claimed >= 0)
+        maxBytes = std::clamp<qint64>(m_claimed - m_total + 1, 4096, maxBytes);
     QByteArray out;
     out.resize(qsizetype(maxBytes));
     const zip_int64_t got = zip_fread(m_file, out.data(), zip_uint64_t(maxBytes));
@@ -97,14 +103,49 @@ std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *err
     return std::unique_ptr<ZipArchive>(new ZipArchive(zip, entryCap, std::move(bytes)));
 }
 
+namespace {
+
+// Part names compare without regard to case, and a backslash stands for a slash.
+QString looseName(QString name)
+{
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.startsWith(QLatin1Char('/')))
+        name.remove(0, 1);
+    return name.toCaseFolded();
+}
+
+constexpr zip_int64_t kMaxLooseNames = 65536;
+
+} // namespace
+
+qint64 ZipArchive::locate(const QString &name) const
+{
+    const zip_int64_t index = zip_name_locate(m_zip, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    if (index >= 0)
+        return index;
+    if (!m_looseNamesRead) {
+        m_looseNamesRead = true;
+        const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+        for (zip_int64_t i = 0; i < count && i < kMaxLooseNames; ++i) {
+            const char *entry = zip_get_name(m_zip, zip_uint64_t(i), 0);
+            if (!entry)
+                continue;
+            const QString key = looseName(QString::fromUtf8(entry));
+            if (!m_looseNames.contains(key))
+                m_looseNames.insert(key, i);
+        }
+    }
+    return m_looseNames.value(looseName(name), -1);
+}
+
 bool ZipArchive::contains(const QString &name) const
 {
-    return zip_name_locate(m_zip, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
+    return locate(name) >= 0;
 }
 
 std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) const
 {
-    const zip_int64_t index = zip_name_locate(m_zip, name.toUtf8().constData(), ZIP_FL_NOCASE);
+    const zip_int64_t index = locate(name);
     if (index < 0) {
         *error = QStringLiteral("its part \"%1\" is missing").arg(name);
         return nullptr;
@@ -115,7 +156,11 @@ std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) 
                      .arg(name, QString::fromLocal8Bit(zip_strerror(m_zip)));
         return nullptr;
     }
-    return std::make_unique<ZipEntry>(file, name, m_entryCap);
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    const bool sized = zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat) == 0 &&
+                       (stat.valid & ZIP_STAT_SIZE) && stat.size < zip_uint64_t(m_entryCap);
+    return std::make_unique<ZipEntry>(file, name, m_entryCap, sized ? qint64(stat.size) : -1);
 }
 
 bool ZipArchive::readAll(const QString &name, qint64 cap, QByteArray *out, QString *error) const

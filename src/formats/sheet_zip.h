@@ -8,6 +8,8 @@
 #include <QString>
 #include <QXmlStreamReader>
 
+#include <QHash>
+
 #include <memory>
 
 typedef struct zip zip_t;
@@ -22,7 +24,9 @@ constexpr qint64 kMaxXmlRun = 16LL * 1024 * 1024;
 
 class ZipEntry {
 public:
-    ZipEntry(zip_file_t *file, QString name, qint64 cap);
+    // claimedSize: what the archive says the entry unpacks to; it sizes the reads, never trusted
+    // beyond that.
+    ZipEntry(zip_file_t *file, QString name, qint64 cap, qint64 claimedSize = -1);
     ~ZipEntry();
     ZipEntry(const ZipEntry &) = delete;
     ZipEntry &operator=(const ZipEntry &) = delete;
@@ -37,6 +41,7 @@ private:
     zip_file_t *m_file;
     QString m_name;
     qint64 m_cap;
+    qint64 m_claimed;
     qint64 m_total = 0;
     bool m_atEnd = false;
     QString m_error;
@@ -62,9 +67,15 @@ public:
 
 private:
     ZipArchive(zip_t *zip, qint64 entryCap, QByteArray keep = {});
+    // The entry a part name stands for: the name as written, else in any letter case and with
+    // backslashes for slashes, as some writers store them; -1 when there is none.
+    qint64 locate(const QString &name) const;
+
     zip_t *m_zip;
     qint64 m_entryCap;
     QByteArray m_bytes; // the archive's bytes when it was opened from memory
+    mutable QHash<QString, qint64> m_looseNames;
+    mutable bool m_looseNamesRead = false;
 };
 
 // QXmlStreamReader over a zip entry, fed as it goes.

@@ -28,7 +28,8 @@ const QStringList &tableSourceKinds()
 }
 
 Result<std::unique_ptr<TableReader>> openTableReader(const QString &kind, const QString &path,
-                                                     const QString &table, int codePageOverride)
+                                                     const QString &table, int codePageOverride,
+                                                     std::function<bool()> cancelled)
 {
     const qsizetype index = tableSourceKinds().indexOf(kind);
     if (index < 0)
@@ -36,7 +37,9 @@ Result<std::unique_ptr<TableReader>> openTableReader(const QString &kind, const 
     if (index == 0) {
         if (table.isEmpty())
             return fail(QStringLiteral("No table of the database %1 was chosen.").arg(path));
-        return generic(AccessReader::open(path, table));
+        AccessOptions options;
+        options.cancelled = std::move(cancelled);
+        return generic(AccessReader::open(path, table, options));
     }
     if (index == 1) {
         DelimitedOptions options;

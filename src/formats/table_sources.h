@@ -7,6 +7,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace quenda {
@@ -19,9 +20,12 @@ const QStringList &tableSourceKinds();
 // itself (every FoxPro and dBASE kind reads every flavour of .dbf). codePageOverride, when not 0,
 // replaces the code page a text or dBASE file would be read in. Fails with a message for an
 // unknown kind, with kErrorFileNotFound for a missing file and with kErrorWrongFormat ("not in
-// the expected format") for a file that is not of the kind.
+// the expected format") for a file that is not of the kind. cancelled, when given, is asked while
+// an Access database's reading helper is awaited (see AccessOptions): a job passes its cancel
+// state, so that Cancel ends a helper that hangs on a damaged file.
 Result<std::unique_ptr<TableReader>> openTableReader(const QString &kind, const QString &path,
                                                      const QString &table = {},
-                                                     int codePageOverride = 0);
+                                                     int codePageOverride = 0,
+                                                     std::function<bool()> cancelled = {});
 
 } // namespace quenda

@@ -3,15 +3,20 @@
 #include "formats/mdb_stream.h"
 #include "reader_test_support.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <csignal>
+#include <thread>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -89,7 +94,7 @@ public:
 
     AccessOptions options(int silenceMs = 10000) const
     {
-        return AccessOptions{m_dir.filePath(QStringLiteral("helper.sh")), silenceMs};
+        return AccessOptions{m_dir.filePath(QStringLiteral("helper.sh")), silenceMs, {}};
     }
     QString database() const { return m_database; }
 
@@ -114,7 +119,7 @@ QByteArray fixtureBytes(const QString &suffix)
 
 AccessOptions realHelper()
 {
-    return AccessOptions{QStringLiteral(QUENDA_MDB_READER_PATH), 30000};
+    return AccessOptions{QStringLiteral(QUENDA_MDB_READER_PATH), 30000, {}};
 }
 
 } // namespace
@@ -344,10 +349,158 @@ TEST(AccessReader, FilesThatAreNoDatabasesNeverReachTheHelper)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just some text, long enough to hold a header");
     text.close();
-    const AccessOptions noHelper{dir.filePath(QStringLiteral("absent")), 1000};
+    const AccessOptions noHelper{dir.filePath(QStringLiteral("absent")), 1000, {}};
     EXPECT_EQ(accessTables(text.fileName(), noHelper).code(), kErrorWrongFormat);
     EXPECT_EQ(
         AccessReader::open(dir.filePath(QStringLiteral("none.mdb")), QStringLiteral("T"), noHelper)
             .code(),
         kErrorFileNotFound);
+}
+
+namespace {
+
+// The parent process of pid as /proc tells it; 0 when pid is gone or a zombie.
+pid_t liveParentOf(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (after.size() < 2 || after[0] == "Z" || after[0] == "X")
+        return 0;
+    return pid_t(after[1].toInt());
+}
+
+// The first process found whose parent is parent, waiting up to ten seconds for it.
+pid_t childOf(pid_t parent)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            bool number = false;
+            const pid_t pid = pid_t(entry.toInt(&number));
+            if (number && liveParentOf(pid) == parent)
+                return pid;
+        }
+        QThread::msleep(50);
+    }
+    return 0;
+}
+
+bool endsWithin(pid_t pid, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (liveParentOf(pid) != 0 && timer.elapsed() < ms)
+        QThread::msleep(50);
+    return liveParentOf(pid) == 0;
+}
+
+QString hostileDatabase()
+{
+    const QString dir = corporaDir(QStringLiteral("hostile"));
+    return dir.isEmpty() || !QFileInfo::exists(dir + QStringLiteral("/case2_181.mdb"))
+               ? QString()
+               : dir + QStringLiteral("/case2_181.mdb");
+}
+
+} // namespace
+
+// A helper started for a process that is not its parent any more (the program died before the
+// helper could tie its life to it) stops before it reads anything.
+TEST(AccessHelper, RefusesToRunWhenTheProgramThatStartedItIsGone)
+{
+    for (const bool parentAlive : {false, true}) {
+        QProcess helper;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUENDA_MDB_READER_PARENT"),
+                           parentAlive ? QString::number(QCoreApplication::applicationPid())
+                                       : QStringLiteral("1"));
+        helper.setProcessEnvironment(environment);
+        helper.start(QStringLiteral(QUENDA_MDB_READER_PATH),
+                     {QStringLiteral("tables"), QStringLiteral("/nonexistent.mdb")});
+        ASSERT_TRUE(helper.waitForFinished(10000));
+        if (parentAlive) {
+            EXPECT_EQ(helper.exitCode(), proto::kExitCannotOpen);
+            EXPECT_TRUE(helper.readAllStandardOutput().startsWith("QMDB"));
+        } else {
+            EXPECT_EQ(helper.exitCode(), proto::kExitFailed);
+            EXPECT_TRUE(helper.readAllStandardOutput().isEmpty());
+        }
+    }
+}
+
+// A damaged database on which the library loops: the helper has a limit on processor time and
+// goes the moment the program is killed.
+TEST(AccessHelper, DiesWithTheProgramThatStartedIt)
+{
+    const QString database = hostileDatabase();
+    if (database.isEmpty())
+        GTEST_SKIP() << "the hostile corpus is not beside the repository";
+    QTemporaryDir home;
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), home.path());
+    environment.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), home.path());
+    environment.insert(QStringLiteral("QUENDA_MDB_READER"), QStringLiteral(QUENDA_MDB_READER_PATH));
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(QUENDA_CLI_PATH),
+              {QStringLiteral("import"), QStringLiteral("tables"), database});
+    ASSERT_TRUE(cli.waitForStarted());
+    const pid_t helper = childOf(pid_t(cli.processId()));
+    ASSERT_NE(helper, 0) << "no reading helper started";
+
+    QFile limits(QStringLiteral("/proc/%1/limits").arg(helper));
+    ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+    const QByteArray table = limits.readAll();
+    const QByteArray cpu = table.mid(table.indexOf("Max cpu time")).split('\n').first();
+    EXPECT_TRUE(cpu.simplified().startsWith("Max cpu time 300 305 seconds")) << cpu.constData();
+
+    QThread::msleep(300);
+    EXPECT_NE(liveParentOf(helper), 0) << "the damaged file no longer makes the library loop";
+    cli.kill();
+    cli.waitForFinished();
+    const bool ended = endsWithin(helper, 10000);
+    if (!ended)
+        ::kill(helper, SIGKILL);
+    EXPECT_TRUE(ended) << "the reading helper outlived the program";
+}
+
+// Cancelling, by the job's cancel state or from another thread, ends a helper that hangs.
+TEST(AccessReader, CancelEndsAHelperThatHangs)
+{
+    FakeHelper fake;
+    fake.script(QStringLiteral("printf 'QMDB\\001H\\000\\000\\000\\000'\nexec sleep 1000\n"));
+    auto reader = AccessReader::open(fake.database(), QStringLiteral("T"), fake.options(60000));
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    std::thread canceller([&] {
+        QThread::msleep(300);
+        (*reader)->cancel();
+    });
+    QVariantList v;
+    EXPECT_FALSE((*reader)->next(v));
+    canceller.join();
+    EXPECT_TRUE((*reader)->error().endsWith(QStringLiteral(": reading was cancelled.")))
+        << (*reader)->error().toStdString();
+    EXPECT_FALSE((*reader)->next(v));
+
+    QElapsedTimer asked;
+    asked.start();
+    AccessOptions options = fake.options(60000);
+    options.cancelled = [&] { return asked.elapsed() > 300; };
+    fake.script(QStringLiteral("exec sleep 1000\n"));
+    const auto tables = accessTables(fake.database(), options);
+    EXPECT_TRUE(tables.message().endsWith(QStringLiteral(": reading was cancelled.")))
+        << tables.message().toStdString();
+
+    const QString database = hostileDatabase();
+    if (!database.isEmpty()) {
+        asked.restart();
+        options.helperPath = QStringLiteral(QUENDA_MDB_READER_PATH);
+        const auto looping = AccessReader::open(database, QStringLiteral("Customers"), options);
+        EXPECT_TRUE(looping.message().endsWith(QStringLiteral(": reading was cancelled.")))
+            << looping.message().toStdString();
+    }
 }

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 using namespace quenda;
 using namespace quenda::test;
 
@@ -333,6 +336,73 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     auto runs = openBytes(buildDbf(0xF5, fields, {"one           8"}), longMemo);
     EXPECT_FALSE(runs->next(v));
     EXPECT_TRUE(runs->error().contains(QStringLiteral("runs past its end")));
+}
+
+namespace {
+
+// Memo bytes in memory that count how much was read of them.
+class CountingSource final : public ByteSource {
+public:
+    CountingSource(QByteArray bytes, qint64 *read) : m_bytes(std::move(bytes)), m_read(read) {}
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 readAt(qint64 offset, char *dest, qint64 count) override
+    {
+        const qint64 n = std::clamp<qint64>(m_bytes.size() - offset, 0, count);
+        std::memcpy(dest, m_bytes.constData() + offset, size_t(n));
+        *m_read += n;
+        return n;
+    }
+    QString error() const override { return {}; }
+
+private:
+    QByteArray m_bytes;
+    qint64 *m_read;
+};
+
+} // namespace
+
+// Records that share one large memo block read it once; a memo past the cap is named.
+TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
+{
+    const std::vector<FieldSpec> fields = {{"ID", 'N', 4}, {"NOTE", 'M', 10}};
+    std::vector<QByteArray> records;
+    for (int i = 0; i < 2000; ++i)
+        records.push_back(QByteArray::number(i).rightJustified(4, ' ') + "         8");
+    const QByteArray text(12 * 1024 * 1024, 'm');
+    for (const bool fpt : {true, false}) {
+        QByteArray memo;
+        if (fpt) {
+            memo = buildFpt({{1, text}});
+        } else { // dBASE III: 512-byte blocks, the text runs to its end mark
+            memo = QByteArray(8 * 512, '\0') + text + "\x1A\x1A";
+        }
+        qint64 read = 0;
+        auto reader = DbfReader::open(memorySource(buildDbf(fpt ? 0xF5 : 0x83, fields, records)),
+                                      std::make_unique<CountingSource>(memo, &read), fpt,
+                                      QStringLiteral("t.dbf"));
+        ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+        QVariantList v;
+        int count = 0;
+        while ((*reader)->next(v)) {
+            ++count;
+            ASSERT_EQ(v[1].toString().size(), text.size()) << count;
+        }
+        EXPECT_EQ(count, 2000);
+        EXPECT_EQ((*reader)->error(), QString());
+        EXPECT_LT(read, 2 * text.size()) << "the memo was read again";
+    }
+
+    const QByteArray tooLong(DbfReader::kMaxMemoBytes + 1, 'x');
+    for (const bool fpt : {true, false}) {
+        const QByteArray memo =
+            fpt ? buildFpt({{1, tooLong}}) : QByteArray(8 * 512, '\0') + tooLong;
+        auto reader = openBytes(buildDbf(fpt ? 0xF5 : 0x83, fields, records), memo, fpt);
+        QVariantList v;
+        EXPECT_FALSE(reader->next(v));
+        EXPECT_EQ(reader->error(), QStringLiteral("The file t.dbf cannot be read: a memo of record "
+                                                  "1 is longer than 16 MiB, more than this "
+                                                  "program reads."));
+    }
 }
 
 TEST(DbfReader, FilesThatAreNoTablesAreRefused)

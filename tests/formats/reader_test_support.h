@@ -5,6 +5,7 @@
 #include "formats/table_reader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <vector>
@@ -67,6 +68,20 @@ inline std::vector<QStringList> readAllAsText(TableReader &reader)
         rows.push_back(row);
     }
     return rows;
+}
+
+} // namespace quenda::test
+
+namespace quenda::test {
+
+// A folder of ../shared/corpora (QUENDA_CORPORA_DIR in the environment names another place);
+// empty when it is not there, and the test then skips.
+inline QString corporaDir(const QString &sub = {})
+{
+    const QString root =
+        qEnvironmentVariable("QUENDA_CORPORA_DIR", QStringLiteral(QUENDA_CORPORA_DIR));
+    const QString dir = sub.isEmpty() ? root : root + QLatin1Char('/') + sub;
+    return QFileInfo(dir).isDir() ? dir : QString();
 }
 
 } // namespace quenda::test

@@ -498,3 +498,190 @@ TEST(SheetOds, CellTextAsTheParagraphsCarryIt)
     EXPECT_EQ(block->cells[1],
               (QStringList{QString(), QString(), QStringLiteral("x\ny"), QString()}));
 }
+
+// A relation that climbs out of the package names no part of it: the workbook is damaged, and
+// says so by its name. Links to outside resources are no parts and change nothing.
+TEST(SheetHostile, PartNamesOutsideThePackageAreDamage)
+{
+    QTemporaryDir dir;
+    const QByteArray sheet =
+        "<worksheet><sheetData><row r=\"1\"><c t=\"inlineStr\"><is><t>kept</t></is></c></row>"
+        "</sheetData></worksheet>";
+    auto withRelations = [&](const QByteArray &root, const QByteArray &book) {
+        std::map<QString, QByteArray> parts = xlsxParts(sheet);
+        parts[QStringLiteral("_rels/.rels")] = root;
+        parts[QStringLiteral("xl/_rels/workbook.xml.rels")] = book;
+        return parts;
+    };
+    const QByteArray goodRoot = "<Relationships><Relationship Id=\"r\" Type=\"x/officeDocument\" "
+                                "Target=\"xl/workbook.xml\"/></Relationships>";
+    const QByteArray goodBook =
+        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
+        "<Relationship Id=\"h\" Type=\"x/hyperlink\" TargetMode=\"External\" "
+        "Target=\"../../../elsewhere.xlsx\"/></Relationships>";
+
+    const QString fine =
+        writeZip(dir, QStringLiteral("fine.xlsx"), withRelations(goodRoot, goodBook));
+    const Result<SheetBlock> block = readSheetBlock(fine, 1, 1);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->text(0, 0), QStringLiteral("kept"));
+
+    QByteArray root = goodRoot;
+    root.replace("xl/workbook.xml", "../workbook.xml");
+    const QString above =
+        writeZip(dir, QStringLiteral("above.xlsx"), withRelations(root, goodBook));
+    expectNamedFailure(readSheetBlock(above), above,
+                       "it is damaged: the part name \"../workbook.xml\" in \"_rels/.rels\" lies "
+                       "outside the package");
+
+    for (const char *target :
+         {"../../s.xml", "../../../../../../../../../../x/s.xml", "worksheets/../../../s.xml"}) {
+        QByteArray book = goodBook;
+        book.replace("\"s.xml\"", QByteArray("\"") + target + "\"");
+        const QString climbs =
+            writeZip(dir, QStringLiteral("climbs.xlsx"), withRelations(goodRoot, book));
+        expectNamedFailure(readSheetBlock(climbs), climbs, "it is damaged: the part name");
+        EXPECT_FALSE(openSheetReader(climbs).ok()) << target;
+    }
+
+    QByteArray styles = goodBook;
+    styles.replace("</Relationships>",
+                   "<Relationship Id=\"st\" Type=\"x/styles\" Target=\"../../styles.xml\"/>"
+                   "</Relationships>");
+    const QString badStyles =
+        writeZip(dir, QStringLiteral("styles.xlsx"), withRelations(goodRoot, styles));
+    expectNamedFailure(readSheetBlock(badStyles), badStyles, "\"../../styles.xml\"");
+
+    // Writers that store part names with backslashes or in other letter cases still name parts.
+    std::map<QString, QByteArray> loose;
+    for (const auto &[name, bytes] : withRelations(goodRoot, goodBook)) {
+        QString stored = name;
+        stored.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        loose[name.startsWith(QLatin1String("xl/s")) ? stored.toUpper() : stored] = bytes;
+    }
+    const QString backslashes = writeZip(dir, QStringLiteral("backslashes.xlsx"), loose);
+    const Result<SheetBlock> looseBlock = readSheetBlock(backslashes, 1, 1);
+    ASSERT_TRUE(looseBlock.ok()) << looseBlock.message().toStdString();
+    EXPECT_EQ(looseBlock->text(0, 0), QStringLiteral("kept"));
+}
+
+namespace {
+
+QByteArray odsContent(const QByteArray &rows)
+{
+    return "<office:document-content "
+           "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+           "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
+           "<office:spreadsheet><table:table table:name=\"T\">" +
+           rows + "</table:table></office:spreadsheet></office:body></office:document-content>";
+}
+
+QString writeOds(const QTemporaryDir &dir, const QString &name, const QByteArray &rows)
+{
+    return writeZip(
+        dir, name,
+        {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+         {QStringLiteral("content.xml"), odsContent(rows)}});
+}
+
+} // namespace
+
+// A few kilobytes may ask for gigabytes: repeated spaces, repeated rows with text, millions of
+// shared strings. What a cell can show is capped, and every expansion of a workbook is paid
+// from one budget; past it the workbook is refused by name with the reason.
+TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
+{
+    QTemporaryDir dir;
+    const QByteArray manySpaces = "<text:s text:c=\"4096\"/>";
+
+    // 400,000 runs of 4096 spaces in one cell: 22 KB asking for 3 GB.
+    QByteArray oneCell = "<table:table-row><table:table-cell><text:p>";
+    for (int i = 0; i < 400000; ++i)
+        oneCell += manySpaces;
+    oneCell += "</text:p></table:table-cell></table:table-row>";
+    const QString spaces = writeOds(dir, QStringLiteral("spaces.ods"), oneCell);
+    expectNamedFailure(readSheetBlock(spaces), spaces, "a cell holds more than 32767 characters");
+
+    // The same spread over many cells, none of them too long: the budget ends it.
+    QByteArray spread = "<table:table-row>";
+    for (int c = 0; c < 3000; ++c) {
+        spread += "<table:table-cell><text:p>";
+        for (int i = 0; i < 7; ++i)
+            spread += manySpaces;
+        spread += "</text:p></table:table-cell>";
+    }
+    spread += "</table:table-row>";
+    const QString spreadPath = writeOds(dir, QStringLiteral("spread.ods"), spread);
+    expectNamedFailure(readSheetBlock(spreadPath, 20, 20), spreadPath,
+                       "its text expands to more than 128 MiB");
+
+    // A row of long text repeated a billion times: a table reader stops long before the end.
+    const QByteArray text(1000, 'w');
+    const QString rows = writeOds(
+        dir, QStringLiteral("rows.ods"),
+        "<table:table-row><table:table-cell table:number-columns-repeated=\"20\"><text:p>head"
+        "</text:p></table:table-cell></table:table-row><table:table-row "
+        "table:number-rows-repeated=\"1000000000\"><table:table-cell "
+        "table:number-columns-repeated=\"20\"><text:p>" +
+            text + "</text:p></table:table-cell></table:table-row>");
+    const Result<SheetBlock> block = readSheetBlock(rows, 20, 20);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString(); // twenty rows cost little
+    EXPECT_EQ(block->text(19, 19), QString::fromLatin1(text));
+    auto reader = openSheetReader(rows);
+    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
+    QVariantList values;
+    qint64 records = 0;
+    while ((*reader)->next(values))
+        ++records;
+    EXPECT_LT(records, 10000);
+    EXPECT_TRUE((*reader)->error().contains(QLatin1String("its text expands to more than")))
+        << (*reader)->error().toStdString();
+
+    // Shared strings are kept for the whole read, so they are paid for as they are read.
+    QByteArray strings = "<sst>";
+    const QByteArray longString = "<si><t>" + QByteArray(30000, 's') + "</t></si>";
+    for (int i = 0; i < 2300; ++i)
+        strings += longString;
+    strings += "</sst>";
+    std::map<QString, QByteArray> parts = xlsxParts(
+        "<worksheet><sheetData><row r=\"1\"><c t=\"s\"><v>0</v></c></row></sheetData></worksheet>");
+    parts[QStringLiteral("xl/_rels/workbook.xml.rels")] =
+        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
+        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/></Relationships>";
+    parts[QStringLiteral("xl/strings.xml")] = strings;
+    const QString shared = writeZip(dir, QStringLiteral("shared.xlsx"), parts);
+    expectNamedFailure(readSheetBlock(shared), shared, "its text expands to more than 128 MiB");
+    parts[QStringLiteral("xl/strings.xml")] =
+        "<sst><si><t>" + QByteArray(40000, 'l') + "</t></si></sst>";
+    const QString tooLong = writeZip(dir, QStringLiteral("long.xlsx"), parts);
+    expectNamedFailure(readSheetBlock(tooLong), tooLong, "a cell holds more than 32767 characters");
+}
+
+// Text runs without xml:space="preserve" show without the blanks around them; an inline string
+// shows its runs, not a cached value beside them.
+TEST(SheetXlsx, TextRunsAndInlineStrings)
+{
+    QTemporaryDir dir;
+    std::map<QString, QByteArray> parts = xlsxParts(
+        "<worksheet><sheetData><row r=\"1\">"
+        "<c r=\"A1\" t=\"inlineStr\"><is><t>  trimmed  </t></is></c>"
+        "<c r=\"B1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">  kept  </t></is></c>"
+        "<c r=\"C1\" t=\"inlineStr\"><is><t>\t\n</t></is></c>"
+        "<c r=\"D1\" t=\"s\"><v>0</v></c><c r=\"E1\" t=\"s\"><v>1</v></c>"
+        "<c r=\"F1\" t=\"inlineStr\"><v>1.0</v><is><r><t xml:space=\"preserve\">1.</t></r></is></c>"
+        "<c r=\"G1\" t=\"inlineStr\"><is><r><t>a</t></r><r><t xml:space=\"preserve\"> b</t></r>"
+        "</is></c></row></sheetData></worksheet>");
+    parts[QStringLiteral("xl/_rels/workbook.xml.rels")] =
+        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
+        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/></Relationships>";
+    parts[QStringLiteral("xl/strings.xml")] =
+        "<sst><si><t>  line1\nline2  </t></si><si><t xml:space=\"preserve\"> both </t></si></sst>";
+    const QString path = writeZip(dir, QStringLiteral("text.xlsx"), parts);
+    const Result<SheetBlock> block = readSheetBlock(path, 1, 7);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    EXPECT_EQ(block->cells[0],
+              (QStringList{QStringLiteral("trimmed"), QStringLiteral("  kept  "), QString(),
+                           QStringLiteral("line1\nline2"), QStringLiteral(" both "),
+                           QStringLiteral("1."), QStringLiteral("a b")}));
+}

@@ -92,3 +92,18 @@ TEST(SheetDateFormat, ClocksNeverRunAheadDurationsRound)
     EXPECT_EQ(f.formatNumber(1.75, QStringLiteral("[mm]:ss")), QStringLiteral("2520:00"));
     EXPECT_EQ(f.formatNumber(0.75, QStringLiteral("h AM/PM, a/p")), QStringLiteral("6 PM, p"));
 }
+
+// Japanese dates name the era (g, gg, ggg) and count its years (e, ee); elsewhere e is the year
+// and g shows nothing.
+TEST(SheetDateFormat, JapaneseErasUnderAJapaneseLocale)
+{
+    NumberFormatter f;
+    const QString era = QStringLiteral("[$-411]ggge\"\u5E74\"m\"\u6708\"d\"\u65E5\";@");
+    EXPECT_EQ(f.formatNumber(44197, era), QStringLiteral("\u4EE4\u548C3\u5E741\u67081\u65E5"));
+    EXPECT_EQ(f.formatNumber(32515, era), QStringLiteral("\u662D\u548C64\u5E741\u67087\u65E5"));
+    EXPECT_EQ(f.formatNumber(32516, era), QStringLiteral("\u5E73\u62101\u5E741\u67088\u65E5"));
+    EXPECT_EQ(f.formatNumber(43586, QStringLiteral("[$-411]gee")), QStringLiteral("R01"));
+    EXPECT_EQ(f.formatNumber(43585, QStringLiteral("[$-0411]gge")), QStringLiteral("\u5E7331"));
+    EXPECT_EQ(f.formatNumber(44197, QStringLiteral("ggge/mm")), QStringLiteral("2021/01"));
+    EXPECT_EQ(f.formatNumber(44197, QStringLiteral("[$-409]e")), QStringLiteral("2021"));
+}

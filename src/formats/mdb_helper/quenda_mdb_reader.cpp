@@ -19,11 +19,15 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,6 +37,8 @@ constexpr std::size_t kBatchBytes = 1024 * 1024;
 constexpr int kBatchRecords = 4096;
 constexpr std::size_t kMaxMemoBytes = 64 * 1024 * 1024;
 constexpr int kMaxMemoPages = 1 << 20;
+// Far more than reading the largest table takes; the limit is there for a library that loops.
+constexpr rlim_t kCpuSeconds = 300;
 
 class Output {
 public:
@@ -113,8 +119,13 @@ bool isUserTable(const MdbCatalogEntry *entry)
     return entry->object_type == MDB_TABLE && (entry->flags & 0x80000002) == 0;
 }
 
+// "Large Number" (BigInt) columns of Access 2016: eight bytes, a type libmdb does not name.
+constexpr int kColumnBigInt = 0x13;
+
 FieldCode fieldCode(const MdbColumn *col)
 {
+    if (col->col_type == kColumnBigInt)
+        return kFieldInteger;
     switch (col->col_type) {
     case MDB_BOOL:
         return kFieldBoolean;
@@ -236,6 +247,16 @@ void appendValue(std::string &record, MdbHandle *mdb, MdbColumn *col, std::strin
         null();
         return;
     }
+    if (col->col_type == kColumnBigInt) {
+        std::int64_t v = 0;
+        if (length != 8) {
+            null();
+            return;
+        }
+        std::memcpy(&v, pg + start, 8); // little-endian, as the file stores it
+        integer(v);
+        return;
+    }
     switch (col->col_type) {
     case MDB_BYTE:
         integer(mdb_get_byte(mdb->pg_buf, start));
@@ -350,11 +371,14 @@ MdbHandle *openDatabase(const char *path)
         giveUp(std::string("the table ") + name + " cannot be read", kExitFailed);
     mdb_rewind_table(table);
 
+    std::vector<MdbColumn *> columns;
+    for (unsigned i = 0; i < table->num_cols; ++i)
+        columns.push_back(static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i)));
+
     std::string payload;
     Output::appendU32(payload, mdb->f->jet_version == MDB_VER_JET3 ? 1252 : 1200);
     out.message(kCodePage, payload);
-    for (unsigned i = 0; i < table->num_cols; ++i) {
-        auto *col = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
+    for (MdbColumn *col : columns) {
         payload.clear();
         payload += static_cast<char>(fieldCode(col));
         Output::appendU32(payload, static_cast<std::uint32_t>(fieldSize(mdb, col)));
@@ -370,9 +394,8 @@ MdbHandle *openDatabase(const char *path)
     waitForCredit();
     while (mdb_fetch_row(table)) {
         record.clear();
-        for (unsigned i = 0; i < table->num_cols; ++i)
-            appendValue(record, mdb, static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i)),
-                        scratch);
+        for (MdbColumn *col : columns)
+            appendValue(record, mdb, col, scratch);
         out.message(kRecord, record);
         if (++inBatch >= kBatchRecords || out.pending() >= kBatchBytes) {
             out.message(kBatchEnd, {});
@@ -392,6 +415,29 @@ MdbHandle *openDatabase(const char *path)
 #endif
 #endif
 
+// The program that started this helper may be killed; the helper must not read on without it.
+// The death signal is set first and the parent checked after: a parent that died before it
+// was set is not there any more to send it. QUENDA_MDB_READER_PARENT names the parent the
+// program meant (the process id that started the helper).
+void dieWithParent()
+{
+    const char *named = std::getenv("QUENDA_MDB_READER_PARENT");
+    const pid_t parent = named ? pid_t(std::strtol(named, nullptr, 10)) : ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(kExitFailed);
+}
+
+// A damaged file on which the library loops must not burn a processor for ever, whoever waits
+// for the answer: after this much processor time the system ends the helper.
+void limitProcessorTime()
+{
+    rlimit limit{};
+    limit.rlim_cur = kCpuSeconds;
+    limit.rlim_max = kCpuSeconds + 5; // SIGXCPU first, then SIGKILL
+    ::setrlimit(RLIMIT_CPU, &limit);
+}
+
 void limitMemory()
 {
 #ifndef QUENDA_SANITIZED
@@ -410,6 +456,8 @@ int main(int argc, char **argv)
     // libmdb formats numbers through the locale; nothing here may depend on it.
     std::setlocale(LC_ALL, "C");
     ::setenv("MDB_ICONV", "UTF-8", 1);
+    dieWithParent();
+    limitProcessorTime();
     limitMemory();
     start();
     if (argc == 3 && std::strcmp(argv[1], "tables") == 0)
