@@ -156,11 +156,13 @@ Result<std::vector<PlannedColumn>> planColumns(QSqlDatabase &db, const TableRead
 
 } // namespace
 
-Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source)
+Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source,
+                                                      std::function<bool()> cancelled)
 {
     if (!source.isChosen())
         return fail(itemNotSelected());
-    return openTableReader(source.kind, source.path, source.table, source.codePage);
+    return openTableReader(source.kind, source.path, source.table, source.codePage,
+                           std::move(cancelled));
 }
 
 Result<QStringList> importSourceFields(const ImportSource &source)
@@ -174,7 +176,7 @@ Result<QStringList> importSourceFields(const ImportSource &source)
 Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype maxRows,
                                         int leadingCols, JobControl &control)
 {
-    auto opened = openImportSource(source);
+    auto opened = openImportSource(source, [&control] { return control.isCancelled(); });
     if (!opened)
         return opened.error();
     TableReader &reader = **opened;
@@ -299,7 +301,7 @@ Result<ImportOutcome> runContactImport(const QString &databasePath, const Import
 {
     if (pairs.empty())
         return fail(fieldsNotSelected());
-    auto reader = openImportSource(source);
+    auto reader = openImportSource(source, [&control] { return control.isCancelled(); });
     if (!reader)
         return reader.error();
     control.setItem(QDir::toNativeSeparators(source.path));

@@ -13,14 +13,17 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace quenda {
 
 // Opens the source's reader on the calling thread. "Item Not Selected" when no file (or, for a
-// database, no table) has been chosen.
-Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source);
+// database, no table) has been chosen. cancelled, when given, is asked now and then while an
+// Access database is read, so that Cancel ends its helper process.
+Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source,
+                                                      std::function<bool()> cancelled = {});
 
 // The field names of the source, in its order.
 Result<QStringList> importSourceFields(const ImportSource &source);
