@@ -8,8 +8,10 @@
 #                 (copy-small: 200,000 files; copy-small20k: 20,000 files)
 # Our copy flushes every file before its rename and each folder at the end, so the fair peer
 # is cp followed by a flush of the target file system; plain cp -a is timed as well.
-# Usage: [BEFORE=OTHER_FS_BENCH_TOOL] fs_bench.sh [BUILD_DIR] [WHICH...]
+# Usage: [BEFORE=OTHER_FS_BENCH_TOOL] [DST=FOLDER] fs_bench.sh [BUILD_DIR] [WHICH...]
 #   BEFORE adds the copy of another build of the tool to the same rounds, for a comparison.
+#   DST is where the copies go (default: under bench/out); a folder on a file system of its own
+#   (a loop-mounted image) keeps the flushes of every side away from other writers' data.
 #   WHICH: scan size folders copy-mixed copy-small copy-small20k
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -101,7 +103,7 @@ copy-mixed|copy-small|copy-small20k)
   copy-small20k) tree small small20k_tree 20000; src=$out/small20k_tree ;;
   esac
   target=1.3
-  dst=$work/copy_dst
+  dst=${DST:-$work}/copy_dst
   # Runs alternate between the tools so that whatever else the machine does weighs on all
   # alike. Each run starts with no target and with the dirty pages of the last run written
   # out; the old copy is deleted outside the timing.
