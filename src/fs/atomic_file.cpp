@@ -1,5 +1,6 @@
 #include "fs/atomic_file.h"
 
+#include "fs/copy_run.h"
 #include "fs/folder_syncs.h"
 #include "fs/native_path.h"
 #include "fs/temp_names.h"
@@ -137,6 +138,14 @@ Status AtomicFile::commit()
     if (m_fd < 0)
         return failWith(EBADF, QStringLiteral("Cannot write"));
     Status status = flushBuffer();
+    if (status && m_options.run) {
+        if (::close(std::exchange(m_fd, -1)) != 0)
+            return failWith(errno, QStringLiteral("Cannot write"));
+        m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
+                                    std::exchange(m_tempName, QByteArray()), m_name, m_target);
+        ::close(std::exchange(m_dirFd, -1));
+        return {};
+    }
     // The data reaches the disk before the name does: a power cut or a pulled player leaves
     // the earlier file or the whole new one, never an empty file under the final name.
     if (status && fdatasync(m_fd) != 0 && errno != EINVAL)

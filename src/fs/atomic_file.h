@@ -13,6 +13,7 @@
 
 namespace quenda {
 
+class CopyRun;
 class FolderSyncs;
 
 struct AtomicFileOptions {
@@ -20,6 +21,11 @@ struct AtomicFileOptions {
     // A writer of many files into one folder hands its run's FolderSyncs here and flushes it
     // after the last file; without one each commit flushes the folder itself.
     FolderSyncs *folderSyncs = nullptr;
+    // A writer of many files hands a CopyRun here instead: commit() then passes the complete
+    // temporary to the run, which flushes a whole batch with one syncfs before renaming it
+    // (one flush per file costs a disk flush each). The file takes its name once the run
+    // flushes or finishes; a failure then is reported through the run's JobControl.
+    CopyRun *run = nullptr;
 };
 
 class AtomicFile {

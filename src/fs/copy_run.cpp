@@ -356,6 +356,40 @@ void CopyRun::copyLink(const Source &source, const Target &target, ClashPolicy p
     enqueue(std::move(pending));
 }
 
+void CopyRun::placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
+                           const QByteArray &name, const QString &targetPath)
+{
+    // The files of one folder share one open folder, so that a batch counts it once.
+    struct stat st {};
+    TargetFolderRef folder;
+    if (fstat(folderFd, &st) == 0)
+        folder = m_writersFolders[{st.st_dev, st.st_ino}].lock();
+    if (!folder) {
+        folder = std::make_shared<TargetFolder>();
+        folder->fd.reset(fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+        folder->path = folderPath;
+        folder->device = st.st_dev;
+        folder->inode = st.st_ino;
+        if (!folder->fd) {
+            const int error = errno;
+            unlinkat(folderFd, temp.constData(), 0);
+            m_control.fail(targetPath, systemErrorText(error));
+            return;
+        }
+        m_writersFolders[{st.st_dev, st.st_ino}] = folder;
+    }
+    Pending pending;
+    pending.folder = std::move(folder);
+    pending.temp = temp;
+    pending.name = name;
+    pending.wanted = name;
+    pending.done = [this, targetPath](const CopiedFile &result) {
+        if (result.fate != CopiedFile::Fate::Placed)
+            m_control.fail(targetPath, result.reason);
+    };
+    enqueue(std::move(pending));
+}
+
 void CopyRun::then(std::function<void()> action)
 {
     if (m_pending.empty()) {

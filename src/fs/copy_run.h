@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -99,6 +100,11 @@ public:
                   qint64 plannedBytes, Done done);
     // Copies a symbolic link as a link with the same target text.
     void copyLink(const Source &source, const Target &target, ClashPolicy policy, Done done);
+    // Takes over a complete temporary that a whole-file writer made in folderFd (see
+    // AtomicFileOptions::run): it goes to the disk with its batch and then takes name,
+    // replacing what is there. A failure is reported through the control, naming targetPath.
+    void placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
+                      const QByteArray &name, const QString &targetPath);
     // Runs action once everything handed over before it is in place.
     void then(std::function<void()> action);
     // Writes out and places everything handed over so far.
@@ -143,6 +149,7 @@ private:
     std::vector<TargetFolderRef> m_dirty;
     std::set<std::pair<dev_t, ino_t>> m_dirtyIds;
     std::set<std::pair<dev_t, ino_t>> m_cleaned;
+    std::map<std::pair<dev_t, ino_t>, std::weak_ptr<TargetFolder>> m_writersFolders;
     std::vector<char> m_buffer;
     int m_maxPendingFolders;
 };

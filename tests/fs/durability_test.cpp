@@ -6,6 +6,7 @@
 #include "filecopier/organised_copy.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_engine.h"
+#include "fs/copy_run.h"
 #include "fs/folder_syncs.h"
 #include "fs_fixture.h"
 
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <fcntl.h>
 #include <mutex>
@@ -240,4 +242,25 @@ TEST(Durability, AWholeFileWriteFlushesTheFileThenItsFolder)
         ASSERT_TRUE(folders.flush());
     }
     expectDurableOrder(takeEvents(), tree.root());
+
+    // Or hand their files to a run, which flushes them as one batch before the renames.
+    JobControl control;
+    {
+        CopyRun run(control);
+        AtomicFileOptions options;
+        options.run = &run;
+        for (int i = 0; i < 50; ++i)
+            ASSERT_TRUE(writeFileAtomically(tree.path(QStringLiteral("card%1.vcf").arg(i)),
+                                            "BEGIN:VCARD", options));
+    }
+    EXPECT_EQ(control.failureCount(), 0);
+    EXPECT_EQ(readFile(tree.path(QStringLiteral("card49.vcf"))), "BEGIN:VCARD");
+    const std::vector<Event> events = takeEvents();
+    expectDurableOrder(events, tree.root());
+    EXPECT_LT(std::count_if(events.begin(), events.end(),
+                            [](const Event &e) {
+                                return e.op == Op::DataSync || e.op == Op::FileSystemSync;
+                            }),
+              5)
+        << "one flush per file is what the batches are there to avoid";
 }
