@@ -3,7 +3,8 @@
 #   scan:   `files scan DIR` of 100,000 files (about 30% office files, 6 folders deep)
 #           vs find with the same masks piped into sqlite3, the same rows in one transaction
 #   copy:   `files copy --all-in-one --to` and `--scheme "Year-Month"` of 20,000 ticked files
-#           vs cp of the same file list into one folder
+#           vs cp of the same file list into one folder, then sync -f on it (our copy flushes
+#           what it copies, so the fair peer does)
 #   list:   opening the file list window on 100,000 rows and switching its type tabs
 # Every side starts from an empty table or an empty target; runs alternate between the sides.
 # Usage: files_bench.sh [BUILD_DIR] [WHICH...]   WHICH: scan copy list
@@ -73,11 +74,11 @@ copy)
   fresh="bash -c 'rm -rf $work/dst && mkdir -p $work/dst && sync'"
   hyperfine -N --runs 5 --export-json "$work/copy_all.json" \
     --prepare "$fresh" -n "ours --all-in-one" "$run --all-in-one --to $work/dst" \
-    --prepare "$fresh" -n "cp" "xargs -d '\\n' -a $work/ticked.txt cp -t $work/dst"
+    --prepare "$fresh" -n "cp+sync" "sh -c \"xargs -d '\\\\n' -a $work/ticked.txt cp -t $work/dst && sync -f $work/dst\""
   ratio "$work/copy_all.json" "files copy --all-in-one, 20,000 files" 1.3
   hyperfine -N --runs 5 --export-json "$work/copy_scheme.json" \
     --prepare "$fresh" -n "ours --scheme Year-Month" "$run --scheme Year-Month --to $work/dst" \
-    --prepare "$fresh" -n "cp" "xargs -d '\\n' -a $work/ticked.txt cp -t $work/dst"
+    --prepare "$fresh" -n "cp+sync" "sh -c \"xargs -d '\\\\n' -a $work/ticked.txt cp -t $work/dst && sync -f $work/dst\""
   ratio "$work/copy_scheme.json" "files copy --scheme Year-Month, 20,000 files" 1.3
   rm -rf "$work/dst"
   ;;

@@ -3,9 +3,16 @@
 #   files scan:   office masks into qd_ScanFile  vs  find -iname ... piped into sqlite3
 #   folder size:  folderSize                     vs  du -sb
 #   folder tree:  4 levels into quenda_Ipod      vs  find -maxdepth 4 -type d piped into sqlite3
-#   copy:         plan + copy of 2 GiB mixed     vs  cp -a
-#   copy:         plan + copy of 200,000 small   vs  cp -a
-# Usage: fs_bench.sh [BUILD_DIR] [WHICH...]   WHICH: scan size folders copy-mixed copy-small
+#   copy:         plan + copy of 2 GiB mixed     vs  cp -a, then sync -f on the target
+#   copy:         plan + copy of small files     vs  cp -a, then sync -f on the target
+#                 (copy-small: 200,000 files; copy-small20k: 20,000 files)
+# Our copy flushes every file before its rename and each folder at the end, so the fair peer
+# is cp followed by a flush of the target file system; plain cp -a is timed as well.
+# Usage: [BEFORE=OTHER_FS_BENCH_TOOL] [DST=FOLDER] fs_bench.sh [BUILD_DIR] [WHICH...]
+#   BEFORE adds the copy of another build of the tool to the same rounds, for a comparison.
+#   DST is where the copies go (default: under bench/out); a folder on a file system of its own
+#   (a loop-mounted image) keeps the flushes of every side away from other writers' data.
+#   WHICH: scan size folders copy-mixed copy-small copy-small20k
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build/release}" && pwd)
@@ -89,36 +96,47 @@ PEER
        "find+sqlite3 $(sqlite3 "$peer" 'select count(*) from quenda_Ipod')"
   ratio "$work/folders.json" "folder tree, 4 levels" 1.5
   ;;
-copy-mixed|copy-small)
-  if [ "$w" = copy-mixed ]; then tree mixed mixed_tree 2048; src=$out/mixed_tree; target=1.1
-  else tree small small_tree 200000; src=$out/small_tree; target=1.3; fi
-  dst=$work/copy_dst
-  trash=$work/trash
-  mkdir -p "$trash"
-  # Runs alternate between the two tools so that whatever else the machine does weighs on
-  # both alike. Each run starts with no target and with the dirty pages of the last run
-  # written out; old copies are moved aside and deleted at the end, since deleting them
-  # between runs would take longer than the copies on a disk with online discard.
+copy-mixed|copy-small|copy-small20k)
+  case $w in
+  copy-mixed) tree mixed mixed_tree 2048; src=$out/mixed_tree ;;
+  copy-small) tree small small_tree 200000; src=$out/small_tree ;;
+  copy-small20k) tree small small20k_tree 20000; src=$out/small20k_tree ;;
+  esac
+  target=1.3
+  dst=${DST:-$work}/copy_dst
+  # Runs alternate between the tools so that whatever else the machine does weighs on all
+  # alike. Each run starts with no target and with the dirty pages of the last run written
+  # out; the old copy is deleted outside the timing.
   : > "$work/$w.times"
-  for run in 1 2 3; do
-    for side in ours cp; do
-      [ -e "$dst" ] && mv "$dst" "$trash/$side$run"
+  for run in 1 2 3 4; do
+    for side in ours cp+sync cp ${BEFORE:+before}; do
+      rm -rf "$dst"
       sync
-      if [ $side = ours ]; then cmd=("$tool" copy "$src" "$dst"); else cmd=(cp -a "$src" "$dst"); fi
+      case $side in
+      ours) cmd=("$tool" copy "$src" "$dst") ;;
+      before) cmd=("$BEFORE" copy "$src" "$dst") ;;
+      cp+sync) cmd=(sh -c 'cp -a "$1" "$2" && sync -f "$2"' - "$src" "$dst") ;;
+      cp) cmd=(cp -a "$src" "$dst") ;;
+      esac
       /usr/bin/time -f "$side %e %U %S" -a -o "$work/$w.times" "${cmd[@]}" > /dev/null
     done
   done
   cat "$work/$w.times"
   "$tool" copy "$src" "$dst.check" > /dev/null
   diff -r "$src" "$dst.check" > /dev/null && echo "copy identical to the source"
-  rm -rf "$dst" "$dst.check" "$trash"
-  # The first round fills caches for both and is left out.
-  awk -v label="$w" -v target="$target" 'NR > 2 {
-      wall[$1] += $2; cpu[$1] += $3 + $4; n[$1]++ }
-    END { printf "%s: ours %d ms (cpu %d ms), cp -a %d ms (cpu %d ms), ratio %.2fx (target <= %sx)\n",
-          label, 1000 * wall["ours"] / n["ours"], 1000 * cpu["ours"] / n["ours"],
-          1000 * wall["cp"] / n["cp"], 1000 * cpu["cp"] / n["cp"],
-          wall["ours"] / wall["cp"], target }' "$work/$w.times" | tee -a "$work/summary.txt"
+  rm -rf "$dst" "$dst.check"
+  # The first round fills caches for every side and is left out.
+  awk -v label="$w" -v target="$target" -v sides="${BEFORE:+4}" 'NR > (sides ? sides : 3) {
+      wall[$1] += $2; cpu[$1] += $3 + $4; n[$1]++
+      if (!($1 in lo) || $2 < lo[$1]) lo[$1] = $2
+      if ($2 > hi[$1]) hi[$1] = $2 }
+    function side(s) { return sprintf("%s %d ms (%d..%d, cpu %d ms)", s, 1000 * wall[s] / n[s],
+                                      1000 * lo[s], 1000 * hi[s], 1000 * cpu[s] / n[s]) }
+    END { printf "%s: %s, %s, %s; ratio to cp+sync %.2fx (target <= %sx), to cp %.2fx\n",
+          label, side("ours"), side("cp+sync"), side("cp"),
+          wall["ours"] / wall["cp+sync"], target, wall["ours"] / wall["cp"]
+          if (n["before"]) printf "  %s\n", side("before") }' \
+    "$work/$w.times" | tee -a "$work/summary.txt"
   ;;
 esac
 done

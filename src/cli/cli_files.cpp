@@ -53,8 +53,10 @@ std::unique_ptr<Connection> open(Context &context)
     return connection;
 }
 
-int filesScan(Context &context, const QStringList &args)
+int filesScan(Context &context, QStringList args)
 {
+    // A search stays on the mount of its folder unless told otherwise.
+    const bool otherMounts = args.removeAll(QStringLiteral("--other-mounts")) > 0;
     if (args.isEmpty())
         return usage(context);
     QStringList folders;
@@ -90,7 +92,9 @@ int filesScan(Context &context, const QStringList &args)
     const QString database = context.places.databasePath();
     OfficeScanOutcome outcome;
     const JobReport report = runInForeground(
-        [&](JobControl &control) { outcome = runOfficeScan(database, folders, rebuild, control); },
+        [&](JobControl &control) {
+            outcome = runOfficeScan(database, folders, rebuild, control, otherMounts);
+        },
         context.err);
     context.out << outcome.recorded
                 << (outcome.recorded == 1 ? " file recorded" : " files recorded") << Qt::endl;
@@ -243,14 +247,17 @@ int filesCopy(Context &context, const QStringList &args)
     QString destination = base;
     const JobReport report = runInForeground(
         [&](JobControl &control) {
+            PreparedFolder prepared; // its lock is held until the copy has ended
             if (intoFileCopier) {
-                const Result<QString> prepared =
-                    prepareFileCopierFolder(base, request.sources, &control);
-                if (!prepared) {
-                    control.abort(prepared.message());
+                // A second copy into the same folder would delete what this one copies.
+                Result<PreparedFolder> made =
+                    prepareFileCopierFolder(base, request.sources, LockWait::Refuse, control);
+                if (!made) {
+                    control.abort(made.message());
                     return;
                 }
-                destination = *prepared;
+                prepared = std::move(*made);
+                destination = prepared.path;
             }
             request.destination = destination;
             outcome = runOrganisedCopy(database, request, control);
@@ -258,22 +265,25 @@ int filesCopy(Context &context, const QStringList &args)
         context.err);
     if (!report.error.isEmpty() || report.cancelled)
         return 1;
+    // The failures themselves were printed as the copy ended; every replaced file follows.
+    const QString replaced = copyProblemsText(JobReport{}, outcome, 0);
+    if (!replaced.isEmpty())
+        context.err << replaced << Qt::endl;
+    const auto notCopied = static_cast<qsizetype>(report.failures.size());
+    if (notCopied > 0)
+        context.err << (notCopied == 1 ? QStringLiteral("1 file was not copied.")
+                                       : QStringLiteral("%1 files were not copied.").arg(notCopied))
+                    << Qt::endl;
+    // The completion text only when everything arrived and no copy took another's place.
+    if (notCopied > 0 || !outcome.sameName.empty())
+        return 1;
     context.out << (request.layout == CopyLayout::Scheme
                         ? QStringLiteral("File saved to folder ") +
                               QDir::toNativeSeparators(destination) +
                               QStringLiteral(" is completed")
                         : QStringLiteral("Copy Complete"))
                 << Qt::endl;
-    // The failures themselves were printed as the copy ended.
-    const auto notCopied = static_cast<qsizetype>(report.failures.size());
-    if (notCopied > 0)
-        context.err << (notCopied == 1 ? QStringLiteral("1 file was not copied.")
-                                       : QStringLiteral("%1 files were not copied.").arg(notCopied))
-                    << Qt::endl;
-    const QString replaced = copyProblemsText(JobReport{}, outcome);
-    if (!replaced.isEmpty())
-        context.err << replaced << Qt::endl;
-    return report.succeeded() && outcome.sameName.empty() ? 0 : 1;
+    return 0;
 }
 
 int filesShortcut(Context &context, const QStringList &args)
@@ -286,7 +296,7 @@ int filesShortcut(Context &context, const QStringList &args)
         return 1;
     }
     const Result<QString> made =
-        createDesktopShortcut(context.places.desktopDir, fileNameOfPath(target), target);
+        createDesktopShortcut(context.places.desktopDir, localFileName(target), target);
     if (!made) {
         context.err << "Cannot create the shortcut: " << made.message() << Qt::endl;
         return 1;

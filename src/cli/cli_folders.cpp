@@ -1,6 +1,7 @@
 #include "cli/verbs.h"
 
 #include "common/drives.h"
+#include "common/paths.h"
 #include "common/shortcuts.h"
 #include "db/database.h"
 #include "db/folder_schemes.h"
@@ -48,18 +49,26 @@ bool takeFlag(QStringList &args, const QString &name)
     return args.removeAll(name) > 0;
 }
 
-void printCopyEnd(Context &context, const JobReport &report)
+// The failures were printed as the copy ended; the replaced files follow them on stderr, and
+// the completion text comes only when every item arrived and no copy took the place of
+// another's. Returns the exit status.
+int printCopyEnd(Context &context, const JobReport &report, const FolderCopyOutcome &outcome)
 {
     if (!report.error.isEmpty())
-        return; // printed with the failures
+        return 1;
     if (report.cancelled) {
         context.err << "Copy cancelled. What was copied so far stays in place." << Qt::endl;
-        return;
+        return 1;
     }
-    context.out << "Copy Complete" << Qt::endl;
+    if (const QString replaced = replacementsText(outcome.replaced, 0); !replaced.isEmpty())
+        context.err << replaced << Qt::endl;
     if (!report.failures.empty())
         context.err << report.failures.size() << (report.failures.size() == 1 ? " item" : " items")
                     << " could not be copied (listed above)." << Qt::endl;
+    if (!report.failures.empty() || outcome.hasCollisions())
+        return 1;
+    context.out << "Copy Complete" << Qt::endl;
+    return 0;
 }
 
 int foldersDrives(Context &context, const QStringList &args)
@@ -73,6 +82,7 @@ int foldersDrives(Context &context, const QStringList &args)
 
 int foldersScan(Context &context, QStringList args)
 {
+    const bool otherMounts = takeFlag(args, QStringLiteral("--other-mounts"));
     const std::optional<QString> scheme = takeOption(args, QStringLiteral("--scheme"));
     if (!scheme || args.size() != 1)
         return usage(context);
@@ -87,8 +97,8 @@ int foldersScan(Context &context, QStringList args)
     SchemeScanOutcome outcome;
     const JobReport report = runInForeground(
         [&](JobControl &control) {
-            outcome =
-                runSchemeScan(database, root, scheme->trimmed(), SchemeScanMode::Replace, control);
+            outcome = runSchemeScan(database, root, scheme->trimmed(), SchemeScanMode::Replace,
+                                    control, nullptr, otherMounts);
         },
         context.err);
     if (outcome.notReady) {
@@ -190,14 +200,16 @@ int foldersCopy(Context &context, QStringList args)
     if (desktop) {
         request.where = CopyDestination::Desktop;
         request.desktop = context.places.desktopDir;
+        // A second copy into "File Copier" would delete what this one copies.
+        request.lockWait = LockWait::Refuse;
     } else {
         request.where = CopyDestination::ChosenFolder;
         request.chosenFolder = absolutePath(*to);
     }
+    FolderCopyOutcome outcome;
     const JobReport report = runInForeground(
-        [&](JobControl &control) { (void)runFolderCopy(request, control); }, context.err);
-    printCopyEnd(context, report);
-    return report.succeeded() ? 0 : 1;
+        [&](JobControl &control) { outcome = runFolderCopy(request, control); }, context.err);
+    return printCopyEnd(context, report, outcome);
 }
 
 int foldersCopyPicked(Context &context, QStringList args)
@@ -220,17 +232,17 @@ int foldersCopyPicked(Context &context, QStringList args)
         folders << *folder;
     }
     const QString destination = absolutePath(*to);
+    FolderCopyOutcome outcome;
     const JobReport report = runInForeground(
         [&](JobControl &control) {
             if (Status made = makeFolderPath(destination); !made) {
                 control.abort(made.message());
                 return;
             }
-            (void)copyFolders(folders, destination, FolderCopyLayout::MergedContent, control);
+            outcome = copyFolders(folders, destination, FolderCopyLayout::MergedContent, control);
         },
         context.err);
-    printCopyEnd(context, report);
-    return report.succeeded() ? 0 : 1;
+    return printCopyEnd(context, report, outcome);
 }
 
 int foldersInfo(Context &context, const QStringList &args)
@@ -273,14 +285,15 @@ int foldersInfo(Context &context, const QStringList &args)
     return report.succeeded() ? 0 : 1;
 }
 
-int foldersSize(Context &context, const QStringList &args)
+int foldersSize(Context &context, QStringList args)
 {
+    const bool otherMounts = takeFlag(args, QStringLiteral("--other-mounts"));
     if (args.size() != 1)
         return usage(context);
     const QString path = absolutePath(args.first());
     Result<FolderSize> size = fail(QString());
     const JobReport report = runInForeground(
-        [&](JobControl &control) { size = folderSize(path, control); }, context.err);
+        [&](JobControl &control) { size = folderSize(path, control, otherMounts); }, context.err);
     if (!size) {
         context.err << size.message() << Qt::endl;
         return 1;
@@ -301,7 +314,7 @@ int foldersShortcut(Context &context, const QStringList &args)
         return 1;
     }
     const Result<QString> made =
-        createDesktopShortcut(context.places.desktopDir, path.section(QLatin1Char('/'), -1), path);
+        createDesktopShortcut(context.places.desktopDir, localFileName(path), path);
     if (!made) {
         context.err << made.message() << Qt::endl;
         return 1;

@@ -21,9 +21,11 @@ constexpr SubVerb kNotes[] = {
 
 constexpr SubVerb kFolders[] = {
     {"drives", "", "list the drives (mounted file systems)", ""},
-    {"scan", "ROOT --scheme NAME",
+    {"scan", "ROOT --scheme NAME [--other-mounts]",
      "record the top-level folders of ROOT and their sizes under a folder scheme",
-     "--scheme NAME\tthe folder scheme the folders are recorded under; it is made anew"},
+     "--scheme NAME\tthe folder scheme the folders are recorded under; it is made anew\n"
+     "--other-mounts\tgo into other file systems mounted inside; left out, the walk stays on the "
+     "mount it starts on"},
     {"select", "--scheme NAME (--all | --none | PATH...)",
      "tick folders of a folder scheme, the rest unticked, and print their size",
      "--scheme NAME\tthe folder scheme whose folders are ticked\n"
@@ -31,21 +33,26 @@ constexpr SubVerb kFolders[] = {
      "--none\tclear every tick of the scheme"},
     {"copy", "--scheme NAME (--desktop | --to DIR)", "copy the ticked folders of a folder scheme",
      "--scheme NAME\tthe folder scheme whose ticked folders are copied\n"
-     "--desktop\tinto the folder \"File Copier\" on the Desktop, made empty first\n"
+     "--desktop\tinto the folder \"File Copier\" on the Desktop, made empty first; refused while "
+     "another copy fills it\n"
      "--to DIR\tinto the folder DIR"},
     {"copy-picked", "ROOT NAME... --to DIR",
      "copy the content of the named folders of ROOT together into one folder",
      "--to DIR\tthe folder the content is copied into; made when missing"},
     {"info", "PATH", "print the facts of a drive, folder or file", ""},
-    {"size", "PATH", "print the size of a folder with everything in it", ""},
+    {"size", "PATH [--other-mounts]", "print the size of a folder with everything in it",
+     "--other-mounts\tgo into other file systems mounted inside; left out, the walk stays on the "
+     "mount it starts on"},
     {"shortcut", "PATH", "make a shortcut to a folder or file on the Desktop", ""},
     {"launcher", "PATH", "put a folder on the first launcher button of the file list", ""},
 };
 
 constexpr SubVerb kFiles[] = {
-    {"scan", "(--scheme NAME | DIR...)",
+    {"scan", "(--scheme NAME | DIR...) [--other-mounts]",
      "record the office documents, pictures and databases of the ticked folders",
-     "--scheme NAME\tthe ticked folders of this folder scheme; the list is made anew"},
+     "--scheme NAME\tthe ticked folders of this folder scheme; the list is made anew\n"
+     "--other-mounts\tgo into other file systems mounted inside; left out, the walk stays on the "
+     "mount it starts on"},
     {"list", "[--tab All|Word|Excel|Access|Picture|Ppt|Acrobat]",
      "print the recorded files: kind, path and tick, one to a line",
      "--tab TAB\tonly the files of one tab of the file list"},
@@ -60,7 +67,8 @@ constexpr SubVerb kFiles[] = {
      "--keep-original\teach file in a folder named after its original folder\n"
      "--scheme SCHEME\tfolders built from type and date: None, Ext, \"Year(Date Cr.)\", "
      "Year-Month, \"Year\\Month\", Ext-Year-Month, Year-Ext or Year-Month-Ext\n"
-     "--desktop\tinto the folder \"File Copier\" on the Desktop, made empty first\n"
+     "--desktop\tinto the folder \"File Copier\" on the Desktop, made empty first; refused while "
+     "another copy fills it\n"
      "--to DIR\tinto the folder DIR (with --scheme, into its folder \"File Copier\")"},
     {"shortcut", "PATH", "make a shortcut to a file on the Desktop", ""},
 };

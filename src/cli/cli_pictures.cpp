@@ -77,14 +77,15 @@ int picturesSend(Context &context)
     if (!report.error.isEmpty())
         return 1;
     if (outcome.cancelled) {
-        context.out << sendCancelledMessage(outcome) << Qt::endl;
+        context.err << sendCancelledMessage(outcome) << Qt::endl;
+        return 1;
+    }
+    // What went wrong comes first, on stderr, and then no success is claimed.
+    if (!outcome.complete()) {
+        context.err << notCopiedMessage(outcome, 0) << Qt::endl;
         return 1;
     }
     context.out << kSendDoneMessage << Qt::endl;
-    if (!outcome.notCopied.empty()) {
-        context.out << notCopiedMessage(outcome) << Qt::endl;
-        return 1;
-    }
     return 0;
 }
 

@@ -23,6 +23,11 @@ QString fileNameOfPath(const QString &path)
     return at < 0 ? path : path.mid(at + 1);
 }
 
+QString localFileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 double roundHalfEven(double value, int decimals)
 {
     const double scale = std::pow(10.0, decimals);

@@ -198,14 +198,16 @@ void FrmFMSaveFolder::SSCommand9_Click()
     const QString shown = QDir::toNativeSeparators(request.destination);
     m_job->start<OrganisedCopyOutcome>(
         [request, prepare, base, database](JobControl &control) mutable {
+            PreparedFolder prepared; // its lock is held until the copy has ended
             if (prepare) {
-                const Result<QString> prepared =
-                    prepareFileCopierFolder(base, request.sources, &control);
-                if (!prepared) {
-                    control.abort(prepared.message());
+                Result<PreparedFolder> made =
+                    prepareFileCopierFolder(base, request.sources, LockWait::Wait, control);
+                if (!made) {
+                    control.abort(made.message());
                     return OrganisedCopyOutcome{};
                 }
-                request.destination = *prepared;
+                prepared = std::move(*made);
+                request.destination = prepared.path;
             }
             return runOrganisedCopy(database, request, control);
         },

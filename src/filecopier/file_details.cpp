@@ -11,7 +11,7 @@ FileDetails describeFile(const QString &path)
 {
     FileDetails details;
     details.path = QDir::fromNativeSeparators(path);
-    details.name = fileNameOfPath(details.path);
+    details.name = localFileName(details.path);
     const Result<EntryMeta> meta = statEntry(details.path, true);
     if (!meta)
         return details;

@@ -824,14 +824,16 @@ void frmFileCopy::CmdCopy_Click()
     const bool toDesktop = OptDesktop->isChecked();
     m_job->start<OrganisedCopyOutcome>(
         [request, toDesktop](JobControl &control) mutable {
+            PreparedFolder prepared; // its lock is held until the copy has ended
             if (toDesktop) {
-                const Result<QString> prepared =
-                    prepareFileCopierFolder(request.destination, request.sources, &control);
-                if (!prepared) {
-                    control.abort(prepared.message());
+                Result<PreparedFolder> made = prepareFileCopierFolder(
+                    request.destination, request.sources, LockWait::Wait, control);
+                if (!made) {
+                    control.abort(made.message());
                     return OrganisedCopyOutcome{};
                 }
-                request.destination = *prepared;
+                prepared = std::move(*made);
+                request.destination = prepared.path;
             }
             return copyIntoFolders(
                 request,

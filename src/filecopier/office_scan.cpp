@@ -44,7 +44,8 @@ public:
         const FileTime &created = meta.birth.valid ? meta.birth : meta.modified;
         ++m_outcome.found;
         // A refused row is reported by the writer; the scan goes on.
-        (void)m_writer.add(OfficeFileRow{name, path, typeToken(path), QString::number(meta.size),
+        // The token comes from the name: a "." in a folder's name is no extension.
+        (void)m_writer.add(OfficeFileRow{name, path, typeToken(name), QString::number(meta.size),
                                          m_dates.format(created.toDateTime().date())});
         return true;
     }
@@ -60,7 +61,7 @@ private:
 } // namespace
 
 OfficeScanOutcome scanOfficeFiles(QSqlDatabase &db, const QStringList &folders, bool clearFirst,
-                                  JobControl &control, const QLocale &locale)
+                                  JobControl &control, const QLocale &locale, bool otherMounts)
 {
     OfficeScanOutcome outcome;
     OfficeFileWriter writer(db, control);
@@ -80,6 +81,7 @@ OfficeScanOutcome scanOfficeFiles(QSqlDatabase &db, const QStringList &folders, 
     options.masks = NameMasks::fromText(QString::fromLatin1(kOfficeMasks));
     options.order = ScanOrder::ByName;
     options.metadata = true;
+    options.otherMounts = otherMounts;
     OfficeRecorder recorder(writer, locale, outcome);
     for (const QString &folder : folders) {
         if (control.isCancelled())
@@ -100,14 +102,14 @@ OfficeScanOutcome scanOfficeFiles(QSqlDatabase &db, const QStringList &folders, 
 }
 
 OfficeScanOutcome runOfficeScan(const QString &databasePath, const QStringList &folders,
-                                bool clearFirst, JobControl &control)
+                                bool clearFirst, JobControl &control, bool otherMounts)
 {
     Connection connection(databasePath);
     if (Status open = connection.status(); !open) {
         control.abort(open.message());
         return {};
     }
-    return scanOfficeFiles(connection.db(), folders, clearFirst, control);
+    return scanOfficeFiles(connection.db(), folders, clearFirst, control, QLocale(), otherMounts);
 }
 
 } // namespace quenda

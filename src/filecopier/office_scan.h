@@ -24,14 +24,16 @@ struct OfficeScanOutcome {
 };
 
 // Searches each folder in turn; a folder given twice, or one inside another, is searched again
-// and its files recorded again. With clearFirst the table is emptied first, in the same commit
-// as the first rows. A folder that cannot be read and a row the database refuses are reported
-// through control; the scan goes on.
+// and its files recorded again. A search stays on the mount its folder is on (a bind mount of a
+// folder inside itself would list its files twice) unless otherMounts. With clearFirst the
+// table is emptied first, in the same commit as the first rows. A folder that cannot be read
+// and a row the database refuses are reported through control; the scan goes on.
 OfficeScanOutcome scanOfficeFiles(QSqlDatabase &db, const QStringList &folders, bool clearFirst,
-                                  JobControl &control, const QLocale &locale = QLocale());
+                                  JobControl &control, const QLocale &locale = QLocale(),
+                                  bool otherMounts = false);
 
 // The same on a connection of its own, for a job or the command line.
 OfficeScanOutcome runOfficeScan(const QString &databasePath, const QStringList &folders,
-                                bool clearFirst, JobControl &control);
+                                bool clearFirst, JobControl &control, bool otherMounts = false);
 
 } // namespace quenda

@@ -4,18 +4,21 @@
 #include "db/database.h"
 #include "filecopier/scan_dates.h"
 #include "fs/atomic_file.h"
-#include "fs/copy_engine.h"
+#include "fs/copy_run.h"
 #include "fs/fresh_folder.h"
 #include "fs/native_path.h"
 
 #include <QDir>
 #include <QHash>
-#include <QSet>
+
+#include <limits>
+#include <map>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quenda {
 
@@ -26,27 +29,6 @@ QString withoutTrailingSlash(QString path)
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     return path;
-}
-
-// A folder the copy builds below the destination: an existing folder is used, while a file or
-// a link of that name stops it, so that no copy is led out of the destination.
-Status makeFolderBelow(const QString &path)
-{
-    const QByteArray native = toNativePath(path);
-    if (::mkdir(native.constData(), 0777) == 0)
-        return {};
-    const int error = errno;
-    struct stat st {};
-    if (error == EEXIST && ::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-        return {};
-    if (error == EEXIST)
-        return fail(QStringLiteral("the folder %1 cannot be made: a file or link of that name is "
-                                   "in the way")
-                        .arg(path),
-                    EEXIST);
-    return fail(
-        QStringLiteral("the folder %1 cannot be made: %2").arg(path, systemErrorText(error)),
-        error);
 }
 
 // A listed link stands for the file it points at: the copy gets that file's bytes.
@@ -66,28 +48,104 @@ Result<QString> fileBehind(const QString &source)
     return target;
 }
 
-// The planner's sentences name the source again; the list names it already.
-QString reasonOf(const Error &error, const QString &source)
-{
-    const QString prefix = QStringLiteral("Cannot copy %1: ").arg(source);
-    return error.message.startsWith(prefix) ? error.message.mid(prefix.size()) : error.message;
-}
-
 QString failureLine(const ItemFailure &failure)
 {
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
 }
 
+// The folders the copy builds below its destination, each made or found once per run.
+class FolderBuilder {
+public:
+    FolderBuilder(CopyRun &run, TargetFolderRef destination, QString destinationPath) : m_run(run)
+    {
+        m_known.emplace(QString(),
+                        Made{std::move(destination), std::move(destinationPath), false, Status()});
+    }
+
+    struct Made {
+        TargetFolderRef folder;
+        QString path;
+        bool fresh = false; // made by this run
+        Status status;
+    };
+
+    // The folder reached through names below the destination; a file or link standing where a
+    // folder goes stops it, so that no copy is led out of the destination.
+    const Made &reach(const QStringList &names)
+    {
+        QString key;
+        const Made *at = &m_known[QString()];
+        for (const QString &name : names) {
+            key += QLatin1Char('/') + name.toCaseFolded();
+            auto known = m_known.find(key);
+            if (known == m_known.end())
+                known = m_known.emplace(key, make(*at, name)).first;
+            at = &known->second;
+            if (!at->status)
+                break;
+        }
+        return *at;
+    }
+
+private:
+    Made make(const Made &parent, const QString &name)
+    {
+        Made made;
+        const Result<QString> child = safeChildPath(parent.path, name);
+        if (!child) {
+            made.status = fail(QStringLiteral("no folder can be named \"%1\"").arg(name));
+            return made;
+        }
+        const int parentFd = parent.folder->fd.get();
+        QByteArray native = parent.fresh ? QByteArray() : folderNamedAlike(parentFd, name);
+        QString path =
+            native.isEmpty() ? *child : parent.path + QLatin1Char('/') + fromNativePath(native);
+        if (native.isEmpty()) {
+            native = toNativePath(name);
+            if (::mkdirat(parentFd, native.constData(), 0777) == 0) {
+                made.fresh = true;
+                m_run.madeFolderIn(parent.folder);
+            } else if (errno != EEXIST) {
+                made.status = fail(QStringLiteral("the folder %1 cannot be made: %2")
+                                       .arg(path, systemErrorText(errno)),
+                                   errno);
+                return made;
+            }
+        }
+        auto [folder, error] = m_run.openFolder(parentFd, native, path);
+        if (!folder) {
+            made.status =
+                error == ENOTDIR || error == ELOOP
+                    ? fail(QStringLiteral("the folder %1 cannot be made: a file or link of that "
+                                          "name is in the way")
+                               .arg(path),
+                           EEXIST)
+                    : fail(QStringLiteral("the folder %1 cannot be made: %2")
+                               .arg(path, systemErrorText(error)),
+                           error);
+            return made;
+        }
+        if (!made.fresh)
+            m_run.writingInto(folder);
+        made.folder = std::move(folder);
+        made.path = std::move(path);
+        return made;
+    }
+
+    CopyRun &m_run;
+    std::map<QString, Made> m_known; // by the case-folded names below the destination
+};
+
 } // namespace
 
-Result<QString> prepareFileCopierFolder(const QString &base, const QStringList &sources,
-                                        JobControl *control)
+Result<PreparedFolder> prepareFileCopierFolder(const QString &base, const QStringList &sources,
+                                               LockWait wait, JobControl &control)
 {
     if (base.trimmed().isEmpty())
         return fail(QStringLiteral("No destination folder is chosen"), EINVAL);
-    return makeFreshFolder(QDir::fromNativeSeparators(base) + QLatin1Char('/') +
-                               QLatin1String(kFileCopierFolder),
-                           sources, control);
+    return prepareFolderForCopy(withoutTrailingSlash(QDir::fromNativeSeparators(base)) +
+                                    QLatin1Char('/') + QLatin1String(kFileCopierFolder),
+                                sources, wait, control);
 }
 
 QString keepOriginalFolderName(const QString &filePath)
@@ -119,14 +177,22 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
         control.abort(made.message());
         return outcome;
     }
+    // The progress counts files; the bytes would only confuse it.
+    CopyRun run(control, nullptr, false);
+    auto [top, error] = run.openFolder(AT_FDCWD, toNativePath(destination), destination, true);
+    if (!top) {
+        control.abort(
+            QStringLiteral("Cannot copy to %1: %2").arg(destination, systemErrorText(error)));
+        return outcome;
+    }
+    run.writingInto(top);
+    FolderBuilder folders(run, top, destination);
 
-    QHash<QString, QString> copiedFrom; // target -> the source whose copy is there now
-    QHash<QString, Status> folders;     // folders below the destination, made or refused
+    QHash<QString, QString> planned; // target -> the source whose copy goes there last
+    QHash<QString, QString> placed;  // target -> the source whose copy is there now
     for (const QString &listed : request.sources) {
-        if (control.isCancelled()) {
-            outcome.cancelled = true;
+        if (control.isCancelled())
             break;
-        }
         const QString source = QDir::fromNativeSeparators(listed);
         control.setItem(source);
 
@@ -148,31 +214,20 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
                                   parseScanDate((*found)->date, request.locale), request.locale);
         }
 
-        QString folder = destination;
-        Status ready;
-        for (const QString &name : below) {
-            const Result<QString> child = safeChildPath(folder, name);
-            if (!child) {
-                ready = fail(QStringLiteral("no folder can be named \"%1\"").arg(name));
-                break;
-            }
-            auto known = folders.constFind(*child);
-            if (known == folders.constEnd())
-                known = folders.insert(*child, makeFolderBelow(*child));
-            ready = *known;
-            if (!ready)
-                break;
-            folder = *child;
-        }
-        if (!ready) {
-            control.fail(source, QStringLiteral("Not copied: ") + ready.message());
+        const FolderBuilder::Made &folder = folders.reach(below);
+        if (!folder.status) {
+            control.fail(source, QStringLiteral("Not copied: ") + folder.status.message());
             control.advance();
             continue;
         }
-
-        const QString target = folder + QLatin1Char('/') + fileNameOfPath(source);
-        const auto earlier = copiedFrom.constFind(target);
-        if (earlier != copiedFrom.constEnd() && *earlier == source) {
+        const Result<QString> targetPath = safeChildPath(folder.path, localFileName(source));
+        if (!targetPath) {
+            control.fail(source, QStringLiteral("Not copied: ") + targetPath.message());
+            control.advance();
+            continue;
+        }
+        const QString target = *targetPath;
+        if (planned.value(target) == source) {
             control.advance(); // the same file listed twice arrives once
             continue;
         }
@@ -182,25 +237,39 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
             control.advance();
             continue;
         }
-        // The engine counts bytes on the control it is given; this one counts files.
-        JobControl single;
-        const Result<CopyPlan> plan = planCopy(*file, target, ClashPolicy::Replace, single);
-        if (!plan) {
-            control.fail(source, reasonOf(plan.error(), *file));
-        } else {
-            const CopyOutcome copied = executeCopy(*plan, single);
-            if (copied.filesCopied == 1) {
-                ++outcome.copied;
-                if (earlier != copiedFrom.constEnd())
-                    outcome.sameName.push_back({target, *earlier, source});
-                copiedFrom.insert(target, source);
-            }
-        }
-        for (const ItemFailure &failure : single.failures())
-            control.fail(failure.path, failure.reason);
+        planned.insert(target, source);
+        run.copyFile(
+            CopyRun::Source{AT_FDCWD, toNativePath(*file)},
+            CopyRun::Target{folder.folder, toNativePath(localFileName(source)), folder.fresh},
+            ClashPolicy::Replace, 0,
+            [&outcome, &placed, &control, source, target](const CopiedFile &result) {
+                switch (result.fate) {
+                case CopiedFile::Fate::Placed: {
+                    ++outcome.copied;
+                    const auto earlier = placed.constFind(target);
+                    if (earlier != placed.constEnd())
+                        outcome.sameName.push_back({target, *earlier, source});
+                    else if (result.replaced)
+                        outcome.replacedEarlier << target;
+                    placed.insert(target, source);
+                    break;
+                }
+                case CopiedFile::Fate::SourceFailed:
+                    control.fail(source, result.reason);
+                    break;
+                case CopiedFile::Fate::TargetFailed:
+                    control.fail(target, result.reason);
+                    break;
+                case CopiedFile::Fate::Skipped:
+                case CopiedFile::Fate::Cancelled:
+                    break;
+                }
+            });
         control.advance();
     }
-    outcome.cancelled = outcome.cancelled || control.isCancelled();
+    // Every copy is placed and on the disk before the outcome is told.
+    run.finish();
+    outcome.cancelled = control.isCancelled();
     return outcome;
 }
 
@@ -222,9 +291,9 @@ OrganisedCopyOutcome runOrganisedCopy(const QString &databasePath,
         request, [&](const QString &path) { return lookup.find(path); }, control);
 }
 
-QString copyProblemsText(const JobReport &report, const OrganisedCopyOutcome &outcome)
+QString copyProblemsText(const JobReport &report, const OrganisedCopyOutcome &outcome, int shown)
 {
-    constexpr int kShown = 20;
+    const qsizetype kShown = shown > 0 ? shown : std::numeric_limits<qsizetype>::max();
     QStringList parts;
     if (!report.error.isEmpty())
         parts << report.error;
@@ -235,6 +304,18 @@ QString copyProblemsText(const JobReport &report, const OrganisedCopyOutcome &ou
                              : QStringLiteral("%1 files were not copied:").arg(count));
         for (qsizetype i = 0; i < count && i < kShown; ++i)
             lines << failureLine(report.failures[static_cast<size_t>(i)]);
+        if (count > kShown)
+            lines << QStringLiteral("and %1 more").arg(count - kShown);
+        parts << lines.join(QLatin1Char('\n'));
+    }
+    if (!outcome.replacedEarlier.isEmpty()) {
+        const auto count = outcome.replacedEarlier.size();
+        QStringList lines;
+        lines << (count == 1 ? QStringLiteral("1 copy replaced a file that was already there:")
+                             : QStringLiteral("%1 copies replaced files that were already there:")
+                                   .arg(count));
+        for (qsizetype i = 0; i < count && i < kShown; ++i)
+            lines << QDir::toNativeSeparators(outcome.replacedEarlier[i]);
         if (count > kShown)
             lines << QStringLiteral("and %1 more").arg(count - kShown);
         parts << lines.join(QLatin1Char('\n'));

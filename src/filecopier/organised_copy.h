@@ -1,13 +1,17 @@
 #pragma once
 // Copying the ticked files of the file list to one destination: all into it, each into a
 // folder named like the folder that held it, or into folders a scheme builds from the file's
-// recorded type and creation date. Files are copied through the copy engine (a temporary name
-// and a rename, links never followed), a same-named file copied earlier in the same run is
-// replaced, and everything that did not arrive is reported through the JobControl.
+// recorded type and creation date. Files are copied as the copy engine copies them (a
+// temporary name, flushed and renamed, links never followed; see fs/copy_run.h), a same-named
+// file copied earlier in the same run is replaced and so is a file that was there before, each
+// of them told, and everything that did not arrive is reported through the JobControl. A
+// folder the copy builds reuses a folder whose name differs only in letter case, as the names
+// were one folder where the file list comes from.
 
 #include "common/result.h"
 #include "db/scans.h"
 #include "filecopier/copy_schemes.h"
+#include "fs/fresh_folder.h"
 #include "jobs/job_control.h"
 
 #include <QLocale>
@@ -22,12 +26,14 @@ namespace quenda {
 
 inline constexpr const char *kFileCopierFolder = "File Copier";
 
-// base + "/File Copier", removed with all it holds and made again empty. A link of that name is
-// removed as a link and never followed; base itself is never emptied, and is made when missing.
-// Refused before anything is removed when one of sources (the files about to be copied) lies
-// inside it. Fails naming the folder and the reason.
-Result<QString> prepareFileCopierFolder(const QString &base, const QStringList &sources = {},
-                                        JobControl *control = nullptr);
+// base + "/File Copier", removed with all it holds and made again empty, under the copy lock of
+// that folder (held by the result; see fs/folder_lock.h). A link of that name is removed as a
+// link and never followed; base itself is never emptied, and is made when missing. Refused
+// before anything is removed when one of sources (the files or folders about to be copied)
+// lies inside it, when a file system is mounted in it, and when another copy holds the lock
+// (with LockWait::Wait: once it is let go). Fails naming the folder and the reason.
+Result<PreparedFolder> prepareFileCopierFolder(const QString &base, const QStringList &sources,
+                                               LockWait wait, JobControl &control);
 
 // The folder a file goes into when it keeps its original folder: the name of the folder that
 // holds it, less any extension ("Photos.2006" gives "Photos").
@@ -53,6 +59,7 @@ struct SameNameReplacement {
 struct OrganisedCopyOutcome {
     qint64 copied = 0;
     std::vector<SameNameReplacement> sameName;
+    QStringList replacedEarlier; // targets where a file that was there before the copy went
     bool cancelled = false;
 };
 
@@ -71,9 +78,12 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
 OrganisedCopyOutcome runOrganisedCopy(const QString &databasePath,
                                       const OrganisedCopyRequest &request, JobControl &control);
 
-// The message that follows the completion message when not everything arrived: the files not
-// copied with their reasons, and the copies that replaced a same-named file from another
-// folder. Empty when there is nothing to tell.
-QString copyProblemsText(const JobReport &report, const OrganisedCopyOutcome &outcome);
+// The message that follows the completion message when not everything arrived or something
+// was replaced: the files not copied with their reasons, the copies that replaced a same-named
+// file from another folder, and the files that replaced one that was there before. Empty when
+// there is nothing to tell.
+// shown limits the lines of each kind (the rest are counted); 0 lists every one.
+QString copyProblemsText(const JobReport &report, const OrganisedCopyOutcome &outcome,
+                         int shown = 20);
 
 } // namespace quenda

@@ -1,10 +1,17 @@
 #include "foldercopier/folder_copy.h"
 
+#include "filecopier/organised_copy.h"
 #include "fs/atomic_file.h"
 #include "fs/fresh_folder.h"
 #include "fs/native_path.h"
+#include "fs/unique_fd.h"
 
+#include <QDir>
+#include <QHash>
+
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <vector>
@@ -39,10 +46,10 @@ QString fileCopierFolder(const QString &desktop)
     return desktop + QStringLiteral("/File Copier");
 }
 
-Result<QString> prepareFileCopierFolder(const QString &desktop, const QStringList &sources,
-                                        JobControl &control)
+bool FolderCopyOutcome::hasCollisions() const
 {
-    return makeFreshFolder(fileCopierFolder(desktop), sources, &control);
+    return std::any_of(replaced.begin(), replaced.end(),
+                       [](const CopyReplacement &r) { return !r.earlier.isEmpty(); });
 }
 
 FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,
@@ -55,6 +62,12 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
     FolderCopyProgress &shown = progress ? *progress : own;
     shown.folders = folders.size();
 
+    // Sub-folders whose names differ only in letter case go into one folder, an existing one
+    // first.
+    const UniqueFd destinationFd(
+        ::open(toNativePath(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QHash<QString, QString> subfolderNamed; // case-folded name -> the name used
+
     // Every folder is planned first: the bar then runs over the bytes of the whole copy.
     std::vector<CopyPlan> plans;
     qint64 totalBytes = 0;
@@ -65,11 +78,22 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
         }
         QString target = destination;
         if (layout == FolderCopyLayout::Subfolders) {
-            const Result<QString> child = safeChildPath(destination, folderName(folder));
+            QString name = folderName(folder);
+            const QString folded = name.toCaseFolded();
+            if (const auto used = subfolderNamed.constFind(folded);
+                used != subfolderNamed.constEnd()) {
+                name = *used;
+            } else if (destinationFd) {
+                if (const QByteArray alike = folderNamedAlike(destinationFd.get(), name);
+                    !alike.isEmpty())
+                    name = fromNativePath(alike);
+            }
+            const Result<QString> child = safeChildPath(destination, name);
             if (!child) {
                 control.fail(folder, child.message());
                 continue;
             }
+            subfolderNamed.insert(folded, name);
             target = *child;
         } else if (liesWithin(folder, destination)) {
             // Merging a folder into one that holds it would replace its own files with copies
@@ -91,11 +115,23 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
         plans.push_back(std::move(*plan));
     }
     shown.totalBytes = totalBytes;
+    QHash<QString, QString> lastSource = sharedTargets(plans);
 
     for (const CopyPlan &plan : plans) {
         const CopyOutcome copied = executeCopy(plan, control, &shown.counters);
         out.filesCopied += copied.filesCopied;
         out.bytesCopied += copied.bytesCopied;
+        for (const QString &target : copied.replaced) {
+            // Below its root a copy keeps the source's names.
+            const QString by = plan.source + target.mid(plan.target.size());
+            const auto earlier = lastSource.find(target);
+            if (earlier == lastSource.end() || *earlier == by) {
+                out.replaced.push_back({target, by, QString()});
+            } else {
+                out.replaced.push_back({target, by, *earlier});
+                *earlier = by;
+            }
+        }
         if (copied.cancelled || control.isCancelled()) {
             out.cancelled = true;
             break;
@@ -111,19 +147,22 @@ FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &co
 {
     FolderCopyOutcome stopped;
     QString destination;
+    FolderLock lock;
     switch (request.where) {
     case CopyDestination::Desktop: {
         if (request.desktop.isEmpty()) {
             control.abort(QStringLiteral("The Desktop folder is not known."));
             return stopped;
         }
-        const Result<QString> prepared =
-            prepareFileCopierFolder(request.desktop, request.folders, control);
+        Result<PreparedFolder> prepared =
+            prepareFileCopierFolder(request.desktop, request.folders, request.lockWait, control);
         if (!prepared) {
             control.abort(prepared.message());
             return stopped;
         }
-        destination = *prepared;
+        // The lock stays taken until the copy has ended.
+        lock = std::move(prepared->lock);
+        destination = prepared->path;
         break;
     }
     case CopyDestination::Disk:

@@ -1,9 +1,10 @@
 #pragma once
 // Copying the folder copier's folders: the ticked folders go to one destination, each as a
-// sub-folder under its own name; the folders picked in the drive viewer have their content
-// merged straight into the chosen folder. Files keep their times and permissions, links stay
-// links, files of the same name are replaced and folders merge. A folder that would be copied
-// into itself is refused and reported, and the others are copied all the same.
+// sub-folder under its own name (an existing folder whose name differs only in letter case
+// takes it in); the folders picked in the drive viewer have their content merged straight into
+// the chosen folder. Files keep their times and permissions, links stay links, files of the
+// same name are replaced and folders merge; every replaced file is told. A folder that would be
+// copied into itself is refused and reported, and the others are copied all the same.
 
 #include "fs/copy_engine.h"
 #include "fs/fresh_folder.h"
@@ -13,17 +14,12 @@
 #include <QStringList>
 
 #include <atomic>
+#include <vector>
 
 namespace quenda {
 
 // The folder on the Desktop that a copy to the Desktop fills.
 QString fileCopierFolder(const QString &desktop);
-
-// Removes what stands at Desktop/"File Copier" without following links (a link there loses
-// only the link) and creates the folder empty. Refuses, before anything is removed, when one
-// of sources lies inside it, since emptying it would delete what is to be copied.
-Result<QString> prepareFileCopierFolder(const QString &desktop, const QStringList &sources,
-                                        JobControl &control);
 
 enum class FolderCopyLayout {
     Subfolders,    // destination/<folder name>/...
@@ -43,7 +39,10 @@ struct FolderCopyOutcome {
     int foldersCopied = 0; // folders whose copy ran (each with or without failures)
     qint64 filesCopied = 0;
     qint64 bytesCopied = 0;
+    std::vector<CopyReplacement> replaced;
     bool cancelled = false;
+    // Two sources went to one name, so the copy of one of them is gone.
+    bool hasCollisions() const;
 };
 
 // Copies each folder into destination, an existing folder. Every folder that cannot be copied,
@@ -60,14 +59,17 @@ enum class CopyDestination {
 
 struct FolderCopyRequest {
     CopyDestination where = CopyDestination::ChosenFolder;
-    QString desktop;      // for Desktop
-    QString diskRoot;     // for Disk
-    QString chosenFolder; // for ChosenFolder
-    QStringList folders;  // the ticked folders, in grid order
+    LockWait lockWait = LockWait::Wait; // a copy to the Desktop while another one runs
+    QString desktop;                    // for Desktop
+    QString diskRoot;                   // for Disk
+    QString chosenFolder;               // for ChosenFolder
+    QStringList folders;                // the ticked folders, in grid order
 };
 
 // The copy panel's Start: settles and prepares the destination, then copies each folder as a
-// sub-folder of it. A destination that cannot be had stops the copy through control.abort().
+// sub-folder of it. A destination that cannot be had stops the copy through control.abort();
+// so does, for the Desktop, another copy into its "File Copier" folder (or, while waiting for
+// it, a cancel).
 FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control,
                                 FolderCopyProgress *progress = nullptr);
 

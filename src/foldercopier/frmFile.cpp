@@ -264,6 +264,9 @@ void frmFile::buildControls()
     Pbar1->setRange(0, 1000);
     Pbar1->setValue(0);
     Pbar1->setVisible(false);
+    LblCopyWait = new QLabel(FraCopy);
+    LblCopyWait->setWordWrap(true);
+    LblCopyWait->setVisible(false);
     Command2 = button(QStringLiteral("Start"), FraCopy);
     CmdCancelCopy = button(QStringLiteral("Cancel"), FraCopy, QStringLiteral("Stop the copy"));
     CmdCancelCopy->setEnabled(false);
@@ -276,12 +279,13 @@ void frmFile::buildControls()
     copyLayout->addWidget(BrowseFolder1, 3, 1);
     copyLayout->addWidget(CmdBrowse, 3, 2);
     copyLayout->addWidget(Pbar1, 4, 0, 1, 3);
+    copyLayout->addWidget(LblCopyWait, 5, 0, 1, 3);
     auto *copyButtons = new QHBoxLayout;
     copyButtons->addStretch();
     copyButtons->addWidget(Command2);
     copyButtons->addWidget(CmdCancelCopy);
     copyButtons->addWidget(CmdClose);
-    copyLayout->addLayout(copyButtons, 5, 0, 1, 3);
+    copyLayout->addLayout(copyButtons, 6, 0, 1, 3);
     copyLayout->setColumnStretch(1, 1);
     FraCopy->setVisible(false);
     left->addWidget(FraCopy);
@@ -377,6 +381,7 @@ void frmFile::nameControls()
         {BrowseFolder1, "BrowseFolder1"},
         {CmdBrowse, "CmdBrowse"},
         {Pbar1, "Pbar1"},
+        {LblCopyWait, "LblCopyWait"},
         {Command2, "Command2"},
         {CmdCancelCopy, "CmdCancelCopy"},
         {CmdClose, "CmdClose"},
@@ -465,6 +470,10 @@ void frmFile::connectControls()
             if (found > 0)
                 PG3->setValue(static_cast<int>(30 + 60 * m_scanProgress->measured / found));
         } else if (m_action == Action::Copy) {
+            // A copy to the Desktop waits while another one fills its "File Copier" folder.
+            const QString waiting = copyWaitingText(fileCopierFolder(m_services.places.desktopDir));
+            LblCopyWait->setText(waiting);
+            LblCopyWait->setVisible(m_job->progress().item == waiting);
             showCopyProgress();
         }
     });
@@ -805,7 +814,9 @@ void frmFile::copyTicked()
         [request, progress](JobControl &control) {
             return runFolderCopy(request, control, progress.get());
         },
-        [this](FolderCopyOutcome, const JobReport &report) { copyFinished(report); });
+        [this](FolderCopyOutcome outcome, const JobReport &report) {
+            copyFinished(outcome, report);
+        });
 }
 
 void frmFile::copyPicked()
@@ -837,7 +848,9 @@ void frmFile::copyPicked()
             return copyFolders(folders, destination, FolderCopyLayout::MergedContent, control,
                                progress.get());
         },
-        [this](FolderCopyOutcome, const JobReport &report) { copyFinished(report); });
+        [this](FolderCopyOutcome outcome, const JobReport &report) {
+            copyFinished(outcome, report);
+        });
 }
 
 void frmFile::showCopyProgress()
@@ -850,10 +863,11 @@ void frmFile::showCopyProgress()
         Pbar1->setValue(static_cast<int>(std::min<qint64>(1000, done * 1000 / total)));
 }
 
-void frmFile::copyFinished(const JobReport &report)
+void frmFile::copyFinished(const FolderCopyOutcome &outcome, const JobReport &report)
 {
     m_action = Action::None;
     CmdCancelCopy->setEnabled(false);
+    LblCopyWait->setVisible(false);
     showCopyProgress();
     if (!report.error.isEmpty()) {
         showError(report.error);
@@ -863,14 +877,18 @@ void frmFile::copyFinished(const JobReport &report)
     } else {
         m_services.messages->show(QStringLiteral("Copy Complete"));
     }
+    QStringList problems;
     if (!report.failures.empty())
-        m_services.messages->show(
-            QStringLiteral("%1 could not be copied:\n%2")
-                .arg(report.failures.size() == 1
-                         ? QStringLiteral("1 item")
-                         : QStringLiteral("%1 items").arg(report.failures.size()),
-                     failureLines(report.failures)),
-            MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+        problems << QStringLiteral("%1 could not be copied:\n%2")
+                        .arg(report.failures.size() == 1
+                                 ? QStringLiteral("1 item")
+                                 : QStringLiteral("%1 items").arg(report.failures.size()),
+                             failureLines(report.failures));
+    if (const QString replaced = replacementsText(outcome.replaced); !replaced.isEmpty())
+        problems << replaced;
+    if (!problems.isEmpty())
+        m_services.messages->show(problems.join(QStringLiteral("\n\n")), MsgIcon::Exclamation,
+                                  MsgButtons::Ok, kTitle);
     Pbar1->setValue(0);
     Pbar1->setVisible(false);
     m_copyProgress.reset();

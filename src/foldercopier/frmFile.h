@@ -93,7 +93,7 @@ private:
     // Copies
     void copyTicked();
     void copyPicked();
-    void copyFinished(const JobReport &report);
+    void copyFinished(const FolderCopyOutcome &outcome, const JobReport &report);
     void showCopyProgress();
 
     // Drive viewer and tools
@@ -165,6 +165,7 @@ private:
     QLineEdit *BrowseFolder1 = nullptr;
     QPushButton *CmdBrowse = nullptr;
     QProgressBar *Pbar1 = nullptr;
+    QLabel *LblCopyWait = nullptr; // says that the copy waits for another one into its folder
     QPushButton *Command2 = nullptr;
     QPushButton *CmdCancelCopy = nullptr;
     QPushButton *CmdClose = nullptr;

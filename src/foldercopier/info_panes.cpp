@@ -73,43 +73,6 @@ bool userMayWrite(const QByteArray &native)
     return st.st_mode & S_IWOTH;
 }
 
-bool fitsShortName(const QString &name)
-{
-    static const QString extra = QStringLiteral("!#$%&'()-@^_`{}~");
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    if (dot != name.lastIndexOf(QLatin1Char('.')) || dot == 0)
-        return false;
-    const qsizetype baseLength = dot < 0 ? name.size() : dot;
-    const qsizetype extLength = dot < 0 ? 0 : name.size() - dot - 1;
-    if (baseLength < 1 || baseLength > 8 || extLength > 3 || (dot >= 0 && extLength == 0))
-        return false;
-    for (QChar c : name) {
-        const bool plain = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-                           (c >= u'0' && c <= u'9') || extra.contains(c) || c == u'.';
-        if (!plain)
-            return false;
-    }
-    return true;
-}
-
-// Upper case, blanks and dots dropped, anything DOS names cannot hold as "_".
-QString shortPart(const QString &text, qsizetype keep)
-{
-    static const QString extra = QStringLiteral("!#$%&'()-@^_`{}~");
-    QString out;
-    for (QChar c : text) {
-        if (out.size() == keep)
-            break;
-        if (c == u' ' || c == u'.')
-            continue;
-        const QChar up = c.toUpper();
-        const bool plain =
-            (up >= u'A' && up <= u'Z') || (up >= u'0' && up <= u'9') || extra.contains(up);
-        out += plain ? up : QChar(u'_');
-    }
-    return out;
-}
-
 QString folderTypeComment()
 {
     return QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
@@ -144,33 +107,6 @@ QString attributeNames(const QString &path)
     if (!userMayWrite(native))
         names += QStringLiteral("ReadOnly ");
     return names;
-}
-
-QString shortName(const QString &name)
-{
-    if (name.isEmpty() || fitsShortName(name))
-        return name;
-    QString stem = name;
-    QString extension;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0) {
-        stem = name.left(dot);
-        extension = shortPart(name.mid(dot + 1), 3);
-    }
-    QString base = shortPart(stem, 6);
-    if (base.isEmpty())
-        base = QStringLiteral("_");
-    base += QStringLiteral("~1");
-    return extension.isEmpty() ? base : base + QLatin1Char('.') + extension;
-}
-
-QString shortPath(const QString &path)
-{
-    const QStringList parts = path.split(QLatin1Char('/'));
-    QStringList out;
-    for (const QString &part : parts)
-        out << shortName(part);
-    return out.join(QLatin1Char('/'));
 }
 
 bool isMountRoot(const QString &path)
@@ -233,8 +169,9 @@ Result<InfoPane> folderPane(const QString &path)
         {QStringLiteral("Name:"), nameOf(full)},
         {QStringLiteral("Parent Folder:"), parentOf(full)},
         {QStringLiteral("Path:"), full},
-        {QStringLiteral("Short Name:"), shortName(nameOf(full))},
-        {QStringLiteral("Short Path:"), shortPath(full)},
+        // Linux has no 8.3 names: the short forms are the names themselves.
+        {QStringLiteral("Short Name:"), nameOf(full)},
+        {QStringLiteral("Short Path:"), full},
         {QStringLiteral("Size:"), QString()},
         {QStringLiteral("Type:"), folderTypeComment()},
     }};
@@ -258,8 +195,9 @@ Result<InfoPane> filePane(const QString &path)
         {QStringLiteral("Name:"), nameOf(full)},
         {QStringLiteral("Parent Folder:"), parentOf(full)},
         {QStringLiteral("Path:"), full},
-        {QStringLiteral("Short Name:"), shortName(nameOf(full))},
-        {QStringLiteral("Short Path:"), shortPath(full)},
+        // Linux has no 8.3 names: the short forms are the names themselves.
+        {QStringLiteral("Short Name:"), nameOf(full)},
+        {QStringLiteral("Short Path:"), full},
         {QStringLiteral("Size:"), QString::number(meta->size)},
         {QStringLiteral("Type:"), mimeComment(full, meta->kind == EntryKind::File)},
     }};

@@ -32,11 +32,6 @@ Result<InfoPane> filePane(const QString &path);
 // "ReadOnly " when the user may not write it.
 QString attributeNames(const QString &path);
 
-// The 8.3 short name the usual NAME~1.EXT rule gives; a name that fits 8.3 already is kept.
-QString shortName(const QString &name);
-// Each part of the path by shortName.
-QString shortPath(const QString &path);
-
 // True for the root folder of a mounted file system.
 bool isMountRoot(const QString &path);
 

@@ -59,7 +59,7 @@ Result<QStringList> filesInFolder(const QString &folder, JobControl &control)
 
 SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root,
                                 const QString &scheme, SchemeScanMode mode, JobControl &control,
-                                SchemeScanProgress *progress)
+                                SchemeScanProgress *progress, bool otherMounts)
 {
     SchemeScanOutcome out;
     // Readiness is settled before anything is deleted: a drive that is not plugged in must not
@@ -101,7 +101,7 @@ SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root
             break;
         SchemeFolderRow row{folder.path, folder.name, std::nullopt,
                             keepTicked.contains(folder.path), scheme};
-        const Result<FolderSize> size = folderSize(folder.path, control);
+        const Result<FolderSize> size = folderSize(folder.path, control, otherMounts);
         // A folder cut short by Cancel has no true size yet: it is not recorded.
         if (control.isCancelled())
             break;

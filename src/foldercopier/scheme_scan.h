@@ -51,10 +51,11 @@ struct SchemeScanOutcome {
 // The scan behind Start and Refresh, on a connection of its own. The scheme's rows are left
 // alone when root is not ready. A folder that cannot be read at all is recorded without a
 // size; unreadable parts of a folder are reported through control and listed in
-// incompleteSizes. A fault of the database stops the scan through control.abort().
+// incompleteSizes. Sizes count other mounts inside a folder only with otherMounts. A fault of
+// the database stops the scan through control.abort().
 SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root,
                                 const QString &scheme, SchemeScanMode mode, JobControl &control,
-                                SchemeScanProgress *progress = nullptr);
+                                SchemeScanProgress *progress = nullptr, bool otherMounts = false);
 
 // The folder a scheme was recorded from: the parent of its first row's folder; empty for a
 // scheme without rows.

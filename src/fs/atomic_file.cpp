@@ -1,8 +1,9 @@
 #include "fs/atomic_file.h"
 
+#include "fs/copy_run.h"
+#include "fs/folder_syncs.h"
 #include "fs/native_path.h"
-
-#include <QRandomGenerator>
+#include "fs/temp_names.h"
 
 #include <cerrno>
 #include <climits>
@@ -15,19 +16,6 @@ namespace quenda {
 namespace {
 
 constexpr qsizetype kBufferSize = 256 * 1024;
-
-// ".<name>.<six random letters>.tmp", cut so that it still fits a file name.
-QByteArray temporaryName(const QByteArray &name)
-{
-    static constexpr char kLetters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray random(6, '\0');
-    for (char &c : random)
-        c = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
-    const QByteArray tail = '.' + random + ".tmp";
-    const qsizetype room = NAME_MAX - 1 - tail.size();
-    return '.' + name.left(room) + tail;
-}
 
 bool writeAll(int fd, const char *data, qsizetype size, int *error)
 {
@@ -88,7 +76,7 @@ Status AtomicFile::open()
         return failWith(EISDIR, QStringLiteral("Cannot write"));
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_tempName = temporaryName(m_name);
+        m_tempName = temporaryName();
         m_fd = openat(m_dirFd, m_tempName.constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (m_fd >= 0 || errno != EEXIST)
@@ -150,7 +138,17 @@ Status AtomicFile::commit()
     if (m_fd < 0)
         return failWith(EBADF, QStringLiteral("Cannot write"));
     Status status = flushBuffer();
-    if (status && m_options.sync && fsync(m_fd) != 0)
+    if (status && m_options.run) {
+        if (::close(std::exchange(m_fd, -1)) != 0)
+            return failWith(errno, QStringLiteral("Cannot write"));
+        m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
+                                    std::exchange(m_tempName, QByteArray()), m_name, m_target);
+        ::close(std::exchange(m_dirFd, -1));
+        return {};
+    }
+    // The data reaches the disk before the name does: a power cut or a pulled player leaves
+    // the earlier file or the whole new one, never an empty file under the final name.
+    if (status && fdatasync(m_fd) != 0 && errno != EINVAL)
         status = failWith(errno, QStringLiteral("Cannot write"));
     // Network file systems may report a failed write only when the file is closed.
     if (status && ::close(std::exchange(m_fd, -1)) != 0)
@@ -160,9 +158,18 @@ Status AtomicFile::commit()
     if (!status)
         return status;
     m_tempName.clear();
-    if (m_options.sync)
-        (void)fsync(m_dirFd);
-    ::close(std::exchange(m_dirFd, -1));
+    const UniqueFd folder(std::exchange(m_dirFd, -1));
+    if (m_options.folderSyncs) {
+        m_options.folderSyncs->add(folder.get(), fromNativePath(m_folder));
+        return {};
+    }
+    if (::fsync(folder.get()) != 0 && errno != EINVAL) {
+        const int error = errno;
+        return fail(QStringLiteral("Cannot write %1: the folder could not be written to the disk "
+                                   "(%2)")
+                        .arg(m_target, systemErrorText(error)),
+                    error);
+    }
     return {};
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Writing a file so that a failure never costs the earlier one: the bytes go to a hidden
-// temporary file in the target's own folder, created exclusively and never through a link, and
-// only a complete file is renamed over the target. A symbolic link at the target is replaced by
-// the rename, never followed. Errors name the file and give the system's reason.
+// temporary file in the target's own folder (named as fs/temp_names.h says), created
+// exclusively and never through a link; only a complete file, flushed to the disk, is renamed
+// over the target, and the folder is flushed after the rename. A symbolic link at the target is
+// replaced by the rename, never followed. Errors name the file and give the system's reason.
 
 #include "common/result.h"
 
@@ -12,9 +13,19 @@
 
 namespace quenda {
 
+class CopyRun;
+class FolderSyncs;
+
 struct AtomicFileOptions {
-    bool sync = false;    // fsync the file before the rename (slower; survives a power cut)
     int permissions = -1; // exact permission bits (0755); -1: kept from the replaced file
+    // A writer of many files into one folder hands its run's FolderSyncs here and flushes it
+    // after the last file; without one each commit flushes the folder itself.
+    FolderSyncs *folderSyncs = nullptr;
+    // A writer of many files hands a CopyRun here instead: commit() then passes the complete
+    // temporary to the run, which flushes a whole batch with one syncfs before renaming it
+    // (one flush per file costs a disk flush each). The file takes its name once the run
+    // flushes or finishes; a failure then is reported through the run's JobControl.
+    CopyRun *run = nullptr;
 };
 
 class AtomicFile {
@@ -31,7 +42,8 @@ public:
     Status open();
     // Buffered; an error is sticky and every later call returns it again.
     Status write(QByteArrayView bytes);
-    // Flushes, optionally syncs, and renames over the target. The object is done afterwards.
+    // Writes out, flushes the file to the disk and renames it over the target, then flushes
+    // the folder (or leaves that to the options' FolderSyncs). The object is done afterwards.
     Status commit();
     // Drops what was written and removes the temporary file.
     void discard();

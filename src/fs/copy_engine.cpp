@@ -5,7 +5,10 @@
 #include "fs/native_path.h"
 #include "fs/unique_fd.h"
 
-#include <QRandomGenerator>
+#include <QDir>
+#include <QStringList>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <climits>
@@ -19,8 +22,6 @@ namespace quenda {
 namespace {
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-constexpr qint64 kKernelChunk = 16 * 1024 * 1024; // cancel is polled between chunks
-constexpr size_t kBufferSize = 1024 * 1024;
 
 struct NativeSplit {
     QByteArray full;
@@ -77,16 +78,6 @@ timespec timespecOf(const FileTime &t)
     return out;
 }
 
-// "Report.doc" -> "Report (n).doc"; a leading dot is part of the name, not an extension.
-QByteArray numberedName(const QByteArray &name, int n)
-{
-    const qsizetype dot = name.lastIndexOf('.');
-    const QByteArray number = " (" + QByteArray::number(n) + ')';
-    if (dot <= 0)
-        return name + number;
-    return name.left(dot) + number + name.mid(dot);
-}
-
 } // namespace
 
 QString CopyPlan::sourcePath(size_t index) const
@@ -105,8 +96,33 @@ QString CopyPlan::targetPath(size_t index) const
            fromNativePath(steps[index].name);
 }
 
+void CopyPlan::forEachFile(
+    const std::function<void(size_t, const QString &, const QString &)> &visit) const
+{
+    // The paths of the folders above the step at hand, one per depth.
+    std::vector<std::pair<QString, QString>> folders;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const CopyStep &step = steps[i];
+        if (step.depth == 0) {
+            folders.assign(1, {source, target});
+            if (step.kind != CopyStepKind::MakeFolder)
+                visit(i, source, target);
+            continue;
+        }
+        folders.resize(static_cast<size_t>(step.depth));
+        const QString name = fromNativePath(step.name);
+        const auto &[above, aboveTarget] = folders.back();
+        QString from = above + QLatin1Char('/') + name;
+        QString to = aboveTarget + QLatin1Char('/') + name;
+        if (step.kind == CopyStepKind::MakeFolder)
+            folders.emplace_back(std::move(from), std::move(to));
+        else
+            visit(i, from, to);
+    }
+}
+
 Result<CopyPlan> planCopy(const QString &source, const QString &target, ClashPolicy policy,
-                          JobControl &control)
+                          JobControl &control, bool parentComesLater)
 {
     CopyPlan plan;
     plan.source = source;
@@ -127,7 +143,9 @@ Result<CopyPlan> planCopy(const QString &source, const QString &target, ClashPol
         return fail(QStringLiteral("Cannot copy %1: %2").arg(source, reasonFor(error)), error);
     }
     struct stat pst {};
-    if (stat(dst.parent.constData(), &pst) != 0 || !S_ISDIR(pst.st_mode)) {
+    const bool parentThere = stat(dst.parent.constData(), &pst) == 0;
+    if ((!parentThere && (!parentComesLater || errno != ENOENT)) ||
+        (parentThere && !S_ISDIR(pst.st_mode))) {
         const int error = errno ? errno : ENOTDIR;
         return fail(QStringLiteral("Cannot copy to %1: the folder %2 is not there (%3)")
                         .arg(target, fromNativePath(dst.parent), reasonFor(error)),
@@ -176,6 +194,7 @@ Result<CopyPlan> planCopy(const QString &source, const QString &target, ClashPol
     ScanOptions options;
     options.folders = true;
     options.metadata = true;
+    options.otherMounts = true;
     std::vector<qint32> folderAt{0}; // folderAt[d]: the folder step holding steps at depth d + 1
     const Result<ScanSummary> walked =
         scanTree(source, options, control, [&](const ScanEntry &entry) {
@@ -216,11 +235,8 @@ namespace {
 class Executor {
 public:
     Executor(const CopyPlan &plan, JobControl &control, CopyCounters *counters)
-        : m_plan(plan), m_control(control), m_counters(counters)
+        : m_plan(plan), m_control(control), m_run(control, counters)
     {
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        for (int i = 0; i < 6; ++i)
-            m_runId += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
     }
 
     CopyOutcome run()
@@ -238,11 +254,17 @@ public:
             m_control.fail(m_plan.source, reasonFor(errno));
             return m_out;
         }
-        top.dst.reset(::open(dst.parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!top.dst) {
-            m_control.fail(m_plan.target, reasonFor(errno));
+        // The user named the target's folder: a link there is followed, as for the source.
+        auto [folder, error] =
+            m_run.openFolder(AT_FDCWD, dst.parent, fromNativePath(dst.parent), true);
+        if (!folder) {
+            m_control.fail(m_plan.target, reasonFor(error));
             return m_out;
         }
+        top.dst = std::move(folder);
+        top.path = fromNativePath(dst.parent);
+        if (!m_plan.steps.empty() && m_plan.steps.front().kind != CopyStepKind::MakeFolder)
+            m_run.writingInto(top.dst);
         m_levels.push_back(std::move(top));
 
         int skipBelow = INT_MAX; // steps deeper than this lie in a folder that failed
@@ -264,14 +286,15 @@ public:
                     skipBelow = step.depth;
                 break;
             case CopyStepKind::CopyFile:
-                copyFile(i);
-                break;
             case CopyStepKind::CopyLink:
-                copyLink(i);
+                copyEntry(i);
                 break;
             }
         }
         closeLevelsBelow(0);
+        m_levels.clear();
+        // Everything copied is placed and on the disk before the outcome is told.
+        m_run.finish();
         m_out.cancelled = m_out.cancelled || m_control.isCancelled();
         return m_out;
     }
@@ -280,7 +303,8 @@ private:
     // An open folder on both sides; levels[d] holds the steps of depth d.
     struct Level {
         UniqueFd src;
-        UniqueFd dst;
+        TargetFolderRef dst;
+        QString path;       // of dst, for messages
         bool fresh = false; // made by this copy, so nothing in it can clash
         qint32 step = -1;   // the MakeFolder step that opened it
     };
@@ -302,9 +326,12 @@ private:
                 // A folder gets its own rights and time only after its content is in: a
                 // read-only source folder must not stop the copy of its files.
                 const CopyStep &s = m_plan.steps[static_cast<size_t>(level.step)];
-                (void)fchmod(level.dst.get(), s.mode & 0777);
-                const timespec times[2] = {timespecOf(s.accessed), timespecOf(s.modified)};
-                (void)futimens(level.dst.get(), times);
+                m_run.then([folder = level.dst, mode = s.mode, accessed = s.accessed,
+                            modified = s.modified] {
+                    (void)fchmod(folder->fd.get(), mode & 0777);
+                    const timespec times[2] = {timespecOf(accessed), timespecOf(modified)};
+                    (void)futimens(folder->fd.get(), times);
+                });
             }
             m_levels.pop_back();
         }
@@ -312,13 +339,6 @@ private:
 
     void failTarget(size_t i, int error) { m_control.fail(m_plan.targetPath(i), reasonFor(error)); }
     void failSource(size_t i, int error) { m_control.fail(m_plan.sourcePath(i), reasonFor(error)); }
-
-    void progress(qint64 bytes)
-    {
-        m_control.advance(bytes);
-        if (m_counters)
-            m_counters->bytes.fetch_add(bytes, std::memory_order_relaxed);
-    }
 
     bool makeFolder(size_t i)
     {
@@ -332,330 +352,154 @@ private:
             return false;
         }
         const QByteArray &name = targetName(step);
-        if (mkdirat(parent.dst.get(), name.constData(), (step.mode & 0777) | S_IRWXU) == 0) {
+        if (mkdirat(parent.dst->fd.get(), name.constData(), (step.mode & 0777) | S_IRWXU) == 0) {
             level.fresh = true;
+            m_run.madeFolderIn(parent.dst);
             ++m_out.foldersMade;
         } else if (errno != EEXIST) {
             failTarget(i, errno);
             return false;
         }
-        level.dst.reset(openat(parent.dst.get(), name.constData(), kDirFlags));
-        if (!level.dst) {
+        level.path = m_plan.targetPath(i);
+        auto [folder, error] = m_run.openFolder(parent.dst->fd.get(), name, level.path);
+        if (!folder) {
             // ENOTDIR or ELOOP: a file or a link stands where the folder goes.
-            if (errno == ENOTDIR || errno == ELOOP)
-                m_control.fail(m_plan.targetPath(i),
+            if (error == ENOTDIR || error == ELOOP)
+                m_control.fail(level.path,
                                QStringLiteral("A file or link of that name is in the way"));
             else
-                failTarget(i, errno);
+                failTarget(i, error);
             return false;
         }
+        level.dst = std::move(folder);
+        if (!level.fresh)
+            m_run.writingInto(level.dst);
         m_levels.push_back(std::move(level));
         return true;
     }
 
-    // Decides, before any byte is copied, where the item goes. Returns false when it is not
-    // to be copied at all (skipped or failed); finalName is the name to rename to.
-    bool resolveClash(size_t i, const Level &parent, QByteArray &finalName, bool &existed)
+    void copyEntry(size_t i)
     {
         const CopyStep &step = m_plan.steps[i];
-        finalName = targetName(step);
-        existed = false;
-        if (parent.fresh)
-            return true;
-        struct stat st {};
-        if (fstatat(parent.dst.get(), finalName.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return true;
-        if (S_ISDIR(st.st_mode)) {
-            m_control.fail(m_plan.targetPath(i),
-                           QStringLiteral("A folder of that name is in the way"));
-            progress(step.size);
-            return false;
-        }
-        switch (m_plan.policy) {
-        case ClashPolicy::Replace:
-            existed = true;
-            return true;
-        case ClashPolicy::Skip:
-            ++m_out.skipped;
-            progress(step.size);
-            return false;
-        case ClashPolicy::Fail:
-            m_control.fail(m_plan.targetPath(i), QStringLiteral("A file of that name exists"));
-            progress(step.size);
-            return false;
-        case ClashPolicy::KeepBoth:
-            finalName = freeName(parent.dst.get(), finalName);
-            return true;
-        }
-        return true;
+        const Level &parent = m_levels[static_cast<size_t>(step.depth)];
+        const CopyRun::Source source{parent.src.get(), sourceName(step)};
+        const CopyRun::Target target{parent.dst, targetName(step), parent.fresh};
+        const bool link = step.kind == CopyStepKind::CopyLink;
+        auto done = [this, i, link, folder = parent.path](const CopiedFile &result) {
+            settled(i, link, folder, result);
+        };
+        if (link)
+            m_run.copyLink(source, target, m_plan.policy, std::move(done));
+        else
+            m_run.copyFile(source, target, m_plan.policy, step.size, std::move(done));
     }
 
-    QByteArray freeName(int dirFd, const QByteArray &name, int from = 2)
+    void settled(size_t i, bool link, const QString &folder, const CopiedFile &result)
     {
-        for (int n = from;; ++n) {
-            const QByteArray candidate = numberedName(name, n);
-            struct stat st {};
-            if (fstatat(dirFd, candidate.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 &&
-                errno == ENOENT)
-                return candidate;
-        }
-    }
-
-    QByteArray temporaryName(const QByteArray &name)
-    {
-        const QByteArray tail = '.' + m_runId + '-' + QByteArray::number(++m_counter) + ".tmp";
-        return '.' + name.left(NAME_MAX - 1 - tail.size()) + tail;
-    }
-
-    // Moves the finished temporary entry to its name. Returns false (temporary removed) when
-    // it could not be placed; the failure is reported.
-    bool place(size_t i, int dirFd, const QByteArray &temp, QByteArray finalName, bool existed)
-    {
-        const CopyStep &step = m_plan.steps[i];
-        if (m_plan.policy == ClashPolicy::Replace) {
-            if (renameat(dirFd, temp.constData(), dirFd, finalName.constData()) != 0) {
-                failTarget(i, errno);
-                unlinkat(dirFd, temp.constData(), 0);
-                return false;
+        switch (result.fate) {
+        case CopiedFile::Fate::Placed:
+            if (link) {
+                ++m_out.linksCopied;
+            } else {
+                ++m_out.filesCopied;
+                m_out.bytesCopied += result.bytes;
             }
-            if (existed)
+            if (result.replaced)
                 m_out.replaced.push_back(m_plan.targetPath(i));
-            return true;
+            if (result.name != targetName(m_plan.steps[i]))
+                m_out.renamed.push_back(folder + QLatin1Char('/') + fromNativePath(result.name));
+            break;
+        case CopiedFile::Fate::Skipped:
+            ++m_out.skipped;
+            break;
+        case CopiedFile::Fate::SourceFailed:
+            m_control.fail(m_plan.sourcePath(i), result.reason);
+            break;
+        case CopiedFile::Fate::TargetFailed:
+            m_control.fail(m_plan.targetPath(i), result.reason);
+            break;
+        case CopiedFile::Fate::Cancelled:
+            break;
         }
-        // The other policies never overwrite, even when an entry appeared since the check.
-        for (int n = 2;; ++n) {
-            if (renameat2(dirFd, temp.constData(), dirFd, finalName.constData(),
-                          RENAME_NOREPLACE) == 0)
-                break;
-            int error = errno;
-            if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
-                // The file system cannot refuse a replacement: check first instead.
-                struct stat st {};
-                if (fstatat(dirFd, finalName.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-                    error = EEXIST;
-                else if (renameat(dirFd, temp.constData(), dirFd, finalName.constData()) == 0)
-                    break;
-                else
-                    error = errno;
-            }
-            if (error == EEXIST && m_plan.policy == ClashPolicy::KeepBoth) {
-                finalName = freeName(dirFd, targetName(step), n);
-                continue;
-            }
-            unlinkat(dirFd, temp.constData(), 0);
-            if (error == EEXIST && m_plan.policy == ClashPolicy::Skip)
-                ++m_out.skipped;
-            else if (error == EEXIST)
-                m_control.fail(m_plan.targetPath(i), QStringLiteral("A file of that name exists"));
-            else
-                failTarget(i, error);
-            return false;
-        }
-        if (finalName != targetName(step)) {
-            const QString folder = m_plan.targetPath(i).section(QLatin1Char('/'), 0, -2);
-            m_out.renamed.push_back(folder + QLatin1Char('/') + fromNativePath(finalName));
-        }
-        return true;
-    }
-
-    enum class CopyResult { Done, ReadFailed, WriteFailed, Cancelled };
-
-    // Copies up to size bytes (to the end where size is 0); copied counts what went over.
-    CopyResult copyData(int in, int out, qint64 size, qint64 &copied, int *error)
-    {
-        copied = 0;
-        bool kernel = size > 0;
-        while (kernel && copied < size) {
-            const ssize_t n =
-                copy_file_range(in, nullptr, out, nullptr,
-                                static_cast<size_t>(qMin(size - copied, kKernelChunk)), 0);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                if (copied == 0 && (errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
-                                    errno == ENOSYS || errno == EBADF)) {
-                    kernel = false; // fall back to plain reads and writes
-                    break;
-                }
-                *error = errno;
-                return isWriteError(errno) ? CopyResult::WriteFailed : CopyResult::ReadFailed;
-            }
-            if (n == 0) {
-                // Nothing at all: some file systems copy nothing this way; reading tells.
-                kernel = copied > 0;
-                break; // otherwise the file shrank since it was opened
-            }
-            copied += n;
-            progress(n);
-            if (m_control.isCancelled())
-                return CopyResult::Cancelled;
-        }
-        if (kernel)
-            return CopyResult::Done;
-
-        // Pseudo files report size 0 yet have content: read those to their end as well.
-        if (m_buffer.empty())
-            m_buffer.resize(kBufferSize);
-        for (;;) {
-            const ssize_t n = ::read(in, m_buffer.data(), m_buffer.size());
-            if (n == 0)
-                return CopyResult::Done;
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                *error = errno;
-                return CopyResult::ReadFailed;
-            }
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w =
-                    ::write(out, m_buffer.data() + done, static_cast<size_t>(n - done));
-                if (w < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    *error = errno;
-                    return CopyResult::WriteFailed;
-                }
-                done += w;
-            }
-            copied += n;
-            progress(n);
-            if (m_control.isCancelled())
-                return CopyResult::Cancelled;
-        }
-    }
-
-    static bool isWriteError(int error)
-    {
-        return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS ||
-               error == EPERM;
-    }
-
-    void copyFile(size_t i)
-    {
-        const CopyStep &step = m_plan.steps[i];
-        Level &parent = m_levels[static_cast<size_t>(step.depth)];
-        QByteArray finalName;
-        bool existed = false;
-        if (!resolveClash(i, parent, finalName, existed))
-            return;
-
-        UniqueFd in(openat(parent.src.get(), sourceName(step).constData(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        struct stat st {};
-        if (!in || fstat(in.get(), &st) != 0) {
-            failSource(i, errno);
-            progress(step.size);
-            return;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            m_control.fail(m_plan.sourcePath(i), QStringLiteral("No longer a regular file"));
-            progress(step.size);
-            return;
-        }
-
-        UniqueFd out;
-        QByteArray temp;
-        do {
-            temp = temporaryName(finalName);
-            out.reset(openat(parent.dst.get(), temp.constData(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        } while (!out && errno == EEXIST);
-        if (!out) {
-            failTarget(i, errno);
-            progress(step.size);
-            return;
-        }
-
-        int error = 0;
-        qint64 bytes = 0;
-        const CopyResult copied = copyData(in.get(), out.get(), st.st_size, bytes, &error);
-        if (copied == CopyResult::Done) {
-            (void)fchmod(out.get(), st.st_mode & 0777);
-            const timespec times[2] = {st.st_atim, st.st_mtim};
-            (void)futimens(out.get(), times);
-            if (::close(out.release()) != 0) {
-                error = errno;
-                unlinkat(parent.dst.get(), temp.constData(), 0);
-                failTarget(i, error);
-                return;
-            }
-        } else {
-            out.reset();
-            unlinkat(parent.dst.get(), temp.constData(), 0);
-            if (copied == CopyResult::ReadFailed)
-                failSource(i, error);
-            else if (copied == CopyResult::WriteFailed)
-                failTarget(i, error);
-            return;
-        }
-        if (!place(i, parent.dst.get(), temp, finalName, existed))
-            return;
-        ++m_out.filesCopied;
-        m_out.bytesCopied += bytes;
-        if (m_counters)
-            m_counters->files.fetch_add(1, std::memory_order_relaxed);
-    }
-
-    void copyLink(size_t i)
-    {
-        const CopyStep &step = m_plan.steps[i];
-        Level &parent = m_levels[static_cast<size_t>(step.depth)];
-        QByteArray finalName;
-        bool existed = false;
-        if (!resolveClash(i, parent, finalName, existed))
-            return;
-
-        const QByteArray &name = sourceName(step);
-        QByteArray text(256, '\0');
-        for (;;) {
-            const ssize_t n = readlinkat(parent.src.get(), name.constData(), text.data(),
-                                         static_cast<size_t>(text.size()));
-            if (n < 0) {
-                failSource(i, errno);
-                return;
-            }
-            if (n < text.size()) {
-                text.truncate(n);
-                break;
-            }
-            text.resize(text.size() * 4);
-        }
-        struct stat st {};
-        const bool haveTimes =
-            fstatat(parent.src.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-
-        QByteArray temp;
-        int made = -1;
-        do {
-            temp = temporaryName(finalName);
-            made = symlinkat(text.constData(), parent.dst.get(), temp.constData());
-        } while (made != 0 && errno == EEXIST);
-        if (made != 0) {
-            failTarget(i, errno);
-            return;
-        }
-        if (haveTimes) {
-            const timespec times[2] = {st.st_atim, st.st_mtim};
-            (void)utimensat(parent.dst.get(), temp.constData(), times, AT_SYMLINK_NOFOLLOW);
-        }
-        if (place(i, parent.dst.get(), temp, finalName, existed))
-            ++m_out.linksCopied;
     }
 
     const CopyPlan &m_plan;
     JobControl &m_control;
-    CopyCounters *m_counters;
     CopyOutcome m_out;
     std::vector<Level> m_levels;
     QByteArray m_rootSourceName;
     QByteArray m_rootTargetName;
-    QByteArray m_runId;
-    quint64 m_counter = 0;
-    std::vector<char> m_buffer;
     ItemPacer m_pacer;
+    CopyRun m_run; // last: its end may still settle items into m_out
 };
 
 } // namespace
+
+QHash<QString, QString> sharedTargets(const std::vector<CopyPlan> &plans)
+{
+    std::vector<bool> meets(plans.size(), false);
+    for (size_t i = 0; i < plans.size(); ++i)
+        for (size_t j = i + 1; j < plans.size(); ++j) {
+            const QString &a = plans[i].target;
+            const QString &b = plans[j].target;
+            if (a == b || a.startsWith(b + QLatin1Char('/')) || b.startsWith(a + QLatin1Char('/')))
+                meets[i] = meets[j] = true;
+        }
+    QHash<QString, QString> first;
+    QHash<QString, QString> shared;
+    for (size_t i = 0; i < plans.size(); ++i) {
+        if (!meets[i])
+            continue;
+        plans[i].forEachFile([&](size_t, const QString &source, const QString &target) {
+            const auto known = first.constFind(target);
+            if (known == first.constEnd())
+                first.insert(target, source);
+            else if (*known != source && !shared.contains(target))
+                shared.insert(target, *known);
+        });
+    }
+    return shared;
+}
+
+QString replacementsText(const std::vector<CopyReplacement> &replaced, int shown)
+{
+    QStringList collisions;
+    QStringList earlier;
+    for (const CopyReplacement &r : replaced) {
+        if (r.earlier.isEmpty())
+            earlier << QDir::toNativeSeparators(r.target);
+        else
+            collisions << QStringLiteral("%1: %2 replaced the copy of %3")
+                              .arg(QDir::toNativeSeparators(r.target),
+                                   QDir::toNativeSeparators(r.by),
+                                   QDir::toNativeSeparators(r.earlier));
+    }
+    const auto section = [shown](const QString &heading, const QStringList &lines) {
+        QStringList out{heading};
+        const qsizetype listed =
+            shown > 0 ? std::min<qsizetype>(shown, lines.size()) : lines.size();
+        out << lines.first(listed);
+        if (listed < lines.size())
+            out << QStringLiteral("and %1 more").arg(lines.size() - listed);
+        return out.join(QLatin1Char('\n'));
+    };
+    QStringList parts;
+    if (!collisions.isEmpty())
+        parts << section(collisions.size() == 1
+                             ? QStringLiteral("1 copy replaced a file of the same name from "
+                                              "another folder:")
+                             : QStringLiteral("%1 copies replaced a file of the same name from "
+                                              "another folder:")
+                                   .arg(collisions.size()),
+                         collisions);
+    if (!earlier.isEmpty())
+        parts << section(earlier.size() == 1
+                             ? QStringLiteral("1 copy replaced a file that was already there:")
+                             : QStringLiteral("%1 copies replaced files that were already there:")
+                                   .arg(earlier.size()),
+                         earlier);
+    return parts.join(QStringLiteral("\n\n"));
+}
 
 CopyOutcome executeCopy(const CopyPlan &plan, JobControl &control, CopyCounters *counters)
 {

@@ -1,32 +1,27 @@
 #pragma once
 // Copying a file or a folder tree: first a plan (what will be made, from a walk of the source),
-// then its execution. Every file is written under a hidden temporary name in its target folder
-// and renamed into place when complete, so a failed or cancelled copy never leaves a partial
-// file, and a link at the target is replaced, never followed. Symbolic links are copied as
-// links with the same target text. Failures of single items are reported through the
-// JobControl (path and the system's reason) and the copy goes on with the rest.
+// then its execution. Every file is written under a hidden temporary name in its target folder,
+// flushed to the disk and renamed into place when complete (see fs/copy_run.h), so a failed,
+// cancelled or interrupted copy never leaves a partial file under a final name, and a link at
+// the target is replaced, never followed. Symbolic links are copied as links with the same
+// target text. The walk of the source enters other mounts, as a copy of a folder takes all that
+// is in it. Failures of single items are reported through the JobControl (path and the system's
+// reason) and the copy goes on with the rest.
 
 #include "common/result.h"
+#include "fs/copy_run.h"
 #include "fs/remove_tree.h"
 #include "fs/tree_scan.h"
 #include "jobs/job_control.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
-#include <atomic>
+#include <functional>
 #include <vector>
 
 namespace quenda {
-
-// What happens when a file or link is to be copied where an entry of that name exists. Folders
-// always merge: a folder's content goes into an existing folder of the same name.
-enum class ClashPolicy : quint8 {
-    Replace,  // the copy takes the existing file's place
-    Skip,     // the existing file stays and the source is passed over
-    KeepBoth, // the copy gets a free numbered name: "Report (2).doc"
-    Fail,     // the existing file stays and the item is reported as failed
-};
 
 enum class CopyStepKind : quint8 { MakeFolder, CopyFile, CopyLink };
 
@@ -53,22 +48,22 @@ struct CopyPlan {
     // Full source and target paths of a step (the target before any numbered renaming).
     QString sourcePath(size_t index) const;
     QString targetPath(size_t index) const;
+    // Calls visit for every file and link step with its source and target paths, in plan
+    // order; cheaper than asking for each path on its own.
+    void forEachFile(const std::function<void(size_t index, const QString &source,
+                                              const QString &target)> &visit) const;
 };
 
 // Plans copying source (a file, folder or link) to exactly the path target: a folder's content
 // ends up in target, which is created or merged into. Refuses, with a sentence for the user: a
 // source that cannot be read, a target inside the source or equal to it, a target whose
-// parent folder does not exist, and a folder to be copied onto something that is no folder.
-// Sub-folders of the source that cannot be read are reported through control; entries that are
-// neither files, folders nor links (pipes, devices) are reported and left out.
+// parent folder does not exist (unless parentComesLater: an earlier copy of the same run makes
+// it, and the copy itself fails when it still is not there), and a folder to be copied onto
+// something that is no folder. Sub-folders of the source that cannot be read are reported
+// through control; entries that are neither files, folders nor links (pipes, devices) are
+// reported and left out.
 Result<CopyPlan> planCopy(const QString &source, const QString &target, ClashPolicy policy,
-                          JobControl &control);
-
-// Live counters for whoever shows progress; JobControl counts bytes (done of the plan's total).
-struct CopyCounters {
-    std::atomic<qint64> files{0};
-    std::atomic<qint64> bytes{0};
-};
+                          JobControl &control, bool parentComesLater = false);
 
 struct CopyOutcome {
     qint64 filesCopied = 0;
@@ -81,10 +76,28 @@ struct CopyOutcome {
     bool cancelled = false;
 };
 
+// A copy that took the place of a file.
+struct CopyReplacement {
+    QString target;
+    QString by;      // the source whose copy is there now
+    QString earlier; // the source copied there first in the same run; empty for a file that was
+                     // there before the run
+};
+
+// The targets that files of two plans with different sources both go to, each with the source
+// that gets there first (in plan order). Only plans whose targets meet are walked.
+QHash<QString, QString> sharedTargets(const std::vector<CopyPlan> &plans);
+
+// What a closing message tells of replaced files: the copies that replaced the copy of another
+// source, both named, then the files that were there before. shown limits the lines of each
+// kind (the rest are counted); 0 lists every one. Empty when nothing was replaced.
+QString replacementsText(const std::vector<CopyReplacement> &replaced, int shown = 20);
+
 // Carries out the plan. Files keep their modification time and permission bits (rwx of owner,
 // group and others; best effort, as a flash disk may keep neither), folders made by the copy
 // get theirs once their content is in. Cancelling stops between files or within a large one;
-// what was copied stays, the file under way is removed.
+// what was copied stays, the file under way is removed. The JobControl counts bytes (done of
+// the plan's total). Everything is on the disk when it returns.
 CopyOutcome executeCopy(const CopyPlan &plan, JobControl &control,
                         CopyCounters *counters = nullptr);
 

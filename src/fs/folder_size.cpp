@@ -17,11 +17,11 @@ struct FileIdHash {
 
 } // namespace
 
-Result<FolderSize> folderSize(const QString &path, JobControl &control)
+Result<FolderSize> folderSize(const QString &path, JobControl &control, bool otherMounts)
 {
     ScanOptions options;
     options.metadata = true;
-    options.sameFileSystem = true;
+    options.otherMounts = otherMounts;
     FolderSize size;
     // Only files with more than one link can be met twice; remembering just those keeps the
     // set small on ordinary trees.

@@ -14,9 +14,9 @@ struct FolderSize {
 };
 
 // The sum of the sizes of all regular files at any depth: links are not followed, a file with
-// several hard links counts once, folders of other mounts are not entered. Unreadable
-// sub-folders are reported through control and make the result incomplete; fails only when
-// path itself cannot be read.
-Result<FolderSize> folderSize(const QString &path, JobControl &control);
+// several hard links counts once, folders of other mounts (bind mounts too) are entered only
+// with otherMounts. Unreadable sub-folders are reported through control and make the result
+// incomplete; fails only when path itself cannot be read.
+Result<FolderSize> folderSize(const QString &path, JobControl &control, bool otherMounts = false);
 
 } // namespace quenda

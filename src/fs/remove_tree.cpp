@@ -1,5 +1,6 @@
 #include "fs/remove_tree.h"
 
+#include "fs/mounts.h"
 #include "fs/native_path.h"
 #include "fs/unique_fd.h"
 
@@ -8,8 +9,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <optional>
 #include <vector>
 
 namespace quenda {
@@ -22,28 +25,39 @@ public:
 
     bool complete = true;
 
+    // The mount the removal stays on; device numbers alone would miss a bind mount.
+    void stayOn(dev_t device, std::optional<quint64> mountId)
+    {
+        m_device = device;
+        m_mountId = mountId;
+    }
+
     // Removes name inside the folder open as parentFd; path is its full native path.
-    void remove(int parentFd, const char *name, const QByteArray &path, dev_t device)
+    void remove(int parentFd, const char *name, const QByteArray &path)
     {
         if (m_control.isCancelled()) {
             complete = false;
             return;
         }
-        struct stat st {};
-        if (fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        struct statx st {};
+        if (statx(parentFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                  STATX_TYPE | STATX_MODE | STATX_MNT_ID, &st) != 0) {
             if (errno != ENOENT)
                 failed(path, errno);
             return;
         }
-        if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev != device) {
+        if (S_ISDIR(st.stx_mode)) {
+            const bool otherMount =
+                makedev(st.stx_dev_major, st.stx_dev_minor) != m_device ||
+                (m_mountId && (st.stx_mask & STATX_MNT_ID) && st.stx_mnt_id != *m_mountId);
+            if (otherMount) {
                 m_control.fail(fromNativePath(path),
                                QStringLiteral("Another file system is mounted here"));
                 complete = false;
                 return;
             }
             // What could not be emptied is reported already; the folder then stays, unreported.
-            if (!emptyFolder(parentFd, name, path, device))
+            if (!emptyFolder(parentFd, name, path))
                 return;
             if (unlinkat(parentFd, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
                 failed(path, errno);
@@ -54,7 +68,7 @@ public:
     }
 
 private:
-    bool emptyFolder(int parentFd, const char *name, const QByteArray &path, dev_t device)
+    bool emptyFolder(int parentFd, const char *name, const QByteArray &path)
     {
         const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         UniqueFd fd(openat(parentFd, name, flags));
@@ -98,7 +112,7 @@ private:
         const bool before = complete;
         complete = true;
         for (const QByteArray &child : names)
-            remove(fd.get(), child.constData(), path + '/' + child, device);
+            remove(fd.get(), child.constData(), path + '/' + child);
         emptied = emptied && complete;
         complete = before && complete;
         return emptied;
@@ -111,6 +125,8 @@ private:
     }
 
     JobControl &m_control;
+    dev_t m_device = 0;
+    std::optional<quint64> m_mountId;
 };
 
 } // namespace
@@ -144,7 +160,12 @@ Status removeTree(const QString &path, JobControl &control)
     }
     const qsizetype failuresBefore = control.failureCount();
     Remover remover(control);
-    remover.remove(parentFd.get(), name.constData(), native, st.st_dev);
+    // Everything removed lies on the mount of the folder that holds path: a folder mounted at
+    // path itself is not emptied either.
+    struct stat above {};
+    remover.stayOn(fstat(parentFd.get(), &above) == 0 ? above.st_dev : st.st_dev,
+                   mountIdAt(parentFd.get(), ""));
+    remover.remove(parentFd.get(), name.constData(), native);
     if (remover.complete)
         return {};
     const qsizetype left = control.failureCount() - failuresBefore;

@@ -1,6 +1,7 @@
 #include "fs/tree_scan.h"
 
 #include "fs/item_pacer.h"
+#include "fs/mounts.h"
 #include "fs/native_path.h"
 #include "fs/unique_fd.h"
 
@@ -10,6 +11,7 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <vector>
@@ -124,7 +126,14 @@ public:
 
     ScanSummary summary;
 
-    void walk(int fd, const QByteArray &folder, int depth, quint64 device)
+    // The mount the walk stays on unless it may enter others.
+    void stayOn(quint64 device, std::optional<quint64> mountId)
+    {
+        m_device = device;
+        m_mountId = mountId;
+    }
+
+    void walk(int fd, const QByteArray &folder, int depth)
     {
         ++summary.foldersRead;
         if (m_pacer.due())
@@ -184,7 +193,7 @@ public:
                 }
             }
             if (folderEntry && mayDescend)
-                descend(fd, folder, name, e.nameLength, depth, device);
+                descend(fd, folder, name, e.nameLength, depth);
             if (summary.stopped)
                 return;
         }
@@ -205,7 +214,7 @@ private:
     }
 
     void descend(int parentFd, const QByteArray &folder, const char *name, quint32 length,
-                 int depth, quint64 device)
+                 int depth)
     {
         QByteArray child = folder;
         if (!child.endsWith('/'))
@@ -218,16 +227,17 @@ private:
                 failFolder(child, errno);
             return;
         }
-        if (m_options.sameFileSystem) {
-            struct stat st {};
-            if (fstat(fd.get(), &st) != 0) {
+        if (!m_options.otherMounts) {
+            struct statx st {};
+            if (statx(fd.get(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &st) != 0) {
                 failFolder(child, errno);
                 return;
             }
-            if (st.st_dev != device)
+            if (makedev(st.stx_dev_major, st.stx_dev_minor) != m_device ||
+                (m_mountId && (st.stx_mask & STATX_MNT_ID) && st.stx_mnt_id != *m_mountId))
                 return;
         }
-        walk(fd.get(), child, depth + 1, device);
+        walk(fd.get(), child, depth + 1);
     }
 
     void sortListing(Listing &listing)
@@ -264,6 +274,8 @@ private:
     JobControl &m_control;
     const ScanSink &m_sink;
     ItemPacer m_pacer;
+    quint64 m_device = 0;
+    std::optional<quint64> m_mountId;
     // One listing per depth, reused between sibling folders; a deque keeps references to the
     // outer listings valid while deeper ones are added.
     std::deque<Listing> m_listings;
@@ -329,7 +341,8 @@ Result<ScanSummary> scanTree(const QString &root, const ScanOptions &options, Jo
             error);
     }
     Walker walker(options, control, sink);
-    walker.walk(fd.get(), native, 0, st.st_dev);
+    walker.stayOn(st.st_dev, mountIdAt(fd.get(), ""));
+    walker.walk(fd.get(), native, 0);
     return walker.summary;
 }
 

@@ -47,11 +47,13 @@ struct EntryMeta {
 };
 
 struct ScanOptions {
-    NameMasks masks;             // tested on every name but a folder's
-    bool files = true;           // report files, links and other entries that are no folder
-    bool folders = false;        // report folders
-    int maxDepth = -1;           // -1: any depth; 0: only the root's own entries
-    bool sameFileSystem = false; // report mount points but do not enter them
+    NameMasks masks;      // tested on every name but a folder's
+    bool files = true;    // report files, links and other entries that are no folder
+    bool folders = false; // report folders
+    int maxDepth = -1;    // -1: any depth; 0: only the root's own entries
+    // Enter folders where another file system (or a bind mount) is mounted; by default a walk
+    // reports such a mount point but stays on the mount it started on.
+    bool otherMounts = false;
     ScanOrder order = ScanOrder::Unordered;
     bool metadata = false; // fill ScanEntry::meta beyond its kind
 };

@@ -1,6 +1,7 @@
 #include "notes/notes_scan.h"
 
 #include "common/file_search.h"
+#include "common/paths.h"
 #include "db/database.h"
 #include "fs/native_path.h"
 #include "notes/note_names.h"
@@ -36,7 +37,8 @@ QString NoteDateFormatter::format(QDate date)
 
 ScanRow describeDocument(const QString &fullPath, NoteDateFormatter &dates)
 {
-    ScanRow row{stripfilename(fullPath), fullPath, typeToken(fullPath), QString(), QString()};
+    // A name read from the file system keeps every "\" it holds.
+    ScanRow row{localFileName(fullPath), fullPath, typeToken(fullPath), QString(), QString()};
 #if defined(__linux__) && defined(STATX_BTIME)
     // One statx gives size and birth time; a scan of a large tree pays one call per file.
     struct statx st {};

@@ -314,7 +314,7 @@ void FrmPhIpod::sendFinished(const PictureSendOutcome &outcome, const JobReport 
         return;
     }
     m_services.messages->show(QString::fromLatin1(kSendDoneMessage));
-    if (!outcome.notCopied.empty())
+    if (!outcome.complete())
         m_services.messages->show(notCopiedMessage(outcome), MsgIcon::Exclamation, MsgButtons::Ok,
                                   kTitle);
 }

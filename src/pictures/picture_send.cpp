@@ -6,7 +6,9 @@
 #include "pictures/picture_names.h"
 
 #include <QDir>
+#include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -41,22 +43,29 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
         return outcome;
     }
     const QString rootName = rows.empty() ? QString() : rootNameOf(rows.front().folderPath);
+    // Every row is planned first, so that sources meeting on one name are known before any
+    // byte is copied.
+    struct RowPlan {
+        size_t row;
+        QString source;
+        QString shown;
+        CopyPlan plan;
+    };
+    std::vector<RowPlan> planned;
     for (size_t i = 0; i < rows.size(); ++i) {
         if (control.isCancelled())
             break;
-        if (counters)
-            counters->row = static_cast<int>(i);
         const PictureFolderRow &row = rows[i];
         const QString source = sourcePathOf(row);
         const QString shown = destinationName(rootName, row.names);
-        const qsizetype before = control.failureCount();
         const Result<QString> target = destinationPath(staging, rootName, row.names);
         if (!target) {
             control.fail(source, target.message());
             outcome.notCopied.push_back({source, shown, target.message()});
             continue;
         }
-        const Result<CopyPlan> plan = planCopy(source, *target, ClashPolicy::Replace, control);
+        // A third-level row goes into the folder its second-level row makes.
+        Result<CopyPlan> plan = planCopy(source, *target, ClashPolicy::Replace, control, true);
         if (control.isCancelled())
             break;
         if (!plan) {
@@ -64,18 +73,40 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
             outcome.notCopied.push_back({source, shown, plan.message()});
             continue;
         }
-        const CopyOutcome copied =
-            executeCopy(*plan, control, counters ? &counters->copy : nullptr);
+        planned.push_back({i, source, shown, std::move(*plan)});
+    }
+    std::vector<CopyPlan> plans;
+    plans.reserve(planned.size());
+    for (RowPlan &p : planned)
+        plans.push_back(std::move(p.plan));
+    QHash<QString, QString> lastSource = sharedTargets(plans);
+
+    for (size_t k = 0; k < planned.size() && !control.isCancelled(); ++k) {
+        const RowPlan &row = planned[k];
+        const CopyPlan &plan = plans[k];
+        if (counters)
+            counters->row = static_cast<int>(row.row);
+        const qsizetype before = control.failureCount();
+        const CopyOutcome copied = executeCopy(plan, control, counters ? &counters->copy : nullptr);
+        for (const QString &replacedTarget : copied.replaced) {
+            const QString by = plan.source + replacedTarget.mid(plan.target.size());
+            const auto earlier = lastSource.find(replacedTarget);
+            if (earlier != lastSource.end() && *earlier != by) {
+                outcome.collisions.push_back({replacedTarget, by, *earlier});
+                *earlier = by;
+            }
+        }
         if (copied.cancelled)
             break;
         if (control.failureCount() > before)
-            outcome.notCopied.push_back({source, shown, firstFailureSince(control, before)});
+            outcome.notCopied.push_back(
+                {row.source, row.shown, firstFailureSince(control, before)});
         else
             ++outcome.copied;
         if (counters)
             ++counters->rowsDone;
         if (rowFinished)
-            rowFinished(static_cast<int>(i));
+            rowFinished(static_cast<int>(row.row));
     }
     outcome.cancelled = control.isCancelled();
     return outcome;
@@ -101,23 +132,29 @@ PictureSendOutcome runPictureSend(const QString &databasePath, const QString &st
     return sendPictureFolders(rows, staging, control, counters);
 }
 
-QString notCopiedMessage(const PictureSendOutcome &outcome)
+QString notCopiedMessage(const PictureSendOutcome &outcome, int shown)
 {
-    constexpr size_t kShown = 20;
+    QStringList parts;
     const size_t count = outcome.notCopied.size();
-    QStringList lines;
-    lines << (count == 1
-                  ? QStringLiteral("1 of %1 folders was not copied in full:").arg(outcome.rows)
-                  : QStringLiteral("%1 of %2 folders were not copied in full:")
-                        .arg(count)
-                        .arg(outcome.rows));
-    for (size_t i = 0; i < count && i < kShown; ++i) {
-        const FolderNotCopied &f = outcome.notCopied[i];
-        lines << QStringLiteral("%1 -> %2 (%3)").arg(f.source, f.destination, f.reason);
+    if (count > 0) {
+        const size_t listed = shown > 0 ? std::min<size_t>(shown, count) : count;
+        QStringList lines;
+        lines << (count == 1
+                      ? QStringLiteral("1 of %1 folders was not copied in full:").arg(outcome.rows)
+                      : QStringLiteral("%1 of %2 folders were not copied in full:")
+                            .arg(count)
+                            .arg(outcome.rows));
+        for (size_t i = 0; i < listed; ++i) {
+            const FolderNotCopied &f = outcome.notCopied[i];
+            lines << QStringLiteral("%1 -> %2 (%3)").arg(f.source, f.destination, f.reason);
+        }
+        if (count > listed)
+            lines << QStringLiteral("and %1 more").arg(count - listed);
+        parts << lines.join(QLatin1Char('\n'));
     }
-    if (count > kShown)
-        lines << QStringLiteral("and %1 more").arg(count - kShown);
-    return lines.join(QLatin1Char('\n'));
+    if (!outcome.collisions.empty())
+        parts << replacementsText(outcome.collisions, shown);
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 QString sendCancelledMessage(const PictureSendOutcome &outcome)

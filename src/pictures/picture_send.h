@@ -2,7 +2,9 @@
 // Sending recorded picture folders to the staging folder: each row's folder is copied with
 // everything in it to its destination name, merged into what is there, files of the same name
 // replaced, times kept, links copied as links. A row that cannot be copied in full is listed
-// with its reason and the next row goes on.
+// with its reason and the next row goes on. Flattened names can meet ("a-b/c" and "a/b-c" both
+// give "Root-a-b-c"): every row is planned before anything is copied, and each file whose copy
+// took the place of another source's copy is told with both sources.
 
 #include "db/picture_folders.h"
 #include "fs/copy_engine.h"
@@ -34,7 +36,9 @@ struct PictureSendOutcome {
     int rows = 0;   // rows in the list
     int copied = 0; // rows copied in full
     std::vector<FolderNotCopied> notCopied;
+    std::vector<CopyReplacement> collisions; // a copy of one source replaced by another's
     bool cancelled = false;
+    bool complete() const { return !cancelled && notCopied.empty() && collisions.empty(); }
 };
 
 // Creates the staging folder (and the Desktop above it) when missing; a staging folder that
@@ -49,9 +53,10 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
 PictureSendOutcome runPictureSend(const QString &databasePath, const QString &staging,
                                   JobControl &control, PictureSendCounters *counters = nullptr);
 
-// What the user reads after "Successfully Send" when some folders were not copied: their count
-// and each with its reason (the first twenty).
-QString notCopiedMessage(const PictureSendOutcome &outcome);
+// What the user reads after "Successfully Send" when some folders were not copied or some
+// files replaced the copy of another source: their count and each with its reason or both
+// sources (shown lines of each kind; 0 lists every one). Empty when there is nothing to tell.
+QString notCopiedMessage(const PictureSendOutcome &outcome, int shown = 20);
 // What the user reads when the send was stopped.
 QString sendCancelledMessage(const PictureSendOutcome &outcome);
 

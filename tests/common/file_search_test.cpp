@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace quenda;
 using namespace quenda::test;
 
@@ -27,13 +29,21 @@ TEST(FileSearch, MasksIgnoreCaseAndOrderIsRepeatable)
     const QString root = places.root() + QStringLiteral("/docs");
     for (const char *name :
          {"docs/b.txt", "docs/A.RTF", "docs/c.doc", "docs/Sub/z.Txt", "docs/Sub/deeper/y.rtf",
-          "docs/Another/x.rtf", "docs/noext", "docs/trap.rtf.bak", "docs/Kid's Notes.rtf"})
+          "docs/Another/x.rtf", "docs/noext", "docs/trap.rtf.bak", "docs/Kid's Notes.rtf",
+          "docs/Sub/back\\slash.txt"})
         places.writeFile(QString::fromLatin1(name), "x");
 
     const auto found = searchFiles(root, QStringLiteral("*.rtf;*.txt;"), true);
     EXPECT_EQ(relative(found, root),
-              (QStringList{"A.RTF", "Kid's Notes.rtf", "b.txt", "Another/x.rtf", "Sub/z.Txt",
-                           "Sub/deeper/y.rtf"}));
+              (QStringList{"A.RTF", "Kid's Notes.rtf", "b.txt", "Another/x.rtf",
+                           "Sub/back\\slash.txt", "Sub/z.Txt", "Sub/deeper/y.rtf"}));
+    // A "\" in a name is part of the name, never a folder.
+    const auto odd = std::find_if(found.begin(), found.end(), [](const FoundFile &f) {
+        return f.name.startsWith(QLatin1String("back"));
+    });
+    ASSERT_NE(odd, found.end());
+    EXPECT_EQ(odd->name, QStringLiteral("back\\slash.txt"));
+    EXPECT_EQ(odd->folder, root + QStringLiteral("/Sub/"));
     EXPECT_EQ(relative(searchFiles(root, QStringLiteral("*.rtf;*.txt;"), true), root),
               relative(found, root));
 

@@ -46,6 +46,12 @@ TEST(Paths, LastComponentAndFileNameTakeEitherSeparator)
     EXPECT_EQ(fileNameOfPath(QStringLiteral("C:\\Docs\\")), QString());
     EXPECT_EQ(fileNameOfPath(QStringLiteral("/tmp/notes/")), QString());
     EXPECT_EQ(fileNameOfPath(QString()), QString());
+
+    // A path from the file system: "\" belongs to the name.
+    EXPECT_EQ(localFileName(QStringLiteral("/home/u/back\\slash.doc")),
+              QStringLiteral("back\\slash.doc"));
+    EXPECT_EQ(localFileName(QStringLiteral("plain.txt")), QStringLiteral("plain.txt"));
+    EXPECT_EQ(localFileName(QStringLiteral("/tmp/notes/")), QString());
 }
 
 TEST(Places, StagingFolderAndSpecialFolders)

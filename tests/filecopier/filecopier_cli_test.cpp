@@ -1,4 +1,6 @@
 #include "db/database.h"
+#include "fs/fresh_folder.h"
+#include "fs/fs_fixture.h"
 #include "support/cli_runner.h"
 
 #include <QDir>
@@ -66,14 +68,14 @@ TEST(FilesCommandLine, ScanListSelectCopyAndShortcut)
     EXPECT_EQ(readAll(out + QStringLiteral("/Mum's Files/Kid's Report.doc")), QByteArray("kid"));
     EXPECT_EQ(readAll(out + QStringLiteral("/Jan/a.xls")), QByteArray("xls"));
 
-    // The same a.xls was recorded twice; one vanished file makes the copy fail as a whole.
+    // The same a.xls was recorded twice; one vanished file makes the copy fail as a whole, and
+    // then no completion is claimed: the failures are all it says.
     ASSERT_TRUE(QFile::remove(pdf));
     run = files(places, {QStringLiteral("copy"), QStringLiteral("--scheme"),
                          QStringLiteral("Year\\Month"), QStringLiteral("--desktop")});
     EXPECT_EQ(run.status, 1);
     const QString copier = places.desktopDir() + QStringLiteral("/File Copier");
-    EXPECT_EQ(run.out,
-              QStringLiteral("File saved to folder ") + copier + QStringLiteral(" is completed\n"));
+    EXPECT_EQ(run.out, QString());
     EXPECT_TRUE(run.err.contains(pdf)) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QStringLiteral("1 file was not copied.")))
         << run.err.toStdString();
@@ -89,4 +91,89 @@ TEST(FilesCommandLine, ScanListSelectCopyAndShortcut)
     EXPECT_EQ(run.out, QStringLiteral("Shortcut create successfully\n"));
     EXPECT_TRUE(
         QFileInfo::exists(places.desktopDir() + QStringLiteral("/Kid's Report.doc.desktop")));
+}
+
+TEST(FilesCommandLine, CopiesTellEveryReplacedFileAndOnlyThenClaimSuccess)
+{
+    TempPlaces places;
+    const QString a = places.writeFile(QStringLiteral("A/report.doc"), "from A");
+    const QString b = places.writeFile(QStringLiteral("B/report.doc"), "from B");
+    const QString sheet = places.writeFile(QStringLiteral("B/sheet.xls"), "new sheet");
+    const QString dest = QDir(places.root()).filePath(QStringLiteral("dest"));
+    places.writeFile(QStringLiteral("dest/sheet.xls"), "the user's sheet");
+    ASSERT_EQ(files(places, {QStringLiteral("scan"), QFileInfo(sheet).path()}).status, 0);
+
+    // A file that was there before is replaced, as the copy always did, but named.
+    ASSERT_EQ(files(places, {QStringLiteral("select"), sheet}).status, 0);
+    CliRun run = files(places, {QStringLiteral("copy"), QStringLiteral("--all-in-one"),
+                                QStringLiteral("--to"), dest});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("Copy Complete\n"));
+    EXPECT_TRUE(
+        run.err.contains(QStringLiteral("1 copy replaced a file that was already there:\n") + dest +
+                         QStringLiteral("/sheet.xls")))
+        << run.err.toStdString();
+    EXPECT_EQ(readAll(dest + QStringLiteral("/sheet.xls")), QByteArray("new sheet"));
+
+    // Two ticked files of one name (B's is listed first): both are named, and that is no
+    // success.
+    ASSERT_EQ(files(places, {QStringLiteral("scan"), QFileInfo(a).path()}).status, 0);
+    ASSERT_EQ(files(places, {QStringLiteral("select"), a, b}).status, 0);
+    run = files(places, {QStringLiteral("copy"), QStringLiteral("--all-in-one"),
+                         QStringLiteral("--to"), dest});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, QString());
+    EXPECT_TRUE(run.err.contains(dest + QStringLiteral("/report.doc: ") + a +
+                                 QStringLiteral(" replaced the copy of ") + b))
+        << run.err.toStdString();
+    EXPECT_EQ(readAll(dest + QStringLiteral("/report.doc")), QByteArray("from A"));
+}
+
+TEST(FilesCommandLine, ACopyIntoFileCopierIsRefusedWhileAnotherRunsOrAMountIsInside)
+{
+    TempPlaces places;
+    const QString doc = places.writeFile(QStringLiteral("src/a.doc"), "a");
+    const QString root = QDir(places.root()).filePath(QStringLiteral("root"));
+    places.writeFile(QStringLiteral("root/one.doc"), "one");
+    ASSERT_EQ(files(places, {QStringLiteral("scan"), QFileInfo(doc).path()}).status, 0);
+    ASSERT_EQ(files(places, {QStringLiteral("select"), QStringLiteral("--all")}).status, 0);
+    const QString copier = places.desktopDir() + QStringLiteral("/File Copier");
+    const QStringList toDesktop{QStringLiteral("copy"), QStringLiteral("--all-in-one"),
+                                QStringLiteral("--desktop")};
+
+    // Another copy holds the folder: this one is refused and removes nothing.
+    {
+        JobControl other;
+        Result<PreparedFolder> held = prepareFolderForCopy(copier, {}, LockWait::Refuse, other);
+        ASSERT_TRUE(held) << held.message().toStdString();
+        places.writeFile(QStringLiteral("Desktop/File Copier/theirs.doc"), "the other copy's");
+        const CliRun run = files(places, toDesktop);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, QString());
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Another copy into ") + copier +
+                                     QStringLiteral(" is running")))
+            << run.err.toStdString();
+        EXPECT_EQ(readAll(copier + QStringLiteral("/theirs.doc")), QByteArray("the other copy's"));
+    }
+    EXPECT_EQ(files(places, toDesktop).status, 0);
+
+    // A folder bound inside "File Copier" keeps its files: the copy is refused by its name.
+    const QString victim = places.writeFile(QStringLiteral("victim/a.txt"), "keep");
+    QDir().mkpath(copier + QStringLiteral("/bm"));
+    BindMount mount(QFileInfo(victim).path(), copier + QStringLiteral("/bm"));
+    if (!mount.mounted())
+        GTEST_SKIP() << "bind mounts need root";
+    CliRun run = files(places, toDesktop);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(copier + QStringLiteral("/bm"))) << run.err.toStdString();
+    EXPECT_EQ(readAll(victim), QByteArray("keep"));
+
+    // A scan stays on the mount it starts on: a root bound inside itself is listed once.
+    QDir().mkpath(root + QStringLiteral("/A"));
+    BindMount loop(root, root + QStringLiteral("/A"));
+    ASSERT_TRUE(loop.mounted());
+    run = files(places, {QStringLiteral("scan"), root});
+    EXPECT_EQ(run.out, QStringLiteral("1 file recorded\n")) << run.err.toStdString();
+    run = files(places, {QStringLiteral("scan"), root, QStringLiteral("--other-mounts")});
+    EXPECT_EQ(run.out, QStringLiteral("2 files recorded\n")) << run.err.toStdString();
 }

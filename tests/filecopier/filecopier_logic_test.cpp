@@ -5,6 +5,7 @@
 #include "filecopier/organised_copy.h"
 #include "filecopier/scan_dates.h"
 #include "notes/note_names.h"
+#include "notes/notes_scan.h"
 #include "support/test_places.h"
 
 #include <QDir>
@@ -15,7 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <unistd.h>
 
 using namespace quenda;
@@ -97,6 +101,22 @@ TEST_F(OfficeFilesTest, ScanRecordsEachFileWithItsTokenSizeAndDateAndTabsFilterT
     EXPECT_EQ(names(OfficeTab::Acrobat), QStringList{QStringLiteral("x.PDF")});
     EXPECT_EQ(names(OfficeTab::Ppt), QStringList{QStringLiteral("Plan.ppt")});
     EXPECT_TRUE(names(OfficeTab::Picture).isEmpty());
+}
+
+TEST_F(OfficeFilesTest, ABackslashInAFileNameIsPartOfTheName)
+{
+    const QString odd = places.writeFile(QStringLiteral("docs.v2/back\\slash.doc"), "odd");
+    JobControl control;
+    EXPECT_EQ(scan({QStringLiteral("docs.v2")}, true, control).recorded, 1);
+    const std::vector<QStringList> all = rows();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0][kOfficeApplication], QStringLiteral("back\\slash.doc"));
+    EXPECT_EQ(all[0][kOfficePath], odd);
+    EXPECT_EQ(all[0][kOfficeType], QStringLiteral("doc"));
+
+    // The notes' document scan takes the same name.
+    NoteDateFormatter dates{QLocale::c()};
+    EXPECT_EQ(describeDocument(odd, dates).application, QStringLiteral("back\\slash.doc"));
 }
 
 TEST_F(OfficeFilesTest, NestedFoldersAndRepeatedScansAddRowsWhileARebuildStartsAfresh)
@@ -277,6 +297,88 @@ TEST_F(OrganisedCopyTest, AllInOneKeepsTheLaterOfTwoSameNamedFilesAndSaysSo)
     EXPECT_TRUE(text.contains(QStringLiteral("1 copy replaced a file of the same name")));
 }
 
+TEST_F(OrganisedCopyTest, NamesKeepTheirBackslashesAndEveryReplacedFileIsTold)
+{
+    // "\\" is an ordinary character of a Linux file name, not a folder separator.
+    const QString odd = places.writeFile(QStringLiteral("A/back\\slash.doc"), "odd");
+    const QString sheet = places.writeFile(QStringLiteral("B/sheet.xls"), "new sheet");
+    places.writeFile(QStringLiteral("out/sheet.xls"), "the user's sheet");
+    JobControl control;
+    const OrganisedCopyOutcome outcome = copy({odd, sheet}, CopyLayout::AllInOne, control);
+    EXPECT_TRUE(control.failures().empty());
+    EXPECT_EQ(readAll(at(QStringLiteral("out/back\\slash.doc"))), QByteArray("odd"));
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("out/slash.doc"))));
+    EXPECT_EQ(readAll(at(QStringLiteral("out/sheet.xls"))), QByteArray("new sheet"));
+    EXPECT_EQ(outcome.copied, 2);
+    EXPECT_EQ(outcome.replacedEarlier, QStringList{at(QStringLiteral("out/sheet.xls"))});
+    EXPECT_TRUE(outcome.sameName.empty());
+    const QString text = copyProblemsText(control.report(), outcome);
+    EXPECT_TRUE(text.contains(QStringLiteral("1 copy replaced a file that was already there:\n") +
+                              at(QStringLiteral("out/sheet.xls"))))
+        << text.toStdString();
+}
+
+TEST_F(OrganisedCopyTest, SchemeFoldersThatDifferOnlyInCaseAreOneFolder)
+{
+    const QString upper = places.writeFile(QStringLiteral("src/A.DOC"), "upper");
+    const QString lower = places.writeFile(QStringLiteral("src/b.doc"), "lower");
+    const QString pdf = places.writeFile(QStringLiteral("src/c.pdf"), "pdf");
+    places.writeFile(QStringLiteral("out/Pdf/earlier.pdf"), "there before");
+    const QHash<QString, OfficeFileFacts> facts{
+        {upper, {QStringLiteral("DOC"), QStringLiteral("Jan-14-2007")}},
+        {lower, {QStringLiteral("doc"), QStringLiteral("Jan-20-2007")}},
+        {pdf, {QStringLiteral("pdf"), QStringLiteral("Jan-20-2007")}},
+    };
+    JobControl control;
+    EXPECT_EQ(
+        copy({upper, lower, pdf}, CopyLayout::Scheme, control, facts, FolderScheme::Ext).copied, 3);
+    EXPECT_EQ(QDir(at(QStringLiteral("out"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("DOC"), QStringLiteral("Pdf")}));
+    EXPECT_EQ(QDir(at(QStringLiteral("out/DOC"))).entryList(QDir::Files),
+              (QStringList{QStringLiteral("A.DOC"), QStringLiteral("b.doc")}));
+    EXPECT_EQ(readAll(at(QStringLiteral("out/Pdf/c.pdf"))), QByteArray("pdf"));
+
+    JobControl again;
+    EXPECT_EQ(
+        copy({upper, lower}, CopyLayout::Scheme, again, facts, FolderScheme::ExtYearMonth).copied,
+        2);
+    EXPECT_TRUE(QFileInfo::exists(at(QStringLiteral("out/DOC-2007-January/b.doc"))));
+    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("out/doc-2007-January"))));
+}
+
+TEST_F(OrganisedCopyTest, CancelStopsInsideALargeFileAndDoesNotCountIt)
+{
+    const QString big = at(QStringLiteral("src/big.bin"));
+    QDir().mkpath(at(QStringLiteral("src")));
+    {
+        QFile file(big);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(2) * 1024 * 1024 * 1024)); // sparse: costs no disk
+    }
+    JobControl control;
+    std::atomic<bool> stop{false};
+    // Cancel as soon as the copy's temporary shows: the copy is then inside the file.
+    std::thread canceller([&] {
+        while (!stop) {
+            if (!QDir(at(QStringLiteral("out")))
+                     .entryList({QStringLiteral(".quenda-*")}, QDir::Files | QDir::Hidden)
+                     .isEmpty()) {
+                control.cancel();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const OrganisedCopyOutcome outcome = copy({big}, CopyLayout::AllInOne, control);
+    stop = true;
+    canceller.join();
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.copied, 0);
+    EXPECT_TRUE(QDir(at(QStringLiteral("out")))
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+}
+
 TEST_F(OrganisedCopyTest, KeepOriginalUsesTheParentFolderNameWithoutItsExtension)
 {
     const QString photo = places.writeFile(QStringLiteral("Photos.2006/beach.jpg"), "jpg");
@@ -325,13 +427,19 @@ TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesAL
     const QString desktop = places.desktopDir();
     places.writeFile(QStringLiteral("Desktop/File Copier/old/earlier.doc"), "earlier");
     places.writeFile(QStringLiteral("Desktop/mine.txt"), "keep");
-    Result<QString> prepared = prepareFileCopierFolder(desktop);
+    JobControl control;
+    const auto prepare = [&](const QStringList &sources) {
+        Result<PreparedFolder> made =
+            prepareFileCopierFolder(desktop, sources, LockWait::Refuse, control);
+        return made ? Result<QString>(made->path) : Result<QString>(made.error());
+    };
+    Result<QString> prepared = prepare({});
     ASSERT_TRUE(prepared.ok()) << prepared.message().toStdString();
     EXPECT_EQ(*prepared, desktop + QStringLiteral("/File Copier"));
     EXPECT_TRUE(QDir(*prepared).isEmpty());
     EXPECT_EQ(readAll(desktop + QStringLiteral("/mine.txt")), QByteArray("keep"));
     places.writeFile(QStringLiteral("Desktop/File Copier/again.doc"), "again");
-    ASSERT_TRUE(prepareFileCopierFolder(desktop).ok());
+    ASSERT_TRUE(prepare({}).ok());
     EXPECT_TRUE(QDir(*prepared).isEmpty());
 
     const QString precious = places.writeFile(QStringLiteral("precious/thesis.doc"), "thesis");
@@ -340,17 +448,24 @@ TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesAL
                         prepared->toUtf8().constData()),
               0);
     // Through the link, the ticked file seems to lie inside; the link alone goes.
-    prepared = prepareFileCopierFolder(desktop, {*prepared + QStringLiteral("/thesis.doc")});
+    prepared = prepare({*prepared + QStringLiteral("/thesis.doc")});
     ASSERT_TRUE(prepared.ok());
     EXPECT_FALSE(QFileInfo(*prepared).isSymLink());
     EXPECT_EQ(readAll(precious), QByteArray("thesis"));
 
     // A ticked file that really lies inside (a copy from an earlier run, found by a scan of the
-    // Desktop) is not emptied away before it is copied: the copy is refused and it stays.
+    // Desktop) is not emptied away before it is copied: the copy is refused and it stays. So is
+    // one reached through a link from outside: the link is ticked, the file inside would go.
     const QString earlier =
         places.writeFile(QStringLiteral("Desktop/File Copier/2026/report.doc"), "report");
-    const Result<QString> refused = prepareFileCopierFolder(desktop, {precious, earlier});
+    Result<QString> refused = prepare({precious, earlier});
     ASSERT_FALSE(refused.ok());
     EXPECT_TRUE(refused.message().contains(earlier)) << refused.message().toStdString();
+    EXPECT_EQ(readAll(earlier), QByteArray("report"));
+    const QString pointer = at(QStringLiteral("precious/pointer.doc"));
+    ASSERT_EQ(::symlink(earlier.toUtf8().constData(), pointer.toUtf8().constData()), 0);
+    refused = prepare({pointer});
+    ASSERT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.message().contains(pointer)) << refused.message().toStdString();
     EXPECT_EQ(readAll(earlier), QByteArray("report"));
 }

@@ -4,6 +4,7 @@
 #include "filecopier/FrmFMSaveFolder.h"
 #include "filecopier/frmFileCopy.h"
 #include "filecopier/scan_dates.h"
+#include "fs/fresh_folder.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
 #include "support/window_controls.h"
@@ -224,6 +225,37 @@ TEST_F(FileCopierWindowTest, CopyAllToTheDesktopReportsWhatDidNotArrive)
     EXPECT_EQ(doubles.messages.shown[0].text, QStringLiteral("Copy Complete"));
     EXPECT_TRUE(doubles.messages.shown[1].text.startsWith(
         QStringLiteral("1 file was not copied:\n") + gone));
+}
+
+TEST_F(FileCopierWindowTest, ACopyToTheDesktopWaitsWhileAnotherOneFillsTheFolder)
+{
+    places.writeFile(QStringLiteral("src/a.doc"), "a");
+    ticked = {at(QStringLiteral("src"))};
+    auto w = open();
+    QTest::keyClick(grid(*w), Qt::Key_A, Qt::ControlModifier);
+    click(*w, "cmdNext");
+    control<QRadioButton>(w.get(), "OptDesktop")->setChecked(true);
+    control<QRadioButton>(w.get(), "OptCopyAllFiles")->setChecked(true);
+
+    // Another copy (a second window, or the command line) holds the folder.
+    const QString copier = places.desktopDir() + QStringLiteral("/File Copier");
+    JobControl other;
+    Result<PreparedFolder> held = prepareFolderForCopy(copier, {}, LockWait::Refuse, other);
+    ASSERT_TRUE(held) << held.message().toStdString();
+    places.writeFile(QStringLiteral("Desktop/File Copier/theirs.doc"), "the other copy's");
+
+    QTest::mouseClick(control<QPushButton>(w.get(), "CmdCopy"), Qt::LeftButton);
+    // The window is not blocked: its job waits and says why.
+    QTRY_COMPARE(w->job()->progress().item, copyWaitingText(copier));
+    EXPECT_TRUE(w->job()->isRunning());
+    EXPECT_EQ(readAll(copier + QStringLiteral("/theirs.doc")), QByteArray("the other copy's"));
+    EXPECT_TRUE(doubles.messages.shown.empty());
+
+    held = fail(QString()); // the other copy ends
+    w->job()->wait();
+    EXPECT_EQ(QDir(copier).entryList(QDir::Files), QStringList{QStringLiteral("a.doc")});
+    ASSERT_EQ(doubles.messages.shown.size(), 1u);
+    EXPECT_EQ(doubles.messages.shown[0].text, QStringLiteral("Copy Complete"));
 }
 
 TEST_F(FileCopierWindowTest, SchemeDialogCopiesByDateOnlyOnceAskedAndEmptiesItsOwnFolder)

@@ -99,3 +99,55 @@ TEST(FoldersCommandLine, InfoSizeShortcutAndLauncher)
     EXPECT_EQ(q.value(1).toString(), tree.path("Docs"));
     EXPECT_EQ(q.value(2).toString(), "A");
 }
+
+TEST(FoldersCommandLine, CopiesNameEveryReplacedFileAndMountsCountOnce)
+{
+    TempPlaces places;
+    TempTree drive;
+    drive.file("P/x.txt", "from P");
+    drive.file("Q/x.txt", "from Q");
+    drive.file("Q/y.txt", "new y");
+    TempTree out;
+    out.file("All/y.txt", "the user's y");
+
+    // Two picked folders meet on x.txt and y.txt was there before: every one is named, both
+    // sources of the meeting, and the copy that lost a file claims no success.
+    CliRun run = folders(places, {"copy-picked", drive.root(), "P", "Q", "--to", out.path("All")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.contains(out.path("All/x.txt") + ": " + drive.path("Q/x.txt") +
+                                 " replaced the copy of " + drive.path("P/x.txt")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("1 copy replaced a file that was already there:\n" +
+                                 out.path("All/y.txt")))
+        << run.err.toStdString();
+    EXPECT_EQ(readFile(out.path("All/x.txt")), "from Q");
+
+    // Replacing what an earlier copy left is no failure, but it is told.
+    run = folders(places, {"copy-picked", drive.root(), "Q", "--to", out.path("All")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "Copy Complete\n");
+    EXPECT_TRUE(run.err.contains("2 copies replaced files that were already there:\n" +
+                                 out.path("All/x.txt") + "\n" + out.path("All/y.txt")))
+        << run.err.toStdString();
+
+    // Ticked folders whose names differ only in case arrive as one folder.
+    TempTree cased;
+    cased.file("Data/x.txt", "x");
+    cased.file("DATA/y.txt", "y");
+    ASSERT_EQ(folders(places, {"scan", cased.root(), "--scheme", "Cased"}).status, 0);
+    ASSERT_EQ(folders(places, {"select", "--scheme", "Cased", "--all"}).status, 0);
+    run = folders(places, {"copy", "--scheme", "Cased", "--to", out.path("Cased")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(out.listing("Cased").size(), 3) << out.listing("Cased").join(' ').toStdString();
+
+    // A root bound inside itself is measured once unless other mounts are asked for.
+    TempTree looped;
+    looped.file("file.bin", QByteArray(1000, 'b'));
+    looped.folder("A");
+    BindMount loop(looped.root(), looped.path("A"));
+    if (!loop.mounted())
+        GTEST_SKIP() << "bind mounts need root";
+    EXPECT_EQ(folders(places, {"size", looped.root()}).out, "1000\n");
+    EXPECT_EQ(folders(places, {"size", looped.root(), "--other-mounts"}).out, "2000\n");
+}

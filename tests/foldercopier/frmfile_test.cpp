@@ -3,6 +3,7 @@
 #include "foldercopier/FrmProperty.h"
 #include "foldercopier/folder_status.h"
 #include "foldercopier/frmFile.h"
+#include "fs/fresh_folder.h"
 #include "fs/fs_fixture.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
@@ -242,6 +243,43 @@ TEST_F(FolderWindowTest, CopyPanelCopiesTickedFoldersAndReportsWhatFailed)
     EXPECT_EQ(texts[0], "Copy Complete");
     EXPECT_TRUE(texts[1].startsWith("1 item could not be copied:\n" + drive.path("Work")));
     EXPECT_TRUE(QFileInfo::exists(drive.path("Work/Backup/Kid's Music/song.mp3")));
+}
+
+TEST_F(FolderWindowTest, ADesktopCopyWaitsForAnotherOneAndReplacedFilesAreNamed)
+{
+    auto w = open();
+    scan(*w, drive.root(), "Copy");
+    ctrlClick(*w, 3); // Work
+    click(*w, "CmdCpview");
+    ctl<QRadioButton>(*w, "OptDesktop")->setChecked(true);
+
+    const QString copier = places.desktopDir() + "/File Copier";
+    JobControl other;
+    Result<PreparedFolder> held = prepareFolderForCopy(copier, {}, LockWait::Refuse, other);
+    ASSERT_TRUE(held) << held.message().toStdString();
+    QTest::mouseClick(ctl<QPushButton>(*w, "Command2"), Qt::LeftButton);
+    // The window stays alive and says what the copy waits for.
+    QTRY_VERIFY(ctl<QLabel>(*w, "LblCopyWait")->isVisible());
+    EXPECT_EQ(ctl<QLabel>(*w, "LblCopyWait")->text(), copyWaitingText(copier));
+    EXPECT_TRUE(w->job()->isRunning());
+    EXPECT_TRUE(doubles.messages.shown.empty());
+    held = fail(QString());
+    settle(*w);
+    EXPECT_FALSE(ctl<QLabel>(*w, "LblCopyWait")->isVisible());
+    EXPECT_EQ(doubles.messages.texts(), QStringList{"Copy Complete"});
+    EXPECT_TRUE(QFileInfo::exists(copier + "/Work/plan.doc"));
+
+    // Into a folder that holds an earlier copy: the completion, then the replaced files.
+    doubles.messages.shown.clear();
+    ctl<QRadioButton>(*w, "OptSelectedPath")->setChecked(true);
+    ctl<QLineEdit>(*w, "BrowseFolder1")->setText(copier);
+    click(*w, "Command2");
+    const QStringList texts = doubles.messages.texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], "Copy Complete");
+    EXPECT_TRUE(texts[1].startsWith("2 copies replaced files that were already there:\n"))
+        << texts[1].toStdString();
+    EXPECT_TRUE(texts[1].contains(copier + "/Work/plan.doc"));
 }
 
 TEST_F(FolderWindowTest, DriveViewerPanesAndPickedCopy)

@@ -100,6 +100,19 @@ bool TmpfsMount::remountReadOnly()
                                 MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
+BindMount::BindMount(const QString &source, const QString &target) : m_point(target)
+{
+    if (geteuid() == 0)
+        m_mounted = ::mount(QFile::encodeName(source).constData(),
+                            QFile::encodeName(target).constData(), nullptr, MS_BIND, nullptr) == 0;
+}
+
+BindMount::~BindMount()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_point).constData(), MNT_DETACH);
+}
+
 std::optional<bool> runUnprivileged(const std::function<bool()> &check)
 {
     if (geteuid() != 0)

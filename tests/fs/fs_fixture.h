@@ -48,6 +48,21 @@ private:
     bool m_mounted = false;
 };
 
+// A bind mount of source on target (both existing folders); only root can mount, so check
+// mounted() and skip otherwise. Unmounted again when it goes.
+class BindMount {
+public:
+    BindMount(const QString &source, const QString &target);
+    ~BindMount();
+    BindMount(const BindMount &) = delete;
+    BindMount &operator=(const BindMount &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_point;
+    bool m_mounted = false;
+};
+
 // Runs check as an unprivileged user (in a child process when the tests run as root, since
 // root reads every folder). Returns nullopt when no such user can be had.
 std::optional<bool> runUnprivileged(const std::function<bool()> &check);

@@ -113,6 +113,23 @@ TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopie
     EXPECT_TRUE(doubles.messages.shown[1].text.contains(tree.path(QStringLiteral("Pics/Trip"))));
 }
 
+TEST_F(PicturesWindowTest, NamesThatMeetAreToldAfterTheSuccessMessage)
+{
+    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "one");
+    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "two");
+    auto w = open();
+    choose(*w, tree.path(QStringLiteral("Holiday")));
+    send(*w);
+    ASSERT_EQ(doubles.messages.shown.size(), 2u);
+    EXPECT_EQ(doubles.messages.shown[0].text, "Successfully Send");
+    const QString text = doubles.messages.shown[1].text;
+    EXPECT_TRUE(text.startsWith("1 copy replaced a file of the same name from another folder:\n" +
+                                places.stagingDir() + "/Holiday-a-b-c/photo.jpg: "))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(tree.path(QStringLiteral("Holiday/a-b/c/photo.jpg"))));
+    EXPECT_TRUE(text.contains(tree.path(QStringLiteral("Holiday/a/b-c/photo.jpg"))));
+}
+
 TEST_F(PicturesWindowTest, AMissingFolderKeepsTheTableAndSaysWhy)
 {
     tree.folder(QStringLiteral("Pics/Trip"));

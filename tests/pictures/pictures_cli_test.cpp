@@ -28,13 +28,36 @@ TEST(CliPictures, ScanPrintsRowsAndSendPrintsTheWindowsMessages)
     EXPECT_EQ(readFile(places.stagingDir() + "/Pics-Trip-Day 10/Morning/m.jpg"), "m");
 
     QDir(tree.path(QStringLiteral("Pics/Trip/Day 2"))).removeRecursively();
+    // A send that failed in part says only what failed, on stderr, and claims no success.
     const CliRun partly = runCli(places, {"pictures", "send"});
     EXPECT_EQ(partly.status, 1);
-    EXPECT_TRUE(partly.out.startsWith("Successfully Send\n1 of 4 folders was not copied in full:"));
+    EXPECT_EQ(partly.out, "");
+    EXPECT_TRUE(partly.err.contains("1 of 4 folders was not copied in full:"));
     EXPECT_TRUE(partly.err.contains(tree.path(QStringLiteral("Pics/Trip/Day 2"))));
 
     const CliRun missing = runCli(places, {"pictures", "scan", tree.path("none")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Not a folder: " + tree.path("none") + "\n");
     EXPECT_EQ(runCli(places, {"pictures", "scan"}).status, 2);
+}
+
+TEST(CliPictures, FlattenedNamesThatMeetAreNamedWithBothSourcesAndFail)
+{
+    TempPlaces places;
+    TempTree tree;
+    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "from a-b/c");
+    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "from a/b-c");
+    const QString holiday = tree.path(QStringLiteral("Holiday"));
+    ASSERT_EQ(runCli(places, {"pictures", "scan", holiday}).status, 0);
+    const CliRun sent = runCli(places, {"pictures", "send"});
+    EXPECT_EQ(sent.status, 1);
+    EXPECT_EQ(sent.out, "");
+    // The names stay the old ones and the later row's photo remains, as before; the message
+    // says which one that is and which copy it replaced.
+    const QString target = places.stagingDir() + "/Holiday-a-b-c/photo.jpg";
+    const bool laterIsAbC = readFile(target) == "from a-b/c";
+    const QString later = holiday + (laterIsAbC ? "/a-b/c/photo.jpg" : "/a/b-c/photo.jpg");
+    const QString earlier = holiday + (laterIsAbC ? "/a/b-c/photo.jpg" : "/a-b/c/photo.jpg");
+    EXPECT_TRUE(sent.err.contains(target + ": " + later + " replaced the copy of " + earlier))
+        << sent.err.toStdString();
 }
