@@ -350,16 +350,6 @@ Result<PlayerSendPlan> planPlayerSend(const PlayerSendRequest &request)
 
 namespace {
 
-// Every file on the player is flushed to the disk before its rename. Where the atomic writer
-// does that only when asked, it is asked.
-AtomicFileOptions flushedBeforeRename()
-{
-    AtomicFileOptions options;
-    if constexpr (requires { options.sync; })
-        options.sync = true;
-    return options;
-}
-
 // Faults after which no further file can land: the player is gone, full or turned read-only.
 bool endsTheSend(int error)
 {
@@ -434,7 +424,7 @@ private:
             if (m_stop.load(std::memory_order_relaxed) || m_control.isCancelled())
                 return;
             const QString target = folder + QLatin1Char('/') + part.name;
-            AtomicFile file(target, flushedBeforeRename());
+            AtomicFile file(target);
             Status status = file.open();
             if (status)
                 status = file.write(QByteArrayView(*bytes).sliced(part.offset, part.length));
