@@ -73,6 +73,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(added.message()));
         return 1;
     }
-    std::printf("import %.3f %lld\n", timer.nsecsElapsed() / 1e9, static_cast<long long>(added->added));
+    std::printf("import %.3f %lld\n", timer.nsecsElapsed() / 1e9,
+                static_cast<long long>(added->added));
     return 0;
 }
