@@ -569,13 +569,6 @@ Status ContactImportWriter::addRow()
     return s;
 }
 
-Status ContactImportWriter::add(const QVariantList &values)
-{
-    for (int i = 0; i < m_columns; ++i)
-        setValue(i, i < values.size() ? values[i] : QVariant());
-    return addRow();
-}
-
 Status ContactImportWriter::commit()
 {
     if (!m_open)

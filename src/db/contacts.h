@@ -152,7 +152,7 @@ Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QStr
 // Adds contacts inside one transaction, so that an import lands whole or not at all: only
 // commit() keeps the rows; destroying the writer before it rolls them back. No row is ever
 // stored outside that transaction: when the database ends it on a fault of its own, every
-// later add() and commit() fails. Rows go in a few dozen to a statement of the SQLite library
+// later addRow() and commit() fails. Rows go in a few dozen to a statement of the SQLite library
 // itself, their values held in the writer's own storage until the statement runs: a hundred
 // thousand single inserts through Qt's per-value binding cost several times what the database
 // needs to store them.
@@ -178,8 +178,6 @@ public:
     // Adds the row set so far as one new contact. A row may be stored later, with the rows
     // after it: a refusal names its row through failedRow().
     Status addRow();
-    // setValue() for each value in column order, then addRow().
-    Status add(const QVariantList &values);
 
     // Stores the rows still held, then ends the transaction.
     Status commit();
