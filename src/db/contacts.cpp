@@ -399,47 +399,103 @@ Status ContactImportWriter::begin(const std::vector<ContactColumnInfo> &columns)
         rollback();
         return why;
     }
-    m_text.assign(static_cast<size_t>(m_columns * m_batchRows), QByteArray());
-    m_pending.reserve(static_cast<size_t>(m_batchRows));
+    m_values.assign(static_cast<size_t>(m_columns * m_batchRows), Value());
+    m_bytes.clear();
+    m_rows = 0;
     return {};
 }
 
-// Values are bound as Qt's driver binds them: a null text is NULL; text goes in as UTF-8, held
-// in m_text until the statement has run.
-int ContactImportWriter::bind(sqlite3_stmt *statement, int position, const QVariant &value)
+void ContactImportWriter::setNull(int column)
+{
+    slot(column).kind = Kind::Null;
+}
+
+void ContactImportWriter::setInteger(int column, qint64 value)
+{
+    Value &v = slot(column);
+    v.kind = Kind::Integer;
+    v.integer = value;
+}
+
+void ContactImportWriter::setReal(int column, double value)
+{
+    Value &v = slot(column);
+    v.kind = Kind::Real;
+    v.real = value;
+}
+
+void ContactImportWriter::setText(int column, QByteArrayView utf8)
+{
+    Value &v = slot(column);
+    v.kind = Kind::Text;
+    v.integer = static_cast<qint64>(m_bytes.size());
+    v.size = static_cast<int>(utf8.size());
+    if (!utf8.isEmpty())
+        m_bytes.append(utf8.data(), static_cast<size_t>(utf8.size()));
+}
+
+void ContactImportWriter::setValue(int column, const QVariant &value)
 {
     switch (value.typeId()) {
     case QMetaType::UnknownType:
-        return sqlite3_bind_null(statement, position);
+        return setNull(column);
     case QMetaType::LongLong:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Bool:
-        return sqlite3_bind_int64(statement, position, value.toLongLong());
+        return setInteger(column, value.toLongLong());
     case QMetaType::Double:
     case QMetaType::Float:
-        return sqlite3_bind_double(statement, position, value.toDouble());
+        return setReal(column, value.toDouble());
     default: {
         const QString text = value.toString();
         if (text.isNull())
-            return sqlite3_bind_null(statement, position);
-        QByteArray &utf8 = m_text[static_cast<size_t>(position - 1)];
-        utf8 = text.toUtf8();
-        return sqlite3_bind_text(statement, position, utf8.constData(),
-                                 static_cast<int>(utf8.size()), SQLITE_STATIC);
+            return setNull(column);
+        return setText(column, text.toUtf8());
     }
     }
 }
 
-int ContactImportWriter::insertOne(const QVariantList &values)
+// Text is bound where the writer holds it: m_bytes does not change until the statement has run.
+int ContactImportWriter::bindRow(sqlite3_stmt *statement, int firstPosition, int row)
 {
+    const Value *values = &m_values[static_cast<size_t>(row * m_columns)];
     int rc = SQLITE_OK;
-    for (int i = 0; i < m_columns && rc == SQLITE_OK; ++i)
-        rc = bind(m_insert, i + 1, i < values.size() ? values[i] : QVariant());
+    for (int i = 0; i < m_columns && rc == SQLITE_OK; ++i) {
+        const Value &v = values[i];
+        const int position = firstPosition + i;
+        switch (v.kind) {
+        case Kind::Null:
+            rc = sqlite3_bind_null(statement, position);
+            break;
+        case Kind::Integer:
+            rc = sqlite3_bind_int64(statement, position, v.integer);
+            break;
+        case Kind::Real:
+            rc = sqlite3_bind_double(statement, position, v.real);
+            break;
+        case Kind::Text:
+            rc = sqlite3_bind_text(statement, position, m_bytes.data() + v.integer, v.size,
+                                   SQLITE_STATIC);
+            break;
+        }
+    }
+    return rc;
+}
+
+int ContactImportWriter::insertOne(int row)
+{
+    int rc = bindRow(m_insert, 1, row);
     if (rc == SQLITE_OK)
         rc = sqlite3_step(m_insert);
     sqlite3_reset(m_insert);
     return rc;
+}
+
+void ContactImportWriter::clearPending()
+{
+    m_rows = 0;
+    m_bytes.clear();
 }
 
 // SQLite ends the whole transaction by itself on some faults (a full disk, a trigger's
@@ -447,7 +503,7 @@ int ContactImportWriter::insertOne(const QVariantList &values)
 Status ContactImportWriter::transactionLost(const Error &why)
 {
     finishStatements();
-    m_pending.clear();
+    clearPending();
     m_open = false;
     m_added = 0;
     return why;
@@ -455,61 +511,62 @@ Status ContactImportWriter::transactionLost(const Error &why)
 
 Status ContactImportWriter::flush()
 {
-    if (m_pending.empty())
+    if (m_rows == 0)
         return {};
     if (sqlite3_get_autocommit(m_handle))
         return transactionLost(fail(QStringLiteral("the database ended the import's transaction")));
     int rc = SQLITE_OK;
-    if (static_cast<int>(m_pending.size()) == m_batchRows) {
-        for (int r = 0; r < m_batchRows && rc == SQLITE_OK; ++r) {
-            const QVariantList &values = m_pending[static_cast<size_t>(r)];
-            for (int i = 0; i < m_columns && rc == SQLITE_OK; ++i)
-                rc = bind(m_batch, r * m_columns + i + 1,
-                          i < values.size() ? values[i] : QVariant());
-        }
+    if (m_rows == m_batchRows) {
+        for (int r = 0; r < m_batchRows && rc == SQLITE_OK; ++r)
+            rc = bindRow(m_batch, r * m_columns + 1, r);
         if (rc == SQLITE_OK)
             rc = sqlite3_step(m_batch);
         sqlite3_reset(m_batch);
         if (rc == SQLITE_DONE) {
             m_added += m_batchRows;
-            m_pending.clear();
+            clearPending();
             return {};
         }
         const Error why = handleError(m_handle);
         if (sqlite3_get_autocommit(m_handle))
             return transactionLost(why);
         if (!refusesTheRow(rc)) {
-            m_pending.clear();
+            clearPending();
             return why;
         }
     }
     // A refused statement takes back only its own rows: storing them one by one finds the row
     // to blame, and the import is rolled back after all.
-    for (const QVariantList &values : m_pending) {
-        rc = insertOne(values);
+    const int rows = m_rows;
+    for (int r = 0; r < rows; ++r) {
+        rc = insertOne(r);
         if (rc != SQLITE_DONE) {
             const Error why = handleError(m_handle);
             if (sqlite3_get_autocommit(m_handle))
                 return transactionLost(why);
             if (refusesTheRow(rc))
                 m_failedRow = m_added + 1;
-            m_pending.clear();
+            clearPending();
             return why;
         }
         ++m_added;
     }
-    m_pending.clear();
+    clearPending();
     return {};
 }
 
-Status ContactImportWriter::add(QVariantList values)
+Status ContactImportWriter::addRow()
 {
     if (!m_open || !m_insert)
         return fail(QStringLiteral("The import has no open transaction."));
-    m_pending.push_back(std::move(values));
-    if (static_cast<int>(m_pending.size()) < m_batchRows)
+    if (++m_rows < m_batchRows) {
+        // The next row starts with every column null.
+        std::fill_n(m_values.begin() + m_rows * m_columns, m_columns, Value());
         return {};
-    return flush();
+    }
+    Status s = flush();
+    std::fill_n(m_values.begin(), m_columns, Value());
+    return s;
 }
 
 Status ContactImportWriter::commit()
@@ -532,12 +589,12 @@ Status ContactImportWriter::commit()
 void ContactImportWriter::rollback()
 {
     finishStatements();
-    m_pending.clear();
-    if (!m_open)
-        return;
-    (void)runStatement(m_db, QStringLiteral("ROLLBACK"));
-    m_open = false;
-    m_added = 0;
+    clearPending();
+    if (m_open) {
+        (void)runStatement(m_db, QStringLiteral("ROLLBACK"));
+        m_open = false;
+        m_added = 0;
+    }
 }
 
 void ContactImportWriter::finishStatements()

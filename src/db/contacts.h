@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quenda {
@@ -151,9 +152,10 @@ Result<std::vector<QStringList>> contactPreviewRows(QSqlDatabase &db, const QStr
 // Adds contacts inside one transaction, so that an import lands whole or not at all: only
 // commit() keeps the rows; destroying the writer before it rolls them back. No row is ever
 // stored outside that transaction: when the database ends it on a fault of its own, every
-// later add() and commit() fails. Rows go in a few
-// dozen to a statement of the SQLite library itself: a hundred thousand single inserts through
-// Qt's per-value binding cost several times what the database needs to store them.
+// later addRow() and commit() fails. Rows go in a few dozen to a statement of the SQLite library
+// itself, their values held in the writer's own storage until the statement runs: a hundred
+// thousand single inserts through Qt's per-value binding cost several times what the database
+// needs to store them.
 class ContactImportWriter {
 public:
     explicit ContactImportWriter(QSqlDatabase &db);
@@ -163,23 +165,43 @@ public:
 
     // Takes the write lock and prepares the insert of the cnt_main columns.
     Status begin(const std::vector<ContactColumnInfo> &columns);
-    // One new contact; values bound in the order of the columns. A null value leaves its column
-    // as a new row has it: empty, or the column's default. A row may be stored later, with the
-    // rows after it: a refusal names its row through failedRow().
-    Status add(QVariantList values);
+
+    // The values of the next row, by column in the order begin() was given; a column not set
+    // is null. A null value leaves its column as a new row has it: empty, or the column's
+    // default. setText copies the bytes, which must be UTF-8.
+    void setNull(int column);
+    void setInteger(int column, qint64 value);
+    void setReal(int column, double value);
+    void setText(int column, QByteArrayView utf8);
+    // A value as Qt's driver would bind it: a null text is NULL, numbers stay numbers.
+    void setValue(int column, const QVariant &value);
+    // Adds the row set so far as one new contact. A row may be stored later, with the rows
+    // after it: a refusal names its row through failedRow().
+    Status addRow();
+
     // Stores the rows still held, then ends the transaction.
     Status commit();
     void rollback();
     qint64 added() const { return m_added; }
-    // The row (counted from 1 over all add() calls) the database refused for its values; 0 when
+    // The row (counted from 1 over all rows added) the database refused for its values; 0 when
     // none was, as when the fault was the database's own (a full disk, an I/O error).
     qint64 failedRow() const { return m_failedRow; }
 
 private:
+    enum class Kind : quint8 { Null, Integer, Real, Text };
+    struct Value {
+        Kind kind = Kind::Null;
+        qint64 integer = 0; // the number, or the text's offset in m_bytes
+        double real = 0;
+        int size = 0; // bytes of text
+    };
+
+    Value &slot(int column) { return m_values[static_cast<size_t>(m_rows * m_columns + column)]; }
     Status flush();
-    int insertOne(const QVariantList &values);
+    int bindRow(sqlite3_stmt *statement, int firstPosition, int row);
+    int insertOne(int row);
     Status transactionLost(const Error &why);
-    int bind(sqlite3_stmt *statement, int position, const QVariant &value);
+    void clearPending();
     void finishStatements();
 
     QSqlDatabase &m_db;
@@ -188,8 +210,9 @@ private:
     sqlite3_stmt *m_batch = nullptr;  // m_batchRows rows
     int m_columns = 0;
     int m_batchRows = 1;
-    std::vector<QVariantList> m_pending;
-    std::vector<QByteArray> m_text; // the bound text of the statement that runs next
+    int m_rows = 0;              // rows held, not yet stored
+    std::vector<Value> m_values; // m_batchRows rows of m_columns values; the row m_rows is built
+    std::string m_bytes;         // the text of the rows held
     bool m_open = false;
     qint64 m_added = 0;
     qint64 m_failedRow = 0;

@@ -205,6 +205,13 @@ struct DelimitedReader::Impl {
     bool recordIsUtf8 = false;
     bool recordIsAscii = false;
     QByteArray scratch;
+    QByteArray textBytes; // the values nextText() could not leave where they stand
+    struct Moved {
+        std::size_t field;
+        qsizetype offset;
+        qsizetype size;
+    };
+    std::vector<Moved> moved;
     qint64 records = 0;
     qint64 line = 1;
     QString error;
@@ -494,12 +501,13 @@ struct DelimitedReader::Impl {
         return decodeWithTable(*fallback, view);
     }
 
-    QString text(const Span &span)
+    // The bytes of a value as the file holds them, its quotes undone (then held in scratch).
+    QByteArrayView rawValue(const Span &span)
     {
         const char *b = buf.constData() + recStart + span.begin;
         const qsizetype n = span.end - span.begin;
         if (!span.quoted)
-            return n > 0 ? decode(b, n) : QString();
+            return {b, n};
         scratch.resize(0);
         qsizetype i = 1;
         while (i < n) {
@@ -517,7 +525,19 @@ struct DelimitedReader::Impl {
             scratch.append(b + i, run);
             i += run;
         }
-        return scratch.isEmpty() ? QString() : decode(scratch.constData(), scratch.size());
+        return {scratch.constData(), scratch.size()};
+    }
+
+    QString text(const Span &span)
+    {
+        const QByteArrayView raw = rawValue(span);
+        return raw.isEmpty() ? QString() : decode(raw.data(), raw.size());
+    }
+
+    // Whether the bytes of a value are already the UTF-8 that decode() would make of them.
+    bool isUtf8Already(QByteArrayView raw) const
+    {
+        return !table && (recordIsUtf8 || isValidUtf8(raw));
     }
 };
 
@@ -641,6 +661,40 @@ bool DelimitedReader::next(QVariantList &values)
             out[i] = QVariant();
         }
     }
+    d->consumeRecord();
+    ++d->records;
+    return true;
+}
+
+bool DelimitedReader::nextText(std::vector<QByteArrayView> &values)
+{
+    values.clear();
+    if (!d->nextParsed())
+        return false;
+    const std::size_t count = d->fields.size();
+    values.resize(count);
+    d->textBytes.resize(0);
+    d->moved.clear();
+    // Most values are left in the buffer as they stand: it does not move before the next call.
+    for (std::size_t i = 0; i < count && i < d->spans.size(); ++i) {
+        const Span &span = d->spans[i];
+        const QByteArrayView raw = d->rawValue(span);
+        if (raw.isEmpty())
+            continue;
+        const bool utf8 = d->isUtf8Already(raw);
+        if (utf8 && !span.quoted) {
+            values[i] = raw;
+            continue;
+        }
+        const qsizetype offset = d->textBytes.size();
+        if (utf8)
+            d->textBytes.append(raw);
+        else
+            d->textBytes.append(d->decode(raw.data(), raw.size()).toUtf8());
+        d->moved.push_back({i, offset, d->textBytes.size() - offset});
+    }
+    for (const Impl::Moved &m : d->moved)
+        values[m.field] = QByteArrayView(d->textBytes.constData() + m.offset, m.size);
     d->consumeRecord();
     ++d->records;
     return true;

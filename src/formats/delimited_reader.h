@@ -59,6 +59,8 @@ public:
 
     const std::vector<FieldInfo> &fields() const override;
     bool next(QVariantList &values) override;
+    bool givesText() const override { return true; }
+    bool nextText(std::vector<QByteArrayView> &values) override;
     QString error() const override;
     int codePage() const override;
     qint64 recordNumber() const override;

@@ -5,6 +5,7 @@
 // any size is read in bounded memory. A reader never throws and never crashes on a hostile
 // file: reading stops and error() names the file and what is wrong with it.
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -53,6 +54,18 @@ public:
     // missing value). Returns false at the end of the table or when reading stopped on a fault;
     // error() tells the two apart.
     virtual bool next(QVariantList &values) = 0;
+
+    // Whether nextText() is offered: every value of the source is text.
+    virtual bool givesText() const { return false; }
+    // Fills values with the next record as UTF-8, one view per field; a null view for an empty
+    // or missing value. The views hold until the next call of next() or nextText(). Shares the
+    // position with next(), and ends as it does. Lets a bulk job skip making a QString of every
+    // value.
+    virtual bool nextText(std::vector<QByteArrayView> &values)
+    {
+        values.clear();
+        return false;
+    }
 
     // Empty unless reading stopped on a fault: then a sentence naming the file and the fault.
     virtual QString error() const = 0;

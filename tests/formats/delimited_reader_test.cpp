@@ -159,6 +159,49 @@ TEST(DelimitedReader, Encodings)
     EXPECT_EQ(binary.code(), kErrorWrongFormat);
 }
 
+// nextText() hands out what next() does, as UTF-8: null where next() gives null, whatever the
+// encoding, the quoting or where the blocks end.
+TEST(DelimitedReader, TextValuesAreTheUtf8OfTheValues)
+{
+    QByteArray mixed = "n,m,o\n";
+    for (int i = 0; i < 6000; ++i)
+        mixed += "Jos\xC3\xA9,\"say \"\"hi\"\",\r\nto " + QByteArray::number(i) + "\",\n";
+    mixed += "Jos\xE9,\"\",Zo\xC3\xAB\nshort\n";
+    QByteArray utf16;
+    for (char16_t c : u"a;b\r\n\u0416;\"x;y\"\r\n;\U0001F600\r\n")
+        if (c)
+            utf16.append(char(c & 0xFF)).append(char(c >> 8));
+    DelimitedOptions dos;
+    dos.codePage = 850;
+    const std::vector<std::pair<QByteArray, DelimitedOptions>> sources = {
+        {mixed, {}},
+        {"n,m\ncaf\xE9,\"a,b\"\n", {}},
+        {QByteArray("\xFF\xFE", 2) + utf16, {}},
+        {"n\tm\nK\x81hn\t\"\"\"\"\n", dos},
+    };
+    for (const auto &[bytes, options] : sources) {
+        auto asValues = openBytes(bytes, options);
+        auto asText = openBytes(bytes, options);
+        ASSERT_TRUE(asValues && asText);
+        QVariantList values;
+        std::vector<QByteArrayView> texts;
+        while (asValues->next(values)) {
+            ASSERT_TRUE(asText->nextText(texts)) << "record " << asValues->recordNumber();
+            ASSERT_EQ(texts.size(), size_t(values.size()));
+            for (qsizetype i = 0; i < values.size(); ++i) {
+                ASSERT_EQ(texts[size_t(i)].isNull(), values[i].isNull())
+                    << "record " << asValues->recordNumber() << " field " << i;
+                ASSERT_EQ(QString::fromUtf8(texts[size_t(i)]), values[i].toString())
+                    << "record " << asValues->recordNumber() << " field " << i;
+            }
+        }
+        EXPECT_FALSE(asText->nextText(texts));
+        EXPECT_TRUE(texts.empty());
+        EXPECT_EQ(asText->recordNumber(), asValues->recordNumber());
+        EXPECT_EQ(asText->error(), QString());
+    }
+}
+
 // An unbalanced quote costs at most its own record, never the rest of the file.
 TEST(DelimitedReader, UnbalancedQuotesDoNotSwallowTheFile)
 {

@@ -118,6 +118,49 @@ bool isBlankRecord(const QVariantList &values)
     return true;
 }
 
+// The same test on values handed out as UTF-8 text: ASCII is judged byte by byte, anything else
+// as the characters it decodes to.
+bool isBlankText(const std::vector<QByteArrayView> &values)
+{
+    for (const QByteArrayView v : values) {
+        for (const char byte : v) {
+            const auto c = static_cast<unsigned char>(byte);
+            if (c >= 0x80) {
+                for (QChar ch : QString::fromUtf8(v))
+                    if (!ch.isSpace())
+                        return false;
+                break;
+            }
+            if (c != ' ' && (c < '\t' || c > '\r'))
+                return false;
+        }
+    }
+    return true;
+}
+
+// importValue() of a text value given as UTF-8, without making a QString of it where the rule
+// keeps the bytes as they are.
+void setTextValue(ContactImportWriter &writer, int column, QByteArrayView text,
+                  const TargetColumn &target, const QLocale &locale)
+{
+    if (text.isNull())
+        return;
+    switch (target.rule) {
+    case ColumnRule::Memo:
+        return writer.setText(column, text);
+    case ColumnRule::Text:
+        return writer.setText(column, cutUtf8ToSize(text, target.size));
+    case ColumnRule::Date:
+        if (isStoredDateText(text))
+            return writer.setText(column, text);
+        [[fallthrough]];
+    case ColumnRule::Number:
+        return writer.setValue(column, importValue(QString::fromUtf8(text), target, locale));
+    case ColumnRule::Skip:
+        return;
+    }
+}
+
 Result<std::vector<PlannedColumn>> planColumns(QSqlDatabase &db, const TableReader &reader,
                                                const std::vector<ImportPair> &pairs)
 {
@@ -241,25 +284,31 @@ Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
 
     ImportOutcome outcome;
     RecordNumbers numbers;
+    // A source of nothing but text hands its values out as UTF-8, as the database stores them.
+    const bool asText = reader.givesText();
     QVariantList values;
-    while (reader.next(values)) {
+    std::vector<QByteArrayView> texts;
+    while (asText ? reader.nextText(texts) : reader.next(values)) {
         if (control.isCancelled()) {
             writer.rollback();
             return fail(cancelledImportMessage());
         }
-        if (isBlankRecord(values)) {
+        if (asText ? isBlankText(texts) : isBlankRecord(values)) {
             numbers.skipped(reader.recordNumber());
             ++outcome.blankSkipped;
             continue;
         }
-        // A new list each record: the writer may hold the last one until its rows are stored.
-        QVariantList bound;
-        bound.reserve(static_cast<qsizetype>(plan->size()));
-        for (const PlannedColumn &c : *plan)
-            bound.append(c.sourceIndex < values.size()
-                             ? importValue(values[c.sourceIndex], c.target, locale)
-                             : QVariant());
-        if (Status s = writer.add(std::move(bound)); !s) {
+        for (size_t i = 0; i < plan->size(); ++i) {
+            const PlannedColumn &c = (*plan)[i];
+            const int column = static_cast<int>(i);
+            if (asText) {
+                if (c.sourceIndex < static_cast<int>(texts.size()))
+                    setTextValue(writer, column, texts[c.sourceIndex], c.target, locale);
+            } else if (c.sourceIndex < values.size()) {
+                writer.setValue(column, importValue(values[c.sourceIndex], c.target, locale));
+            }
+        }
+        if (Status s = writer.addRow(); !s) {
             writer.rollback();
             return refused(s, writer, *plan, numbers, reader.recordNumber());
         }

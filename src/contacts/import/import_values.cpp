@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace quenda {
 
 namespace {
@@ -155,6 +157,61 @@ double leadingNumber(QStringView text)
     return ok ? value : 0;
 }
 
+QByteArrayView cutUtf8ToSize(QByteArrayView utf8, int size)
+{
+    // A UTF-8 character never takes fewer bytes than UTF-16 code units.
+    if (size <= 0 || utf8.size() <= size)
+        return utf8;
+    qsizetype units = 0;
+    qsizetype i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const int charUnits = bytes == 4 ? 2 : 1;
+        if (units + charUnits > size)
+            break;
+        units += charUnits;
+        i = std::min(i + bytes, utf8.size());
+    }
+    return utf8.first(i);
+}
+
+bool isStoredDateText(QByteArrayView text)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (int k = 0; k < lengths[p]; ++k) {
+            const char c = text[starts[p] + k];
+            if (c < '0' || c > '9')
+                return false;
+            parts[p] = parts[p] * 10 + (c - '0');
+        }
+    }
+    // Year 0 is no date: such text goes the long way and is refused there.
+    return QDate(parts[0], parts[1], parts[2]).isValid();
+}
+
+QString storedDateText(QDate date)
+{
+    // Formatting through Qt's general date formatter costs more than the rest of a record.
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return date.toString(Qt::ISODate);
+    char text[10];
+    int year = date.year();
+    for (int k = 3; k >= 0; --k, year /= 10)
+        text[k] = char('0' + year % 10);
+    text[4] = text[7] = '-';
+    text[5] = char('0' + date.month() / 10);
+    text[6] = char('0' + date.month() % 10);
+    text[8] = char('0' + date.day() / 10);
+    text[9] = char('0' + date.day() % 10);
+    return QString::fromLatin1(text, 10);
+}
+
 std::optional<QDate> recognisedDate(const QVariant &value, const QLocale &locale)
 {
     switch (value.typeId()) {
@@ -176,11 +233,11 @@ QString sourceText(const QVariant &value)
 {
     switch (value.typeId()) {
     case QMetaType::QDate:
-        return value.toDate().toString(Qt::ISODate);
+        return storedDateText(value.toDate());
     case QMetaType::QDateTime: {
         const QDateTime stamp = value.toDateTime();
         if (stamp.time() == QTime(0, 0))
-            return stamp.date().toString(Qt::ISODate);
+            return storedDateText(stamp.date());
         return stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     }
     case QMetaType::Double:
@@ -200,7 +257,7 @@ QVariant importValue(const QVariant &value, const TargetColumn &column, const QL
     switch (column.rule) {
     case ColumnRule::Date:
         if (const auto date = recognisedDate(value, locale))
-            return date->toString(Qt::ISODate);
+            return storedDateText(*date);
         return {};
     case ColumnRule::Number:
         switch (value.typeId()) {

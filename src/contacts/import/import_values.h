@@ -3,6 +3,7 @@
 // declared type in the organizer database: dates, numbers, memo text, text of a defined size;
 // a column of any other type (yes/no, binary) is not written.
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -33,6 +34,15 @@ TargetColumn targetColumn(const QString &name, const QString &declaredType);
 // - Text: the text of the value cut to the column's size.
 QVariant importValue(const QVariant &value, const TargetColumn &column,
                      const QLocale &locale = QLocale::system());
+
+// The Text rule on UTF-8 bytes: the longest start of utf8 that holds at most size UTF-16 code
+// units, never half of a character (size 0: all of it). The same cut importValue() makes.
+QByteArrayView cutUtf8ToSize(QByteArrayView utf8, int size);
+// Whether text is a date in the stored form "yyyy-MM-dd" already, so that the Date rule keeps it
+// as it stands.
+bool isStoredDateText(QByteArrayView text);
+// A date in the stored form "yyyy-MM-dd".
+QString storedDateText(QDate date);
 
 // The date a value stands for, if any (see Date above).
 std::optional<QDate> recognisedDate(const QVariant &value, const QLocale &locale);

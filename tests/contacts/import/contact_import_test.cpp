@@ -86,6 +86,38 @@ private:
     bool m_mounted = false;
 };
 
+// The same reader without its text path, so that every value goes through a QVariant.
+class ValuesOnly final : public TableReader {
+public:
+    explicit ValuesOnly(TableReader &inner) : m_inner(inner) {}
+    const std::vector<FieldInfo> &fields() const override { return m_inner.fields(); }
+    bool next(QVariantList &values) override { return m_inner.next(values); }
+    QString error() const override { return m_inner.error(); }
+    int codePage() const override { return m_inner.codePage(); }
+    qint64 recordNumber() const override { return m_inner.recordNumber(); }
+
+private:
+    TableReader &m_inner;
+};
+
+// Every contact's columns but the id, in id order.
+std::vector<QStringList> contactsWithoutIds(QSqlDatabase &db)
+{
+    std::vector<QStringList> rows;
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("select * from cnt_main order by ID"));
+    const int columns = q.record().count();
+    while (q.next()) {
+        QStringList cells;
+        for (int c = 1; c < columns; ++c)
+            cells << (q.isNull(c)
+                          ? QStringLiteral("<null>")
+                          : q.value(c).typeName() + QStringLiteral(":") + q.value(c).toString());
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
 } // namespace
 
 TEST_F(ContactImportTest, EveryRecordBecomesANewContactThroughTheMapping)
@@ -491,4 +523,69 @@ TEST(ContactSchema, ATableWithSizesOfItsOwnKeepsThemAndTheImportCutsToThem)
                                  {{QStringLiteral("NAME"), QStringLiteral("N")}}, control));
     EXPECT_EQ(scalar(c.db(), QStringLiteral("select NAME from cnt_main")),
               QStringLiteral("Bartholo"));
+}
+
+// A source of text is stored straight from its UTF-8 bytes; it must come out exactly as the
+// rules on its values give it, in every column type, for every encoding and quoting.
+TEST_F(ContactImportTest, TextSourcesStoreWhatTheValueRulesGive)
+{
+    for (const char *column : {"AGE INTEGER", "SHORT TEXT(3)", "REMARK MEMO",
+                               "KIND TEXT NOT NULL DEFAULT 'person'", "FLAG BOOLEAN"})
+        ASSERT_TRUE(QSqlQuery(db()).exec(QStringLiteral("alter table cnt_main add column ") +
+                                         QLatin1String(column)));
+    const QByteArray block =
+        "\"O'Brien, Ann\",ab\xF0\x9F\x98\x80,1980-05-17,12 kg,\"say \"\"hi\"\"\r\nbye\",y\n"
+        "Zo\xC3\xAB,abcd, 1980-05-17T08:30:00 ,-3.25,,n\n"
+        "\xC2\xA0,\xE3\x80\x80,,  ,\t,\n" // blanks beyond ASCII
+        "\xC2\xA0x,\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9,0000-01-01,,,\n"
+        "\"\",,1980-02-30,1.5e3x,\"\"\"\",\n"
+        "short,,5/17/80\n";
+    // UTF-8 by its first 64 KiB, with values in Windows-1252 further on; and all Windows-1252.
+    QByteArray utf8 = "Nm,Short,Born,Age,Note,Flag\n";
+    for (int i = 0; i < 400; ++i)
+        utf8 += block;
+    utf8 += "Jos\xE9,caf\xE9,,,M\xFCller\n";
+    const QByteArray ansi = "Nm,Short,Born,Age,Note,Flag\n" + block + "Jos\xE9,caf\xE9\n";
+    const std::vector<ImportPair> pairs{
+        pair("NAME", "Nm"),     pair("SHORT", "Short"), pair("M_BD", "Born"), pair("AGE", "Age"),
+        pair("REMARK", "Note"), pair("H_ADD1", "Note"), pair("KIND", "Flag"), pair("FLAG", "Flag")};
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+
+    for (const QByteArray &bytes : {utf8, ansi}) {
+        const ImportSource source = csv(bytes);
+        auto importOnce = [&](bool throughValues) {
+            auto reader = openImportSource(source);
+            EXPECT_TRUE(reader);
+            ValuesOnly valuesOnly(**reader);
+            EXPECT_TRUE((*reader)->givesText());
+            JobControl control;
+            return importContacts(db(),
+                                  throughValues ? static_cast<TableReader &>(valuesOnly) : **reader,
+                                  pairs, control, us);
+        };
+        ASSERT_TRUE(QSqlQuery(db()).exec(QStringLiteral("delete from cnt_main")));
+        const auto fast = importOnce(false);
+        ASSERT_TRUE(fast) << fast.message().toStdString();
+        const std::vector<QStringList> stored = contactsWithoutIds(db());
+        if (bytes == utf8) {
+            EXPECT_EQ(fast->added, 2001);
+            EXPECT_EQ(fast->blankSkipped, 400);
+            EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")).mid(0, 5),
+                      (QStringList{"O'Brien, Ann", "Zoë", "\u00A0x", "<null>", "short"}));
+            EXPECT_EQ(columnValues(db(), QStringLiteral("SHORT")).mid(0, 3),
+                      (QStringList{"ab", "abc", "ééé"}));
+            EXPECT_EQ(columnValues(db(), QStringLiteral("REMARK")).last(),
+                      QStringLiteral("Müller"));
+        }
+
+        ASSERT_TRUE(QSqlQuery(db()).exec(QStringLiteral("delete from cnt_main")));
+        const auto slow = importOnce(true);
+        ASSERT_TRUE(slow) << slow.message().toStdString();
+        EXPECT_EQ(slow->added, fast->added);
+        EXPECT_EQ(slow->blankSkipped, fast->blankSkipped);
+        const std::vector<QStringList> expected = contactsWithoutIds(db());
+        ASSERT_EQ(stored.size(), expected.size());
+        for (size_t r = 0; r < stored.size(); ++r)
+            ASSERT_EQ(stored[r], expected[r]) << "contact " << r + 1;
+    }
 }

@@ -89,3 +89,32 @@ TEST(ImportValues, TextIsCutToTheColumnSizeAndMemoIsKeptWhole)
     EXPECT_TRUE(into("TEXT(10)", QVariant()).isNull());
     EXPECT_TRUE(into("BOOLEAN", QStringLiteral("yes")).isNull()) << "other types are not written";
 }
+
+// The byte forms of the rules agree with the rules on QString for every cut and date.
+TEST(ImportValues, RulesOnUtf8BytesAgreeWithTheRulesOnText)
+{
+    const char *samples[] = {"",
+                             "plain",
+                             "Zo\xC3\xAB K\xC3\xBChn",
+                             "\xE2\x82\xAC\xE2\x82\xAC",
+                             "a\xF0\x9F\x98\x80\xF0\x9F\x98\x80z",
+                             "\xF0\x9F\x98\x80"};
+    for (const char *sample : samples) {
+        const QByteArray utf8(sample);
+        for (int size = 1; size <= 8; ++size) {
+            const QString cut =
+                into(QStringLiteral("TEXT(%1)").arg(size), QString::fromUtf8(utf8)).toString();
+            EXPECT_EQ(QString::fromUtf8(cutUtf8ToSize(utf8, size)), cut)
+                << sample << " cut to " << size;
+        }
+    }
+
+    for (const QDate date : {QDate(1, 1, 1), QDate(632, 1, 1), QDate(1980, 5, 17),
+                             QDate(9999, 12, 31), QDate(10000, 1, 1), QDate(-5, 3, 1)})
+        EXPECT_EQ(storedDateText(date), date.toString(Qt::ISODate)) << date.year();
+    for (const char *kept : {"1980-05-17", "2000-02-29", "0001-01-01"})
+        EXPECT_TRUE(isStoredDateText(kept)) << kept;
+    for (const char *notKept : {"1980-5-17", "1980-05-1x", "0000-01-01", "1981-02-29",
+                                "1980-05-17 ", "1980/05/17", "+980-05-17"})
+        EXPECT_FALSE(isStoredDateText(notKept)) << notKept;
+}
