@@ -86,14 +86,15 @@ program() {
 at() { printf 'env QUENDA_PROGRAM_DIR=%q QUENDA_DESKTOP_DIR=%q ' "$1" "$1/Desktop"; }
 
 # measure SECTION GROUP JOB SIZE UNITS UNIT NAME -- hyperfine arguments
-# Runs hyperfine into work/NAME.json; the first command is ours, the last the peer. A job that
-# fails is recorded as such and the suite goes on.
+# Runs hyperfine into BENCH_OUT/NAME.json; the first command is ours, the last the peer. A job
+# that fails is recorded as such and the suite goes on.
 measure() {
     local section=$1 group=$2 job=$3 size=$4 units=$5 unit=$6 name=$7
     shift 8
     local json=$out/$name.json commands=0 arg
     for arg in "$@"; do [[ $arg == -n ]] && commands=$((commands + 1)); done
     say "  $job, $size ..."
+    rm -f "$json" # what a failed run leaves must not pass for its figures
     if hyperfine --style basic --warmup 1 --runs "$runs" --export-json "$json" "$@" \
         >> "$log" 2>&1; then
         say "    $(python3 "$here/bench_report.py" line "$json" 0 $((commands - 1)))"
@@ -137,6 +138,8 @@ split_job() { # MIB SECTION...
         measure main split-kb "split by size vs split -C" "$size" "$mib" MiB split-kb -- \
             --prepare "$clean_ours" -n ours "$(q "$cli" split "$dir/ours/big.txt" --kb 512)" \
             --prepare "$clean_gnu" -n peer "$(q split -a 4 -C 512K "$source" "$dir/gnu/x")"
+        check "pieces by size" "$(find "$dir/ours" -name 'big[0-9]*.txt' | wc -l)" \
+            "$(find "$dir/gnu" -name 'x*' | wc -l)"
         again growth split "split by lines vs split -l" "$size" "$mib" MiB split-lines 0 1
     else
         measure growth split "split by lines vs split -l" "$size" "$mib" MiB "split-lines-$mib" -- \
