@@ -214,7 +214,7 @@ int runImport(Context &context, const ImportArgs &args)
             const Result<ImportOutcome> done = runContactImport(database, *source, pairs, control);
             if (done)
                 outcome = *done;
-            else if (!control.isCancelled())
+            else if (!control.stoppedEarly())
                 control.abort(done.message());
         },
         context.err, CancelNote::SaidByCaller);

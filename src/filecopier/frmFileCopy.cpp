@@ -561,19 +561,20 @@ void frmFileCopy::rowDoubleClicked(int row)
         return;
     const int select = GrdOffice->colIndex(kSelect);
     const bool selected = !GrdOffice->isChecked(row, select);
-    const QString name = GrdOffice->text(row, kApp);
+    // A file of the same name in another folder is another file: the tick goes by path. A file
+    // found twice (through nested ticked folders) is one file, and its rows go together.
+    const QString path = GrdOffice->text(row, kPath);
     Connection connection(m_services.places.databasePath(), BusyWait::Short);
     const Status written = connection.isOpen()
-                               ? setOfficeFileSelectedByName(connection.db(), name, selected)
+                               ? saveOfficeFileSelection(connection.db(), {{path, selected}})
                                : connection.status();
     if (!written) {
-        complain(
-            QStringLiteral("The tick of %1 could not be saved: %2").arg(name, written.message()));
+        complain(QStringLiteral("The tick of %1 could not be saved: %2")
+                     .arg(QDir::toNativeSeparators(path), written.message()));
         return;
     }
-    // Every row of that name took the state in the table; the list shows it too.
     for (int r = 1; r <= GrdOffice->dataRows(); ++r)
-        if (GrdOffice->text(r, kApp) == name)
+        if (GrdOffice->text(r, kPath) == path)
             GrdOffice->setChecked(r, select, selected);
 }
 

@@ -269,7 +269,7 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
     }
     // Every copy is placed and on the disk before the outcome is told.
     run.finish();
-    outcome.cancelled = control.isCancelled();
+    outcome.cancelled = control.stoppedEarly();
     return outcome;
 }
 

@@ -132,7 +132,7 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
                 *earlier = by;
             }
         }
-        if (copied.cancelled || control.isCancelled()) {
+        if (copied.cancelled) {
             out.cancelled = true;
             break;
         }

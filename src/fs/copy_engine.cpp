@@ -295,7 +295,7 @@ public:
         m_levels.clear();
         // Everything copied is placed and on the disk before the outcome is told.
         m_run.finish();
-        m_out.cancelled = m_out.cancelled || m_control.isCancelled();
+        m_out.cancelled = m_out.cancelled || m_control.stoppedEarly();
         return m_out;
     }
 

@@ -54,7 +54,7 @@ QString JobControl::error() const
 JobReport JobControl::report() const
 {
     JobReport r;
-    r.cancelled = isCancelled();
+    r.cancelled = stoppedEarly();
     r.done = m_done.load(std::memory_order_relaxed);
     const QMutexLocker lock(&m_mutex);
     r.error = m_error;

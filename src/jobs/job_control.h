@@ -26,8 +26,8 @@ struct JobProgress {
 
 // How a job ended; the job's own value travels beside it.
 struct JobReport {
-    bool cancelled = false;
-    QString error; // a fault that stopped the whole job; empty when it ran to its end
+    bool cancelled = false; // stopped early on a cancel; a cancel that found the work done is none
+    QString error;          // a fault that stopped the whole job; empty when it ran to its end
     std::vector<ItemFailure> failures;
     qint64 done = 0;
     bool succeeded() const { return !cancelled && error.isEmpty() && failures.empty(); }
@@ -39,9 +39,20 @@ public:
     JobControl(const JobControl &) = delete;
     JobControl &operator=(const JobControl &) = delete;
 
-    // One relaxed atomic load: cheap enough to poll per file or per record.
-    bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    // The body's poll, cheap enough per file or per record. A body that is told true stops, so
+    // from then on its job counts as stopped early; a cancel that comes after the body's last
+    // poll finds the work done, and the report says so.
+    bool isCancelled() const
+    {
+        if (!m_cancelled.load(std::memory_order_relaxed))
+            return false;
+        m_stoppedEarly.store(true, std::memory_order_relaxed);
+        return true;
+    }
     void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    // Whether the body was told to stop: what an outcome's own `cancelled` repeats at its end,
+    // where asking isCancelled() again would turn a late cancel into a stop.
+    bool stoppedEarly() const { return m_stoppedEarly.load(std::memory_order_relaxed); }
 
     void setTotal(qint64 total) { m_total.store(total, std::memory_order_relaxed); }
     void setDone(qint64 done) { m_done.store(done, std::memory_order_relaxed); }
@@ -62,6 +73,7 @@ public:
 
 private:
     std::atomic<bool> m_cancelled{false};
+    mutable std::atomic<bool> m_stoppedEarly{false};
     std::atomic<qint64> m_done{0};
     std::atomic<qint64> m_total{0};
     mutable QMutex m_mutex;

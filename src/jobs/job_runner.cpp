@@ -131,12 +131,17 @@ void JobRunner::deliver()
     poll();
     const std::shared_ptr<JobControl> control = std::move(m_control);
     const JobReport report = control->report();
-    // Taken first: onDone may start the next job, which sets a handler of its own.
+    // Taken first: a slot of finished() or onDone may start the next job, which sets a handler
+    // of its own.
     const auto onDone = std::move(m_onDone);
     m_onDone = nullptr;
+    // The job is put away (dialog hidden, controls back) before its result is shown: onDone
+    // mostly opens a modal message, and under its event loop a progress dialog still waiting
+    // to appear would come up with a live Cancel; a next job started there stays marked as
+    // running.
+    Q_EMIT finished(report);
     if (onDone)
         onDone(report);
-    Q_EMIT finished(report);
 }
 
 } // namespace quenda

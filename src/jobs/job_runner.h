@@ -3,7 +3,8 @@
 // cancel and to report progress and failures; it must not touch widgets and opens its own
 // database Connection when it needs one, because a connection belongs to the thread that
 // opened it. Progress reaches the owner's thread by polling at a steady rate, never a signal
-// per item; finished() comes once per job. Destroying a runner cancels its job and waits.
+// per item; finished() comes once per job, before the job's own onDone. Destroying a runner
+// cancels its job and waits.
 
 #include "jobs/job_control.h"
 
@@ -29,7 +30,7 @@ public:
     bool start(Body body);
 
     // A body with a value of its own: onDone gets the value and the report on this runner's
-    // thread, right before finished() is emitted. A body that stopped on an exception leaves a
+    // thread, right after finished() was emitted. A body that stopped on an exception leaves a
     // default value.
     template <class T>
     bool start(std::function<T(JobControl &)> body,

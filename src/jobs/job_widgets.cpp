@@ -61,6 +61,14 @@ JobProgressDialog::JobProgressDialog(JobRunner *runner, QWidget *parent)
     layout->addWidget(m_bar);
     layout->addLayout(buttons);
 
+    m_showTimer.setSingleShot(true);
+    m_showTimer.setInterval(400);
+    // Whoever hears finished() first may spin an event loop of its own (a result message):
+    // the dialog must not come up then, so the runner is asked as well as the own flag.
+    connect(&m_showTimer, &QTimer::timeout, this, [this] {
+        if (m_running && m_runner->isRunning())
+            show();
+    });
     connect(m_cancel, &QPushButton::clicked, this, [this] {
         m_runner->cancel();
         m_cancel->setEnabled(false);
@@ -76,10 +84,7 @@ void JobProgressDialog::jobStarted()
     m_item->clear();
     m_bar->setRange(0, 0);
     m_cancel->setEnabled(true);
-    QTimer::singleShot(m_showDelayMs, this, [this] {
-        if (m_running)
-            show();
-    });
+    m_showTimer.start();
 }
 
 void JobProgressDialog::showProgress(const JobProgress &progress)
@@ -93,6 +98,7 @@ void JobProgressDialog::showProgress(const JobProgress &progress)
 void JobProgressDialog::jobFinished()
 {
     m_running = false;
+    m_showTimer.stop();
     hide();
 }
 

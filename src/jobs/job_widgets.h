@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <QTimer>
 
 class QLabel;
 class QProgressBar;
@@ -22,7 +23,7 @@ class JobProgressDialog : public QDialog {
 public:
     explicit JobProgressDialog(JobRunner *runner, QWidget *parent);
 
-    void setShowDelay(int ms) { m_showDelayMs = ms; }
+    void setShowDelay(int ms) { m_showTimer.setInterval(ms); }
 
 private:
     void jobStarted();
@@ -34,7 +35,7 @@ private:
     QLabel *m_item;
     QProgressBar *m_bar;
     QPushButton *m_cancel;
-    int m_showDelayMs = 400;
+    QTimer m_showTimer;
     bool m_running = false;
 };
 

@@ -108,7 +108,7 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
         if (rowFinished)
             rowFinished(static_cast<int>(row.row));
     }
-    outcome.cancelled = control.isCancelled();
+    outcome.cancelled = control.stoppedEarly();
     return outcome;
 }
 

@@ -122,20 +122,33 @@ TEST_F(FileCopierWindowTest, ActivationScansTheTickedFoldersAndTheScanCommandAdd
     EXPECT_TRUE(doubles.messages.shown.empty());
 }
 
-TEST_F(FileCopierWindowTest, DoubleClickTicksByNameSaveWritesEachRowByPathAndRescanClears)
+TEST_F(FileCopierWindowTest, DoubleClickTicksTheRowByPathSaveWritesEachRowAndRescanClears)
 {
-    const QString first = places.writeFile(QStringLiteral("A/a.doc"), "");
-    const QString second = places.writeFile(QStringLiteral("B/a.doc"), "");
+    places.writeFile(QStringLiteral("A/a.doc"), "");
+    places.writeFile(QStringLiteral("B/a.doc"), "");
     places.writeFile(QStringLiteral("B/b.xls"), "");
     ticked = {at(QStringLiteral("A")), at(QStringLiteral("B"))};
     auto w = open();
     ASSERT_EQ(grid(*w)->dataRows(), 3);
+    // The two a.doc rows, whichever order the list gives them.
+    const QString first = grid(*w)->text(1, QStringLiteral("Path"));
+    const QString second = grid(*w)->text(2, QStringLiteral("Path"));
+    ASSERT_EQ(QFileInfo(second).fileName(), QFileInfo(first).fileName());
+    ASSERT_NE(first, second);
 
+    // A file of the same name in another folder keeps its own tick, in the list and the table.
+    doubleClickName(*w, 2);
+    EXPECT_EQ(tickedPaths(*w), QStringList{second});
+    EXPECT_EQ(savedTicks(), QStringList{second});
     doubleClickName(*w, 1);
     EXPECT_EQ(tickedPaths(*w), (QStringList{first, second}));
     EXPECT_EQ(savedTicks(), (QStringList{first, second}));
+    doubleClickName(*w, 2);
+    EXPECT_EQ(tickedPaths(*w), QStringList{first});
+    EXPECT_EQ(savedTicks(), QStringList{first});
 
     grid(*w)->setChecked(1, grid(*w)->colIndex(QStringLiteral("SelectFile")), false);
+    grid(*w)->setChecked(2, grid(*w)->colIndex(QStringLiteral("SelectFile")), true);
     click(*w, "CmdSave");
     EXPECT_EQ(savedTicks(), QStringList{second});
 

@@ -1,9 +1,10 @@
 // What reaches the disk, and when. The system calls that flush and rename are wrapped at link
 // time (see CMakeLists.txt), so the tests see their order: every file's data is flushed before
 // its temporary takes the final name, and every folder that got a name is flushed once, after
-// its last rename.
+// its last rename. A cancel can be made to arrive at a flush, when every byte is copied.
 
 #include "filecopier/organised_copy.h"
+#include "foldercopier/folder_copy.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_engine.h"
 #include "fs/copy_run.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <fcntl.h>
 #include <mutex>
@@ -59,6 +61,20 @@ void record(Op op, const QString &path, const QString &target = QString())
 {
     const std::lock_guard lock(g_mutex);
     g_events.push_back({op, path, target});
+}
+
+// Set by a test: the job that a flush cancels.
+std::atomic<JobControl *> g_cancelAtFlush{nullptr};
+
+struct CancelAtFlush {
+    explicit CancelAtFlush(JobControl &control) { g_cancelAtFlush = &control; }
+    ~CancelAtFlush() { g_cancelAtFlush = nullptr; }
+};
+
+void flushing()
+{
+    if (JobControl *control = g_cancelAtFlush.load())
+        control->cancel();
 }
 
 std::vector<Event> takeEvents()
@@ -126,6 +142,7 @@ int __real_symlinkat(const char *, int, const char *);
 int __wrap_fdatasync(int fd)
 {
     record(Op::DataSync, pathOf(fd));
+    flushing();
     return __real_fdatasync(fd);
 }
 
@@ -133,12 +150,14 @@ int __wrap_fsync(int fd)
 {
     const QString path = pathOf(fd);
     record(QFileInfo(path).isDir() ? Op::FolderSync : Op::DataSync, path);
+    flushing();
     return __real_fsync(fd);
 }
 
 int __wrap_syncfs(int fd)
 {
     record(Op::FileSystemSync, pathOf(fd));
+    flushing();
     return __real_syncfs(fd);
 }
 
@@ -263,4 +282,64 @@ TEST(Durability, AWholeFileWriteFlushesTheFileThenItsFolder)
                             }),
               5)
         << "one flush per file is what the batches are there to avoid";
+}
+
+// A cancel that comes while the last batch goes to the disk finds every file copied: whichever
+// copy ran, it is reported done, not cancelled.
+TEST(Durability, ACancelThatArrivesAtTheLastFlushFindsTheCopyDone)
+{
+    TempTree tree;
+    QStringList sources;
+    for (int i = 0; i < 3; ++i)
+        sources << tree.file(QStringLiteral("src/f%1.txt").arg(i), "x");
+    {
+        JobControl control;
+        Result<CopyPlan> plan =
+            planCopy(tree.path("src"), tree.path("copy"), ClashPolicy::Replace, control);
+        ASSERT_TRUE(plan);
+        const CancelAtFlush late(control);
+        const CopyOutcome out = executeCopy(*plan, control);
+        EXPECT_EQ(out.filesCopied, 3);
+        EXPECT_FALSE(out.cancelled);
+        EXPECT_TRUE(control.report().succeeded());
+        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+    }
+    {
+        tree.folder("folders");
+        JobControl control;
+        const CancelAtFlush late(control);
+        const FolderCopyOutcome out = copyFolders({tree.path("src")}, tree.path("folders"),
+                                                  FolderCopyLayout::Subfolders, control);
+        EXPECT_EQ(out.foldersCopied, 1);
+        EXPECT_EQ(out.filesCopied, 3);
+        EXPECT_FALSE(out.cancelled);
+        EXPECT_TRUE(control.report().succeeded());
+        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+    }
+    {
+        OrganisedCopyRequest request;
+        request.sources = sources;
+        request.destination = tree.path("organised");
+        request.layout = CopyLayout::KeepOriginal;
+        JobControl control;
+        const CancelAtFlush late(control);
+        const OrganisedCopyOutcome outcome = copyIntoFolders(
+            request,
+            [](const QString &) { return Result<std::optional<OfficeFileFacts>>(std::nullopt); },
+            control);
+        EXPECT_EQ(outcome.copied, 3);
+        EXPECT_FALSE(outcome.cancelled);
+        EXPECT_TRUE(control.report().succeeded());
+        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+    }
+    // A copy that meets the cancel before its end stops.
+    JobControl control;
+    Result<CopyPlan> plan =
+        planCopy(tree.path("src"), tree.path("stopped"), ClashPolicy::Replace, control);
+    ASSERT_TRUE(plan);
+    control.cancel();
+    const CopyOutcome out = executeCopy(*plan, control);
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_EQ(out.filesCopied, 0);
+    EXPECT_TRUE(control.report().cancelled);
 }

@@ -140,3 +140,40 @@ TEST(Foreground, FailuresArePrintedAsPathAndReason)
     EXPECT_EQ(printed,
               QStringLiteral("/notes/a.txt: Permission denied\nThe database is locked.\n"));
 }
+
+TEST(JobRunner, ACancelThatComesAfterTheBodysLastPollIsNoCancel)
+{
+    JobRunner runner;
+    QSignalSpy finished(&runner, &JobRunner::finished);
+    std::atomic<bool> workDone{false};
+    std::atomic<bool> cancelSent{false};
+    ASSERT_TRUE(runner.start([&](JobControl &control) {
+        steps(4, 0)(control);
+        workDone = true;
+        while (!cancelSent)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }));
+    while (!workDone)
+        QTest::qWait(1);
+    runner.cancel();
+    cancelSent = true;
+    ASSERT_TRUE(finished.wait(5000));
+    const JobReport report = finishedReport(finished);
+    EXPECT_FALSE(report.cancelled);
+    EXPECT_EQ(report.done, 4);
+
+    // The same cancel seen by a poll is a stop, on the command line too.
+    QString printed;
+    QTextStream err(&printed);
+    EXPECT_TRUE(runInForeground(
+                    [](JobControl &control) {
+                        control.cancel();
+                        (void)control.isCancelled();
+                    },
+                    err)
+                    .cancelled);
+    EXPECT_TRUE(printed.contains(QLatin1String("Stopped before the end")));
+    printed.clear();
+    EXPECT_FALSE(runInForeground([](JobControl &control) { control.cancel(); }, err).cancelled);
+    EXPECT_TRUE(printed.isEmpty());
+}

@@ -2,11 +2,13 @@
 #include "support/test_services.h"
 #include "support/window_controls.h"
 
+#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -83,4 +85,54 @@ TEST(JobWidgets, ClosingUnderARunningJobAsksAndOnYesStopsIt)
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text, stopRunningActionQuestion());
     EXPECT_EQ(messages.shown[0].buttons, MsgButtons::YesNo);
+}
+
+// A job that is over never shows its progress dialog, whoever opens a modal message at its end,
+// and a job started from there counts as running.
+TEST(JobWidgets, TheDialogOfAnEndedJobNeverAppearsUnderItsResult)
+{
+    QWidget window;
+    JobRunner runner(&window);
+    // Connected before the dialog: its slots run first.
+    bool visibleUnderMessage = false;
+    const auto spinLikeAModalMessage = [&] {
+        QEventLoop loop;
+        QTimer::singleShot(150, &loop, &QEventLoop::quit);
+        loop.exec();
+        visibleUnderMessage =
+            visibleUnderMessage || window.findChild<JobProgressDialog *>()->isVisible();
+    };
+    bool slotMessage = true;
+    QObject::connect(&runner, &JobRunner::finished, &window, [&] {
+        if (slotMessage)
+            spinLikeAModalMessage();
+    });
+    auto *dialog = new JobProgressDialog(&runner, &window);
+    dialog->setShowDelay(20);
+    QPushButton start(&window);
+    disableWhileRunning(&runner, &window, {&start});
+    window.show();
+
+    // The result shown by a slot of finished().
+    runner.start([](JobControl &) {});
+    runner.wait(); // the job ends before the show delay has passed
+    EXPECT_FALSE(visibleUnderMessage);
+
+    // The result shown by the job's own onDone, which then starts the next job.
+    slotMessage = false;
+    runner.start<int>([](JobControl &) { return 1; },
+                      [&](int, const JobReport &) {
+                          spinLikeAModalMessage();
+                          runner.start(untilCancelled);
+                      });
+    runner.wait();
+    EXPECT_FALSE(visibleUnderMessage);
+    EXPECT_TRUE(runner.isRunning());
+    EXPECT_FALSE(start.isEnabled()) << "the next job runs: its controls stay off";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }))
+        << "the next job's dialog comes as usual";
+    runner.cancel();
+    runner.wait();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(start.isEnabled());
 }
