@@ -728,7 +728,7 @@ void FrmCntIpod::importContacts()
             const Result<ImportOutcome> done = runContactImport(database, source, pairs, control);
             if (done)
                 return *done;
-            if (!control.isCancelled())
+            if (!control.stoppedEarly())
                 control.abort(done.message());
             return std::nullopt;
         },
