@@ -142,7 +142,8 @@ Status AtomicFile::commit()
         if (::close(std::exchange(m_fd, -1)) != 0)
             return failWith(errno, QStringLiteral("Cannot write"));
         m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
-                                    std::exchange(m_tempName, QByteArray()), m_name, m_target);
+                                    std::exchange(m_tempName, QByteArray()), m_name, m_target,
+                                    m_options.placed);
         ::close(std::exchange(m_dirFd, -1));
         return {};
     }
