@@ -31,6 +31,10 @@ struct AtomicFileOptions {
     // placed when it is set, which hears how each file ended.
     CopyRun *run = nullptr;
     std::function<void(const CopiedFile &)> placed;
+    // With a run: each file's writeback starts as it is committed, so that the disk is busy
+    // while the writer goes on and the run's flush finds little left to write. Worth it for
+    // files of a few megabytes; for many small ones it only adds a call per file.
+    bool startWriteback = false;
 };
 
 class AtomicFile {

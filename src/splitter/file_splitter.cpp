@@ -406,6 +406,7 @@ private:
         m_control.setItem(name);
         AtomicFileOptions options;
         options.run = &m_run;
+        options.startWriteback = true;
         options.placed = [this, name](const CopiedFile &placed) {
             if (placed.fate != CopiedFile::Fate::Placed && !m_placeFailure)
                 m_placeFailure = writeFailure(placed.error, name);
