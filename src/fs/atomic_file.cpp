@@ -139,10 +139,13 @@ Status AtomicFile::commit()
         return failWith(EBADF, QStringLiteral("Cannot write"));
     Status status = flushBuffer();
     if (status && m_options.run) {
+        if (m_options.startWriteback)
+            (void)sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
         if (::close(std::exchange(m_fd, -1)) != 0)
             return failWith(errno, QStringLiteral("Cannot write"));
         m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
-                                    std::exchange(m_tempName, QByteArray()), m_name, m_target);
+                                    std::exchange(m_tempName, QByteArray()), m_name, m_target,
+                                    m_options.placed);
         ::close(std::exchange(m_dirFd, -1));
         return {};
     }

@@ -11,10 +11,13 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 namespace quenda {
 
 class CopyRun;
 class FolderSyncs;
+struct CopiedFile;
 
 struct AtomicFileOptions {
     int permissions = -1; // exact permission bits (0755); -1: kept from the replaced file
@@ -24,8 +27,14 @@ struct AtomicFileOptions {
     // A writer of many files hands a CopyRun here instead: commit() then passes the complete
     // temporary to the run, which flushes a whole batch with one syncfs before renaming it
     // (one flush per file costs a disk flush each). The file takes its name once the run
-    // flushes or finishes; a failure then is reported through the run's JobControl.
+    // flushes or finishes; a failure then is reported through the run's JobControl, or to
+    // placed when it is set, which hears how each file ended.
     CopyRun *run = nullptr;
+    std::function<void(const CopiedFile &)> placed;
+    // With a run: each file's writeback starts as it is committed, so that the disk is busy
+    // while the writer goes on and the run's flush finds little left to write. Worth it for
+    // files of a few megabytes; for many small ones it only adds a call per file.
+    bool startWriteback = false;
 };
 
 class AtomicFile {

@@ -60,6 +60,7 @@ struct CopiedFile {
     QByteArray name;       // the name it took (a numbered one under KeepBoth)
     bool replaced = false; // an entry of that name was there and the copy took its place
     qint64 bytes = 0;
+    int error = 0; // the system's error code behind a failure, when there was one
 };
 
 class CopyRun {
@@ -102,9 +103,10 @@ public:
     void copyLink(const Source &source, const Target &target, ClashPolicy policy, Done done);
     // Takes over a complete temporary that a whole-file writer made in folderFd (see
     // AtomicFileOptions::run): it goes to the disk with its batch and then takes name,
-    // replacing what is there. A failure is reported through the control, naming targetPath.
+    // replacing what is there. A failure is reported through the control, naming targetPath,
+    // or to done when one is given (which then hears of the success too).
     void placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
-                      const QByteArray &name, const QString &targetPath);
+                      const QByteArray &name, const QString &targetPath, Done done = {});
     // Runs action once everything handed over before it is in place.
     void then(std::function<void()> action);
     // Writes out and places everything handed over so far.

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 
 #include "fs/atomic_file.h"
+#include "fs/copy_run.h"
 #include "fs/native_path.h"
 #include "fs/regular_file.h"
+#include "fs/temp_names.h"
 #include "fs/unique_fd.h"
 #include "splitter/line_scan.h"
 
@@ -60,17 +62,18 @@ SplitMessage writeFailure(int savedErrno, const QString &path)
 }
 
 // One piece being written: it goes to a temporary name beside its final one and takes that name
-// only once whole, so a link at the name is replaced rather than followed and a failed piece
-// leaves neither a fragment nor a damaged earlier file behind. Text that needs no rewriting goes
+// only once whole and on the disk, so a link at the name is replaced rather than followed and a
+// failed piece leaves neither a fragment nor a damaged earlier file behind. Finished pieces wait
+// in the split's copy run, which flushes them a batch at a time. Text that needs no rewriting goes
 // to the file as it stands, straight from the read block; lines whose end is rewritten gather
 // in one buffer that lives as long as the split, so no line costs a write of its own.
 class PieceWriter {
 public:
     PieceWriter() : m_lines(std::make_unique_for_overwrite<char[]>(kLinesCapacity)) {}
 
-    bool open(const QString &path)
+    bool open(const QString &path, AtomicFileOptions options)
     {
-        m_file = std::make_unique<AtomicFile>(path);
+        m_file = std::make_unique<AtomicFile>(path, std::move(options));
         m_written = 0;
         m_gathered = 0;
         return check(m_file->open(), true);
@@ -194,6 +197,20 @@ std::optional<QString> pieceThatIsTheSource(const QString &path, const struct st
     return found;
 }
 
+// A split killed half-way leaves its pieces' temporaries beside the source; the next split there
+// clears them (only those of writers that no longer run).
+void removeStaleTemporariesBeside(const QString &path)
+{
+    const QByteArray native = toNativePath(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : native.left(slash);
+    const UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        removeStaleTemporaries(fd.get());
+}
+
 // The number of lines that fills a piece, or 0 when no count of lines ever matches the size
 // (0, a negative size, one with a fraction): then the whole file is one piece.
 qint64 lineTarget(double size)
@@ -260,7 +277,24 @@ public:
         }
     }
 
+    // Every piece written is placed (or its failure known) before the result is given.
     SplitResult run()
+    {
+        SplitResult result = splitAll();
+        m_piece.discard();
+        m_run.finish();
+        if (result.pieces == -1)
+            return result;
+        if (m_placeFailure)
+            return {-1, *m_placeFailure};
+        if (const std::vector<ItemFailure> folders = m_runControl.failures(); !folders.empty())
+            return {-1, failure(SplitDeviceIoError, QStringLiteral("Device I/O error"),
+                                folders.front().path)};
+        return result;
+    }
+
+private:
+    SplitResult splitAll()
     {
         Result<UniqueFd> source = openRegularFile(m_path);
         if (!source)
@@ -274,10 +308,11 @@ public:
                                                     "(a link to it); nothing was written.")
                                          .arg(QDir::toNativeSeparators(*same)),
                                      MsgIcon::Critical}};
+        removeStaleTemporariesBeside(m_path);
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         m_control.setTotal(st.st_size);
         if (!startPiece())
-            return {-1, m_piece.error()};
+            return abort();
 
         // Blocks are read to a page-aligned address, where the kernel copies fastest; the byte
         // in front of it holds a CR that ended the block before.
@@ -313,11 +348,10 @@ public:
         if (m_midLine && !(m_piece.appendLine(nullptr, 0) && endLine()))
             return abort();
         if (!m_piece.close())
-            return {-1, m_piece.error()};
+            return abort();
         return {m_number, std::nullopt};
     }
 
-private:
     // Writes data[0, size) into the pieces. Returns the split's result when it ends here: on an
     // error, or at the first line end after a cancel.
     std::optional<SplitResult> split(const char *data, size_t size)
@@ -370,14 +404,21 @@ private:
     {
         const QString name = pieceName(m_path, m_number);
         m_control.setItem(name);
-        return m_piece.open(name);
+        AtomicFileOptions options;
+        options.run = &m_run;
+        options.startWriteback = true;
+        options.placed = [this, name](const CopiedFile &placed) {
+            if (placed.fate != CopiedFile::Fate::Placed && !m_placeFailure)
+                m_placeFailure = writeFailure(placed.error, name);
+        };
+        return m_piece.open(name, std::move(options));
     }
 
     // Cancelled at a line end: the piece at hand is closed as it stands.
     SplitResult stop()
     {
         if (!m_piece.close())
-            return {-1, m_piece.error()};
+            return abort();
         return {m_number, std::nullopt, true};
     }
 
@@ -394,7 +435,8 @@ private:
         ++m_lines;
         m_midLine = false;
         if (pieceIsFull()) {
-            if (!m_piece.close())
+            // A batch that could not be placed ends the split: no piece after it goes on.
+            if (!m_piece.close() || m_placeFailure)
                 return false;
             ++m_number;
             m_lines = 0;
@@ -407,7 +449,7 @@ private:
     SplitResult abort()
     {
         m_piece.discard();
-        return {-1, m_piece.error()};
+        return {-1, m_placeFailure ? *m_placeFailure : m_piece.error()};
     }
 
     QString m_path;
@@ -415,6 +457,11 @@ private:
     JobControl &m_control;
     qint64 m_lineTarget = 0;
     qint64 m_byteTarget = 0;
+    // The run outlives the piece being written; its folder flush reports to a control of its
+    // own, read once the run is finished.
+    JobControl m_runControl;
+    CopyRun m_run{m_runControl, nullptr, false};
+    std::optional<SplitMessage> m_placeFailure; // the first piece the run could not place
     PieceWriter m_piece;
     qint64 m_read = 0;
     int m_number = 1;

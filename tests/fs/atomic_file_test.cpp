@@ -1,4 +1,5 @@
 #include "fs/atomic_file.h"
+#include "fs/copy_run.h"
 #include "fs/regular_file.h"
 #include "fs_fixture.h"
 
@@ -77,6 +78,31 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary)
         ASSERT_TRUE(dropped.write("half"));
     }
     EXPECT_EQ(tree.listing(), QStringList{"data.txt"});
+}
+
+TEST(AtomicFile, AWriterHandingFilesToARunHearsHowEachEndedWithTheSystemsCode)
+{
+    TempTree tree;
+    JobControl control;
+    std::vector<CopiedFile> heard;
+    {
+        CopyRun run(control);
+        AtomicFileOptions options;
+        options.run = &run;
+        options.placed = [&heard](const CopiedFile &file) { heard.push_back(file); };
+        ASSERT_TRUE(writeFileAtomically(tree.path("ok.txt"), "fine", options));
+        ASSERT_TRUE(writeFileAtomically(tree.path("blocked.txt"), "never", options));
+        // A folder takes the name while the file waits for its batch.
+        tree.file("blocked.txt/inside", "kept");
+    }
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].fate, CopiedFile::Fate::Placed);
+    EXPECT_EQ(heard[1].fate, CopiedFile::Fate::TargetFailed);
+    EXPECT_EQ(heard[1].error, EISDIR);
+    EXPECT_EQ(control.failureCount(), 0) << "the writer was told, not the run's control";
+    EXPECT_EQ(readFile(tree.path("ok.txt")), "fine");
+    EXPECT_EQ(readFile(tree.path("blocked.txt/inside")), "kept");
+    EXPECT_EQ(tree.listing(), (QStringList{"blocked.txt", "blocked.txt/inside", "ok.txt"}));
 }
 
 TEST(AtomicFile, FullAndReadOnlyDisksReportTheSystemsReason)

@@ -10,6 +10,7 @@
 #include "fs/copy_run.h"
 #include "fs/folder_syncs.h"
 #include "fs_fixture.h"
+#include "splitter/file_splitter.h"
 
 #include <QDir>
 #include <QFile>
@@ -342,4 +343,23 @@ TEST(Durability, ACancelThatArrivesAtTheLastFlushFindsTheCopyDone)
     EXPECT_TRUE(out.cancelled);
     EXPECT_EQ(out.filesCopied, 0);
     EXPECT_TRUE(control.report().cancelled);
+}
+
+TEST(Durability, SplitPiecesReachTheDiskInBatchesBeforeTheyTakeTheirNames)
+{
+    TempTree tree;
+    QByteArray text;
+    for (int i = 1; i <= 301; ++i)
+        text += "line " + QByteArray::number(i) + "\r\n";
+    const QString path = tree.file("notes.txt", text);
+    takeEvents();
+    JobControl control;
+    EXPECT_EQ(SplitFile(path, 2, SplitUnit::Lines, control).pieces, 151);
+    const std::vector<Event> events = takeEvents();
+    expectDurableOrder(events, tree.root());
+    int flushes = 0;
+    for (const Event &e : events)
+        flushes += e.op == Op::FileSystemSync || e.op == Op::DataSync ? 1 : 0;
+    EXPECT_LT(flushes, 5) << "one flush per piece is what the batches are there to avoid";
+    EXPECT_EQ(readFile(tree.path("notes151.txt")), "line 301\r\n");
 }
