@@ -142,7 +142,8 @@ Status AtomicFile::commit()
         if (::close(std::exchange(m_fd, -1)) != 0)
             return failWith(errno, QStringLiteral("Cannot write"));
         m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
-                                    std::exchange(m_tempName, QByteArray()), m_name, m_target);
+                                    std::exchange(m_tempName, QByteArray()), m_name, m_target,
+                                    m_options.placed);
         ::close(std::exchange(m_dirFd, -1));
         return {};
     }
@@ -193,6 +194,13 @@ Status writeFileAtomically(const QString &path, QByteArrayView bytes, AtomicFile
     if (Status s = file.write(bytes); !s)
         return s;
     return file.commit();
+}
+
+Status placedStatus(const CopiedFile &file, const QString &targetPath)
+{
+    if (file.fate == CopiedFile::Fate::Placed)
+        return {};
+    return fail(QStringLiteral("Cannot write %1: %2").arg(targetPath, file.reason), file.error);
 }
 
 Result<QString> safeChildPath(const QString &folder, const QString &name)

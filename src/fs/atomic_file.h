@@ -11,10 +11,13 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 namespace quenda {
 
 class CopyRun;
 class FolderSyncs;
+struct CopiedFile;
 
 struct AtomicFileOptions {
     int permissions = -1; // exact permission bits (0755); -1: kept from the replaced file
@@ -26,6 +29,10 @@ struct AtomicFileOptions {
     // (one flush per file costs a disk flush each). The file takes its name once the run
     // flushes or finishes; a failure then is reported through the run's JobControl.
     CopyRun *run = nullptr;
+    // With a run: learns how the file ended once the run has renamed it or failed to, in place
+    // of a failure reported through the run's JobControl (a writer that names its failures
+    // otherwise, or counts what landed).
+    std::function<void(const CopiedFile &)> placed;
 };
 
 class AtomicFile {
@@ -72,6 +79,9 @@ private:
 // Creates or replaces path with exactly these bytes.
 Status writeFileAtomically(const QString &path, QByteArrayView bytes,
                            AtomicFileOptions options = {});
+
+// How a file handed to a run ended, in the words commit() uses: a failure names the file.
+Status placedStatus(const CopiedFile &file, const QString &targetPath);
 
 // folder + "/" + name for a name taken from data; refuses a name that is empty, "." or "..",
 // holds "/" or a NUL character, or is longer than a file name may be, so that the result always

@@ -357,7 +357,7 @@ void CopyRun::copyLink(const Source &source, const Target &target, ClashPolicy p
 }
 
 void CopyRun::placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
-                           const QByteArray &name, const QString &targetPath)
+                           const QByteArray &name, const QString &targetPath, Done done)
 {
     // The files of one folder share one open folder, so that a batch counts it once.
     struct stat st {};
@@ -373,7 +373,15 @@ void CopyRun::placeWritten(int folderFd, const QString &folderPath, const QByteA
         if (!folder->fd) {
             const int error = errno;
             unlinkat(folderFd, temp.constData(), 0);
-            m_control.fail(targetPath, systemErrorText(error));
+            if (done) {
+                CopiedFile result;
+                result.fate = CopiedFile::Fate::TargetFailed;
+                result.reason = systemErrorText(error);
+                result.error = error;
+                done(result);
+            } else {
+                m_control.fail(targetPath, systemErrorText(error));
+            }
             return;
         }
         m_writersFolders[{st.st_dev, st.st_ino}] = folder;
@@ -383,10 +391,13 @@ void CopyRun::placeWritten(int folderFd, const QString &folderPath, const QByteA
     pending.temp = temp;
     pending.name = name;
     pending.wanted = name;
-    pending.done = [this, targetPath](const CopiedFile &result) {
-        if (result.fate != CopiedFile::Fate::Placed)
-            m_control.fail(targetPath, result.reason);
-    };
+    if (done)
+        pending.done = std::move(done);
+    else
+        pending.done = [this, targetPath](const CopiedFile &result) {
+            if (result.fate != CopiedFile::Fate::Placed)
+                m_control.fail(targetPath, result.reason);
+        };
     enqueue(std::move(pending));
 }
 
@@ -470,6 +481,7 @@ void CopyRun::place(Pending &p, int syncError)
         unlinkat(folderFd, p.temp.constData(), 0);
         result.fate = CopiedFile::Fate::TargetFailed;
         result.reason = reason.isEmpty() ? systemErrorText(error) : reason;
+        result.error = error;
         p.done(result);
     };
     if (syncError != 0) {

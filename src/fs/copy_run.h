@@ -57,6 +57,7 @@ struct CopiedFile {
     enum class Fate : quint8 { Placed, Skipped, SourceFailed, TargetFailed, Cancelled };
     Fate fate = Fate::Placed;
     QString reason;        // for the failures: the system's or the program's sentence
+    int error = 0;         // for the failures: the system's error code, when one is known
     QByteArray name;       // the name it took (a numbered one under KeepBoth)
     bool replaced = false; // an entry of that name was there and the copy took its place
     qint64 bytes = 0;
@@ -102,9 +103,10 @@ public:
     void copyLink(const Source &source, const Target &target, ClashPolicy policy, Done done);
     // Takes over a complete temporary that a whole-file writer made in folderFd (see
     // AtomicFileOptions::run): it goes to the disk with its batch and then takes name,
-    // replacing what is there. A failure is reported through the control, naming targetPath.
+    // replacing what is there. A failure is reported through the control, naming targetPath,
+    // unless done is given: done then learns how the file ended, whatever the ending.
     void placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
-                      const QByteArray &name, const QString &targetPath);
+                      const QByteArray &name, const QString &targetPath, Done done = {});
     // Runs action once everything handed over before it is in place.
     void then(std::function<void()> action);
     // Writes out and places everything handed over so far.
