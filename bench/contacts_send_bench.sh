@@ -38,8 +38,12 @@ for name, data in cards:
         f.write(data)
 PY
 
+# Earlier outputs are moved aside, not removed, until the end: on ext4 a file system full of
+# just-deleted inodes makes every new file slower to create, and more so the later the run.
+mkdir -p "$work/trash"
+trap 'rm -rf "$work/trash"' EXIT
 hyperfine --runs "${RUNS:-5}" --export-json "$work/times.json" \
-    --prepare "rm -rf '$work/cards' '$work/loop'; mkdir -p '$work/cards' '$work/loop'; sync -f '$work'" \
+    --prepare "t=\$(mktemp -d '$work/trash/XXXXXX'); mv '$work/cards' '$work/loop' \$t/ 2>/dev/null || true; mkdir -p '$work/cards' '$work/loop'; sync -f '$work'" \
     -n send-ipod "'$cli' send-ipod --out '$work/cards'" \
     -n python-loop "python3 '$work/loop.py' '$work/model' '$work/loop'" \
     -n python-loop-sync "python3 '$work/loop.py' '$work/model' '$work/loop' && sync -f '$work/loop'"
