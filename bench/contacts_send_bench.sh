@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Times "send-ipod" on N contacts (3N cards) against the file-system floor: GNU split writing
-# the same number of files of the same average size into an empty folder, in the same run.
-# Usage: contacts_send_bench.sh [N] [CLI]    (N defaults to 100000)
+# Times "send-ipod" on N contacts (3N cards) against a python3 loop that writes the same files
+# (same names, same bytes) into an empty folder, alone and followed by sync -f, in the same run.
+# The send flushes every card before its rename, so the loop with sync -f is the fair peer; the
+# loop alone shows what the flush costs.
+# Usage: contacts_send_bench.sh [N] [CLI]    (N defaults to 2000, 6,000 cards)
 set -euo pipefail
-n=${1:-100000}
+n=${1:-2000}
 here=$(cd "$(dirname "$0")" && pwd)
 cli=${2:-${QUENDA_CLI:-}}
 if [[ -z "$cli" ]]; then
@@ -13,25 +15,42 @@ fi
 
 work=${BENCH_OUT:-$here/out}/contacts_send
 rm -rf "$work"
-mkdir -p "$work/program" "$work/cards" "$work/floor"
+mkdir -p "$work/program" "$work/cards" "$work/loop"
 "$here/contacts_generate.sh" "$n" "$work/program" "$cli"
 export QUENDA_PROGRAM_DIR="$work/program" QUENDA_DESKTOP_DIR="$work/program/Desktop"
 
-# One untimed send gives the count and total size the floor must match.
+# One untimed send gives the files the loop writes again.
 "$cli" send-ipod --out "$work/cards" >/dev/null
-files=$(find "$work/cards" -type f | wc -l)
-bytes=$(find "$work/cards" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
-size=$(( (bytes + files - 1) / files ))
-head -c $(( size * files )) /dev/zero | tr '\0' 'x' > "$work/blob"
-echo "contacts: $n  cards: $files  bytes: $bytes  floor file size: $size"
+mv "$work/cards" "$work/model"
+files=$(find "$work/model" -type f | wc -l)
+bytes=$(find "$work/model" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+echo "contacts: $n  cards: $files  bytes: $bytes"
 
-hyperfine --runs "${RUNS:-3}" --export-csv "$work/times.csv" \
-    --prepare "rm -rf '$work/cards' '$work/floor'; mkdir -p '$work/cards' '$work/floor'" \
+cat > "$work/loop.py" <<'PY'
+import os, sys
+model, out = sys.argv[1], sys.argv[2]
+cards = []
+for name in os.listdir(model):
+    with open(os.path.join(model, name), "rb") as f:
+        cards.append((name, f.read()))
+for name, data in cards:
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(data)
+PY
+
+# Earlier outputs are moved aside, not removed, until the end: on ext4 a file system full of
+# just-deleted inodes makes every new file slower to create, and more so the later the run.
+mkdir -p "$work/trash"
+trap 'rm -rf "$work/trash"' EXIT
+hyperfine --runs "${RUNS:-5}" --export-json "$work/times.json" \
+    --prepare "t=\$(mktemp -d '$work/trash/XXXXXX'); mv '$work/cards' '$work/loop' \$t/ 2>/dev/null || true; mkdir -p '$work/cards' '$work/loop'; sync -f '$work'" \
     -n send-ipod "'$cli' send-ipod --out '$work/cards'" \
-    -n floor-split "split -b $size -a 6 '$work/blob' '$work/floor/c'"
+    -n python-loop "python3 '$work/loop.py' '$work/model' '$work/loop'" \
+    -n python-loop-sync "python3 '$work/loop.py' '$work/model' '$work/loop' && sync -f '$work/loop'"
 
-awk -F, 'NR > 1 { mean[$1] = $2 }
-         END { printf "send-ipod %.2f s, floor %.2f s, ratio %.2fx\n",
-                      mean["send-ipod"], mean["floor-split"], mean["send-ipod"] / mean["floor-split"] }' \
-    "$work/times.csv"
-rm -rf "$work/blob"
+# The machine may be shared: the fastest runs and the CPU time say more than the means then.
+jq -r '.results[] | "\(.command): mean \(.mean * 100 | round / 100) s, min \(.min * 100 | round / 100) s, cpu \((.user + .system) * 100 | round / 100) s"' \
+    "$work/times.json"
+jq -r '.results | map({(.command): .}) | add |
+  "send-ipod / loop + sync -f: means \(.["send-ipod"].mean / .["python-loop-sync"].mean * 100 | round / 100)x, minimums \(.["send-ipod"].min / .["python-loop-sync"].min * 100 | round / 100)x"' \
+    "$work/times.json"

@@ -52,8 +52,13 @@ export QUENDA_PLAYER_ROOTS="$work/player"
 "$cli" player send > "$work/first-send.txt"
 head -n1 "$work/first-send.txt"
 echo "on the player: $(find "$work/player/Contacts" "$work/player/Notes" -type f | wc -l) files"
+# Earlier outputs are moved aside, not removed, until the end: on ext4 a file system full of
+# just-deleted inodes makes every new file slower to create, and more so the later the run,
+# which would favour whichever side hyperfine runs first.
+mkdir -p "$work/trash"
+trap 'rm -rf "$work/trash"' EXIT
 hyperfine --runs "${RUNS:-5}" --export-json "$work/times.json" \
-    --prepare "rm -rf '$work/player/Contacts' '$work/player/Notes' '$work/copy'; mkdir -p '$work/copy/Contacts' '$work/copy/Notes'; sync -f '$work'" \
+    --prepare "t=\$(mktemp -d '$work/trash/XXXXXX'); mv '$work/player/Contacts' '$work/player/Notes' '$work/copy' \$t/ 2>/dev/null || true; mkdir -p '$work/copy/Contacts' '$work/copy/Notes'; sync -f '$work'" \
     -n player-send "'$cli' player send" \
     -n cp-sync "cp '$staging'/*.vcf '$work/copy/Contacts/' && cp '$staging'/*.txt '$work/copy/Notes/' && sync -f '$work/copy'"
 

@@ -89,17 +89,12 @@ int notesCut(Context &context, const QString &note)
     }
     const QString name = stripfilename(QDir::toNativeSeparators(note));
     const QStringList pieces = sectionPieces(insertSectionBreaks(*text));
-    int status = 0;
-    for (int k = 0; k < pieces.size(); ++k) {
-        const QString fileName = pieceFileName(name, k);
-        if (Status written = writeNoteFile(staging, fileName, pieces[k]); written) {
-            context.out << fileName << Qt::endl;
-        } else {
-            context.err << fileName << ": " << written.message() << Qt::endl;
-            status = 1;
-        }
-    }
-    return status;
+    JobControl control;
+    for (const QString &fileName : writeNotePieces(pieces, name, staging, control))
+        context.out << fileName << Qt::endl;
+    for (const ItemFailure &failed : control.failures())
+        context.err << failed.path << ": " << failed.reason << Qt::endl;
+    return control.failureCount() == 0 ? 0 : 1;
 }
 
 int notesMerge(Context &context, const QString &out)

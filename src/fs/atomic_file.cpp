@@ -198,6 +198,13 @@ Status writeFileAtomically(const QString &path, QByteArrayView bytes, AtomicFile
     return file.commit();
 }
 
+Status placedStatus(const CopiedFile &file, const QString &targetPath)
+{
+    if (file.fate == CopiedFile::Fate::Placed)
+        return {};
+    return fail(QStringLiteral("Cannot write %1: %2").arg(targetPath, file.reason), file.error);
+}
+
 Result<QString> safeChildPath(const QString &folder, const QString &name)
 {
     if (name.isEmpty())

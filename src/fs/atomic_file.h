@@ -82,6 +82,9 @@ private:
 Status writeFileAtomically(const QString &path, QByteArrayView bytes,
                            AtomicFileOptions options = {});
 
+// How a file handed to a run ended, in the words commit() uses: a failure names the file.
+Status placedStatus(const CopiedFile &file, const QString &targetPath);
+
 // folder + "/" + name for a name taken from data; refuses a name that is empty, "." or "..",
 // holds "/" or a NUL character, or is longer than a file name may be, so that the result always
 // lies directly inside folder.

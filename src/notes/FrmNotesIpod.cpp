@@ -504,18 +504,7 @@ void FrmNotesIpod::CmdCut_Click()
     m_action = Action::Cut;
     m_job->start<int>(
         [pieces, noteName, staging](JobControl &control) {
-            control.setTotal(pieces.size());
-            int written = 0;
-            for (int k = 0; k < pieces.size() && !control.isCancelled(); ++k) {
-                const QString fileName = pieceFileName(noteName, k);
-                control.setItem(fileName);
-                if (Status s = writeNoteFile(staging, fileName, pieces[k]); s)
-                    ++written;
-                else
-                    control.fail(fileName, s.message());
-                control.advance();
-            }
-            return written;
+            return int(writeNotePieces(pieces, noteName, staging, control).size());
         },
         [this, noteName, staging, total = pieces.size()](int written, const JobReport &report) {
             m_action = Action::None;

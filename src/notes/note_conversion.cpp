@@ -5,6 +5,7 @@
 #include "db/scans.h"
 #include "formats/rtf_reader.h"
 #include "fs/atomic_file.h"
+#include "fs/copy_run.h"
 #include "fs/native_path.h"
 #include "fs/regular_file.h"
 #include "notes/note_names.h"
@@ -267,7 +268,12 @@ Result<QString> documentText(const QString &path)
     const Result<QByteArray> bytes = readDocumentBytes(path);
     if (!bytes)
         return bytes.error();
-    return readsAsRichText(*bytes) ? rtfToPlainText(*bytes) : decodePlainText(*bytes);
+    return documentTextOf(*bytes);
+}
+
+QString documentTextOf(QByteArrayView bytes)
+{
+    return readsAsRichText(bytes) ? rtfToPlainText(bytes) : decodePlainText(bytes);
 }
 
 Result<QString> documentPreview(const QString &path)
@@ -294,16 +300,19 @@ QString noteFileName(const QString &application)
     return noteBaseName(stripfilename(application)) + QStringLiteral(".txt");
 }
 
-Status writeNoteFile(const QString &stagingDir, const QString &fileName, const QString &text)
+Status writeNoteFile(const QString &stagingDir, const QString &fileName, const QString &text,
+                     AtomicFileOptions options)
 {
     if (!isPlainFileName(fileName))
         return fail(QStringLiteral("%1 is not a plain file name").arg(fileName));
     if (!QDir().mkpath(stagingDir))
         return fail(QStringLiteral("cannot create %1").arg(QDir::toNativeSeparators(stagingDir)));
-    return writeTextFile(QDir(stagingDir).filePath(fileName), withCrLf(text));
+    return writeFileAtomically(QDir(stagingDir).filePath(fileName), encodeForDevice(withCrLf(text)),
+                               std::move(options));
 }
 
-Status convertDocument(const QString &source, const QString &target, QString *preview)
+Status convertDocument(const QString &source, const QString &target, QString *preview,
+                       AtomicFileOptions options)
 {
     Result<UniqueFd> fd = openRegularFile(source);
     if (!fd)
@@ -314,7 +323,7 @@ Status convertDocument(const QString &source, const QString &target, QString *pr
     const Result<QByteArray> head = readUpTo(fd->get(), source, 64);
     if (!head)
         return head.error();
-    AtomicFile note(target);
+    AtomicFile note(target, std::move(options));
     if (!readsAsRichText(*head)) {
         if (::lseek(fd->get(), 0, SEEK_SET) != 0)
             return readFailure(source, errno);
@@ -408,25 +417,43 @@ ConversionOutcome convertDocuments(QSqlDatabase &db, const std::vector<NoteSourc
         return outcome;
     }
     control.setTotal(static_cast<qint64>(sources.size()));
-    for (const NoteSource &source : sources) {
-        if (control.isCancelled())
-            break;
-        control.setItem(source.path);
-        const QString fileName = noteFileName(source.application);
-        QString preview;
-        const Status converted =
-            isPlainFileName(fileName)
-                ? convertDocument(source.path, QDir(stagingDir).filePath(fileName), &preview)
-                : Status(fail(QStringLiteral("%1 is not a plain file name").arg(fileName)));
-        if (converted) {
-            ++outcome.written;
-            outcome.lastApplication = source.application;
-            outcome.lastText = preview;
-        } else {
-            ++outcome.failed;
-            control.fail(source.path, converted.message());
+    {
+        CopyRun run(control, nullptr, false);
+        // A note that converted but did not reach its name counts as a failed document.
+        const auto landed = [&outcome, &control](const QString &source, const QString &target) {
+            return [&outcome, &control, source, target](const CopiedFile &file) {
+                if (const Status placed = placedStatus(file, target); !placed) {
+                    --outcome.written;
+                    ++outcome.failed;
+                    control.fail(source, placed.message());
+                }
+            };
+        };
+        for (const NoteSource &source : sources) {
+            if (control.isCancelled())
+                break;
+            control.setItem(source.path);
+            const QString fileName = noteFileName(source.application);
+            const QString target = QDir(stagingDir).filePath(fileName);
+            AtomicFileOptions options;
+            options.run = &run;
+            options.placed = landed(source.path, target);
+            QString preview;
+            const Status converted =
+                isPlainFileName(fileName)
+                    ? convertDocument(source.path, target, &preview, std::move(options))
+                    : Status(fail(QStringLiteral("%1 is not a plain file name").arg(fileName)));
+            if (converted) {
+                ++outcome.written;
+                outcome.lastApplication = source.application;
+                outcome.lastText = preview;
+            } else {
+                ++outcome.failed;
+                control.fail(source.path, converted.message());
+            }
+            control.advance();
         }
-        control.advance();
+        run.finish();
     }
 
     Uncancelled recording(control);

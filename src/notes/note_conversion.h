@@ -2,6 +2,7 @@
 // Turning the scanned documents into plain-text notes in the staging folder.
 
 #include "common/result.h"
+#include "fs/atomic_file.h"
 #include "jobs/job_control.h"
 #include "notes/notes_scan.h"
 
@@ -30,6 +31,8 @@ bool readsAsRichText(QByteArrayView head);
 Result<QByteArray> readDocumentBytes(const QString &path, qint64 limit = kMaxDocumentBytes);
 // The plain text of a whole document, up to kMaxDocumentBytes of it.
 Result<QString> documentText(const QString &path);
+// The same for a document's bytes at hand.
+QString documentTextOf(QByteArrayView bytes);
 // What a viewer shows of a document: the text of its first kPreviewBytes, followed by a line
 // that names the size when the document is larger, so that a huge file shows at once.
 Result<QString> documentPreview(const QString &path);
@@ -38,12 +41,16 @@ QString previewCutNote(qint64 shownBytes, qint64 totalBytes);
 
 // The note a document becomes: base name of its file name plus ".txt".
 QString noteFileName(const QString &application);
-// Writes text with CR LF line ends into the staging folder (created when missing).
-Status writeNoteFile(const QString &stagingDir, const QString &fileName, const QString &text);
+// Writes text with CR LF line ends into the staging folder (created when missing). With a run
+// in options the note is handed to it, and options.placed learns how it ended.
+Status writeNoteFile(const QString &stagingDir, const QString &fileName, const QString &text,
+                     AtomicFileOptions options = {});
 // Converts one document into the note at target: rich text through the RTF reader, plain text
 // streamed without holding it in memory. preview receives the start of the text. A document
-// that cannot be read leaves an earlier note at target as it was.
-Status convertDocument(const QString &source, const QString &target, QString *preview = nullptr);
+// that cannot be read leaves an earlier note at target as it was. With a run in options the
+// note is handed to it, as for writeNoteFile().
+Status convertDocument(const QString &source, const QString &target, QString *preview = nullptr,
+                       AtomicFileOptions options = {});
 
 // True for an existing file whose real location lies under folder.
 bool isInsideFolder(const QString &path, const QString &folder);
@@ -71,11 +78,11 @@ struct ConversionOutcome {
 QString conversionMessage(const ConversionOutcome &outcome);
 
 // Deletes the previous notes, writes one note per source in order (a later source of the same
-// base name wins), then records every text file of the staging folder as the converted notes.
-// A source that cannot be read is reported by path and keeps its earlier note; a list that
-// cannot be recorded stops the job with the database's reason.
-// Progress counts the documents; a cancel stops the writing after the document at hand, and the
-// notes list is still brought up to date with what the staging folder holds.
+// base name wins; the notes reach the disk in batches, each before its rename), then records every
+// text file of the staging folder as the converted notes. A source that cannot be read is reported
+// by path and keeps its earlier note; a list that cannot be recorded stops the job with the
+// database's reason. Progress counts the documents; a cancel stops the writing after the document
+// at hand, and the notes list is still brought up to date with what the staging folder holds.
 ConversionOutcome convertDocuments(QSqlDatabase &db, const std::vector<NoteSource> &sources,
                                    const QStringList &previousNotes, const QString &stagingDir,
                                    JobControl &control);

@@ -1,5 +1,10 @@
 #include "notes/note_cutting.h"
 
+#include "fs/copy_run.h"
+#include "notes/note_conversion.h"
+
+#include <QDir>
+
 namespace quenda {
 
 namespace {
@@ -52,6 +57,33 @@ QStringList sectionPieces(const QString &markedText)
 QString pieceFileName(const QString &noteName, int number)
 {
     return noteName + QString::number(number) + QStringLiteral(".txt");
+}
+
+QStringList writeNotePieces(const QStringList &pieces, const QString &noteName,
+                            const QString &stagingDir, JobControl &control)
+{
+    control.setTotal(pieces.size());
+    QStringList written; // the run places the pieces in the order they were handed over
+    {
+        CopyRun run(control, nullptr, false);
+        for (int k = 0; k < pieces.size() && !control.isCancelled(); ++k) {
+            const QString fileName = pieceFileName(noteName, k);
+            control.setItem(fileName);
+            AtomicFileOptions options;
+            options.run = &run;
+            options.placed = [&, fileName](const CopiedFile &file) {
+                const Status placed = placedStatus(file, QDir(stagingDir).filePath(fileName));
+                if (placed)
+                    written << fileName;
+                else
+                    control.fail(fileName, placed.message());
+            };
+            if (Status s = writeNoteFile(stagingDir, fileName, pieces[k], std::move(options)); !s)
+                control.fail(fileName, s.message());
+            control.advance();
+        }
+    }
+    return written;
 }
 
 } // namespace quenda

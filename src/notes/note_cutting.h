@@ -1,6 +1,8 @@
 #pragma once
 // Cutting a note into small pieces for the device's note reader.
 
+#include "jobs/job_control.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,5 +19,11 @@ QString insertSectionBreaks(const QString &text, int every = 100);
 QStringList sectionPieces(const QString &markedText);
 // "notes.txt" and 1 give "notes.txt1.txt".
 QString pieceFileName(const QString &noteName, int number);
+// Writes piece k as pieceFileName(noteName, k) into the staging folder (made when missing).
+// The pieces reach the disk together, each before its rename. A piece that cannot be written
+// is reported by its file name and the rest go on; a cancel stops after the piece at hand.
+// Progress counts the pieces. Returns the file names written, in order.
+QStringList writeNotePieces(const QStringList &pieces, const QString &noteName,
+                            const QString &stagingDir, JobControl &control);
 
 } // namespace quenda

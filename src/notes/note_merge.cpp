@@ -2,9 +2,12 @@
 
 #include "common/text_output.h"
 #include "formats/rtf_writer.h"
+#include "fs/atomic_file.h"
+#include "fs/copy_run.h"
 #include "notes/note_conversion.h"
 #include "notes/note_names.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace quenda {
@@ -49,21 +52,34 @@ MergeOutcome runNoteMerge(const QStringList &notePaths, const QString &target,
     if (control.isCancelled())
         return outcome;
     control.setItem(target);
-    if (Status saved = writeBytesFile(target, merged.rtf); !saved) {
+    CopyRun run(control, nullptr, false);
+    Status saved;
+    AtomicFileOptions options;
+    options.run = &run;
+    options.placed = [&saved, &target](const CopiedFile &file) {
+        saved = placedStatus(file, target);
+    };
+    if (Status handed = writeFileAtomically(target, merged.rtf, options); !handed)
+        saved = handed;
+    else
+        run.flush(); // Merged.txt follows only a document that is in place
+    if (!saved) {
         control.abort(saved.message());
         return outcome;
     }
     outcome.saved = true;
-    const Result<QString> text = documentText(target);
-    if (!text) {
-        control.fail(target, text.message());
-        return outcome;
-    }
-    outcome.text = *text;
-    if (Status written =
-            writeNoteFile(stagingDir, QString::fromLatin1(kMergedNoteName), outcome.text);
+    // The text as the viewer would read it back from the saved document.
+    outcome.text = documentTextOf(merged.rtf);
+    options.placed = [&control, &stagingDir](const CopiedFile &file) {
+        const QString name = QString::fromLatin1(kMergedNoteName);
+        if (const Status placed = placedStatus(file, QDir(stagingDir).filePath(name)); !placed)
+            control.fail(name, placed.message());
+    };
+    if (Status written = writeNoteFile(stagingDir, QString::fromLatin1(kMergedNoteName),
+                                       outcome.text, std::move(options));
         !written)
         control.fail(QString::fromLatin1(kMergedNoteName), written.message());
+    run.finish();
     return outcome;
 }
 

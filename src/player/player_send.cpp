@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "fs/atomic_file.h"
+#include "fs/copy_run.h"
 #include "fs/item_pacer.h"
 #include "fs/native_path.h"
 #include "fs/regular_file.h"
@@ -19,6 +20,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -357,11 +359,13 @@ bool endsTheSend(int error)
            error == ENODEV || error == ENXIO || error == ESHUTDOWN || error == ENOTCONN;
 }
 
+// The sources are read and cut by several threads; every file they make goes to one run, which
+// flushes a whole batch with one syncfs before renaming it and flushes each folder once.
 class Sender {
 public:
     Sender(const PlayerSendPlan &plan, JobControl &control,
            const std::function<void(const QString &)> &written)
-        : m_plan(plan), m_control(control), m_written(written)
+        : m_plan(plan), m_control(control), m_written(written), m_run(control, nullptr, false)
     {
         struct stat st {};
         if (::stat(toNativePath(plan.player.root).constData(), &st) == 0)
@@ -377,6 +381,9 @@ public:
         work();
         for (std::thread &t : threads)
             t.join();
+        // What was handed over is whole: it still takes its name, even after a cancel.
+        const QMutexLocker lock(&m_runMutex);
+        m_run.finish();
     }
 
     std::vector<QString> takeWritten()
@@ -391,6 +398,14 @@ public:
     bool stopped() const { return m_stop.load(); }
 
 private:
+    // A source counts as sent once every one of its files holds its name.
+    struct SourceState {
+        SendKind kind = SendKind::Contact;
+        int parts = 0;
+        int left = 0;
+        bool failed = false;
+    };
+
     void work()
     {
         ItemPacer pacer;
@@ -419,19 +434,29 @@ private:
             source.kind == SendKind::Note
                 ? notePieces(*bytes, fatSafeName(stagingName))
                 : std::vector<NotePiece>{{fatSafeName(stagingName), 0, bytes->size(), {}}};
+        auto state = std::make_shared<SourceState>();
+        state->kind = source.kind;
+        state->parts = state->left = int(parts.size());
         size_t done = 0;
         for (const NotePiece &part : parts) {
             if (m_stop.load(std::memory_order_relaxed) || m_control.isCancelled())
                 return;
             const QString target = folder + QLatin1Char('/') + part.name;
-            AtomicFile file(target);
+            AtomicFileOptions options;
+            options.run = &m_run;
+            options.placed = [this, state, target, folder](const CopiedFile &file) {
+                placed(*state, target, folder, file);
+            };
+            AtomicFile file(target, std::move(options));
             Status status = file.open();
             if (status)
                 status = file.write(QByteArrayView(*bytes).sliced(part.offset, part.length));
             if (status && !part.link.isEmpty())
                 status = file.write(part.link);
-            if (status)
+            if (status) {
+                const QMutexLocker lock(&m_runMutex);
                 status = file.commit();
+            }
             if (!status) {
                 failed(target, status, folder);
                 if (!m_stop.load())
@@ -439,25 +464,37 @@ private:
                 return;
             }
             ++done;
-            const QString shown = relativeOnPlayer(m_plan, target);
-            {
-                const QMutexLocker lock(&m_mutex);
-                m_paths.push_back(shown);
-            }
             m_control.advance();
-            if (m_written)
-                m_written(shown);
         }
-        const QMutexLocker lock(&m_mutex);
-        if (source.kind == SendKind::Contact) {
-            ++contacts;
-        } else {
-            ++notes;
-            if (parts.size() > 1) {
-                ++cutNotes;
-                pieces += int(parts.size());
+    }
+
+    // Called by the run, with m_runMutex held, as each file takes its name or fails to.
+    void placed(SourceState &state, const QString &target, const QString &folder,
+                const CopiedFile &file)
+    {
+        if (const Status status = placedStatus(file, target); !status) {
+            state.failed = true;
+            failed(target, status, folder);
+            return;
+        }
+        const QString shown = relativeOnPlayer(m_plan, target);
+        {
+            const QMutexLocker lock(&m_mutex);
+            m_paths.push_back(shown);
+            if (--state.left == 0 && !state.failed) {
+                if (state.kind == SendKind::Contact) {
+                    ++contacts;
+                } else {
+                    ++notes;
+                    if (state.parts > 1) {
+                        ++cutNotes;
+                        pieces += state.parts;
+                    }
+                }
             }
         }
+        if (m_written)
+            m_written(shown);
     }
 
     bool playerStillThere(const QString &folder) const
@@ -504,6 +541,8 @@ private:
     std::atomic<bool> m_stop{false};
     QMutex m_mutex;
     std::vector<QString> m_paths;
+    QMutex m_runMutex; // the run is not shared between threads by itself
+    CopyRun m_run;
 };
 
 Status makeFolder(const QString &path)
@@ -575,10 +614,7 @@ PlayerSendOutcome sendToPlayer(const PlayerSendPlan &plan, JobControl &control,
         outcome.renamed.push_back(renamed);
     if (outcome.stopped)
         return outcome;
-    if (plan.contacts > 0)
-        flushFolder(plan.contactsFolder, control);
-    if (plan.notes > 0)
-        flushFolder(plan.notesFolder, control);
+    // The run flushed the folders it renamed into; a folder made here also needs its parent.
     if (plan.makeContacts || plan.makeNotes)
         flushFolder(plan.player.root, control);
     if (plan.notes > 0)

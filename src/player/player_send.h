@@ -4,8 +4,9 @@
 // First a plan, which is also the preview (what will be written, what replaced, what renamed,
 // what it needs and whether it may start), then the send itself as a job body.
 //
-// Every file goes through the atomic writer, flushed before its rename, so a file on the
-// player is either the old one or the whole new one; the folders are flushed once at the end.
+// Every file goes through the atomic writer and reaches the disk before its rename (a batch of
+// files with one flush), so a file on the player is either the old one or the whole new one;
+// each folder is flushed after its last rename.
 // The staging folder is only read.
 
 #include "common/result.h"
@@ -91,8 +92,10 @@ struct PlayerSendOutcome {
 
 // The send. Refusals and faults that end it (the player taken out, full, turned read-only)
 // stop the job with JobControl::abort and the system's reason; a file that fails alone is
-// reported with JobControl::fail and the rest go on. written, when given, is called after each
-// file with its player path, on the thread that wrote it (writers threads write at once).
+// reported with JobControl::fail and the rest go on. written, when given, is called as each
+// file takes its name on the player, with its player path (writers threads write at once; the
+// calls never overlap). A cancel stops the writing; the files already written whole still take
+// their names.
 PlayerSendOutcome sendToPlayer(const PlayerSendPlan &plan, JobControl &control,
                                const std::function<void(const QString &)> &written = {},
                                int writers = 16);

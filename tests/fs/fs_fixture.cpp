@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -98,6 +101,36 @@ bool TmpfsMount::remountReadOnly()
 {
     return m_mounted && ::mount(nullptr, QFile::encodeName(m_point).constData(), nullptr,
                                 MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+namespace {
+
+bool setImmutable(const QString &path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+}
+
+} // namespace
+
+ImmutableFile::ImmutableFile(const QString &path) : m_path(path)
+{
+    m_marked = geteuid() == 0 && setImmutable(path, true);
+}
+
+ImmutableFile::~ImmutableFile()
+{
+    if (m_marked)
+        (void)setImmutable(m_path, false);
 }
 
 BindMount::BindMount(const QString &source, const QString &target) : m_point(target)

@@ -63,6 +63,23 @@ private:
     bool m_mounted = false;
 };
 
+// Marks an existing file immutable, so that a rename over it fails with EPERM while the folder
+// still takes new files: a write that fails only when its temporary takes the name. Needs root
+// and a file system that keeps the mark; check marked() and skip otherwise. Unmarked again when
+// it goes, so that the folder can be removed.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(const QString &path);
+    ~ImmutableFile();
+    ImmutableFile(const ImmutableFile &) = delete;
+    ImmutableFile &operator=(const ImmutableFile &) = delete;
+    bool marked() const { return m_marked; }
+
+private:
+    QString m_path;
+    bool m_marked = false;
+};
+
 // Runs check as an unprivileged user (in a child process when the tests run as root, since
 // root reads every folder). Returns nullopt when no such user can be had.
 std::optional<bool> runUnprivileged(const std::function<bool()> &check);

@@ -9,6 +9,7 @@
 #include "fs/regular_file.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
+#include "notes/note_merge.h"
 #include "notes/notes_scan.h"
 #include "support/cli_runner.h"
 #include "support/test_places.h"
@@ -155,6 +156,67 @@ TEST(NotesHostile, AFullDiskKeepsTheEarlierNoteAndNamesTheSystemsReason)
               QByteArray("the earlier note"));
     EXPECT_EQ(QDir(places.stagingDir()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("big.txt")});
+}
+
+// Every note goes to the disk with its batch and takes its name afterwards; a rename that fails
+// then (here: over an immutable file) must reach the job's failures by name.
+TEST(NotesHostile, ANoteThatCannotTakeItsNameIsReportedByNameNeverAsWritten)
+{
+    TempPlaces places;
+    const QString staging = places.stagingDir();
+    const QString lockedNote = places.writeFile(QStringLiteral("Desktop/Ipod/b.txt"), "earlier");
+    const QString lockedPiece = places.writeFile(QStringLiteral("Desktop/Ipod/n.txt1.txt"), "old");
+    const QString lockedRtf = places.writeFile(QStringLiteral("locked.rtf"), "old document");
+    ImmutableFile note(lockedNote), piece(lockedPiece), rtf(lockedRtf);
+    if (!note.marked() || !piece.marked() || !rtf.marked())
+        GTEST_SKIP() << "an immutable file needs root and a file system that keeps the mark";
+    const auto refused = [](const QString &path) {
+        return QStringLiteral("Cannot write %1: Operation not permitted").arg(path);
+    };
+
+    const QString a = places.writeFile(QStringLiteral("src/a.txt"), "first");
+    const QString b = places.writeFile(QStringLiteral("src/b.txt"), "second");
+    auto db = places.connect();
+    JobControl convert;
+    const ConversionOutcome converted =
+        convertDocuments(db->db(), {{QStringLiteral("a.txt"), a}, {QStringLiteral("b.txt"), b}}, {},
+                         staging, convert);
+    EXPECT_EQ(converted.written, 1);
+    EXPECT_EQ(converted.failed, 1);
+    EXPECT_EQ(convert.failures(), (std::vector<ItemFailure>{{b, refused(lockedNote)}}));
+    EXPECT_EQ(conversionMessage(converted),
+              QStringLiteral("File Converted\n1 of 2 documents could not be converted; their "
+                             "earlier notes, if any, were kept."));
+    EXPECT_EQ(readAll(lockedNote), QByteArray("earlier"));
+    EXPECT_EQ(readAll(staging + QStringLiteral("/a.txt")), QByteArray("first"));
+
+    JobControl cut;
+    EXPECT_EQ(writeNotePieces({"p0", "p1", "p2"}, QStringLiteral("n.txt"), staging, cut),
+              (QStringList{"n.txt0.txt", "n.txt2.txt"}));
+    EXPECT_EQ(cut.failures(), (std::vector<ItemFailure>{{"n.txt1.txt", refused(lockedPiece)}}));
+    EXPECT_EQ(readAll(staging + QStringLiteral("/n.txt2.txt")), QByteArray("p2"));
+    EXPECT_EQ(cut.progress().done, 3);
+
+    // A merged document that cannot take its name is not saved, and Merged.txt does not follow.
+    JobControl unsaved;
+    EXPECT_FALSE(runNoteMerge({a}, lockedRtf, staging, unsaved).saved);
+    EXPECT_EQ(unsaved.error(), refused(lockedRtf));
+    EXPECT_EQ(readAll(lockedRtf), QByteArray("old document"));
+    EXPECT_FALSE(QFileInfo::exists(staging + QStringLiteral("/Merged.txt")));
+
+    // Saved, but Merged.txt cannot take its name: the merge names it.
+    const QString mergedNote = places.writeFile(QStringLiteral("Desktop/Ipod/Merged.txt"), "old");
+    ImmutableFile lockedMerged(mergedNote);
+    ASSERT_TRUE(lockedMerged.marked());
+    JobControl merge;
+    const QString out = places.root() + QStringLiteral("/merged.rtf");
+    EXPECT_TRUE(runNoteMerge({a}, out, staging, merge).saved);
+    EXPECT_TRUE(readAll(out).startsWith("{\\rtf"));
+    EXPECT_EQ(merge.failures(), (std::vector<ItemFailure>{{"Merged.txt", refused(mergedNote)}}));
+
+    // No temporary of a refused note stays behind.
+    for (const QString &name : QDir(staging).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
 }
 
 TEST(NotesHostile, PlainTextStreamsAcrossBlocksWithoutSplittingALineEnd)

@@ -199,24 +199,60 @@ TEST(PlayerSend, APlayerTakenOutMidSendStopsWithTheReasonAndLeavesNoHalfFile)
     EXPECT_TRUE(control.failures().empty());
     EXPECT_TRUE(playerSendSummary(outcome).contains("5 of 30 files were written"));
 
-    // Cancel keeps what was written and leaves no temporary behind.
+    // Cancel stops the writing; what was written whole still takes its name and no temporary
+    // stays. Files take their names a batch at a time (at most 4,096 files), so the first
+    // name, where the cancel comes, lands before the end of a note cut into more pieces.
     SendScene again;
-    for (int i = 0; i < 30; ++i)
-        again.stage(QStringLiteral("C%1.vcf").arg(i), "card");
+    // Where root may mount one, a tmpfs player makes the thousands of files cheap.
+    TmpfsMount fast(again.root, "size=64m");
+    again.tree.folder("Player/iPod_Control");
+    QByteArray line(98, 'n');
+    line += "\r\n";
+    again.stage("Long.txt", line.repeated(4300 * 41));
     Result<PlayerSendPlan> second = planPlayerSend(again.request());
     ASSERT_TRUE(second.ok());
+    ASSERT_GT(second->files, 4096);
     JobControl cancelled;
     const PlayerSendOutcome kept = sendToPlayer(
-        *second, cancelled,
-        [&](const QString &) {
-            if (cancelled.progress().done == 3)
-                cancelled.cancel();
-        },
-        1);
+        *second, cancelled, [&](const QString &) { cancelled.cancel(); }, 1);
     EXPECT_TRUE(kept.cancelled);
-    EXPECT_EQ(kept.written.size(), 3u);
-    EXPECT_EQ(again.tree.listing("Player/Contacts").size(), 3);
+    EXPECT_GT(kept.written.size(), 0u);
+    EXPECT_LT(kept.written.size(), size_t(second->files));
+    EXPECT_EQ(again.tree.listing("Player/Notes").size(), qsizetype(kept.written.size()));
+    EXPECT_TRUE(readFile(again.root + "/" + kept.written.back()).startsWith(line));
     EXPECT_TRUE(leftovers(again.root).isEmpty());
+    EXPECT_EQ(kept.notes, 0) << "a note is sent only with all its pieces";
+    EXPECT_TRUE(playerSendSummary(kept).contains(QStringLiteral("was stopped: %1 of %2 files were "
+                                                                "written")
+                                                     .arg(kept.written.size())
+                                                     .arg(second->files)));
+}
+
+TEST(PlayerSend, AFileThatCannotTakeItsNameIsReportedByNameAndNotCountedAsSent)
+{
+    SendScene s;
+    s.stage("Anna.vcf", "new card");
+    s.stage("Bob.vcf", "bob");
+    s.stage("Note.txt", "note");
+    const QString locked = s.tree.file("Player/Contacts/Anna.vcf", "old card");
+    // The temporary is written and handed to the run; only its rename over Anna.vcf fails.
+    ImmutableFile immutable(locked);
+    if (!immutable.marked())
+        GTEST_SKIP() << "an immutable file needs root and a file system that keeps the mark";
+
+    JobControl control;
+    const PlayerSendOutcome outcome = runPlayerSend(s.request(), control);
+    EXPECT_FALSE(outcome.stopped);
+    EXPECT_EQ(control.failures(),
+              (std::vector<ItemFailure>{{locked, QStringLiteral("Operation not permitted")}}));
+    EXPECT_FALSE(control.report().succeeded());
+    EXPECT_EQ(readFile(locked), "old card");
+    EXPECT_EQ(outcome.written, (std::vector<QString>{"Contacts/Bob.vcf", "Notes/Note.txt"}));
+    EXPECT_EQ(outcome.contacts, 1);
+    EXPECT_EQ(outcome.notes, 1);
+    EXPECT_TRUE(outcome.replaced.empty());
+    EXPECT_FALSE(playerSendSummary(outcome).contains("Anna"));
+    EXPECT_TRUE(leftovers(s.root).isEmpty());
 }
 
 TEST(PlayerSend, MoreNotesThanThePlayerLoadsGiveAWarningWithTheCount)

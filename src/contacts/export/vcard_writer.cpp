@@ -5,6 +5,7 @@
 #include "db/database.h"
 #include "db/settings.h"
 #include "fs/atomic_file.h"
+#include "fs/copy_run.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -355,6 +356,9 @@ void CardWriter::pass(bool last)
 
 void CardWriter::writeQueued()
 {
+    // The cards reach the disk a batch at a time, each before its rename; the folder once,
+    // when the run ends with this thread.
+    CopyRun run(m_control, nullptr, false);
     for (;;) {
         std::vector<Card> batch;
         {
@@ -368,14 +372,23 @@ void CardWriter::writeQueued()
         m_changed.notify_all();
         for (const Card &card : batch) {
             const Result<QString> path = safeChildPath(m_folder, card.fileName);
-            const Status written =
-                path ? writeFileAtomically(
-                           *path, QByteArrayView(card.bytes.data(),
-                                                 static_cast<qsizetype>(card.bytes.size())))
-                     : Status(path.error());
-            if (written)
-                m_written.fetch_add(1, std::memory_order_relaxed);
-            else
+            if (!path) {
+                m_control.fail(card.contact, path.message());
+                continue;
+            }
+            AtomicFileOptions options;
+            options.run = &run;
+            options.placed = [this, contact = card.contact,
+                              target = *path](const CopiedFile &file) {
+                if (const Status placed = placedStatus(file, target); placed)
+                    m_written.fetch_add(1, std::memory_order_relaxed);
+                else
+                    m_control.fail(contact, placed.message());
+            };
+            const Status written = writeFileAtomically(
+                *path, QByteArrayView(card.bytes.data(), static_cast<qsizetype>(card.bytes.size())),
+                std::move(options));
+            if (!written)
                 m_control.fail(card.contact, written.message());
         }
     }

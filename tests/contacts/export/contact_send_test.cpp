@@ -147,3 +147,30 @@ TEST_F(ContactSendTest, ACardOnAFullDiskKeepsTheEarlierCardAndALinkIsNotFollowed
     EXPECT_EQ(readAll(folder + QStringLiteral("/Bob.vcf")), QByteArray("the earlier card"));
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/Bob-H.vcf")));
 }
+
+TEST_F(ContactSendTest, ACardThatCannotTakeItsNameIsReportedByContactAndFileAndNotCounted)
+{
+    addNamed(db(), QStringLiteral("Ann"));
+    addNamed(db(), QStringLiteral("Bob"));
+    const QString locked = folder + QStringLiteral("/Bob-W .vcf");
+    ASSERT_TRUE(writeBytesFile(locked, "old"));
+    // The card is written whole; only its rename, which the run does a batch later, fails.
+    ImmutableFile immutable(locked);
+    if (!immutable.marked())
+        GTEST_SKIP() << "an immutable file needs root and a file system that keeps the mark";
+
+    for (CardVersion version : {CardVersion::V21, CardVersion::V40}) {
+        JobControl send;
+        EXPECT_EQ(sendContacts(db(), *contactNames(db()), folder, send, version), 5);
+        ASSERT_EQ(send.failures().size(), 1u);
+        EXPECT_EQ(send.failures()[0].path, QStringLiteral("Bob"));
+        EXPECT_EQ(send.failures()[0].reason,
+                  QStringLiteral("Cannot write %1: Operation not permitted").arg(locked));
+        EXPECT_TRUE(cardFailureMessage(send.report())
+                        .startsWith(QStringLiteral("1 vCard file(s) could not be written, for 1 "
+                                                   "contact(s):\n\"Bob\": Cannot write ")));
+        EXPECT_EQ(readAll(locked), QByteArray("old"));
+        // No temporary stays beside the cards.
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 6);
+    }
+}
