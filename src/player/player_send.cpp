@@ -604,7 +604,7 @@ PlayerSendOutcome sendToPlayer(const PlayerSendPlan &plan, JobControl &control,
     outcome.cutNotes = sender.cutNotes;
     outcome.pieces = sender.pieces;
     outcome.stopped = sender.stopped();
-    outcome.cancelled = control.isCancelled();
+    outcome.cancelled = control.stoppedEarly();
     const QSet<QString> writtenSet(outcome.written.cbegin(), outcome.written.cend());
     for (const QString &path : plan.replaced) {
         if (writtenSet.contains(path))
