@@ -75,20 +75,29 @@ constexpr SubVerb kFiles[] = {
 
 constexpr SubVerb kImport[] = {
     {"tables", "FILE", "list the tables of an Access database", ""},
-    {"fields", "FILE --kind KIND [--table T] [--codepage N]", "list the fields of a source",
+    {"fields", "FILE --kind KIND [--table T] [--codepage N] [--suggest]",
+     "list the fields of a source, or the mapping suggested for them",
      "--kind KIND\tthe kind of source: Access, \"Text;\", \"FoxPro 2.0;\", \"FoxPro 2.5;\", "
-     "\"FoxPro 2.6;\", \"FoxPro 3.0;\", \"dBASE III;\", \"dBASE IV;\" or \"dBASE 5.0;\"\n"
+     "\"FoxPro 2.6;\", \"FoxPro 3.0;\", \"dBASE III;\", \"dBASE IV;\", \"dBASE 5.0;\" or vCard\n"
      "--table T\tthe table of an Access database; the first one when left out\n"
      "--codepage N\tthe code page the text is read in, such as 1252, 850 or 65001; the file's "
-     "own when left out"},
-    {"run", "FILE --kind KIND [--table T] [--codepage N] (--scheme NAME | --map COLUMN=FIELD ...)",
+     "own when left out\n"
+     "--suggest\tprint COLUMN=FIELD for each field whose name tells its contact column"},
+    {"run",
+     "FILE --kind KIND [--table T] [--codepage N] (--scheme NAME | --map COLUMN=FIELD ... | "
+     "--auto-map [--map COLUMN=FIELD ...]) [--duplicates import|skip]",
      "import every record of a source as a new contact; all of them or, on any fault, none",
      "--kind KIND\tthe kind of source, as for import fields\n"
      "--table T\tthe table of an Access database; the first one when left out\n"
      "--codepage N\tthe code page the text is read in; the file's own when left out\n"
      "--scheme NAME\tthe field mapping saved under this scheme name\n"
      "--map COLUMN=FIELD\tthe contact column COLUMN takes the source's field FIELD; once for "
-     "each column"},
+     "each column\n"
+     "--auto-map\tthe mapping import fields --suggest prints; a --map given beside it wins for "
+     "its column\n"
+     "--duplicates import|skip\ta record with a stored contact's name and one of its phone "
+     "numbers or e-mail addresses is imported all the same (the default) or skipped; their "
+     "number is printed"},
     {"save-scheme", "NAME --map COLUMN=FIELD ...",
      "save a field mapping of the important contact columns as a scheme",
      "--map COLUMN=FIELD\tthe contact column COLUMN takes the source's field FIELD; once for each "

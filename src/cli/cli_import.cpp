@@ -3,6 +3,7 @@
 #include "contacts/import/contact_import.h"
 #include "contacts/import/field_catalogue.h"
 #include "contacts/import/field_mapping.h"
+#include "contacts/import/field_suggestion.h"
 #include "db/database.h"
 #include "db/mapping_schemes.h"
 #include "formats/access_reader.h"
@@ -24,6 +25,9 @@ struct ImportArgs {
     bool hasScheme = false;
     int codePage = 0;
     QList<std::pair<QString, QString>> maps; // COLUMN, FIELD as given
+    bool suggest = false;
+    bool autoMap = false;
+    DuplicatePolicy duplicates = DuplicatePolicy::Import;
 };
 
 // The kinds as a shell takes them: the ones with a blank or a semicolon quoted.
@@ -47,6 +51,14 @@ std::optional<ImportArgs> parse(Context &context, const QStringList &args)
     // The options arrive in their plain form, known and with their values (see main.cpp).
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &option = args[i];
+        if (option == QLatin1String("--suggest")) {
+            parsed.suggest = true;
+            continue;
+        }
+        if (option == QLatin1String("--auto-map")) {
+            parsed.autoMap = true;
+            continue;
+        }
         if (!option.startsWith(QLatin1String("--")) || i + 1 >= args.size()) {
             parsed.positional << option;
             continue;
@@ -59,6 +71,14 @@ std::optional<ImportArgs> parse(Context &context, const QStringList &args)
         } else if (option == QLatin1String("--scheme")) {
             parsed.scheme = value;
             parsed.hasScheme = true;
+        } else if (option == QLatin1String("--duplicates")) {
+            if (value == QLatin1String("skip")) {
+                parsed.duplicates = DuplicatePolicy::Skip;
+            } else if (value != QLatin1String("import")) {
+                context.err << "import: --duplicates takes import or skip, not " << value
+                            << Qt::endl;
+                return std::nullopt;
+            }
         } else if (option == QLatin1String("--codepage")) {
             bool ok = false;
             parsed.codePage = value.toInt(&ok);
@@ -145,8 +165,16 @@ int listFields(Context &context, const ImportArgs &args)
         context.err << fields.message() << Qt::endl;
         return 1;
     }
-    for (const QString &field : *fields)
-        context.out << field << '\n';
+    if (!args.suggest) {
+        for (const QString &field : *fields)
+            context.out << field << '\n';
+        return 0;
+    }
+    // The grids' columns as the lists name them: a suggestion needs no database.
+    const QStringList columns =
+        columnsOfList(importantFieldList()) + columnsOfList(otherFieldList());
+    for (const ImportPair &pair : suggestMapping(*fields, columns, source->kind))
+        context.out << pair.column << '=' << pair.field << '\n';
     return 0;
 }
 
@@ -165,8 +193,10 @@ QString mappedPairs(const ImportArgs &args, const QStringList &columns,
 
 int runImport(Context &context, const ImportArgs &args)
 {
-    if (args.hasScheme == !args.maps.isEmpty()) {
-        context.err << "import run: give either --scheme NAME or --map COLUMN=FIELD" << Qt::endl;
+    const bool mapped = args.autoMap || !args.maps.isEmpty();
+    if (args.hasScheme == mapped) {
+        context.err << "import run: give either --scheme NAME or --map COLUMN=FIELD (or --auto-map)"
+                    << Qt::endl;
         return usage(context, "run");
     }
     int status = 0;
@@ -202,6 +232,14 @@ int runImport(Context &context, const ImportArgs &args)
                 context.err << "Not a contact column the import offers: " << unknown << Qt::endl;
                 return 2;
             }
+            if (args.autoMap) {
+                const Result<QStringList> fields = importSourceFields(*source);
+                if (!fields) {
+                    context.err << fields.message() << Qt::endl;
+                    return 1;
+                }
+                pairs = mergeMapping(suggestMapping(*fields, columns, source->kind), pairs);
+            }
         }
     }
     if (pairs.empty()) {
@@ -211,7 +249,8 @@ int runImport(Context &context, const ImportArgs &args)
     std::optional<ImportOutcome> outcome;
     const JobReport report = runInForeground(
         [&](JobControl &control) {
-            const Result<ImportOutcome> done = runContactImport(database, *source, pairs, control);
+            const Result<ImportOutcome> done =
+                runContactImport(database, *source, pairs, control, args.duplicates);
             if (done)
                 outcome = *done;
             else if (!control.stoppedEarly())
@@ -228,6 +267,8 @@ int runImport(Context &context, const ImportArgs &args)
     context.out << outcome->added << " contact(s) added" << Qt::endl;
     if (outcome->blankSkipped > 0)
         context.out << blankRecordsMessage(outcome->blankSkipped) << Qt::endl;
+    if (outcome->duplicates > 0)
+        context.out << duplicatesMessage(outcome->duplicates, args.duplicates) << Qt::endl;
     return 0;
 }
 

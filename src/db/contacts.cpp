@@ -152,6 +152,49 @@ Result<QStringList> contactNames(QSqlDatabase &db)
     return names;
 }
 
+const QStringList &contactPhoneColumns()
+{
+    static const QStringList columns = {
+        QStringLiteral("MOBILE"), QStringLiteral("H_PH1"), QStringLiteral("H_PH2"),
+        QStringLiteral("H_PH3"),  QStringLiteral("W_PH1"), QStringLiteral("W_PH2"),
+        QStringLiteral("W_PH3"),  QStringLiteral("B_PH1"), QStringLiteral("B_PH2"),
+        QStringLiteral("B_PH3"),  QStringLiteral("FAX")};
+    return columns;
+}
+
+const QStringList &contactEmailColumns()
+{
+    static const QStringList columns = {QStringLiteral("H_EMAIL1"), QStringLiteral("H_EMAIL2"),
+                                        QStringLiteral("B_EMAIL1"), QStringLiteral("B_EMAIL2")};
+    return columns;
+}
+
+Status readContactReach(QSqlDatabase &db,
+                        const std::function<void(const QString &name, const QStringList &phones,
+                                                 const QStringList &emails)> &sink)
+{
+    const QStringList &phones = contactPhoneColumns();
+    const QStringList &emails = contactEmailColumns();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("Select NAME,%1,%2 from cnt_main where trim(NAME) <> ''")
+                    .arg(phones.join(QLatin1Char(',')), emails.join(QLatin1Char(',')))))
+        return sqlError(q);
+    QStringList phoneValues, emailValues;
+    while (q.next()) {
+        phoneValues.clear();
+        emailValues.clear();
+        for (qsizetype i = 0; i < phones.size(); ++i)
+            phoneValues << q.value(int(1 + i)).toString();
+        for (qsizetype i = 0; i < emails.size(); ++i)
+            emailValues << q.value(int(1 + phones.size() + i)).toString();
+        sink(q.value(0).toString(), phoneValues, emailValues);
+    }
+    if (q.lastError().isValid())
+        return sqlError(q);
+    return {};
+}
+
 ContactCardReader::ContactCardReader(QSqlDatabase &db) : m_db(db) {}
 
 ContactCardReader::~ContactCardReader() = default;

@@ -42,6 +42,16 @@ Result<QStringList> contactSubCategories(QSqlDatabase &db, const QString &catego
 // name index gives. A null name is listed as "".
 Result<QStringList> contactNames(QSqlDatabase &db);
 
+// ---- What an import compares new contacts with: the columns holding a contact's own telephone
+// numbers and e-mail addresses, and those of every stored contact that has a name.
+const QStringList &contactPhoneColumns();
+const QStringList &contactEmailColumns();
+// sink sees each named contact's NAME, then its phone and e-mail columns in the order above
+// (a null one as "").
+Status readContactReach(QSqlDatabase &db,
+                        const std::function<void(const QString &name, const QStringList &phones,
+                                                 const QStringList &emails)> &sink);
+
 // ---- Rows for the vCard writers: the columns a card needs, always in this order.
 namespace card {
 enum Field {

@@ -3,6 +3,7 @@
 #include "formats/access_reader.h"
 #include "formats/dbf_reader.h"
 #include "formats/delimited_reader.h"
+#include "formats/vcard_reader.h"
 
 namespace quenda {
 
@@ -20,10 +21,11 @@ Result<std::unique_ptr<TableReader>> generic(Result<std::unique_ptr<Reader>> ope
 
 const QStringList &tableSourceKinds()
 {
-    static const QStringList kinds = {
-        QStringLiteral("Access"),      QStringLiteral("Text;"),       QStringLiteral("FoxPro 2.0;"),
-        QStringLiteral("FoxPro 2.5;"), QStringLiteral("FoxPro 2.6;"), QStringLiteral("FoxPro 3.0;"),
-        QStringLiteral("dBASE III;"),  QStringLiteral("dBASE IV;"),   QStringLiteral("dBASE 5.0;")};
+    static const QStringList kinds = {QStringLiteral("Access"),      QStringLiteral("Text;"),
+                                      QStringLiteral("FoxPro 2.0;"), QStringLiteral("FoxPro 2.5;"),
+                                      QStringLiteral("FoxPro 2.6;"), QStringLiteral("FoxPro 3.0;"),
+                                      QStringLiteral("dBASE III;"),  QStringLiteral("dBASE IV;"),
+                                      QStringLiteral("dBASE 5.0;"),  QStringLiteral("vCard")};
     return kinds;
 }
 
@@ -46,6 +48,9 @@ Result<std::unique_ptr<TableReader>> openTableReader(const QString &kind, const 
         options.codePage = codePageOverride;
         return generic(DelimitedReader::open(path, options));
     }
+    // A card names its own character set, value by value.
+    if (kind == QLatin1String("vCard"))
+        return generic(VCardReader::open(path));
     return generic(DbfReader::open(path, codePageOverride));
 }
 

@@ -1,5 +1,6 @@
 #include "formats/table_sources.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ const QString kMdb = QStringLiteral(QUENDA_FIXTURES_DIR "/mdb/DateTestDatabase.m
 TEST(TableSources, EachKindOpensItsFiles)
 {
     qputenv("QUENDA_MDB_READER", QUENDA_MDB_READER_PATH);
-    for (const QString &kind : tableSourceKinds().mid(2)) {
+    for (const QString &kind : tableSourceKinds().mid(2, 7)) {
         auto dbf = openTableReader(kind, kData + QStringLiteral("dbf/b_dbf_members.dbf"));
         ASSERT_TRUE(dbf.ok()) << kind.toStdString() << ": " << dbf.message().toStdString();
         EXPECT_EQ((*dbf)->fields().size(), 8u);
@@ -26,6 +27,16 @@ TEST(TableSources, EachKindOpensItsFiles)
     ASSERT_TRUE(text.ok()) << text.message().toStdString();
     EXPECT_EQ((*text)->codePage(), 1250); // the caller's code page
     EXPECT_EQ((*text)->fieldNames().front(), QStringLiteral("Name"));
+
+    QTemporaryDir dir;
+    const QString vcf = dir.filePath(QStringLiteral("one.vcf"));
+    QFile card(vcf);
+    ASSERT_TRUE(card.open(QIODevice::WriteOnly));
+    card.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nTEL;TYPE=work:555\r\nEND:VCARD\r\n");
+    card.close();
+    auto cards = openTableReader(QStringLiteral("vCard"), vcf);
+    ASSERT_TRUE(cards.ok()) << cards.message().toStdString();
+    EXPECT_EQ((*cards)->fieldNames(), (QStringList{"FN", "TEL;WORK"}));
 
     if (!QFileInfo::exists(kMdb))
         GTEST_SKIP() << "fixture folder absent";
@@ -55,11 +66,15 @@ TEST(TableSources, UnknownKindsMissingFilesAndWrongFormats)
     const std::pair<QString, QString> wrong[] = {{QStringLiteral("Access"), csv},
                                                  {QStringLiteral("dBASE IV;"), csv},
                                                  {QStringLiteral("FoxPro 3.0;"), csv},
-                                                 {QStringLiteral("Text;"), dbf}};
+                                                 {QStringLiteral("Text;"), dbf},
+                                                 {QStringLiteral("vCard"), csv}};
     for (const auto &[kind, path] : wrong) {
         auto reader = openTableReader(kind, path, QStringLiteral("T"));
         EXPECT_EQ(reader.code(), kErrorWrongFormat) << kind.toStdString();
-        EXPECT_TRUE(reader.message().contains(QStringLiteral("not in the expected format")))
-            << reader.message().toStdString();
+        // A card file says what it lacks instead.
+        const QString reason = kind == QLatin1String("vCard")
+                                   ? QStringLiteral("holds no vCard")
+                                   : QStringLiteral("not in the expected format");
+        EXPECT_TRUE(reader.message().contains(reason)) << reader.message().toStdString();
     }
 }

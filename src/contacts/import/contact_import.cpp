@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 
@@ -161,6 +162,78 @@ void setTextValue(ContactImportWriter &writer, int column, QByteArrayView text,
     }
 }
 
+// The stored contacts by name, each name with the phone numbers and e-mail addresses of all the
+// contacts that bear it.
+class DuplicateFinder {
+public:
+    // Nothing to compare when the import gives no name, or neither a phone nor an e-mail.
+    Status prepare(QSqlDatabase &db, const std::vector<PlannedColumn> &plan)
+    {
+        for (size_t i = 0; i < plan.size(); ++i) {
+            const QString column = plan[i].target.name.toUpper();
+            if (column == QLatin1String("NAME"))
+                m_nameAt = int(i);
+            else if (contactPhoneColumns().contains(column))
+                m_phonesAt.push_back(int(i));
+            else if (contactEmailColumns().contains(column))
+                m_emailsAt.push_back(int(i));
+        }
+        if (m_nameAt < 0 || (m_phonesAt.empty() && m_emailsAt.empty()))
+            return {};
+        m_active = true;
+        return readContactReach(
+            db, [this](const QString &name, const QStringList &phones, const QStringList &emails) {
+                QSet<QString> &keys = m_stored[nameKey(name)];
+                for (const QString &p : phones)
+                    if (QString key = phoneKey(p); !key.isEmpty())
+                        keys.insert(key);
+                for (const QString &e : emails)
+                    if (QString key = emailKey(e); !key.isEmpty())
+                        keys.insert(key);
+            });
+    }
+
+    // value(i) is the text of the record for the plan's column i ("" when it has none).
+    bool isDuplicate(const std::function<QString(int)> &value) const
+    {
+        if (!m_active || m_stored.isEmpty())
+            return false;
+        const auto stored = m_stored.constFind(nameKey(value(m_nameAt)));
+        if (stored == m_stored.constEnd())
+            return false;
+        for (int i : m_phonesAt)
+            if (QString key = phoneKey(value(i)); !key.isEmpty() && stored->contains(key))
+                return true;
+        for (int i : m_emailsAt)
+            if (QString key = emailKey(value(i)); !key.isEmpty() && stored->contains(key))
+                return true;
+        return false;
+    }
+
+private:
+    static QString nameKey(const QString &name) { return name.trimmed().toCaseFolded(); }
+    // Digits of any script, as one number: "+1 (555) 010-99" and "1555 01099" meet.
+    static QString phoneKey(const QString &phone)
+    {
+        QString digits = QStringLiteral("p");
+        for (const QChar c : phone)
+            if (c.digitValue() >= 0)
+                digits += QChar(u'0' + c.digitValue());
+        return digits.size() > 1 ? digits : QString();
+    }
+    static QString emailKey(const QString &email)
+    {
+        const QString trimmed = email.trimmed();
+        return trimmed.isEmpty() ? QString() : QStringLiteral("e") + trimmed.toCaseFolded();
+    }
+
+    bool m_active = false;
+    int m_nameAt = -1;
+    std::vector<int> m_phonesAt;
+    std::vector<int> m_emailsAt;
+    QHash<QString, QSet<QString>> m_stored;
+};
+
 Result<std::vector<PlannedColumn>> planColumns(QSqlDatabase &db, const TableReader &reader,
                                                const std::vector<ImportPair> &pairs)
 {
@@ -267,7 +340,7 @@ QString previewExtentText(const SourcePreview &preview)
 
 Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
                                      const std::vector<ImportPair> &pairs, JobControl &control,
-                                     const QLocale &locale)
+                                     const QLocale &locale, DuplicatePolicy duplicates)
 {
     if (pairs.empty())
         return fail(fieldsNotSelected());
@@ -281,6 +354,12 @@ Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
     ContactImportWriter writer(db);
     if (Status s = writer.begin(columns); !s)
         return fail(QStringLiteral("Nothing was imported: %1").arg(s.message()));
+    // Read inside the import's transaction: no other writer can change the contacts meanwhile.
+    DuplicateFinder finder;
+    if (Status s = finder.prepare(db, *plan); !s) {
+        writer.rollback();
+        return fail(QStringLiteral("Nothing was imported: %1").arg(s.message()));
+    }
 
     ImportOutcome outcome;
     RecordNumbers numbers;
@@ -297,6 +376,20 @@ Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
             numbers.skipped(reader.recordNumber());
             ++outcome.blankSkipped;
             continue;
+        }
+        const bool duplicate = finder.isDuplicate([&](int i) {
+            const int at = (*plan)[size_t(i)].sourceIndex;
+            if (asText)
+                return at < static_cast<int>(texts.size()) ? QString::fromUtf8(texts[at])
+                                                           : QString();
+            return at < values.size() ? sourceText(values[at]) : QString();
+        });
+        if (duplicate) {
+            ++outcome.duplicates;
+            if (duplicates == DuplicatePolicy::Skip) {
+                numbers.skipped(reader.recordNumber());
+                continue;
+            }
         }
         for (size_t i = 0; i < plan->size(); ++i) {
             const PlannedColumn &c = (*plan)[i];
@@ -345,8 +438,19 @@ QString blankRecordsMessage(qint64 skipped)
         .arg(skipped);
 }
 
+QString duplicatesMessage(qint64 count, DuplicatePolicy policy)
+{
+    const QString what = count == 1
+                             ? QStringLiteral("1 record is a stored contact already")
+                             : QStringLiteral("%1 records are stored contacts already").arg(count);
+    return what + QStringLiteral(" (same name, and a phone number or e-mail address in common): ") +
+           (policy == DuplicatePolicy::Skip ? QStringLiteral("skipped.")
+                                            : QStringLiteral("imported all the same."));
+}
+
 Result<ImportOutcome> runContactImport(const QString &databasePath, const ImportSource &source,
-                                       const std::vector<ImportPair> &pairs, JobControl &control)
+                                       const std::vector<ImportPair> &pairs, JobControl &control,
+                                       DuplicatePolicy duplicates)
 {
     if (pairs.empty())
         return fail(fieldsNotSelected());
@@ -357,7 +461,7 @@ Result<ImportOutcome> runContactImport(const QString &databasePath, const Import
     Connection connection(databasePath);
     if (Status s = connection.status(); !s)
         return s.error();
-    return importContacts(connection.db(), **reader, pairs, control);
+    return importContacts(connection.db(), **reader, pairs, control, QLocale::system(), duplicates);
 }
 
 } // namespace quenda

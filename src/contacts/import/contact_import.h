@@ -47,26 +47,38 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
 struct ImportOutcome {
     qint64 added = 0;
     qint64 blankSkipped = 0; // records whose every field was empty or blank
+    qint64 duplicates = 0;   // records found to be stored contacts already, added or skipped
 };
+
+// What becomes of a record that is a stored contact already: one whose NAME equals the
+// contact's (ignoring letter case and surrounding blanks) and that shares a phone number (its
+// digits) or an e-mail address (ignoring letter case) with it. Only the contacts stored before
+// the import are compared with, not the records it adds.
+enum class DuplicatePolicy { Import, Skip };
 
 // Imports every record of reader as a new contact, but for a record whose every field is empty
 // or blank, which is skipped and counted. Pairs are applied in order, so a column named twice
 // takes the later field. Before anything is written, a field the source does not have and a
 // column the contact table does not have are reported by name. Any fault after that (a record
 // that cannot be read or stored, a full disk, a cancel) leaves the contacts as they were, and
-// the message names the record, and the field when one is to blame.
+// the message names the record, and the field when one is to blame. Duplicates of stored
+// contacts are counted, and skipped when the policy says so.
 Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
                                      const std::vector<ImportPair> &pairs, JobControl &control,
-                                     const QLocale &locale = QLocale::system());
+                                     const QLocale &locale = QLocale::system(),
+                                     DuplicatePolicy duplicates = DuplicatePolicy::Import);
 
 // The job the window and the command line run: the source is opened on this thread and the
 // organizer database on a connection of its own. "Fields Not Selected" without a pair.
 Result<ImportOutcome> runContactImport(const QString &databasePath, const ImportSource &source,
-                                       const std::vector<ImportPair> &pairs, JobControl &control);
+                                       const std::vector<ImportPair> &pairs, JobControl &control,
+                                       DuplicatePolicy duplicates = DuplicatePolicy::Import);
 
 // What a cancelled import says: it keeps nothing.
 QString cancelledImportMessage();
 // What an import says of the blank records it skipped.
 QString blankRecordsMessage(qint64 skipped);
+// What an import says of the duplicates it found: imported anyway or skipped.
+QString duplicatesMessage(qint64 count, DuplicatePolicy policy);
 
 } // namespace quenda

@@ -22,6 +22,7 @@ const char *const kFilters[] = {
     "dBASE III (*.dbf)|*.dbf",
     "dBASE IV (*.dbf)|*.dbf",
     "dBASE 5.0 (*.dbf)|*.dbf",
+    "vCard (*.vcf)|*.vcf",
 };
 
 // "*.dbf" becomes "*.[dD][bB][fF]": the dialogs compare names with case on this system.

@@ -62,6 +62,7 @@ TEST(ImportSource, FiltersMatchTheirExtensionsInAnyCase)
         const QStringList patterns = filter.mid(open + 2).chopped(1).split(QLatin1Char(' '));
         const QString file = kind == QLatin1String("Access")  ? QStringLiteral("Old.mDB")
                              : kind == QLatin1String("Text;") ? QStringLiteral("list.CsV")
+                             : kind == QLatin1String("vCard") ? QStringLiteral("Phone.Vcf")
                                                               : QStringLiteral("PEOPLE.DBF");
         bool matched = false;
         for (const QString &pattern : patterns)

@@ -123,7 +123,7 @@ TEST_F(CliImportTest, MistakesAreReportedAndImportNothing)
     EXPECT_EQ(kind.err, QStringLiteral("Invalid Database Type \n"
                                        "KIND is one of: Access, \"Text;\", \"FoxPro 2.0;\", "
                                        "\"FoxPro 2.5;\", \"FoxPro 2.6;\", \"FoxPro 3.0;\", "
-                                       "\"dBASE III;\", \"dBASE IV;\", \"dBASE 5.0;\"\n"));
+                                       "\"dBASE III;\", \"dBASE IV;\", \"dBASE 5.0;\", vCard\n"));
 
     // A database that cannot be read is a failure of the run, not a mistake in the arguments.
     const QString damaged = places.writeFile(QStringLiteral("damaged.mdb"), QByteArray(4096, 'x'));
@@ -161,4 +161,110 @@ TEST_F(CliImportTest, TablesOfAnAccessDatabase)
         run({"import", "run", file, "--kind", "Access", "--map", "NAME=ShortTextCol"});
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     EXPECT_EQ(contacts(), 6) << "the first table, as the window opens it";
+}
+
+TEST_F(CliImportTest, VCardFilesAreOneMoreKindOfSource)
+{
+    const QString file = places.writeFile(
+        QStringLiteral("phone.vcf"),
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\nTEL;TYPE=CELL:+1 555 0100\r\n"
+        "EMAIL:ann@example.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\nFN:Zoë\\, Jr.\r\n"
+        "TEL;WORK;VOICE:555 0200\r\nEND:VCARD\r\n");
+    const CliRun fields = run({"import", "fields", file, "--kind", "vCard"});
+    ASSERT_EQ(fields.status, 0) << fields.err.toStdString();
+    EXPECT_EQ(fields.out, QStringLiteral("N;FAMILY\nN;GIVEN\nN;ADDITIONAL\nN;PREFIX\nN;SUFFIX\n"
+                                         "FN\nTEL;CELL\nTEL;WORK\nEMAIL\n"));
+
+    const CliRun imported = run({"import", "run", file, "--kind", "vCard", "--map", "NAME=FN",
+                                 "--map", "MOBILE=TEL;CELL", "--map", "W_PH1=TEL;WORK"});
+    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    auto c = places.connect();
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("NAME")), (QStringList{"Ann Lee", "Zoë, Jr."}));
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("MOBILE")),
+              (QStringList{"+1 555 0100", "<null>"}));
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("W_PH1")), (QStringList{"<null>", "555 0200"}));
+
+    // A file that holds no card is refused by name, and imports nothing.
+    const CliRun notCards = run({"import", "run", people(), "--kind", "vCard", "--map", "NAME=FN"});
+    EXPECT_EQ(notCards.status, 1);
+    EXPECT_TRUE(notCards.err.contains(QLatin1String("people.csv"))) << notCards.err.toStdString();
+    EXPECT_EQ(contacts(), 2);
+}
+
+TEST_F(CliImportTest, SuggestedMappingIsPrintedAndUsedWithGivenMapsWinning)
+{
+    const QString file = places.writeFile(
+        QStringLiteral("export.csv"),
+        "First Name,Last Name,Display Name,E-mail Address,Mobile Phone,Pager\n"
+        "Ann,Lee,Ann Lee,ann@example.org,555 1,p1\nBob,Roe,Bob Roe,bob@example.org,555 2,p2\n");
+    const CliRun suggested = run({"import", "fields", file, "--kind", "Text;", "--suggest"});
+    ASSERT_EQ(suggested.status, 0) << suggested.err.toStdString();
+    EXPECT_EQ(suggested.out, QStringLiteral("First=First Name\nLast=Last Name\nName=Display Name\n"
+                                            "H_Email1=E-mail Address\nMobile=Mobile Phone\n"));
+
+    // The printed lines are --map arguments as they stand; --map beside --auto-map wins.
+    const CliRun imported =
+        run({"import", "run", file, "--kind", "Text;", "--auto-map", "--map", "MOBILE=Pager"});
+    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    auto c = places.connect();
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("NAME")), (QStringList{"Ann Lee", "Bob Roe"}));
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("LAST")), (QStringList{"Lee", "Roe"}));
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("H_EMAIL1")),
+              (QStringList{"ann@example.org", "bob@example.org"}));
+    EXPECT_EQ(columnValues(c->db(), QStringLiteral("MOBILE")), (QStringList{"p1", "p2"}));
+
+    // Nothing to suggest is nothing to import; a scheme does not mix with either.
+    const CliRun none = run({"import", "run", people(), "--kind", "Text;", "--auto-map"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, QStringLiteral("Fields Not Selected\n"));
+    const CliRun mixed =
+        run({"import", "run", file, "--kind", "Text;", "--auto-map", "--scheme", "x"});
+    EXPECT_EQ(mixed.status, 2);
+    EXPECT_EQ(contacts(), 2);
+}
+
+TEST_F(CliImportTest, DuplicatesOfStoredContactsAreCountedAndImportedOrSkipped)
+{
+    const QString first = places.writeFile(
+        QStringLiteral("first.csv"),
+        "Nm;Tel;Mail\nAnn Lee;+1 (555) 0100;\nBob Roe;;Bob@Example.org\nCy Poe;555 0300;\n");
+    const auto map = [](QStringList args) {
+        return args << "--map"
+                    << "NAME=Nm"
+                    << "--map"
+                    << "MOBILE=Tel"
+                    << "--map"
+                    << "H_EMAIL1=Mail";
+    };
+    ASSERT_EQ(run(map({"import", "run", first, "--kind", "Text;"})).status, 0);
+
+    // Same name in another case and with blanks, the same digits or the same address in another
+    // case: duplicates. Same name without a shared number or address, or a shared number under
+    // another name: new contacts. Two equal new records are not compared with each other.
+    const QString second =
+        places.writeFile(QStringLiteral("second.csv"),
+                         "Nm;Tel;Mail\n  ann LEE ;15550100;\nbob roe;999;bob@example.ORG\n"
+                         "Cy Poe;555 0399;cy@example.org\nDee Ray;555 0300;\n"
+                         "Eve Fox;1;\nEve Fox;1;\n");
+    const CliRun imported = run(map({"import", "run", second, "--kind", "Text;"}));
+    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    EXPECT_EQ(imported.out, QStringLiteral(" Imported  \n6 contact(s) added\n2 records are stored "
+                                           "contacts already (same name, and a phone number or "
+                                           "e-mail address in common): imported all the same.\n"));
+    EXPECT_EQ(contacts(), 9);
+
+    // Every record of the file is a stored contact now: all six are skipped.
+    const CliRun skipped =
+        run(map({"import", "run", second, "--kind", "Text;", "--duplicates", "skip"}));
+    ASSERT_EQ(skipped.status, 0) << skipped.err.toStdString();
+    EXPECT_TRUE(skipped.out.startsWith(QLatin1String(" Imported  \n0 contact(s) added\n6 records")))
+        << skipped.out.toStdString();
+    EXPECT_TRUE(skipped.out.endsWith(QLatin1String(": skipped.\n")));
+    EXPECT_EQ(contacts(), 9);
+
+    const CliRun wrong =
+        run(map({"import", "run", second, "--kind", "Text;", "--duplicates", "merge"}));
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("merge")));
+    EXPECT_EQ(contacts(), 9);
 }
