@@ -8,6 +8,7 @@
 #include "contacts/import/contact_import.h"
 #include "contacts/import/field_catalogue.h"
 #include "contacts/import/field_mapping.h"
+#include "contacts/import/field_suggestion.h"
 #include "db/contacts.h"
 #include "db/mapping_schemes.h"
 #include "db/setup.h"
@@ -21,6 +22,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -508,6 +510,27 @@ void FrmCntIpod::loadSourceFields()
         return;
     }
     setSourceFields(*fields);
+    applySuggestedMapping();
+}
+
+// Fields whose names tell their column are mapped in advance; a cell the user (or a recalled
+// scheme) filled keeps its field.
+void FrmCntIpod::applySuggestedMapping()
+{
+    QStringList columns;
+    for (QdGrid *grid : {Grid1, Grid2})
+        for (int r = 1; r <= grid->dataRows(); ++r)
+            columns << grid->text(r, kColumnCol);
+    QHash<QString, QString> fieldOf;
+    for (const ImportPair &pair : suggestMapping(m_sourceFields, columns, m_source.kind))
+        fieldOf.insert(pair.column.toUpper(), pair.field);
+    for (QdGrid *grid : {Grid1, Grid2}) {
+        for (int r = 1; r <= grid->dataRows(); ++r) {
+            const QString field = fieldOf.value(grid->text(r, kColumnCol).toUpper());
+            if (!field.isEmpty() && grid->text(r, kFieldCol).trimmed().isEmpty())
+                grid->setText(r, kFieldCol, field);
+        }
+    }
 }
 
 void FrmCntIpod::listTables()
@@ -721,23 +744,56 @@ void FrmCntIpod::importContacts()
         m_services.messages->show(QStringLiteral("Item Not Selected"), MsgIcon::Exclamation);
         return;
     }
+    // First the records that are stored contacts already, so that the user can leave them out.
+    const QString database = m_services.places.databasePath();
+    const ImportSource source = m_source;
+    m_job->start<std::optional<DuplicateScan>>(
+        [database, source, pairs](JobControl &control) -> std::optional<DuplicateScan> {
+            const Result<DuplicateScan> scan = runDuplicateScan(database, source, pairs, control);
+            if (scan)
+                return *scan;
+            if (!control.stoppedEarly())
+                control.abort(scan.message());
+            return std::nullopt;
+        },
+        [this, pairs](std::optional<DuplicateScan> scan, const JobReport &report) {
+            if (!scan) {
+                m_services.messages->show(report.cancelled ? cancelledImportMessage()
+                                                           : report.error,
+                                          MsgIcon::Exclamation);
+                return;
+            }
+            DuplicatePolicy policy = DuplicatePolicy::Import;
+            if (scan->count > 0 &&
+                m_services.messages->show(duplicatesQuestion(*scan), MsgIcon::Question,
+                                          MsgButtons::YesNo) == MsgAnswer::No)
+                policy = DuplicatePolicy::Skip;
+            startImport(pairs, policy);
+        });
+}
+
+void FrmCntIpod::startImport(const std::vector<ImportPair> &pairs, DuplicatePolicy duplicates)
+{
     const QString database = m_services.places.databasePath();
     const ImportSource source = m_source;
     m_job->start<std::optional<ImportOutcome>>(
-        [database, source, pairs](JobControl &control) -> std::optional<ImportOutcome> {
-            const Result<ImportOutcome> done = runContactImport(database, source, pairs, control);
+        [database, source, pairs, duplicates](JobControl &control) -> std::optional<ImportOutcome> {
+            const Result<ImportOutcome> done =
+                runContactImport(database, source, pairs, control, duplicates);
             if (done)
                 return *done;
             if (!control.stoppedEarly())
                 control.abort(done.message());
             return std::nullopt;
         },
-        [this](std::optional<ImportOutcome> outcome, const JobReport &report) {
+        [this, duplicates](std::optional<ImportOutcome> outcome, const JobReport &report) {
             // A cancel that came after the commit changes nothing: the contacts are in.
             if (outcome) {
                 m_services.messages->show(QStringLiteral(" Imported  "), MsgIcon::Exclamation);
                 if (outcome->blankSkipped > 0)
                     m_services.messages->show(blankRecordsMessage(outcome->blankSkipped));
+                if (outcome->duplicates > 0)
+                    m_services.messages->show(duplicatesMessage(outcome->duplicates, duplicates));
             } else if (report.cancelled) {
                 m_services.messages->show(cancelledImportMessage(), MsgIcon::Exclamation);
             } else {

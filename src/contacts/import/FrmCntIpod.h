@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/services.h"
+#include "contacts/import/contact_import.h"
 #include "contacts/import/import_source.h"
 #include "db/database.h"
 #include "jobs/job_runner.h"
@@ -63,6 +64,8 @@ private:
     void setSourceFields(const QStringList &fields);
     // The chosen source's fields into the mapping grids; a source that cannot be read is said.
     void loadSourceFields();
+    void applySuggestedMapping();
+    void startImport(const std::vector<ImportPair> &pairs, DuplicatePolicy duplicates);
     int chosenCodePage() const;
 
     // Mapping and schemes.

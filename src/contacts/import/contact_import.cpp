@@ -193,6 +193,10 @@ public:
             });
     }
 
+    // A name and a phone or e-mail are mapped, and some contact is stored.
+    bool canMatch() const { return m_active && !m_stored.isEmpty(); }
+    int nameColumn() const { return m_nameAt; }
+
     // value(i) is the text of the record for the plan's column i ("" when it has none).
     bool isDuplicate(const std::function<QString(int)> &value) const
     {
@@ -436,6 +440,67 @@ QString blankRecordsMessage(qint64 skipped)
         return QStringLiteral("1 record was skipped: every field of it was empty or blank.");
     return QStringLiteral("%1 records were skipped: every field of each was empty or blank.")
         .arg(skipped);
+}
+
+Result<DuplicateScan> scanForDuplicates(QSqlDatabase &db, TableReader &reader,
+                                        const std::vector<ImportPair> &pairs, JobControl &control,
+                                        int namesKept)
+{
+    const auto plan = planColumns(db, reader, pairs);
+    if (!plan)
+        return plan.error();
+    DuplicateFinder finder;
+    if (Status s = finder.prepare(db, *plan); !s)
+        return s.error();
+    DuplicateScan scan;
+    if (!finder.canMatch())
+        return scan;
+    QVariantList values;
+    while (!control.isCancelled() && reader.next(values)) {
+        if (isBlankRecord(values))
+            continue;
+        const auto value = [&](int i) {
+            const int at = (*plan)[size_t(i)].sourceIndex;
+            return at < values.size() ? sourceText(values[at]) : QString();
+        };
+        if (finder.isDuplicate(value)) {
+            if (scan.firstNames.size() < namesKept)
+                scan.firstNames << value(finder.nameColumn()).trimmed();
+            ++scan.count;
+        }
+        if (reader.recordNumber() % kProgressEvery == 0)
+            control.setDone(reader.recordNumber());
+    }
+    if (!reader.error().isEmpty())
+        return fail(QStringLiteral("Record %1 could not be read. %2")
+                        .arg(reader.recordNumber() + 1)
+                        .arg(reader.error()));
+    return scan;
+}
+
+Result<DuplicateScan> runDuplicateScan(const QString &databasePath, const ImportSource &source,
+                                       const std::vector<ImportPair> &pairs, JobControl &control)
+{
+    auto reader = openImportSource(source, [&control] { return control.isCancelled(); });
+    if (!reader)
+        return reader.error();
+    control.setItem(QDir::toNativeSeparators(source.path));
+    Connection connection(databasePath);
+    if (Status s = connection.status(); !s)
+        return s.error();
+    return scanForDuplicates(connection.db(), **reader, pairs, control);
+}
+
+QString duplicatesQuestion(const DuplicateScan &scan)
+{
+    QString names = scan.firstNames.join(QStringLiteral(", "));
+    if (scan.count > scan.firstNames.size())
+        names += QStringLiteral(" ...");
+    const QString what =
+        scan.count == 1 ? QStringLiteral("1 record is a stored contact already")
+                        : QStringLiteral("%1 records are stored contacts already").arg(scan.count);
+    return what + QStringLiteral(" (same name, and a phone number or e-mail address in common): ") +
+           names + QStringLiteral("\n\nImport them all the same? No skips them.");
 }
 
 QString duplicatesMessage(qint64 count, DuplicatePolicy policy)

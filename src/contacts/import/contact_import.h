@@ -68,6 +68,21 @@ Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
                                      const QLocale &locale = QLocale::system(),
                                      DuplicatePolicy duplicates = DuplicatePolicy::Import);
 
+struct DuplicateScan {
+    qint64 count = 0;
+    QStringList firstNames; // the names of the first few, in the order of the source
+};
+
+// Reads the source through the mapping as an import would and counts the records that are stored
+// contacts already, writing nothing: what the window asks about before it imports.
+Result<DuplicateScan> scanForDuplicates(QSqlDatabase &db, TableReader &reader,
+                                        const std::vector<ImportPair> &pairs, JobControl &control,
+                                        int namesKept = 5);
+Result<DuplicateScan> runDuplicateScan(const QString &databasePath, const ImportSource &source,
+                                       const std::vector<ImportPair> &pairs, JobControl &control);
+// The window's question: Yes imports them all the same, No skips them.
+QString duplicatesQuestion(const DuplicateScan &scan);
+
 // The job the window and the command line run: the source is opened on this thread and the
 // organizer database on a connection of its own. "Fields Not Selected" without a pair.
 Result<ImportOutcome> runContactImport(const QString &databasePath, const ImportSource &source,

@@ -47,6 +47,12 @@ protected:
         services.dialogs.openAnswers.push_back(path);
         QTest::mouseClick(control<QPushButton>(window, "Cmdsel"), Qt::LeftButton);
     }
+    // The import runs as two jobs, the look for duplicates and the import itself.
+    static void finishImport(FrmCntIpod *window)
+    {
+        while (window->job()->isRunning())
+            window->job()->wait();
+    }
     static void setField(QdGrid *grid, int row, const QString &field)
     {
         grid->model()->setData(grid->model()->index(row - 1, kFieldCol), field, Qt::EditRole);
@@ -149,6 +155,29 @@ TEST_F(ImportWindowTest, ChoosingAFileGathersItsFieldsIntoTheDropDown)
     EXPECT_FALSE(grid4->isRowHidden(40));
 }
 
+TEST_F(ImportWindowTest, CardFilesAreOfferedAndFieldsNamedForAColumnAreMappedInAdvance)
+{
+    auto window = open();
+    auto *grid1 = control<QdGrid>(window.get(), "Grid1");
+    setField(grid1, 3, QStringLiteral("Mine")); // LAST, chosen by the user before the file
+    const QString file = places.writeFile(QStringLiteral("data/export.csv"),
+                                          "First Name,Last Name,Mobile Phone\nAnn,Lee,555\n");
+    choose(window.get(), QStringLiteral("Text;"), file);
+    EXPECT_EQ(grid1->text(2, kFieldCol), QStringLiteral("First Name"));
+    EXPECT_EQ(grid1->text(3, kFieldCol), QStringLiteral("Mine"));
+    EXPECT_EQ(grid1->text(16, kFieldCol), QStringLiteral("Mobile Phone"));
+    EXPECT_EQ(control<QdGrid>(window.get(), "Grid4")->text(16, kFieldCol),
+              QStringLiteral("Mobile Phone"));
+
+    const QString cards = places.writeFile(QStringLiteral("data/one.vcf"),
+                                           "BEGIN:VCARD\nVERSION:3.0\nFN:Ann Lee\nEND:VCARD\n");
+    choose(window.get(), QStringLiteral("vCard"), cards);
+    EXPECT_TRUE(
+        services.dialogs.openRequests.back().filter.contains(QLatin1String("[vV][cC][fF]")));
+    EXPECT_EQ(items(control<QListWidget>(window.get(), "List2")), QStringList{"FN"});
+    EXPECT_EQ(grid1->text(1, kFieldCol), QStringLiteral("FN"));
+}
+
 TEST_F(ImportWindowTest, AnAccessDatabaseListsItsTablesAndOpensTheFirst)
 {
     const QString file = fixturePath(QStringLiteral("mdb/DateTestDatabase.mdb"));
@@ -209,7 +238,7 @@ TEST_F(ImportWindowTest, ALongSourceIsPreviewedInPartAndImportedWhole)
     EXPECT_TRUE(extent->isVisible());
 
     QTest::mouseClick(control<QPushButton>(window.get(), "CmdImport"), Qt::LeftButton);
-    window->job()->wait();
+    finishImport(window.get());
     EXPECT_EQ(services.messages.texts(),
               (QStringList{" Imported  ",
                            "1 record was skipped: every field of it was empty or blank."}));
@@ -326,7 +355,7 @@ TEST_F(ImportWindowTest, ThePreviewAndTheImportRunThroughAllSteps)
     QTest::mouseClick(import, Qt::LeftButton);
     EXPECT_TRUE(control<QRadioButton>(window.get(), "Option1")->isChecked())
         << "the preview turns to the new records first";
-    window->job()->wait();
+    finishImport(window.get());
     window->previewJob()->wait();
     ASSERT_EQ(services.messages.texts(), QStringList{" Imported  "});
     EXPECT_EQ(services.messages.shown[0].icon, MsgIcon::Exclamation);
@@ -348,7 +377,47 @@ TEST_F(ImportWindowTest, ThePreviewAndTheImportRunThroughAllSteps)
     // A mapping made for another file names the missing field and imports nothing.
     setField(control<QdGrid>(window.get(), "Grid1"), 2, QStringLiteral("Vorname"));
     QTest::mouseClick(import, Qt::LeftButton);
-    window->job()->wait();
+    finishImport(window.get());
     EXPECT_TRUE(services.messages.texts().last().contains(QLatin1String("\"Vorname\"")));
     EXPECT_EQ(contactCount(db), 3);
+}
+
+TEST_F(ImportWindowTest, StoredContactsAreNamedFirstAndLeftOutOnNo)
+{
+    {
+        QSqlQuery q(connection->db());
+        q.exec(QStringLiteral("insert into cnt_main (NAME, H_PH1) values ('o''brien', '5551')"));
+    }
+    auto window = open();
+    auto *import = control<QPushButton>(window.get(), "CmdImport");
+    choose(window.get(), QStringLiteral("Text;"), people());
+    setField(control<QdGrid>(window.get(), "Grid1"), 1, QStringLiteral("Nm"));
+    setField(control<QdGrid>(window.get(), "Grid1"), 24, QStringLiteral("Tel")); // H_PH1
+    tab(window.get(), 5);
+
+    services.messages.shown.clear();
+    services.messages.answers = {MsgAnswer::No};
+    QTest::mouseClick(import, Qt::LeftButton);
+    finishImport(window.get());
+    window->previewJob()->wait();
+    ASSERT_GE(services.messages.shown.size(), 2u)
+        << services.messages.texts().join('|').toStdString();
+    EXPECT_EQ(services.messages.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(services.messages.shown[0].text.startsWith(
+        QLatin1String("1 record is a stored contact already")));
+    EXPECT_TRUE(services.messages.shown[0].text.contains(QLatin1String(": O'Brien\n")));
+    EXPECT_EQ(services.messages.texts().at(1), QStringLiteral(" Imported  "));
+    EXPECT_TRUE(services.messages.texts().last().endsWith(QLatin1String("skipped.")));
+    EXPECT_EQ(columnValues(connection->db(), QStringLiteral("NAME")),
+              (QStringList{"o'brien", "Zoë"}));
+
+    // Zoë is stored now too: both records are asked about, and Yes imports them.
+    services.messages.shown.clear();
+    services.messages.answers = {MsgAnswer::Yes};
+    QTest::mouseClick(import, Qt::LeftButton);
+    finishImport(window.get());
+    EXPECT_EQ(services.messages.texts().size(), 3)
+        << services.messages.texts().join('|').toStdString();
+    EXPECT_TRUE(services.messages.shown[0].text.contains(QLatin1String("2 records")));
+    EXPECT_EQ(contactCount(connection->db()), 4);
 }
