@@ -170,11 +170,12 @@ int listFields(Context &context, const ImportArgs &args)
             context.out << field << '\n';
         return 0;
     }
-    // The grids' columns as the lists name them: a suggestion needs no database.
+    // The grids' columns as the lists name them, printed as the catalogue does: a suggestion
+    // needs no database.
     const QStringList columns =
         columnsOfList(importantFieldList()) + columnsOfList(otherFieldList());
     for (const ImportPair &pair : suggestMapping(*fields, columns, source->kind))
-        context.out << pair.column << '=' << pair.field << '\n';
+        context.out << pair.column.toUpper() << '=' << pair.field << '\n';
     return 0;
 }
 

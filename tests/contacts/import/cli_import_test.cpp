@@ -199,8 +199,8 @@ TEST_F(CliImportTest, SuggestedMappingIsPrintedAndUsedWithGivenMapsWinning)
         "Ann,Lee,Ann Lee,ann@example.org,555 1,p1\nBob,Roe,Bob Roe,bob@example.org,555 2,p2\n");
     const CliRun suggested = run({"import", "fields", file, "--kind", "Text;", "--suggest"});
     ASSERT_EQ(suggested.status, 0) << suggested.err.toStdString();
-    EXPECT_EQ(suggested.out, QStringLiteral("First=First Name\nLast=Last Name\nName=Display Name\n"
-                                            "H_Email1=E-mail Address\nMobile=Mobile Phone\n"));
+    EXPECT_EQ(suggested.out, QStringLiteral("FIRST=First Name\nLAST=Last Name\nNAME=Display Name\n"
+                                            "H_EMAIL1=E-mail Address\nMOBILE=Mobile Phone\n"));
 
     // The printed lines are --map arguments as they stand; --map beside --auto-map wins.
     const CliRun imported =
