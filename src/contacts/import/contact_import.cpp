@@ -491,26 +491,33 @@ Result<DuplicateScan> runDuplicateScan(const QString &databasePath, const Import
     return scanForDuplicates(connection.db(), **reader, pairs, control);
 }
 
+namespace {
+
+// The opening the window's question and the command line's count share.
+QString duplicatesCounted(qint64 count)
+{
+    const QString what = count == 1
+                             ? QStringLiteral("1 record is a stored contact already")
+                             : QStringLiteral("%1 records are stored contacts already").arg(count);
+    return what + QStringLiteral(" (same name, and a phone number or e-mail address in common): ");
+}
+
+} // namespace
+
 QString duplicatesQuestion(const DuplicateScan &scan)
 {
     QString names = scan.firstNames.join(QStringLiteral(", "));
     if (scan.count > scan.firstNames.size())
         names += QStringLiteral(" ...");
-    const QString what =
-        scan.count == 1 ? QStringLiteral("1 record is a stored contact already")
-                        : QStringLiteral("%1 records are stored contacts already").arg(scan.count);
-    return what + QStringLiteral(" (same name, and a phone number or e-mail address in common): ") +
-           names + QStringLiteral("\n\nImport them all the same? No skips them.");
+    return duplicatesCounted(scan.count) + names +
+           QStringLiteral("\n\nImport them all the same? No skips them.");
 }
 
 QString duplicatesMessage(qint64 count, DuplicatePolicy policy)
 {
-    const QString what = count == 1
-                             ? QStringLiteral("1 record is a stored contact already")
-                             : QStringLiteral("%1 records are stored contacts already").arg(count);
-    return what + QStringLiteral(" (same name, and a phone number or e-mail address in common): ") +
-           (policy == DuplicatePolicy::Skip ? QStringLiteral("skipped.")
-                                            : QStringLiteral("imported all the same."));
+    return duplicatesCounted(count) + (policy == DuplicatePolicy::Skip
+                                           ? QStringLiteral("skipped.")
+                                           : QStringLiteral("imported all the same."));
 }
 
 Result<ImportOutcome> runContactImport(const QString &databasePath, const ImportSource &source,
