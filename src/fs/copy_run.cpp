@@ -294,16 +294,7 @@ void CopyRun::copyFile(const Source &source, const Target &target, ClashPolicy p
             settle(done, CopiedFile::Fate::Cancelled);
         return;
     }
-    Pending pending;
-    pending.folder = target.folder;
-    pending.temp = temp;
-    pending.name = name;
-    pending.wanted = target.name;
-    pending.policy = policy;
-    pending.mayClash = !target.freshFolder;
-    pending.bytes = bytes;
-    pending.done = std::move(done);
-    enqueue(std::move(pending));
+    enqueue(pendingFor(target, temp, name, policy, bytes, false, std::move(done)));
 }
 
 void CopyRun::copyLink(const Source &source, const Target &target, ClashPolicy policy, Done done)
@@ -344,16 +335,7 @@ void CopyRun::copyLink(const Source &source, const Target &target, ClashPolicy p
         const timespec times[2] = {st.st_atim, st.st_mtim};
         (void)utimensat(folderFd, temp.constData(), times, AT_SYMLINK_NOFOLLOW);
     }
-    Pending pending;
-    pending.folder = target.folder;
-    pending.temp = temp;
-    pending.name = name;
-    pending.wanted = target.name;
-    pending.policy = policy;
-    pending.mayClash = !target.freshFolder;
-    pending.link = true;
-    pending.done = std::move(done);
-    enqueue(std::move(pending));
+    enqueue(pendingFor(target, temp, name, policy, 0, true, std::move(done)));
 }
 
 void CopyRun::placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
@@ -411,6 +393,23 @@ void CopyRun::then(std::function<void()> action)
     Pending pending;
     pending.action = std::move(action);
     m_pending.push_back(std::move(pending));
+}
+
+CopyRun::Pending CopyRun::pendingFor(const Target &target, const QByteArray &temp,
+                                     const QByteArray &name, ClashPolicy policy, qint64 bytes,
+                                     bool link, Done done)
+{
+    Pending pending;
+    pending.folder = target.folder;
+    pending.temp = temp;
+    pending.name = name;
+    pending.wanted = target.name;
+    pending.policy = policy;
+    pending.mayClash = !target.freshFolder;
+    pending.link = link;
+    pending.bytes = bytes;
+    pending.done = std::move(done);
+    return pending;
 }
 
 void CopyRun::enqueue(Pending pending)

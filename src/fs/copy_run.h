@@ -133,6 +133,9 @@ private:
     DataResult copyData(int in, int out, qint64 size, qint64 &copied, int *error);
     bool settleClash(const Target &target, ClashPolicy policy, QByteArray &name, Done &done,
                      qint64 plannedBytes);
+    // A finished temporary of target's folder, to take name (target.name is what was asked).
+    static Pending pendingFor(const Target &target, const QByteArray &temp, const QByteArray &name,
+                              ClashPolicy policy, qint64 bytes, bool link, Done done);
     void enqueue(Pending pending);
     void place(Pending &pending, int syncError);
     void markDirty(const TargetFolderRef &folder);
