@@ -76,20 +76,22 @@ bool JobRunner::startBody(Body body)
             } catch (...) {
                 control->abort(QStringLiteral("The action stopped on an unexpected fault."));
             }
-            // Posted to the owner's thread; dropped with the runner if it is destroyed first.
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation] {
-                    if (generation == m_generation && m_thread.joinable()) {
-                        m_thread.join();
-                        deliver();
-                    }
-                },
-                Qt::QueuedConnection);
+            // Posted to the owner's thread by name, so that no state of this thread travels in
+            // the call; dropped with the runner if it is destroyed first.
+            m_endedGeneration.store(generation, std::memory_order_release);
+            QMetaObject::invokeMethod(this, "bodyEnded", Qt::QueuedConnection);
         });
     m_timer.start();
     Q_EMIT started();
     return true;
+}
+
+void JobRunner::bodyEnded()
+{
+    if (m_endedGeneration.load(std::memory_order_acquire) == m_generation && m_thread.joinable()) {
+        m_thread.join();
+        deliver();
+    }
 }
 
 void JobRunner::cancel()

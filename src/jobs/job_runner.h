@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -67,6 +68,8 @@ private:
     bool startBody(Body body);
     void poll();
     void deliver();
+    // Called on the owner's thread, queued by name from the worker once its body has ended.
+    Q_INVOKABLE void bodyEnded();
 
     std::shared_ptr<JobControl> m_control;
     std::thread m_thread;
@@ -74,6 +77,9 @@ private:
     std::function<void(const JobReport &)> m_onDone;
     JobProgress m_lastProgress;
     quint64 m_generation = 0;
+    // The generation whose body ended last; the worker's store is what the owner's thread reads
+    // back, so the hand-over is ordered for the thread checker too, not only through Qt's queue.
+    std::atomic<quint64> m_endedGeneration{0};
 };
 
 } // namespace quenda
