@@ -1,5 +1,7 @@
 #include "contacts/import/contact_import.h"
 
+#include "contacts/import/typed_pairs.h"
+
 #include "contacts/import/import_values.h"
 #include "db/contacts.h"
 #include "db/database.h"
@@ -281,8 +283,11 @@ Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source
 {
     if (!source.isChosen())
         return fail(itemNotSelected());
-    return openTableReader(source.kind, source.path, source.table, source.codePage,
-                           std::move(cancelled));
+    auto reader = openTableReader(source.kind, source.path, source.table, source.codePage,
+                                  std::move(cancelled));
+    if (!reader)
+        return reader;
+    return withTypedPairs(std::move(*reader));
 }
 
 Result<QStringList> importSourceFields(const ImportSource &source)

@@ -10,8 +10,8 @@ namespace quenda {
 namespace {
 
 // The names the common exports give their columns, each with the columns it may stand for, the
-// likeliest first. Typed pairs ("Phone 1 - Type" with "Phone 1 - Value") are not among them: the
-// column of such a value depends on the type in each row.
+// likeliest first. Typed pairs ("Phone 1 - Type" with "Phone 1 - Value") are not among them: their
+// values arrive in the fields the typed-pairs reader adds, which are.
 struct Alias {
     const char *name;
     const char *columns;

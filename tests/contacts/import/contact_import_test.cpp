@@ -1,4 +1,6 @@
 #include "contacts/import/contact_import.h"
+#include "contacts/import/field_catalogue.h"
+#include "contacts/import/field_suggestion.h"
 #include "db/contacts.h"
 #include "db/mapping_schemes.h"
 #include "db/schema.h"
@@ -588,4 +590,51 @@ TEST_F(ContactImportTest, TextSourcesStoreWhatTheValueRulesGive)
         for (size_t r = 0; r < stored.size(); ++r)
             ASSERT_EQ(stored[r], expected[r]) << "contact " << r + 1;
     }
+}
+
+TEST_F(ContactImportTest, TypedPairsLandInTheColumnTheirTypeNamesRowByRow)
+{
+    // A web address book's export: each phone and address is a type beside a value, primary
+    // ones starred, several values of one type in one cell, a source field of a slot's name.
+    const ImportSource source =
+        csv("Name,Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value,"
+            "E-mail 1 - Type,E-mail 1 - Value,Home Phone\n"
+            "Ann,* Mobile,0400 111,Work,555 1000 ::: 555 2000,* Home,ann@example.org,\n"
+            "Bob,Home,555 3000,Work Fax,555 4000,Work,bob@example.com,555 9999\n"
+            "Cy,Pager,555 5000,,,Other,cy@example.net,\n");
+    auto fields = importSourceFields(source);
+    ASSERT_TRUE(fields) << fields.message().toStdString();
+    EXPECT_EQ(fields->mid(0, 8).join(QLatin1Char('|')),
+              "Name|Phone 1 - Type|Phone 1 - Value|Phone 2 - Type|Phone 2 - Value|"
+              "E-mail 1 - Type|E-mail 1 - Value|Home Phone")
+        << "the source's own fields stay first and as they are";
+    EXPECT_FALSE(fields->mid(8).contains(QStringLiteral("Home Phone")))
+        << "a slot the source has a field for is not added twice";
+
+    const QStringList columns =
+        columnsOfList(importantFieldList()) + columnsOfList(otherFieldList());
+    const auto suggested = suggestMapping(*fields, columns);
+    const auto added = run(source, suggested);
+    ASSERT_TRUE(added) << added.message().toStdString();
+    ASSERT_EQ(added->added, 3);
+    EXPECT_EQ(columnValues(db(), QStringLiteral("MOBILE")),
+              (QStringList{"0400 111", "<null>", "<null>"}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("W_PH1")),
+              (QStringList{"555 1000", "<null>", "<null>"}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("W_PH2")),
+              (QStringList{"555 2000", "<null>", "<null>"}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("FAX")),
+              (QStringList{"<null>", "555 4000", "<null>"}));
+    // Bob's own "Home Phone" keeps its column; his typed home number goes to the next slot.
+    EXPECT_EQ(columnValues(db(), QStringLiteral("H_PH1")),
+              (QStringList{"<null>", "555 9999", "<null>"}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("H_PH2")),
+              (QStringList{"<null>", "555 3000", "<null>"}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("H_EMAIL1")),
+              (QStringList{"ann@example.org", "<null>", "cy@example.net"}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("B_EMAIL1")),
+              (QStringList{"<null>", "bob@example.com", "<null>"}));
+    EXPECT_TRUE(columnValues(db(), QStringLiteral("H_PH3")).contains(QStringLiteral("555 5000")) ||
+                columnValues(db(), QStringLiteral("B_PH1")).contains(QStringLiteral("555 5000")))
+        << "a type no slot names goes to the other phone";
 }
