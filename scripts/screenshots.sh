@@ -12,6 +12,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QUENDA_PROGRAM_DIR=$work/program QUENDA_DESKTOP_DIR=$work/Desktop HOME=$work/home
 mkdir -p "$HOME"
+# A player plugged in, for the main window's player panel.
+mkdir -p "$work/Player/iPod_Control/Device"
+printf 'ModelNumStr: xA623\n' > "$work/Player/iPod_Control/Device/SysInfo"
+export QUENDA_PLAYER_ROOTS=$work/Player
 "$build/src/quenda-ipod-cli" --quiet init
 
 shoot() { # shoot NAME [KEYWORD]

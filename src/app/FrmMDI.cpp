@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "db/setup.h"
 #include "jobs/job_runner.h"
+#include "player/player_panel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -36,7 +38,16 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
     backdrop->setStyleSheet(QStringLiteral(
         "QLabel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #dfe8f1, "
         "stop:1 #afbdcd); color: #2f679f; font: bold 20pt 'Verdana'; }"));
-    setCentralWidget(backdrop);
+    auto *central = new QWidget(this);
+    auto *centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(backdrop, 1);
+    m_players = new PlayerPanel(m_services, central);
+    connect(m_players, &PlayerPanel::sendWindowOpened, this,
+            [this](QDialog *window) { Q_EMIT windowOpened(window, false); });
+    centralLayout->addWidget(m_players);
+    setCentralWidget(central);
 
     // Load: the staging folder first, then the keyword the suite left for us.
     const QString staging = m_services.places.stagingDir();
@@ -150,6 +161,8 @@ void FrmMDI::activated()
             openForKeyword(std::exchange(m_startFunction, QString()));
     }
     m_keyword.clear();
+    // The function windows may have written to the staging folder meanwhile.
+    m_players->refreshCounts();
     m_activating = false;
 }
 

@@ -12,6 +12,7 @@ class QToolBar;
 namespace quenda {
 
 class JobRunner;
+class PlayerPanel;
 struct WindowEntry;
 
 // The main window: makes sure the staging folder exists, acts on the start-up keyword that the
@@ -39,6 +40,7 @@ public:
     QString keyword() const { return m_keyword; }
     // The job that reads or clears a keyword held up by a lock; idle otherwise.
     JobRunner *keywordJob() const { return m_keywordJob; }
+    PlayerPanel *playerPanel() const { return m_players; }
 
 Q_SIGNALS:
     // Every function window this window opens, modal or not, right before it is shown.
@@ -64,6 +66,7 @@ private:
     bool m_activating = false;
     bool m_keywordHandled = false;
     JobRunner *m_keywordJob = nullptr;
+    PlayerPanel *m_players = nullptr;
 };
 
 } // namespace quenda

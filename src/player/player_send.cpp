@@ -1,5 +1,7 @@
 #include "player/player_send.h"
 
+#include "player/player_list_model.h"
+
 #include "common/paths.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_run.h"
@@ -701,6 +703,77 @@ QString playerSendSummary(const PlayerSendOutcome &outcome)
     if (const QString warning = tooManyNotesWarning(outcome.notesOnPlayer); !warning.isEmpty())
         lines << warning;
     return lines.join(QLatin1Char('\n'));
+}
+
+QString playerSendPreview(const PlayerSendPlan &plan)
+{
+    QStringList lines;
+    if (plan.files == 0 && plan.skipped.empty()) {
+        lines << QStringLiteral("Nothing to send: the staging folder holds no contacts or notes.");
+        return lines.join(QLatin1Char('\n'));
+    }
+    QStringList parts;
+    if (plan.contacts > 0)
+        parts << counted(plan.contacts, "contact", "contacts");
+    if (plan.notes > 0)
+        parts << counted(plan.notes, "note", "notes");
+    QString what = parts.isEmpty() ? QStringLiteral("nothing") : parts.join(QLatin1String(" and "));
+    if (plan.cutNotes > 0)
+        what += QStringLiteral(" (%1 cut into pieces of at most 4 KB)")
+                    .arg(counted(plan.cutNotes, "note", "notes"));
+    const QString name = plan.player.name.isEmpty() ? plan.player.root : plan.player.name;
+    lines << QStringLiteral("To send to %1: %2, %3 files.").arg(name, what).arg(plan.files);
+    if (plan.files > 0)
+        lines << QStringLiteral("Needs %1 on the player; %2 free.")
+                     .arg(readableSize(plan.neededBytes), readableSize(plan.player.freeBytes));
+    QStringList made;
+    if (plan.makeContacts)
+        made << QStringLiteral("Contacts");
+    if (plan.makeNotes)
+        made << QStringLiteral("Notes");
+    if (!made.isEmpty())
+        lines << QStringLiteral("Folders made on the player: %1.")
+                     .arg(made.join(QLatin1String(", ")));
+    listNames(lines, QStringLiteral("Will replace on the player (%1):"),
+              QStringList(plan.replaced.begin(), plan.replaced.end()));
+    QStringList renamed;
+    for (const RenamedForPlayer &r : plan.renamed)
+        renamed << QStringLiteral("%1 -> %2").arg(r.from, r.to);
+    listNames(lines, QStringLiteral("Renamed for the player's file system (%1):"), renamed);
+    QStringList skipped;
+    for (const ItemFailure &f : plan.skipped)
+        skipped << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
+    listNames(lines, QStringLiteral("Not sent (%1):"), skipped);
+    if (const QString warning = tooManyNotesWarning(plan.notesOnPlayerAfter); !warning.isEmpty())
+        lines << QString(warning).replace(QLatin1String("now holds"), QLatin1String("will hold"));
+    if (!plan.refusal.isEmpty())
+        lines << plan.refusal;
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString playerSendFailures(const std::vector<ItemFailure> &failures)
+{
+    QStringList lines;
+    QStringList each;
+    for (const ItemFailure &f : failures)
+        each << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
+    listNames(lines, QStringLiteral("Files not sent (%1):"), each);
+    return lines.join(QLatin1Char('\n'));
+}
+
+Result<StagingCounts> countStagingForPlayer(const QString &staging)
+{
+    Result<std::vector<StagingFile>> files = stagingFiles(staging);
+    if (!files)
+        return files.error();
+    StagingCounts counts;
+    for (const StagingFile &file : *files) {
+        if (hasSuffix(file.name, QLatin1StringView(".vcf")))
+            ++counts.contacts;
+        else if (hasSuffix(file.name, QLatin1StringView(".txt")))
+            ++counts.notes;
+    }
+    return counts;
 }
 
 } // namespace quenda

@@ -108,6 +108,21 @@ inline constexpr qint64 kPlayerNoteCount = 1000;
 // The closing message: counts, each replaced and each renamed file (the first twenty of
 // each), and the warning when the player holds more notes than it loads.
 QString playerSendSummary(const PlayerSendOutcome &outcome);
+// What the send window shows before a send: what will be written, replaced, renamed and left
+// out, the space it needs, and the reason when it may not start.
+QString playerSendPreview(const PlayerSendPlan &plan);
+
+// The files a send could not write, one "path: reason" line each (the first twenty); empty
+// when there are none.
+QString playerSendFailures(const std::vector<ItemFailure> &failures);
+
+struct StagingCounts {
+    int contacts = 0; // the .vcf files a send takes
+    int notes = 0;    // the .txt files
+};
+// What a send of the staging folder would take, counted without reading the files.
+Result<StagingCounts> countStagingForPlayer(const QString &staging);
+
 // "The player now holds 1,204 notes; it loads only the first 1,000." or empty.
 QString tooManyNotesWarning(qint64 notesOnPlayer);
 
