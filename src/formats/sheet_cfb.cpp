@@ -267,9 +267,8 @@ Result<std::unique_ptr<CompoundFile>> CompoundFile::open(QIODevice *device)
     return cf;
 }
 
-std::unique_ptr<CfbStream> CompoundFile::openStream(const QString &name, QString *error) const
+Result<std::unique_ptr<CfbStream>> CompoundFile::openStream(const QString &name) const
 {
-    error->clear();
     // The root's children form a tree through left, right and child links; walk it once, each
     // entry at most one time so that a cycle ends the walk.
     std::vector<bool> seen(m_entries.size(), false);
@@ -288,19 +287,15 @@ std::unique_ptr<CfbStream> CompoundFile::openStream(const QString &name, QString
         todo.push_back(e.right);
     }
     if (!found)
-        return nullptr;
+        return std::unique_ptr<CfbStream>();
 
     if (found->size < m_miniCutoff) {
         const quint64 limit = m_miniStreamSize / m_miniSectorSize;
         auto sectors = chain(found->start, m_miniFat, limit);
-        if (!sectors) {
-            *error = sectors.message();
-            return nullptr;
-        }
-        if (quint64(sectors->size()) * m_miniSectorSize < found->size) {
-            *error = QStringLiteral("the workbook stream is cut short");
-            return nullptr;
-        }
+        if (!sectors)
+            return sectors.error();
+        if (quint64(sectors->size()) * m_miniSectorSize < found->size)
+            return fail(QStringLiteral("the workbook stream is cut short"));
         QByteArray data;
         data.resize(qsizetype(found->size));
         SectorStream mini(m_device, m_sectorSize, m_miniStreamSectors, qint64(m_miniStreamSize));
@@ -309,25 +304,19 @@ std::unique_ptr<CfbStream> CompoundFile::openStream(const QString &name, QString
             const qint64 take = std::min<qint64>(m_miniSectorSize, data.size() - at);
             if (take <= 0)
                 break;
-            if (!mini.read(qint64((*sectors)[i]) * m_miniSectorSize, data.data() + at, take)) {
-                *error = QStringLiteral("the workbook stream is cut short");
-                return nullptr;
-            }
+            if (!mini.read(qint64((*sectors)[i]) * m_miniSectorSize, data.data() + at, take))
+                return fail(QStringLiteral("the workbook stream is cut short"));
         }
-        return std::make_unique<MemoryStream>(std::move(data));
+        return std::unique_ptr<CfbStream>(std::make_unique<MemoryStream>(std::move(data)));
     }
 
     auto sectors = chain(found->start, m_fat, m_sectorCount);
-    if (!sectors) {
-        *error = sectors.message();
-        return nullptr;
-    }
-    if (quint64(sectors->size()) * m_sectorSize < found->size) {
-        *error = QStringLiteral("the workbook stream is cut short");
-        return nullptr;
-    }
-    return std::make_unique<SectorStream>(m_device, m_sectorSize, std::move(*sectors),
-                                          qint64(found->size));
+    if (!sectors)
+        return sectors.error();
+    if (quint64(sectors->size()) * m_sectorSize < found->size)
+        return fail(QStringLiteral("the workbook stream is cut short"));
+    return std::unique_ptr<CfbStream>(std::make_unique<SectorStream>(
+        m_device, m_sectorSize, std::move(*sectors), qint64(found->size)));
 }
 
 } // namespace quenda

@@ -31,8 +31,8 @@ public:
     static Result<std::unique_ptr<CompoundFile>> open(QIODevice *device);
 
     // The stream of that name directly inside the root storage (names compare without regard
-    // to case); null with *error empty when there is none, null with *error set on a fault.
-    std::unique_ptr<CfbStream> openStream(const QString &name, QString *error) const;
+    // to case); null when there is none, an error on a fault.
+    Result<std::unique_ptr<CfbStream>> openStream(const QString &name) const;
 
     // True when the bytes begin with the compound-file signature.
     static bool hasSignature(QByteArrayView head);

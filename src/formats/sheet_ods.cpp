@@ -32,11 +32,10 @@ QStringView attr(const QXmlStreamAttributes &a, const QString &ns, QLatin1String
 
 QString activeTableName(const ZipArchive &zip)
 {
-    QByteArray bytes;
-    QString ignored;
-    if (!zip.readAll(QStringLiteral("settings.xml"), kMaxSettings, &bytes, &ignored))
+    const Result<QByteArray> bytes = zip.readAll(QStringLiteral("settings.xml"), kMaxSettings);
+    if (!bytes)
         return QString();
-    QXmlStreamReader xml(bytes);
+    QXmlStreamReader xml(*bytes);
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement &&
             xml.name() == QLatin1String("config-item") &&
@@ -106,10 +105,12 @@ bool OdsSource::stop(const QString &why)
 // wanted is empty). False when it is not there; *error set only on a fault.
 bool OdsSource::findTable(const QString &wanted, QString *error)
 {
-    auto entry = m_zip->open(QStringLiteral("content.xml"), error);
-    if (!entry)
+    auto entry = m_zip->open(QStringLiteral("content.xml"));
+    if (!entry) {
+        *error = entry.message();
         return false;
-    m_content = std::make_unique<XmlFeed>(std::move(entry));
+    }
+    m_content = std::make_unique<XmlFeed>(std::move(*entry));
     for (;;) {
         const auto t = m_content->next();
         if (t == QXmlStreamReader::EndDocument)
@@ -358,13 +359,13 @@ bool OdsSource::nextRow(SheetRow &row)
 
 } // namespace
 
-std::unique_ptr<SheetSource> openOdsSource(std::unique_ptr<ZipArchive> zip, int maxColumns,
-                                           QString *error)
+Result<std::unique_ptr<SheetSource>> openOdsSource(std::unique_ptr<ZipArchive> zip, int maxColumns)
 {
     auto source = std::make_unique<OdsSource>(std::move(zip), maxColumns);
-    if (!source->open(error))
-        return nullptr;
-    return source;
+    QString why;
+    if (!source->open(&why))
+        return fail(why);
+    return std::unique_ptr<SheetSource>(std::move(source));
 }
 
 } // namespace quenda

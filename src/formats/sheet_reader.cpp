@@ -146,19 +146,27 @@ Result<std::unique_ptr<SheetSource>> openSource(const QString &path, int maxColu
             ::close(fd);
             return fail(cannotRead(path, file->errorString()));
         }
-        source = openXlsSource(std::move(file), maxColumns, &why);
+        auto opened = openXlsSource(std::move(file), maxColumns);
+        if (!opened)
+            return fail(cannotRead(path, opened.message()));
+        source = std::move(*opened);
         break;
     }
     case Container::Zip: {
-        auto zip = ZipArchive::fromDescriptor(fd, &why);
+        auto zip = ZipArchive::fromDescriptor(fd);
         if (!zip)
-            break;
-        if (zip->contains(QStringLiteral("[Content_Types].xml")))
-            source = openXlsxSource(std::move(zip), maxColumns, &why);
-        else if (zip->contains(QStringLiteral("content.xml")))
-            source = openOdsSource(std::move(zip), maxColumns, &why);
-        else
-            why = QStringLiteral("it is a zip archive but not a spreadsheet");
+            return fail(cannotRead(path, zip.message()));
+        auto &archive = *zip;
+        Result<std::unique_ptr<SheetSource>> opened =
+            archive->contains(QStringLiteral("[Content_Types].xml"))
+                ? openXlsxSource(std::move(archive), maxColumns)
+            : archive->contains(QStringLiteral("content.xml"))
+                ? openOdsSource(std::move(archive), maxColumns)
+                : Result<std::unique_ptr<SheetSource>>(
+                      fail(QStringLiteral("it is a zip archive but not a spreadsheet")));
+        if (!opened)
+            return fail(cannotRead(path, opened.message()));
+        source = std::move(*opened);
         break;
     }
     case Container::Text: {

@@ -3,6 +3,8 @@
 // each with its non-empty cells as shown text. Rows are produced one at a time while the file
 // is read, so the caller decides how much of a sheet is ever looked at.
 
+#include "common/result.h"
+
 #include <QString>
 
 #include <memory>
@@ -133,13 +135,11 @@ private:
 
 class ZipArchive;
 
-// Cells at or right of maxColumns are never stored. On failure the result is null and *error
-// holds the reason. The device or archive stays with the source.
-std::unique_ptr<SheetSource> openXlsSource(std::unique_ptr<QIODevice> file, int maxColumns,
-                                           QString *error);
-std::unique_ptr<SheetSource> openXlsxSource(std::unique_ptr<ZipArchive> zip, int maxColumns,
-                                            QString *error);
-std::unique_ptr<SheetSource> openOdsSource(std::unique_ptr<ZipArchive> zip, int maxColumns,
-                                           QString *error);
+// Cells at or right of maxColumns are never stored. The error says why a sheet cannot be
+// read. The device or archive stays with the source.
+Result<std::unique_ptr<SheetSource>> openXlsSource(std::unique_ptr<QIODevice> file, int maxColumns);
+Result<std::unique_ptr<SheetSource>> openXlsxSource(std::unique_ptr<ZipArchive> zip,
+                                                    int maxColumns);
+Result<std::unique_ptr<SheetSource>> openOdsSource(std::unique_ptr<ZipArchive> zip, int maxColumns);
 
 } // namespace quenda

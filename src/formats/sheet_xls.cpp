@@ -542,9 +542,14 @@ bool XlsSource::open(QString *error)
     }
     m_cfb = std::move(*cfb);
     for (const char *name : {"Workbook", "Book"}) {
-        m_stream = m_cfb->openStream(QString::fromLatin1(name), error);
+        auto stream = m_cfb->openStream(QString::fromLatin1(name));
+        if (!stream) {
+            *error = stream.message();
+            return false;
+        }
+        m_stream = std::move(*stream);
         m_bookStream = name[0] == 'B';
-        if (m_stream || !error->isEmpty())
+        if (m_stream)
             break;
     }
     if (!m_stream) {
@@ -705,13 +710,13 @@ bool XlsSource::nextRow(SheetRow &row)
 
 } // namespace
 
-std::unique_ptr<SheetSource> openXlsSource(std::unique_ptr<QIODevice> file, int maxColumns,
-                                           QString *error)
+Result<std::unique_ptr<SheetSource>> openXlsSource(std::unique_ptr<QIODevice> file, int maxColumns)
 {
     auto source = std::make_unique<XlsSource>(std::move(file), maxColumns);
-    if (!source->open(error))
-        return nullptr;
-    return source;
+    QString why;
+    if (!source->open(&why))
+        return fail(why);
+    return std::unique_ptr<SheetSource>(std::move(source));
 }
 
 } // namespace quenda

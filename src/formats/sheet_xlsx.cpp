@@ -81,11 +81,10 @@ QHash<QString, Relation> readRelations(const ZipArchive &zip, const QString &par
 {
     QHash<QString, Relation> out;
     const QString folder = folderOf(partPath);
-    QByteArray bytes;
-    QString ignored;
-    if (!zip.readAll(relationsPath(partPath), kMaxSmallPart, &bytes, &ignored))
+    const Result<QByteArray> bytes = zip.readAll(relationsPath(partPath), kMaxSmallPart);
+    if (!bytes)
         return out;
-    QXmlStreamReader xml(bytes);
+    QXmlStreamReader xml(*bytes);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement ||
             xml.name() != QLatin1String("Relationship"))
@@ -235,9 +234,12 @@ bool XlsxSource::stop(const QString &why)
 
 bool XlsxSource::readWorkbook(const QString &path, QString *sheetPath, QString *error)
 {
-    QByteArray bytes;
-    if (!m_zip->readAll(path, kMaxSmallPart, &bytes, error))
+    const Result<QByteArray> read = m_zip->readAll(path, kMaxSmallPart);
+    if (!read) {
+        *error = read.message();
         return false;
+    }
+    const QByteArray &bytes = *read;
     struct Sheet {
         QString name, id;
     };
@@ -311,11 +313,10 @@ bool XlsxSource::readWorkbook(const QString &path, QString *sheetPath, QString *
 
 bool XlsxSource::readStyles(const QString &path, QString *error)
 {
-    QByteArray bytes;
-    QString ignored;
-    if (!m_zip->readAll(path, kMaxSmallPart, &bytes, &ignored))
+    const Result<QByteArray> bytes = m_zip->readAll(path, kMaxSmallPart);
+    if (!bytes)
         return true; // without styles every number shows as General
-    QXmlStreamReader xml(bytes);
+    QXmlStreamReader xml(*bytes);
     bool inCellXfs = false;
     while (!xml.atEnd()) {
         const auto t = xml.readNext();
@@ -358,10 +359,12 @@ bool XlsxSource::readText(QString *text, bool *tooLong)
 
 bool XlsxSource::readSharedStrings(const QString &path, QString *error)
 {
-    auto entry = m_zip->open(path, error);
-    if (!entry)
+    auto entry = m_zip->open(path);
+    if (!entry) {
+        *error = entry.message();
         return false;
-    XmlFeed feed(std::move(entry));
+    }
+    XmlFeed feed(std::move(*entry));
     QString current;
     bool inItem = false;
     int phonetic = 0; // depth inside <rPh>: reading aids, not the text
@@ -454,10 +457,12 @@ bool XlsxSource::open(QString *error)
     QString sheetPath;
     if (!readWorkbook(workbook, &sheetPath, error))
         return false;
-    auto entry = m_zip->open(sheetPath, error);
-    if (!entry)
+    auto entry = m_zip->open(sheetPath);
+    if (!entry) {
+        *error = entry.message();
         return false;
-    m_sheet = std::make_unique<XmlFeed>(std::move(entry));
+    }
+    m_sheet = std::make_unique<XmlFeed>(std::move(*entry));
     return true;
 }
 
@@ -605,13 +610,13 @@ bool XlsxSource::nextRow(SheetRow &row)
 
 } // namespace
 
-std::unique_ptr<SheetSource> openXlsxSource(std::unique_ptr<ZipArchive> zip, int maxColumns,
-                                            QString *error)
+Result<std::unique_ptr<SheetSource>> openXlsxSource(std::unique_ptr<ZipArchive> zip, int maxColumns)
 {
     auto source = std::make_unique<XlsxSource>(std::move(zip), maxColumns);
-    if (!source->open(error))
-        return nullptr;
-    return source;
+    QString why;
+    if (!source->open(&why))
+        return fail(why);
+    return std::unique_ptr<SheetSource>(std::move(source));
 }
 
 } // namespace quenda

@@ -68,7 +68,7 @@ ZipArchive::~ZipArchive()
     zip_discard(m_zip);
 }
 
-std::unique_ptr<ZipArchive> ZipArchive::fromDescriptor(int fd, QString *error, qint64 entryCap)
+Result<std::unique_ptr<ZipArchive>> ZipArchive::fromDescriptor(int fd, qint64 entryCap)
 {
     int code = 0;
     zip_t *zip = zip_fdopen(fd, 0, &code);
@@ -76,15 +76,15 @@ std::unique_ptr<ZipArchive> ZipArchive::fromDescriptor(int fd, QString *error, q
         ::close(fd);
         zip_error_t e;
         zip_error_init_with_code(&e, code);
-        *error = QStringLiteral("it is not a readable zip archive (%1)")
-                     .arg(QString::fromLocal8Bit(zip_error_strerror(&e)));
+        const QString why = QStringLiteral("it is not a readable zip archive (%1)")
+                                .arg(QString::fromLocal8Bit(zip_error_strerror(&e)));
         zip_error_fini(&e);
-        return nullptr;
+        return fail(why);
     }
     return std::unique_ptr<ZipArchive>(new ZipArchive(zip, entryCap));
 }
 
-std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *error, qint64 entryCap)
+Result<std::unique_ptr<ZipArchive>> ZipArchive::fromBytes(QByteArray bytes, qint64 entryCap)
 {
     zip_error_t e;
     zip_error_init(&e);
@@ -94,10 +94,10 @@ std::unique_ptr<ZipArchive> ZipArchive::fromBytes(QByteArray bytes, QString *err
     if (!zip) {
         if (src)
             zip_source_free(src);
-        *error = QStringLiteral("it is not a readable zip archive (%1)")
-                     .arg(QString::fromLocal8Bit(zip_error_strerror(&e)));
+        const QString why = QStringLiteral("it is not a readable zip archive (%1)")
+                                .arg(QString::fromLocal8Bit(zip_error_strerror(&e)));
         zip_error_fini(&e);
-        return nullptr;
+        return fail(why);
     }
     zip_error_fini(&e);
     return std::unique_ptr<ZipArchive>(new ZipArchive(zip, entryCap, std::move(bytes)));
@@ -143,19 +143,15 @@ bool ZipArchive::contains(const QString &name) const
     return locate(name) >= 0;
 }
 
-std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) const
+Result<std::unique_ptr<ZipEntry>> ZipArchive::open(const QString &name) const
 {
     const zip_int64_t index = locate(name);
-    if (index < 0) {
-        *error = QStringLiteral("its part \"%1\" is missing").arg(name);
-        return nullptr;
-    }
+    if (index < 0)
+        return fail(QStringLiteral("its part \"%1\" is missing").arg(name));
     zip_file_t *file = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
-    if (!file) {
-        *error = QStringLiteral("its part \"%1\" cannot be opened (%2)")
-                     .arg(name, QString::fromLocal8Bit(zip_strerror(m_zip)));
-        return nullptr;
-    }
+    if (!file)
+        return fail(QStringLiteral("its part \"%1\" cannot be opened (%2)")
+                        .arg(name, QString::fromLocal8Bit(zip_strerror(m_zip))));
     zip_stat_t stat;
     zip_stat_init(&stat);
     const bool sized = zip_stat_index(m_zip, zip_uint64_t(index), 0, &stat) == 0 &&
@@ -163,25 +159,22 @@ std::unique_ptr<ZipEntry> ZipArchive::open(const QString &name, QString *error) 
     return std::make_unique<ZipEntry>(file, name, m_entryCap, sized ? qint64(stat.size) : -1);
 }
 
-bool ZipArchive::readAll(const QString &name, qint64 cap, QByteArray *out, QString *error) const
+Result<QByteArray> ZipArchive::readAll(const QString &name, qint64 cap) const
 {
-    auto entry = open(name, error);
-    if (!entry)
-        return false;
-    out->clear();
-    while (!entry->atEnd()) {
-        const QByteArray chunk = entry->read(kFeedBlock);
-        if (!entry->error().isEmpty()) {
-            *error = entry->error();
-            return false;
-        }
-        out->append(chunk);
-        if (out->size() > cap) {
-            *error = QStringLiteral("its part \"%1\" is too large").arg(name);
-            return false;
-        }
+    auto opened = open(name);
+    if (!opened)
+        return opened.error();
+    ZipEntry &entry = **opened;
+    QByteArray out;
+    while (!entry.atEnd()) {
+        const QByteArray chunk = entry.read(kFeedBlock);
+        if (!entry.error().isEmpty())
+            return fail(entry.error());
+        out.append(chunk);
+        if (out.size() > cap)
+            return fail(QStringLiteral("its part \"%1\" is too large").arg(name));
     }
-    return true;
+    return out;
 }
 
 XmlFeed::XmlFeed(std::unique_ptr<ZipEntry> entry) : m_entry(std::move(entry)) {}

@@ -4,6 +4,7 @@
 // claims, so a zip bomb costs neither memory nor time. XmlFeed hands an entry to
 // QXmlStreamReader a block at a time, so that a huge sheet is parsed only as far as needed.
 
+#include "common/result.h"
 #include <QByteArray>
 #include <QString>
 #include <QXmlStreamReader>
@@ -51,19 +52,19 @@ class ZipArchive {
 public:
     // Takes the descriptor of an open regular file, closed with the archive (or at once when it
     // is no zip archive). No entry is read beyond entryCap bytes.
-    static std::unique_ptr<ZipArchive> fromDescriptor(int fd, QString *error,
-                                                      qint64 entryCap = kMaxEntryBytes);
-    static std::unique_ptr<ZipArchive> fromBytes(QByteArray bytes, QString *error,
-                                                 qint64 entryCap = kMaxEntryBytes);
+    static Result<std::unique_ptr<ZipArchive>> fromDescriptor(int fd,
+                                                              qint64 entryCap = kMaxEntryBytes);
+    static Result<std::unique_ptr<ZipArchive>> fromBytes(QByteArray bytes,
+                                                         qint64 entryCap = kMaxEntryBytes);
     ~ZipArchive();
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
 
     bool contains(const QString &name) const;
-    // Null with *error set when the entry is missing or cannot be opened.
-    std::unique_ptr<ZipEntry> open(const QString &name, QString *error) const;
+    // Fails when the entry is missing or cannot be opened.
+    Result<std::unique_ptr<ZipEntry>> open(const QString &name) const;
     // A whole small entry (the workbook's lists and styles); fails beyond cap bytes.
-    bool readAll(const QString &name, qint64 cap, QByteArray *out, QString *error) const;
+    Result<QByteArray> readAll(const QString &name, qint64 cap) const;
 
 private:
     ZipArchive(zip_t *zip, qint64 entryCap, QByteArray keep = {});

@@ -238,24 +238,23 @@ TEST(SheetHostile, ZipPartsBeyondTheCapAreRefusedWhateverTheyClaim)
                                   {{QStringLiteral("big.xml"), QByteArray(1 << 20, ' ')}});
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QString error;
-    auto zip = ZipArchive::fromBytes(file.readAll(), &error, 64 * 1024);
-    ASSERT_TRUE(zip) << error.toStdString();
-    QByteArray all;
-    EXPECT_FALSE(zip->readAll(QStringLiteral("big.xml"), 1 << 30, &all, &error));
-    EXPECT_EQ(error, QStringLiteral("its part \"big.xml\" unpacks to more than 65536 bytes"));
+    auto zip = ZipArchive::fromBytes(file.readAll(), 64 * 1024);
+    ASSERT_TRUE(zip) << zip.message().toStdString();
+    const Result<QByteArray> all = (*zip)->readAll(QStringLiteral("big.xml"), 1 << 30);
+    ASSERT_FALSE(all);
+    EXPECT_EQ(all.message(),
+              QStringLiteral("its part \"big.xml\" unpacks to more than 65536 bytes"));
 
     // Twenty megabytes of blanks in a sheet, where a parser would hold them as one text.
     std::map<QString, QByteArray> parts;
     for (const char *name :
          {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
           "xl/styles.xml", "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"}) {
-        QString ignored;
-        auto source =
-            ZipArchive::fromBytes(sheetBytes(QStringLiteral("lo_two_sheets.xlsx")), &ignored);
-        QByteArray bytes;
-        source->readAll(QString::fromLatin1(name), 1 << 20, &bytes, &ignored);
-        parts[QString::fromLatin1(name)] = bytes;
+        auto source = ZipArchive::fromBytes(sheetBytes(QStringLiteral("lo_two_sheets.xlsx")));
+        ASSERT_TRUE(source) << source.message().toStdString();
+        const Result<QByteArray> part = (*source)->readAll(QString::fromLatin1(name), 1 << 20);
+        ASSERT_TRUE(part) << part.message().toStdString();
+        parts[QString::fromLatin1(name)] = *part;
     }
     QByteArray &sheet = parts[QStringLiteral("xl/worksheets/sheet1.xml")];
     sheet.insert(sheet.indexOf("<sheetData>") + 11, QByteArray(20 << 20, ' '));
