@@ -1,12 +1,12 @@
 #include "cli/verbs.h"
 
 #include "common/paths.h"
-#include "common/shortcuts.h"
 #include "db/database.h"
 #include "db/folder_schemes.h"
 #include "db/scans.h"
 #include "filecopier/office_scan.h"
 #include "filecopier/organised_copy.h"
+#include "fs/shortcuts.h"
 #include "jobs/foreground.h"
 
 #include <QDir>

@@ -1,8 +1,6 @@
 #include "cli/verbs.h"
 
-#include "common/drives.h"
 #include "common/paths.h"
-#include "common/shortcuts.h"
 #include "db/database.h"
 #include "db/folder_schemes.h"
 #include "db/launcher.h"
@@ -11,7 +9,9 @@
 #include "foldercopier/info_panes.h"
 #include "foldercopier/scheme_scan.h"
 #include "fs/atomic_file.h"
+#include "fs/drives.h"
 #include "fs/folder_size.h"
+#include "fs/shortcuts.h"
 #include "jobs/foreground.h"
 
 #include <QDir>

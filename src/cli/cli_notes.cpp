@@ -1,12 +1,12 @@
 #include "cli/verbs.h"
 
+#include "common/note_names.h"
 #include "db/database.h"
 #include "db/scans.h"
 #include "jobs/foreground.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
 #include "notes/note_merge.h"
-#include "notes/note_names.h"
 #include "notes/notes_scan.h"
 
 #include <QDir>

@@ -1,12 +1,32 @@
 #include "common/places.h"
 
-#include "db/database.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 
 namespace quenda {
+
+QString locateDatabaseFile(const QString &programDir)
+{
+    const QDir dir(QDir::fromNativeSeparators(programDir));
+    const QString wanted = QString::fromLatin1(kDatabaseFileName);
+    if (QFileInfo::exists(dir.filePath(wanted)))
+        return dir.filePath(wanted);
+    // A spelling that names an existing file wins over one that is a dangling link: a database
+    // is never created through a link when the real one lies beside it.
+    QStringList files, dangling;
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.compare(wanted, Qt::CaseInsensitive) != 0)
+            continue;
+        (QFileInfo::exists(dir.filePath(name)) ? files : dangling) << name;
+    }
+    QStringList &matches = files.isEmpty() ? dangling : files;
+    if (matches.isEmpty())
+        return dir.filePath(wanted);
+    matches.sort(); // more than one spelling: take a stable choice
+    return dir.filePath(matches.first());
+}
 
 QString Places::stagingDir() const
 {

@@ -4,6 +4,12 @@
 
 namespace quenda {
 
+inline constexpr const char *kDatabaseFileName = "QUENDADATA.Dll";
+
+// The existing file whose name matches under any letter case, else the default name in the
+// program folder. Finding the file is a matter of places; opening it belongs to the database.
+QString locateDatabaseFile(const QString &programDir);
+
 // Where the program keeps its database and where it writes for the device.
 struct Places {
     QString programDir; // holds the organizer database

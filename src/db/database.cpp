@@ -29,27 +29,6 @@ QString errorText(const QSqlError &error)
 
 } // namespace
 
-QString locateDatabaseFile(const QString &programDir)
-{
-    const QDir dir(QDir::fromNativeSeparators(programDir));
-    const QString wanted = QString::fromLatin1(kDatabaseFileName);
-    if (QFileInfo::exists(dir.filePath(wanted)))
-        return dir.filePath(wanted);
-    // A spelling that names an existing file wins over one that is a dangling link: a database
-    // is never created through a link when the real one lies beside it.
-    QStringList files, dangling;
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.compare(wanted, Qt::CaseInsensitive) != 0)
-            continue;
-        (QFileInfo::exists(dir.filePath(name)) ? files : dangling) << name;
-    }
-    QStringList &matches = files.isEmpty() ? dangling : files;
-    if (matches.isEmpty())
-        return dir.filePath(wanted);
-    matches.sort(); // more than one spelling: take a stable choice
-    return dir.filePath(matches.first());
-}
-
 Connection::Connection(const QString &path, BusyWait wait)
     : m_name(QStringLiteral("quenda-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
 {

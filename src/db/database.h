@@ -4,6 +4,7 @@
 // thread: a connection is used only on the thread that opened it. Statements live in the table
 // family files beside this one (setup.h, contacts.h, scans.h, ...), never in windows.
 
+#include "common/places.h"
 #include "common/result.h"
 
 #include <QSqlDatabase>
@@ -18,12 +19,6 @@
 class QSqlQuery;
 
 namespace quenda {
-
-inline constexpr const char *kDatabaseFileName = "QUENDADATA.Dll";
-
-// The existing file whose name matches under any letter case, else the default name in the
-// program folder.
-QString locateDatabaseFile(const QString &programDir);
 
 // How long a statement waits for another writer (the suite, or a job of this program) before
 // it fails. The user-interface thread waits briefly or not at all; jobs and the command line

@@ -2,8 +2,6 @@
 
 #include "common/QdGrid.h"
 #include "common/busy_cursor.h"
-#include "common/drives.h"
-#include "common/shortcuts.h"
 #include "common/window_shape.h"
 #include "db/database.h"
 #include "db/launcher.h"
@@ -11,6 +9,8 @@
 #include "filecopier/FrmFileProperty.h"
 #include "filecopier/office_scan.h"
 #include "filecopier/organised_copy.h"
+#include "fs/drives.h"
+#include "fs/shortcuts.h"
 #include "jobs/job_widgets.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 #include "filecopier/office_scan.h"
 
+#include "common/note_names.h"
 #include "db/database.h"
 #include "db/scans.h"
 #include "filecopier/scan_dates.h"
 #include "fs/native_path.h"
 #include "fs/tree_scan.h"
-#include "notes/note_names.h"
 
 #include <QDir>
 

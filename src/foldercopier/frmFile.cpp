@@ -1,13 +1,13 @@
 #include "foldercopier/frmFile.h"
 
 #include "common/QdGrid.h"
-#include "common/drives.h"
-#include "common/shortcuts.h"
 #include "common/window_shape.h"
 #include "db/launcher.h"
 #include "filecopier/frmFileCopy.h"
 #include "foldercopier/FrmProperty.h"
 #include "foldercopier/folder_status.h"
+#include "fs/drives.h"
+#include "fs/shortcuts.h"
 #include "jobs/job_widgets.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 // What the folder copier tells about a drive, a folder or a file: twelve label and value lines
 // each, as its information pane shows them, and the facts behind the folder properties.
 
-#include "common/drives.h"
 #include "common/result.h"
+#include "fs/drives.h"
 #include "fs/tree_scan.h"
 
 #include <QString>

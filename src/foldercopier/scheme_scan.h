@@ -4,9 +4,9 @@
 // job and commits each row as soon as its folder is measured: a cancelled scan keeps the rows
 // it recorded.
 
-#include "common/drives.h"
 #include "common/result.h"
 #include "db/folder_schemes.h"
+#include "fs/drives.h"
 #include "jobs/job_control.h"
 
 #include <QString>

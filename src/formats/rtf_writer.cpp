@@ -1,6 +1,6 @@
 #include "formats/rtf_writer.h"
 
-#include "common/text_output.h"
+#include "fs/text_output.h"
 
 #include <utility>
 

@@ -1,12 +1,12 @@
 #include "notes/FrmNotesIpod.h"
 
 #include "common/QdGrid.h"
+#include "common/note_names.h"
 #include "common/window_shape.h"
 #include "db/scans.h"
 #include "jobs/job_widgets.h"
 #include "notes/note_cutting.h"
 #include "notes/note_journal.h"
-#include "notes/note_names.h"
 #include "splitter/frmsplit.h"
 
 #include <QDir>

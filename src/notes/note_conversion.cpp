@@ -1,6 +1,6 @@
 #include "notes/note_conversion.h"
 
-#include "common/text_output.h"
+#include "common/note_names.h"
 #include "db/database.h"
 #include "db/scans.h"
 #include "formats/rtf_reader.h"
@@ -8,7 +8,7 @@
 #include "fs/copy_run.h"
 #include "fs/native_path.h"
 #include "fs/regular_file.h"
-#include "notes/note_names.h"
+#include "fs/text_output.h"
 
 #include <QDir>
 #include <QFile>

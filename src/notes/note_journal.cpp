@@ -1,8 +1,8 @@
 #include "notes/note_journal.h"
 
-#include "common/text_output.h"
 #include "formats/rtf_writer.h"
 #include "fs/fresh_folder.h"
+#include "fs/text_output.h"
 
 #include <QDir>
 

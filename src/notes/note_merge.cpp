@@ -1,11 +1,11 @@
 #include "notes/note_merge.h"
 
-#include "common/text_output.h"
+#include "common/note_names.h"
 #include "formats/rtf_writer.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_run.h"
+#include "fs/text_output.h"
 #include "notes/note_conversion.h"
-#include "notes/note_names.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "notes/notes_scan.h"
 
-#include "common/file_search.h"
+#include "common/note_names.h"
 #include "common/paths.h"
 #include "db/database.h"
+#include "fs/file_search.h"
 #include "fs/native_path.h"
-#include "notes/note_names.h"
 
 #include <QDir>
 #include <QFile>

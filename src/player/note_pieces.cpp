@@ -1,6 +1,6 @@
 #include "player/note_pieces.h"
 
-#include "common/text_output.h"
+#include "fs/text_output.h"
 
 #include <QStringDecoder>
 

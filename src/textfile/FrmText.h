@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/drives.h"
 #include "common/services.h"
+#include "fs/drives.h"
 #include "textfile/text_file.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "textfile/text_file.h"
 
-#include "common/text_output.h"
 #include "formats/sheet_reader.h"
+#include "fs/text_output.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "common/drives.h"
+#include "fs/drives.h"
 #include "fs/fs_fixture.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "common/file_search.h"
+#include "fs/file_search.h"
 #include "jobs/job_control.h"
 #include "support/test_places.h"
 

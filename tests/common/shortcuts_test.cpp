@@ -1,6 +1,6 @@
-#include "common/shortcuts.h"
 #include "fs/fs_fixture.h"
 #include "fs/native_path.h"
+#include "fs/shortcuts.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

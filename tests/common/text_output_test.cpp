@@ -1,4 +1,4 @@
-#include "common/text_output.h"
+#include "fs/text_output.h"
 #include "support/test_places.h"
 
 #include <QDir>

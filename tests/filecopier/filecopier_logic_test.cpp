@@ -1,10 +1,10 @@
+#include "common/note_names.h"
 #include "db/database.h"
 #include "db/scans.h"
 #include "filecopier/copy_schemes.h"
 #include "filecopier/office_scan.h"
 #include "filecopier/organised_copy.h"
 #include "filecopier/scan_dates.h"
-#include "notes/note_names.h"
 #include "notes/notes_scan.h"
 #include "support/test_places.h"
 

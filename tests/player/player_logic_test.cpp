@@ -1,5 +1,5 @@
-#include "common/text_output.h"
 #include "fs/fs_fixture.h"
+#include "fs/text_output.h"
 #include "player/fat_names.h"
 #include "player/note_pieces.h"
 #include "player/player_device.h"

@@ -1,11 +1,11 @@
 #include "contacts/export/vcard_writer.h"
 
-#include "common/text_output.h"
 #include "contacts/export/vcard_modern.h"
 #include "db/database.h"
 #include "db/settings.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_run.h"
+#include "fs/text_output.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 // The source of a contact import: which kind of file, where it is and, for an Access database,
 // which table; with the open-dialog filters and the window's two path routines.
 
-#include "notes/note_names.h"
+#include "common/note_names.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
-#include "common/text_output.h"
 #include "contact_rows.h"
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
 #include "db/database.h"
 #include "fs/fs_fixture.h"
+#include "fs/text_output.h"
 #include "support/test_places.h"
 #include "support/window_controls.h"
 

@@ -1,4 +1,4 @@
-#include "notes/note_names.h"
+#include "common/note_names.h"
 
 #include "common/paths.h"
 

@@ -1,4 +1,4 @@
-#include "common/file_search.h"
+#include "fs/file_search.h"
 
 #include "fs/name_masks.h"
 #include "fs/native_path.h"

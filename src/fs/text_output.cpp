@@ -1,4 +1,4 @@
-#include "common/text_output.h"
+#include "fs/text_output.h"
 
 #include "fs/atomic_file.h"
 

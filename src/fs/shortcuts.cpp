@@ -1,4 +1,4 @@
-#include "common/shortcuts.h"
+#include "fs/shortcuts.h"
 
 #include "fs/atomic_file.h"
 #include "fs/native_path.h"

@@ -1,4 +1,4 @@
-#include "common/drives.h"
+#include "fs/drives.h"
 
 #include "fs/native_path.h"
 
