@@ -5,6 +5,7 @@
 #include "app/window_registry.h"
 #include "db/database.h"
 #include "db/setup.h"
+#include "fs/fresh_folder.h"
 #include "jobs/job_runner.h"
 #include "player/player_panel.h"
 
@@ -51,7 +52,7 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
 
     // Load: the staging folder first, then the keyword the suite left for us.
     const QString staging = m_services.places.stagingDir();
-    if (!staging.isEmpty() && !QDir(staging).exists() && !QDir().mkpath(staging))
+    if (!staging.isEmpty() && !makeFolderPath(staging))
         m_services.messages->show(QStringLiteral("The folder %1 cannot be created.")
                                       .arg(QDir::toNativeSeparators(staging)),
                                   MsgIcon::Exclamation);

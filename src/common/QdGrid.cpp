@@ -6,8 +6,12 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace quenda {
 
+// The legacy string model: cells are texts, a tick is the text "1" and a mark is the row's
+// colour. Only windows not yet given a typed model of their own fill it.
 struct GridRow {
     QStringList cells;
     QColor back;
@@ -26,11 +30,8 @@ public:
 
     std::vector<GridRow> rows;
     QStringList headers;
-    QStringList keys;
     std::vector<bool> checkCols;
-    std::vector<bool> mergeCols;
     std::vector<bool> editCols;
-    QColor textColor;
     int colCount = 0;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
@@ -67,6 +68,13 @@ public:
         c[col] = text;
     }
 
+    static RowMark markOf(const GridRow &r)
+    {
+        if (r.back == QdGrid::markedBack())
+            return RowMark::Marked;
+        return r.back == QdGrid::unmarkedBack() ? RowMark::WasMarked : RowMark::None;
+    }
+
     QVariant data(const QModelIndex &index, int role) const override
     {
         if (!index.isValid())
@@ -84,12 +92,20 @@ public:
         case Qt::BackgroundRole:
             return r.back.isValid() ? QVariant(r.back) : QVariant();
         case Qt::ForegroundRole:
-            if (r.fore.isValid())
-                return r.fore;
-            return textColor.isValid() ? QVariant(textColor) : QVariant();
+            return r.fore.isValid() ? QVariant(r.fore) : QVariant();
+        case RowMarkRole:
+            return static_cast<int>(markOf(r));
         default:
             return {};
         }
+    }
+
+    void setColors(int row, const QColor &back, const QColor &fore)
+    {
+        rows[row].back = back;
+        rows[row].fore = fore;
+        if (colCount > 0)
+            Q_EMIT dataChanged(index(row, 0), index(row, colCount - 1));
     }
 
     bool setData(const QModelIndex &index, const QVariant &value, int role) override
@@ -105,6 +121,16 @@ public:
         if (role == Qt::EditRole) {
             setCell(index.row(), index.column(), value.toString());
             Q_EMIT dataChanged(index, index);
+            return true;
+        }
+        if (role == RowMarkRole) {
+            const auto mark = static_cast<RowMark>(value.toInt());
+            if (mark == RowMark::None)
+                setColors(index.row(), QColor(), QColor());
+            else
+                setColors(index.row(),
+                          mark == RowMark::Marked ? QdGrid::markedBack() : QdGrid::unmarkedBack(),
+                          QColor());
             return true;
         }
         return false;
@@ -127,6 +153,16 @@ public:
         return QAbstractTableModel::headerData(section, o, role);
     }
 
+    bool setHeaderData(int section, Qt::Orientation o, const QVariant &value, int role) override
+    {
+        if (o != Qt::Horizontal || section < 0 || role != Qt::EditRole)
+            return false;
+        ensureCols(section + 1);
+        headers[section] = value.toString();
+        Q_EMIT headerDataChanged(o, section, section);
+        return true;
+    }
+
     void ensureCols(int n)
     {
         if (n <= colCount)
@@ -135,10 +171,7 @@ public:
         colCount = n;
         while (headers.size() < n)
             headers.append(QString());
-        while (keys.size() < n)
-            keys.append(QString());
         checkCols.resize(n, false);
-        mergeCols.resize(n, false);
         editCols.resize(n, false);
         endInsertColumns();
     }
@@ -152,27 +185,46 @@ public:
 
 namespace {
 
-// Coloured rows keep their colours when selected, so a mark is never hidden by the selection.
+// Paints a row's mark in the mark colours, and keeps a coloured row's colours when it is
+// selected, so a mark is never hidden by the selection.
 class MarkDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    MarkDelegate(const QdGrid *grid) : QStyledItemDelegate(const_cast<QdGrid *>(grid)), m_grid(grid)
+    {
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.data(Qt::BackgroundRole).isValid() && (option->state & QStyle::State_Selected)) {
+        const auto mark = static_cast<RowMark>(index.data(RowMarkRole).toInt());
+        bool coloured = index.data(Qt::BackgroundRole).isValid();
+        if (mark == RowMark::Marked) {
+            option->backgroundBrush = QdGrid::markedBack();
+            option->palette.setColor(QPalette::Text, QdGrid::markedFore());
+            coloured = true;
+        } else if (mark == RowMark::WasMarked) {
+            option->backgroundBrush = QdGrid::unmarkedBack();
+            option->palette.setColor(QPalette::Text, m_grid->palette().color(QPalette::WindowText));
+            coloured = true;
+        }
+        if (mark == RowMark::None && !index.data(Qt::ForegroundRole).isValid() &&
+            m_grid->gridTextColor().isValid())
+            option->palette.setColor(QPalette::Text, m_grid->gridTextColor());
+        if (coloured && (option->state & QStyle::State_Selected)) {
             option->state &= ~QStyle::State_Selected;
             option->state |= QStyle::State_HasFocus;
         }
     }
+
+private:
+    const QdGrid *m_grid;
 };
 
 } // namespace
 
-QdGrid::QdGrid(QWidget *parent) : QTableView(parent), m_model(new QdGridModel(this))
+QdGrid::QdGrid(QWidget *parent) : QTableView(parent), m_legacy(new QdGridModel(this))
 {
-    setModel(m_model);
     setItemDelegate(new MarkDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -182,77 +234,123 @@ QdGrid::QdGrid(QWidget *parent) : QTableView(parent), m_model(new QdGridModel(th
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
     setWordWrap(false);
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current, const QModelIndex &) {
-                Q_EMIT currentRowNumberChanged(current.isValid() ? current.row() + 1 : 0);
-            });
-    connect(m_model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &tl, const QModelIndex &br, const QList<int> &roles) {
-                if (!roles.contains(Qt::CheckStateRole))
-                    return;
-                for (int r = tl.row(); r <= br.row(); ++r)
-                    for (int c = tl.column(); c <= br.column(); ++c)
-                        Q_EMIT checkToggled(r + 1, c, isChecked(r + 1, c));
-            });
+    setModel(m_legacy);
+}
+
+void QdGrid::setModel(QAbstractItemModel *model)
+{
+    for (const QMetaObject::Connection &link : std::as_const(m_modelLinks))
+        disconnect(link);
+    m_modelLinks.clear();
+    QTableView::setModel(model ? model : m_legacy);
+    QAbstractItemModel *m = QTableView::model();
+    const auto spans = [this] { updateSpans(); };
+    m_modelLinks << connect(m, &QAbstractItemModel::modelReset, this, spans)
+                 << connect(m, &QAbstractItemModel::rowsInserted, this, spans)
+                 << connect(m, &QAbstractItemModel::rowsRemoved, this, spans);
+    m_modelLinks << connect(
+        m, &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex &tl, const QModelIndex &br, const QList<int> &roles) {
+            bool merged = false;
+            for (int c = tl.column(); c <= br.column(); ++c)
+                merged = merged || (c < static_cast<int>(m_mergeCols.size()) && m_mergeCols[c]);
+            if (merged && (roles.isEmpty() || roles.contains(Qt::DisplayRole)))
+                updateSpans();
+            if (!roles.contains(Qt::CheckStateRole))
+                return;
+            for (int r = tl.row(); r <= br.row(); ++r)
+                for (int c = tl.column(); c <= br.column(); ++c)
+                    Q_EMIT checkToggled(r + 1, c, isChecked(r + 1, c));
+        });
+    m_modelLinks << connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                            [this](const QModelIndex &current, const QModelIndex &) {
+                                Q_EMIT currentRowNumberChanged(current.isValid() ? current.row() + 1
+                                                                                 : 0);
+                            });
+    updateSpans();
+}
+
+bool QdGrid::legacy() const
+{
+    return model() == m_legacy;
+}
+
+QModelIndex QdGrid::cellIndex(int row, int col) const
+{
+    if (row < 1 || row > dataRows() || col < 0 || col >= cols())
+        return {};
+    return model()->index(row - 1, col);
 }
 
 void QdGrid::setFormatString(const QString &format)
 {
     const QStringList parts = format.split(QLatin1Char('|'));
-    m_model->ensureCols(static_cast<int>(parts.size()));
+    if (legacy())
+        m_legacy->ensureCols(static_cast<int>(parts.size()));
     const QFontMetrics fm = horizontalHeader()->fontMetrics();
-    for (int c = 0; c < parts.size(); ++c) {
+    for (int c = 0; c < parts.size() && c < cols(); ++c) {
         QString header = parts[c];
         if (!header.isEmpty() && QStringLiteral("<^>").contains(header.front()))
             header.remove(0, 1);
-        m_model->headers[c] = header.trimmed();
+        model()->setHeaderData(c, Qt::Horizontal, header.trimmed(), Qt::EditRole);
         if (!isColumnHidden(c))
             setColumnWidth(c, header.isEmpty() ? 12 : fm.horizontalAdvance(header) + 10);
     }
-    Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, m_model->colCount - 1);
 }
 
 void QdGrid::setCols(int count)
 {
-    m_model->ensureCols(count);
+    if (legacy())
+        m_legacy->ensureCols(count);
 }
 
 int QdGrid::cols() const
 {
-    return m_model->colCount;
+    return model()->columnCount();
 }
 
 void QdGrid::setColHeader(int col, const QString &text)
 {
-    m_model->ensureCols(col + 1);
-    m_model->headers[col] = text;
-    Q_EMIT m_model->headerDataChanged(Qt::Horizontal, col, col);
+    model()->setHeaderData(col, Qt::Horizontal, text, Qt::EditRole);
 }
 
 QString QdGrid::colHeader(int col) const
 {
-    return col >= 0 && col < m_model->headers.size() ? m_model->headers[col] : QString();
+    return col >= 0 && col < cols() ? model()->headerData(col, Qt::Horizontal).toString()
+                                    : QString();
 }
 
 void QdGrid::setColKey(int col, const QString &key)
 {
-    m_model->ensureCols(col + 1);
-    m_model->keys[col] = key;
+    if (col < 0)
+        return;
+    while (m_keys.size() <= col)
+        m_keys.append(QString());
+    m_keys[col] = key;
 }
 
 QString QdGrid::colKey(int col) const
 {
-    return col >= 0 && col < m_model->keys.size() ? m_model->keys[col] : QString();
+    if (col >= 0 && col < m_keys.size() && !m_keys[col].isEmpty())
+        return m_keys[col];
+    const auto *rows = dynamic_cast<const RowModelBase *>(model());
+    return rows ? rows->columnKey(col) : QString();
 }
 
 int QdGrid::colIndex(const QString &key) const
 {
-    return static_cast<int>(m_model->keys.indexOf(key));
+    if (key.isEmpty())
+        return -1;
+    if (const qsizetype at = m_keys.indexOf(key); at >= 0)
+        return static_cast<int>(at);
+    const auto *rows = dynamic_cast<const RowModelBase *>(model());
+    return rows ? rows->columnOf(key) : -1;
 }
 
 void QdGrid::setColWidthTwips(int col, int twips)
 {
-    m_model->ensureCols(col + 1);
+    if (legacy())
+        m_legacy->ensureCols(col + 1);
     if (twips <= 0) {
         setColumnHidden(col, true);
         return;
@@ -263,28 +361,36 @@ void QdGrid::setColWidthTwips(int col, int twips)
 
 void QdGrid::setColHidden(int col, bool hidden)
 {
-    m_model->ensureCols(col + 1);
+    if (legacy())
+        m_legacy->ensureCols(col + 1);
     setColumnHidden(col, hidden);
 }
 
 void QdGrid::setCheckColumn(int col, bool isCheck)
 {
-    m_model->ensureCols(col + 1);
-    m_model->checkCols[col] = isCheck;
-    m_model->refreshAll();
+    if (!legacy())
+        return;
+    m_legacy->ensureCols(col + 1);
+    m_legacy->checkCols[col] = isCheck;
+    m_legacy->refreshAll();
 }
 
 void QdGrid::setColMerge(int col, bool merge)
 {
-    m_model->ensureCols(col + 1);
-    m_model->mergeCols[col] = merge;
+    if (col < 0)
+        return;
+    if (static_cast<int>(m_mergeCols.size()) <= col)
+        m_mergeCols.resize(col + 1, false);
+    m_mergeCols[col] = merge;
     updateSpans();
 }
 
 void QdGrid::setColEditable(int col, bool editable)
 {
-    m_model->ensureCols(col + 1);
-    m_model->editCols[col] = editable;
+    if (!legacy())
+        return;
+    m_legacy->ensureCols(col + 1);
+    m_legacy->editCols[col] = editable;
 }
 
 int QdGrid::rows() const
@@ -294,45 +400,46 @@ int QdGrid::rows() const
 
 int QdGrid::dataRows() const
 {
-    return static_cast<int>(m_model->rows.size());
+    return model()->rowCount();
 }
 
 void QdGrid::clearRows()
 {
-    m_model->beginResetModel();
-    m_model->rows.clear();
-    m_model->endResetModel();
-    updateSpans();
+    if (!legacy())
+        return;
+    m_legacy->beginResetModel();
+    m_legacy->rows.clear();
+    m_legacy->endResetModel();
 }
 
 int QdGrid::addRow(const QStringList &cells)
 {
+    if (!legacy())
+        return 0;
     const int at = dataRows();
-    m_model->ensureCols(static_cast<int>(cells.size()));
-    m_model->beginInsertRows(QModelIndex(), at, at);
-    m_model->rows.push_back(GridRow{cells, {}, {}});
-    m_model->endInsertRows();
-    updateSpans();
+    m_legacy->ensureCols(static_cast<int>(cells.size()));
+    m_legacy->beginInsertRows(QModelIndex(), at, at);
+    m_legacy->rows.push_back(GridRow{cells, {}, {}});
+    m_legacy->endInsertRows();
     return at + 1;
 }
 
 void QdGrid::removeRow(int row)
 {
-    if (row < 1 || row > dataRows())
+    if (!legacy() || row < 1 || row > dataRows())
         return;
-    m_model->beginRemoveRows(QModelIndex(), row - 1, row - 1);
-    m_model->rows.erase(m_model->rows.begin() + (row - 1));
-    m_model->endRemoveRows();
-    updateSpans();
+    m_legacy->beginRemoveRows(QModelIndex(), row - 1, row - 1);
+    m_legacy->rows.erase(m_legacy->rows.begin() + (row - 1));
+    m_legacy->endRemoveRows();
 }
 
 QString QdGrid::text(int row, int col) const
 {
     if (row == 0)
         return colHeader(col);
-    if (row < 1 || row > dataRows() || col < 0)
-        return QString();
-    return m_model->cell(row - 1, col);
+    if (legacy())
+        return row >= 1 && row <= dataRows() && col >= 0 ? m_legacy->cell(row - 1, col) : QString();
+    return cellIndex(row, col).data(Qt::DisplayRole).toString();
 }
 
 QString QdGrid::text(int row, const QString &key) const
@@ -348,14 +455,12 @@ void QdGrid::setText(int row, int col, const QString &value)
         setColHeader(col, value);
         return;
     }
-    if (row < 1 || row > dataRows())
+    if (!legacy() || row < 1 || row > dataRows())
         return;
-    m_model->ensureCols(col + 1);
-    m_model->setCell(row - 1, col, value);
-    const QModelIndex idx = m_model->index(row - 1, col);
-    Q_EMIT m_model->dataChanged(idx, idx);
-    if (col < static_cast<int>(m_model->mergeCols.size()) && m_model->mergeCols[col])
-        updateSpans();
+    m_legacy->ensureCols(col + 1);
+    m_legacy->setCell(row - 1, col, value);
+    const QModelIndex idx = m_legacy->index(row - 1, col);
+    Q_EMIT m_legacy->dataChanged(idx, idx);
 }
 
 void QdGrid::setText(int row, const QString &key, const QString &value)
@@ -365,48 +470,49 @@ void QdGrid::setText(int row, const QString &key, const QString &value)
 
 bool QdGrid::isChecked(int row, int col) const
 {
-    return QdGridModel::truthy(text(row, col));
+    if (legacy())
+        return QdGridModel::truthy(text(row, col));
+    return cellIndex(row, col).data(Qt::CheckStateRole).toInt() == Qt::Checked;
 }
 
 void QdGrid::setChecked(int row, int col, bool checked)
 {
-    if (row < 1 || row > dataRows() || col < 0)
-        return;
-    m_model->setData(m_model->index(row - 1, col), checked ? Qt::Checked : Qt::Unchecked,
-                     Qt::CheckStateRole);
+    if (const QModelIndex idx = cellIndex(row, col); idx.isValid())
+        model()->setData(idx, checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
 }
 
 void QdGrid::setRowsData(std::vector<QStringList> rows)
 {
+    if (!legacy())
+        return;
     int widest = 0;
     for (const QStringList &r : rows)
         widest = std::max(widest, static_cast<int>(r.size()));
-    m_model->ensureCols(widest);
-    m_model->beginResetModel();
-    m_model->rows.clear();
-    m_model->rows.reserve(rows.size());
+    m_legacy->ensureCols(widest);
+    m_legacy->beginResetModel();
+    m_legacy->rows.clear();
+    m_legacy->rows.reserve(rows.size());
     for (QStringList &r : rows)
-        m_model->rows.push_back(GridRow{std::move(r), {}, {}});
-    m_model->endResetModel();
-    updateSpans();
+        m_legacy->rows.push_back(GridRow{std::move(r), {}, {}});
+    m_legacy->endResetModel();
 }
 
 void QdGrid::setRowColors(int row, const QColor &back, const QColor &fore)
 {
-    if (row < 1 || row > dataRows())
-        return;
-    GridRow &r = m_model->rows[row - 1];
-    r.back = back;
-    r.fore = fore;
-    if (m_model->colCount > 0)
-        Q_EMIT m_model->dataChanged(m_model->index(row - 1, 0),
-                                    m_model->index(row - 1, m_model->colCount - 1));
+    if (legacy() && row >= 1 && row <= dataRows())
+        m_legacy->setColors(row - 1, back, fore);
+}
+
+QColor QdGrid::rowBackColor(int row) const
+{
+    return legacy() && row >= 1 && row <= dataRows() ? m_legacy->rows[row - 1].back : QColor();
 }
 
 void QdGrid::setRowMarked(int row, bool marked)
 {
-    setRowColors(row, marked ? markedBack() : unmarkedBack(),
-                 marked ? markedFore() : palette().color(QPalette::WindowText));
+    if (const QModelIndex idx = cellIndex(row, 0); idx.isValid())
+        model()->setData(idx, static_cast<int>(marked ? RowMark::Marked : RowMark::WasMarked),
+                         RowMarkRole);
 }
 
 void QdGrid::toggleRowMark(int row)
@@ -416,29 +522,23 @@ void QdGrid::toggleRowMark(int row)
 
 bool QdGrid::isRowMarked(int row) const
 {
-    return row >= 1 && row <= dataRows() && m_model->rows[row - 1].back == markedBack();
+    return static_cast<RowMark>(cellIndex(row, 0).data(RowMarkRole).toInt()) == RowMark::Marked;
 }
 
 void QdGrid::setAllRowsMarked(bool marked)
 {
-    const QColor back = marked ? markedBack() : unmarkedBack();
-    const QColor fore = marked ? markedFore() : palette().color(QPalette::WindowText);
-    for (GridRow &r : m_model->rows) {
-        r.back = back;
-        r.fore = fore;
+    if (auto *rows = dynamic_cast<RowModelBase *>(model())) {
+        rows->setAllMarked(marked);
+        return;
     }
-    m_model->refreshAll();
-}
-
-QColor QdGrid::rowBackColor(int row) const
-{
-    return row >= 1 && row <= dataRows() ? m_model->rows[row - 1].back : QColor();
+    for (int row = 1; row <= dataRows(); ++row)
+        setRowMarked(row, marked);
 }
 
 void QdGrid::setGridTextColor(const QColor &color)
 {
-    m_model->textColor = color;
-    m_model->refreshAll();
+    m_textColor = color;
+    viewport()->update();
 }
 
 int QdGrid::currentRowNumber() const
@@ -456,17 +556,14 @@ void QdGrid::setCurrentRowNumber(int row)
     int col = 0;
     while (col < cols() - 1 && isColumnHidden(col))
         ++col;
-    setCurrentIndex(m_model->index(row - 1, col));
+    setCurrentIndex(model()->index(row - 1, col));
 }
 
 void QdGrid::mousePressEvent(QMouseEvent *event)
 {
     const QModelIndex idx = indexAt(event->position().toPoint());
     QTableView::mousePressEvent(event);
-    if (idx.isValid())
-        Q_EMIT rowPressed(idx.row() + 1, event->button(), event->modifiers());
-    else
-        Q_EMIT rowPressed(0, event->button(), event->modifiers());
+    Q_EMIT rowPressed(idx.isValid() ? idx.row() + 1 : 0, event->button(), event->modifiers());
 }
 
 void QdGrid::mouseDoubleClickEvent(QMouseEvent *event)
@@ -479,22 +576,23 @@ void QdGrid::mouseDoubleClickEvent(QMouseEvent *event)
 
 void QdGrid::updateSpans()
 {
-    bool any = false;
-    for (bool m : m_model->mergeCols)
-        any = any || m;
-    if (!any)
+    if (std::none_of(m_mergeCols.begin(), m_mergeCols.end(), [](bool m) { return m; }))
         return;
     clearSpans();
     const int n = dataRows();
-    for (int c = 0; c < m_model->colCount; ++c) {
-        if (!m_model->mergeCols[c])
+    const int columns = std::min(cols(), static_cast<int>(m_mergeCols.size()));
+    for (int c = 0; c < columns; ++c) {
+        if (!m_mergeCols[c])
             continue;
         int start = 0;
+        QString startText = n > 0 ? text(1, c) : QString();
         for (int r = 1; r <= n; ++r) {
-            if (r == n || m_model->cell(r, c) != m_model->cell(start, c)) {
+            const QString here = r < n ? text(r + 1, c) : QString();
+            if (r == n || here != startText) {
                 if (r - start > 1)
                     setSpan(start, c, r - start, 1);
                 start = r;
+                startText = here;
             }
         }
     }

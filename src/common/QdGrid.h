@@ -1,9 +1,12 @@
 #pragma once
-// The grid every window lists its rows in. It speaks the windows' vocabulary: row 0 is the
-// header and data rows count from 1; columns are addressed by number or by a key; a layout is a
-// format text of headers separated by "|" whose trailing blanks set the column widths; a row
-// is marked by its colours; tick-box columns hold a checked state; equal neighbouring cells of
-// a column may be merged. Data lives in a plain model, so a hundred thousand rows load at once.
+// The grid every window lists its rows in: a view over any item model, drawn in the old grid's
+// shape. It speaks the windows' vocabulary: row 0 is the header and data rows count from 1;
+// columns are addressed by number or by a key; a layout is a format text of headers separated
+// by "|" whose trailing blanks set the column widths; equal neighbouring cells of a column may
+// be merged. What a row holds, whether it is ticked (Qt::CheckStateRole) and whether it is
+// marked (RowMarkRole) are the model's to say; the grid turns a mark into the mark colours.
+
+#include "common/row_table_model.h"
 
 #include <QColor>
 #include <QStringList>
@@ -26,9 +29,13 @@ public:
 
     explicit QdGrid(QWidget *parent = nullptr);
 
+    // A model of the window's own; the grid's built-in string model stays behind for the
+    // windows that still fill cells by text.
+    void setModel(QAbstractItemModel *model) override;
+
     // --- layout
-    void setFormatString(const QString &format); // also sets the column count when larger
-    void setCols(int count);
+    // Headers go to the model's setHeaderData; the legacy model also grows to the format's width.
+    void setFormatString(const QString &format);
     int cols() const;
     void setColHeader(int col, const QString &text);
     QString colHeader(int col) const;
@@ -37,34 +44,41 @@ public:
     int colIndex(const QString &key) const;    // -1 when no column has the key
     void setColWidthTwips(int col, int twips); // 15 twips to a pixel; 0 hides the column
     void setColHidden(int col, bool hidden);
-    void setCheckColumn(int col, bool isCheck = true);
     void setColMerge(int col, bool merge = true);
-    // Cells of an editable column take the view's edit triggers; no column is editable at first.
-    void setColEditable(int col, bool editable = true);
 
-    // --- data (row 0 is the header)
+    // --- data (row 0 is the header); read through any model
     int rows() const; // data rows + 1
     int dataRows() const;
+    QString text(int row, int col) const;
+    QString text(int row, const QString &key) const;
+    bool isChecked(int row, int col) const;
+    void setChecked(int row, int col, bool checked);
+
+    // --- marks: asked of and told to the model's RowMarkRole
+    void setRowMarked(int row, bool marked);
+    void toggleRowMark(int row);
+    bool isRowMarked(int row) const;
+    void setAllRowsMarked(bool marked);
+    // Unmarked rows without a colour of their own are written in this colour.
+    void setGridTextColor(const QColor &color);
+    QColor gridTextColor() const { return m_textColor; }
+
+    // --- legacy: the built-in string model, filled cell by cell. Windows converted to a model
+    // of their own do not use these; they do nothing while such a model is set.
+    void setCols(int count);
+    void setCheckColumn(int col, bool isCheck = true);
+    // Cells of an editable column take the view's edit triggers; no column is editable at first.
+    void setColEditable(int col, bool editable = true);
     void clearRows();
     int addRow(const QStringList &cells = QStringList()); // returns the new row's number
     void removeRow(int row);
-    QString text(int row, int col) const;
-    QString text(int row, const QString &key) const;
     void setText(int row, int col, const QString &text);
     void setText(int row, const QString &key, const QString &text);
-    bool isChecked(int row, int col) const;
-    void setChecked(int row, int col, bool checked);
     // Replaces the data rows; the rows come from src/db, never from a query made here.
     void setRowsData(std::vector<QStringList> rows);
 
-    // --- marks and colours
     void setRowColors(int row, const QColor &back, const QColor &fore);
-    void setRowMarked(int row, bool marked);
-    void toggleRowMark(int row);
-    bool isRowMarked(int row) const; // the row's back colour is the marked colour
-    void setAllRowsMarked(bool marked);
-    QColor rowBackColor(int row) const;         // invalid for a row never coloured
-    void setGridTextColor(const QColor &color); // rows without colours of their own
+    QColor rowBackColor(int row) const; // invalid for a row never coloured
 
     // --- current row
     int currentRowNumber() const; // 0 when there is none
@@ -81,8 +95,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    bool legacy() const;
+    QModelIndex cellIndex(int row, int col) const; // invalid outside the data rows
     void updateSpans();
-    QdGridModel *m_model;
+    QdGridModel *m_legacy;
+    QStringList m_keys;
+    std::vector<bool> m_mergeCols;
+    QColor m_textColor;
+    QList<QMetaObject::Connection> m_modelLinks;
 };
 
 } // namespace quenda

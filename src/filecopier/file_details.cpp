@@ -4,6 +4,7 @@
 #include "fs/tree_scan.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace quenda {
 
@@ -20,6 +21,13 @@ FileDetails describeFile(const QString &path)
     details.created = (meta->birth.valid ? meta->birth : meta->modified).toDateTime();
     details.modified = meta->modified.toDateTime();
     return details;
+}
+
+QString photoViewerIn(const QString &programDir)
+{
+    const QString viewer = QDir(programDir).filePath(QStringLiteral("Quenda Photo Viewer"));
+    const QFileInfo info(viewer);
+    return info.isFile() && info.isExecutable() ? viewer : QString();
 }
 
 } // namespace quenda

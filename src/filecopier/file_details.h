@@ -18,4 +18,7 @@ struct FileDetails {
 // A link is described by the file it points at; a file that is gone gives its name and path.
 FileDetails describeFile(const QString &path);
 
+// The photo viewer of the program folder when it is there and may be run; empty otherwise.
+QString photoViewerIn(const QString &programDir);
+
 } // namespace quenda

@@ -52,6 +52,7 @@ protected:
 private:
     enum class View { List, Details, Simple };
 
+    // Built in frmFileCopy_controls.cpp.
     void buildControls();
     void buildMenus();
     void nameControls();

@@ -273,6 +273,27 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
     return outcome;
 }
 
+OrganisedCopyOutcome runFileListCopy(OrganisedCopyRequest request, bool intoFileCopierFolder,
+                                     JobControl &control)
+{
+    PreparedFolder prepared; // its lock is held until the copy has ended
+    if (intoFileCopierFolder) {
+        Result<PreparedFolder> made =
+            prepareFileCopierFolder(request.destination, request.sources, LockWait::Wait, control);
+        if (!made) {
+            control.abort(made.message());
+            return {};
+        }
+        prepared = std::move(*made);
+        request.destination = prepared.path;
+    }
+    // These layouts never ask for the recorded facts.
+    return copyIntoFolders(
+        request,
+        [](const QString &) { return Result<std::optional<OfficeFileFacts>>(std::nullopt); },
+        control);
+}
+
 OrganisedCopyOutcome runOrganisedCopy(const QString &databasePath,
                                       const OrganisedCopyRequest &request, JobControl &control)
 {

@@ -78,6 +78,13 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
 OrganisedCopyOutcome runOrganisedCopy(const QString &databasePath,
                                       const OrganisedCopyRequest &request, JobControl &control);
 
+// The file list's Copy: all into the destination or by original folder, without the database.
+// With intoFileCopierFolder the destination is the base of a fresh "File Copier" folder (see
+// prepareFileCopierFolder), whose lock is held until the copy has ended; a folder that cannot
+// be had stops the copy through control.abort() before anything is copied.
+OrganisedCopyOutcome runFileListCopy(OrganisedCopyRequest request, bool intoFileCopierFolder,
+                                     JobControl &control);
+
 // The message that follows the completion message when not everything arrived or something
 // was replaced: the files not copied with their reasons, the copies that replaced a same-named
 // file from another folder, and the files that replaced one that was there before. Empty when

@@ -192,4 +192,22 @@ FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &co
                        progress);
 }
 
+FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control,
+                                FolderCopyProgress *progress)
+{
+    if (request.destination.isEmpty()) {
+        control.abort(QStringLiteral("Choose a folder to copy to."));
+        return {};
+    }
+    if (Status made = makeFolderPath(request.destination); !made) {
+        control.abort(made.message());
+        return {};
+    }
+    QStringList folders;
+    for (const QString &name : request.names)
+        folders << QDir(request.root).filePath(name);
+    return copyFolders(folders, request.destination, FolderCopyLayout::MergedContent, control,
+                       progress);
+}
+
 } // namespace quenda

@@ -73,4 +73,16 @@ struct FolderCopyRequest {
 FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control,
                                 FolderCopyProgress *progress = nullptr);
 
+struct PickedCopyRequest {
+    QString root;        // the folder whose folders the drive viewer lists
+    QStringList names;   // the picked ones among them
+    QString destination; // made when missing
+};
+
+// The drive viewer's Copy: the content of each picked folder merged straight into the
+// destination. No destination, or one that cannot be made, stops the copy through
+// control.abort() before anything is copied.
+FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control,
+                                FolderCopyProgress *progress = nullptr);
+
 } // namespace quenda

@@ -1,5 +1,6 @@
 #include "foldercopier/folder_status.h"
 
+#include "foldercopier/scheme_scan.h"
 #include "fs/folder_size.h"
 
 namespace quenda {
@@ -28,50 +29,52 @@ QString selectedFolderText(int ticked, int rows)
     return QStringLiteral("Selected folder %1 of %2").arg(ticked).arg(rows);
 }
 
-SizeRequests::SizeRequests(QObject *parent) : QObject(parent), m_runner(new JobRunner(this)) {}
+FolderContents folderContents(const QString &folder, JobControl &control)
+{
+    FolderContents contents;
+    if (Result<QStringList> files = filesInFolder(folder, control))
+        contents.files = std::move(*files);
+    else
+        contents.listError = files.message();
+    contents.size = totalFolderSize({folder}, control);
+    return contents;
+}
+
+SizeRequests::SizeRequests(QObject *parent) : QObject(parent) {}
 
 void SizeRequests::request(QStringList folders, Done onDone)
 {
-    m_pending.emplace(std::move(folders), std::move(onDone));
-    if (m_runner->isRunning())
-        m_runner->cancel(); // its end starts the pending question
-    else
-        startPending();
+    m_newest.request(
+        [folders = std::move(folders)](JobControl &control) {
+            return FolderContents{totalFolderSize(folders, control), {}, {}};
+        },
+        [onDone = std::move(onDone)](FolderContents contents, const JobReport &) {
+            onDone(contents.size);
+        });
+}
+
+void SizeRequests::requestContents(QString folder, ContentsDone onDone)
+{
+    m_newest.request([folder = std::move(folder)](
+                         JobControl &control) { return folderContents(folder, control); },
+                     [onDone = std::move(onDone)](FolderContents contents, const JobReport &) {
+                         onDone(contents);
+                     });
 }
 
 void SizeRequests::cancel()
 {
-    m_pending.reset();
-    m_runner->cancel();
+    m_newest.drop();
 }
 
 bool SizeRequests::isBusy() const
 {
-    return m_runner->isRunning() || m_pending.has_value();
+    return m_newest.isBusy();
 }
 
 void SizeRequests::waitForIdle()
 {
-    while (m_runner->isRunning())
-        m_runner->wait();
-}
-
-void SizeRequests::startPending()
-{
-    if (!m_pending)
-        return;
-    auto [folders, onDone] = std::move(*m_pending);
-    m_pending.reset();
-    m_runner->start<SizeTotal>(
-        [folders = std::move(folders)](JobControl &control) {
-            return totalFolderSize(folders, control);
-        },
-        [this, onDone = std::move(onDone)](SizeTotal total, const JobReport &report) {
-            // A newer question makes this answer stale, even when it came in complete.
-            if (!report.cancelled && !m_pending)
-                onDone(total);
-            startPending();
-        });
+    m_newest.waitForIdle();
 }
 
 } // namespace quenda

@@ -3,14 +3,12 @@
 // size is read again from the disk each time, which takes as long as walking the folders, so
 // it is computed off the window's thread and only the newest question is answered.
 
-#include "jobs/job_runner.h"
+#include "jobs/newest_request.h"
 
 #include <QObject>
 #include <QStringList>
 
 #include <functional>
-#include <optional>
-#include <utility>
 
 namespace quenda {
 
@@ -26,6 +24,15 @@ SizeTotal totalFolderSize(const QStringList &folders, JobControl &control);
 // "Selected folder 3 of 12".
 QString selectedFolderText(int ticked, int rows);
 
+struct FolderContents {
+    SizeTotal size;
+    QStringList files; // the files directly in the folder, as filesInFolder gives them
+    QString listError; // why they could not be listed; empty when they were
+};
+
+// The drive viewer's folder pane: the files directly in folder and the total size of it.
+FolderContents folderContents(const QString &folder, JobControl &control);
+
 // Answers size questions on a worker thread. A new question cancels the one still being
 // worked on, whose answer is dropped; only the newest answer is delivered, on the owner's
 // thread.
@@ -33,10 +40,14 @@ class SizeRequests : public QObject {
     Q_OBJECT
 public:
     using Done = std::function<void(const SizeTotal &)>;
+    using ContentsDone = std::function<void(const FolderContents &)>;
 
     explicit SizeRequests(QObject *parent = nullptr);
 
     void request(QStringList folders, Done onDone);
+    // The same question asked with the folder's listing, which then takes no time of the
+    // owner's thread either.
+    void requestContents(QString folder, ContentsDone onDone);
     // Drops the question in hand; nothing is delivered for it.
     void cancel();
     bool isBusy() const;
@@ -44,10 +55,7 @@ public:
     void waitForIdle();
 
 private:
-    void startPending();
-
-    JobRunner *m_runner;
-    std::optional<std::pair<QStringList, Done>> m_pending;
+    NewestRequest<FolderContents> m_newest;
 };
 
 } // namespace quenda

@@ -1,16 +1,16 @@
 #pragma once
 
 #include "common/services.h"
-#include "db/database.h"
-#include "db/folder_schemes.h"
 #include "foldercopier/folder_copy.h"
 #include "foldercopier/info_panes.h"
 #include "foldercopier/scheme_scan.h"
+#include "foldercopier/scheme_store.h"
 #include "jobs/job_runner.h"
 
 #include <QDialog>
 #include <QHash>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -62,6 +62,9 @@ protected:
 
 private:
     enum class Action { None, Scan, Copy };
+    static constexpr int kTickCol = 4; // Grid1's SelectFolder column
+
+    // Built in frmFile_controls.cpp.
 
     static bool isSelectionKey(const QKeyEvent *key);
     void buildControls();
@@ -93,6 +96,7 @@ private:
     // Copies
     void copyTicked();
     void copyPicked();
+    void startCopy(std::function<FolderCopyOutcome(JobControl &, FolderCopyProgress *)> copy);
     void copyFinished(const FolderCopyOutcome &outcome, const JobReport &report);
     void showCopyProgress();
 
@@ -110,7 +114,7 @@ private:
     void reportFailures(const QString &heading, const JobReport &report);
 
     Services m_services;
-    Connection m_connection;
+    FolderSchemeStore m_schemes;
     JobRunner *m_job = nullptr;
     SizeRequests *m_statusSizes = nullptr;
     SizeRequests *m_paneSizes = nullptr;

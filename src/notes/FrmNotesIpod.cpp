@@ -84,6 +84,12 @@ FrmNotesIpod::FrmNotesIpod(const Services &services, QWidget *parent)
 
 FrmNotesIpod::~FrmNotesIpod() = default;
 
+void FrmNotesIpod::waitForReads()
+{
+    m_previewReads.waitForIdle();
+    m_viewReads.waitForIdle();
+}
+
 void FrmNotesIpod::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
@@ -382,10 +388,9 @@ void FrmNotesIpod::previewDocument(int row)
     if (row < 1 || row > GrdOffice->dataRows())
         return;
     m_noteName = noteBaseName(stripfilename(GrdOffice->text(row, QStringLiteral("App"))));
-    // Only the start of a large document is read, so a row change never stalls the window; a
-    // document that cannot be read shows nothing.
-    const Result<QString> text = documentPreview(GrdOffice->text(row, QStringLiteral("Path")));
-    showPreview(text ? *text : QString());
+    // A document that cannot be read shows nothing.
+    m_previewReads.read(GrdOffice->text(row, QStringLiteral("Path")), NoteReadKind::Preview,
+                        [this](const NoteText &read) { showPreview(read.text); });
 }
 
 void FrmNotesIpod::CmdConvert_Click()
@@ -455,15 +460,11 @@ void FrmNotesIpod::viewNote(int row)
     if (row < 1 || row > GrdView->dataRows())
         return;
     const QString path = GrdView->text(row, QStringLiteral("Path"));
-    const Result<QString> text = documentText(path);
-    m_viewComplete = text.ok();
-    if (text) {
-        showView(*text);
-    } else {
-        // Too large to hold whole: its start is shown, and it is not cut.
-        const Result<QString> start = documentPreview(path);
-        showView(start ? *start : QString());
-    }
+    m_viewComplete = false;
+    m_viewReads.read(path, NoteReadKind::Whole, [this](const NoteText &read) {
+        m_viewComplete = read.whole;
+        showView(read.text);
+    });
     ensureSplitWindow()->setFilePath(QDir::toNativeSeparators(path));
 }
 
@@ -472,6 +473,11 @@ void FrmNotesIpod::CmdCut_Click()
     // The pieces are named after the current note; without one there is nothing to name.
     if (GrdView->currentRowNumber() < 1 || m_job->isRunning())
         return;
+    if (m_viewReads.isBusy()) {
+        m_services.messages->show(QStringLiteral("The note is still being read."),
+                                  MsgIcon::Information, MsgButtons::Ok, kTitle);
+        return;
+    }
     if (!m_viewComplete) {
         m_services.messages->show(
             QStringLiteral("This note is larger than %1 MB and cannot be cut here.")
@@ -488,32 +494,27 @@ void FrmNotesIpod::CmdCut_Click()
                     MsgIcon::Question, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
         return;
     showView(marked);
+    if (!many)
+        for (const QString &piece : pieces)
+            m_services.messages->show(piece);
     const QString noteName = GrdView->text(GrdView->currentRowNumber(), QStringLiteral("App"));
     const QString staging = m_services.places.stagingDir();
-    if (!many) {
-        JobReport failed;
-        for (int k = 0; k < pieces.size(); ++k) {
-            m_services.messages->show(pieces[k]);
-            const QString fileName = pieceFileName(noteName, k);
-            if (Status written = writeNoteFile(staging, fileName, pieces[k]); !written)
-                failed.failures.push_back({fileName, written.message()});
-        }
-        reportNotDone(QStringLiteral("These notes could not be written:"), failed);
-        return;
-    }
     m_action = Action::Cut;
     m_job->start<int>(
         [pieces, noteName, staging](JobControl &control) {
             return int(writeNotePieces(pieces, noteName, staging, control).size());
         },
-        [this, noteName, staging, total = pieces.size()](int written, const JobReport &report) {
+        [this, noteName, staging, many, total = pieces.size()](int written,
+                                                               const JobReport &report) {
             m_action = Action::None;
             reportNotDone(QStringLiteral("These notes could not be written:"), report);
-            m_services.messages->show(QStringLiteral("%1 of %2 pieces of %3 were written to %4.")
-                                          .arg(written)
-                                          .arg(total)
-                                          .arg(noteName, QDir::toNativeSeparators(staging)),
-                                      MsgIcon::Information, MsgButtons::Ok, kTitle);
+            if (many)
+                m_services.messages->show(
+                    QStringLiteral("%1 of %2 pieces of %3 were written to %4.")
+                        .arg(written)
+                        .arg(total)
+                        .arg(noteName, QDir::toNativeSeparators(staging)),
+                    MsgIcon::Information, MsgButtons::Ok, kTitle);
         });
 }
 

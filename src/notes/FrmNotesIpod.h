@@ -5,6 +5,7 @@
 #include "jobs/job_runner.h"
 #include "notes/note_conversion.h"
 #include "notes/note_merge.h"
+#include "notes/note_reading.h"
 #include "notes/notes_scan.h"
 
 #include <QDialog>
@@ -39,6 +40,9 @@ public:
     frmsplit *splitWindow() const { return m_split; }
     // The scan, conversion or merge that runs now, if any.
     JobRunner *job() const { return m_job; }
+    // Blocks until both viewers hold what was last asked of them (a large document is read on
+    // a worker thread).
+    void waitForReads();
 
     void done(int result) override;
 
@@ -76,6 +80,8 @@ private:
     bool m_viewComplete = true; // m_viewText holds the whole note, not only its start
     QString m_noteName;
     frmsplit *m_split = nullptr; // a child: goes with the window
+    NoteReads m_previewReads;
+    NoteReads m_viewReads;
 
     QLabel *Label1 = nullptr;
     QTabWidget *SSActiveTabs1 = nullptr;

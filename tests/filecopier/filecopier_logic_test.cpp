@@ -2,6 +2,7 @@
 #include "db/database.h"
 #include "db/scans.h"
 #include "filecopier/copy_schemes.h"
+#include "filecopier/file_details.h"
 #include "filecopier/office_scan.h"
 #include "filecopier/organised_copy.h"
 #include "filecopier/scan_dates.h"
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -468,4 +470,55 @@ TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesAL
     ASSERT_FALSE(refused.ok());
     EXPECT_TRUE(refused.message().contains(pointer)) << refused.message().toStdString();
     EXPECT_EQ(readAll(earlier), QByteArray("report"));
+}
+
+TEST_F(OrganisedCopyTest, TheFileListCopyFillsAFreshFileCopierFolderOrKeepsOriginalFolders)
+{
+    const QString desktop = places.desktopDir();
+    places.writeFile(QStringLiteral("Desktop/File Copier/stale.doc"), "stale");
+    const QString a = places.writeFile(QStringLiteral("Photos.2006/a.jpg"), "a");
+    const QString b = places.writeFile(QStringLiteral("Work/b.doc"), "b");
+    OrganisedCopyRequest request;
+    request.sources = {a, b};
+    request.destination = desktop;
+    request.layout = CopyLayout::KeepOriginal;
+
+    JobControl control;
+    OrganisedCopyOutcome outcome = runFileListCopy(request, true, control);
+    EXPECT_TRUE(control.report().succeeded()) << control.error().toStdString();
+    EXPECT_EQ(outcome.copied, 2);
+    const QString copier = desktop + QStringLiteral("/File Copier");
+    EXPECT_EQ(QDir(copier).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"Photos", "Work"}));
+    EXPECT_EQ(readAll(copier + QStringLiteral("/Photos/a.jpg")), QByteArray("a"));
+
+    // Straight into a chosen folder, nothing of it is emptied.
+    request.destination = at(QStringLiteral("out"));
+    request.layout = CopyLayout::AllInOne;
+    places.writeFile(QStringLiteral("out/mine.txt"), "mine");
+    JobControl plain;
+    outcome = runFileListCopy(request, false, plain);
+    EXPECT_EQ(outcome.copied, 2);
+    EXPECT_EQ(QDir(at(QStringLiteral("out"))).entryList(QDir::Files),
+              (QStringList{"a.jpg", "b.doc", "mine.txt"}));
+
+    // A ticked file inside the folder about to be emptied stops the copy before anything goes.
+    JobControl refused;
+    request.sources = {copier + QStringLiteral("/Work/b.doc")};
+    request.destination = desktop;
+    outcome = runFileListCopy(request, true, refused);
+    EXPECT_FALSE(refused.error().isEmpty());
+    EXPECT_EQ(outcome.copied, 0);
+    EXPECT_EQ(readAll(copier + QStringLiteral("/Work/b.doc")), QByteArray("b"));
+}
+
+TEST(FileDetails, ThePhotoViewerIsOfferedOnlyWhenItCanBeRun)
+{
+    TempPlaces places;
+    const QString dir = places.root();
+    EXPECT_EQ(photoViewerIn(dir), QString());
+    const QString viewer = places.writeFile(QStringLiteral("Quenda Photo Viewer"), "#!/bin/sh\n");
+    EXPECT_EQ(photoViewerIn(dir), QString());
+    ASSERT_EQ(::chmod(QFile::encodeName(viewer).constData(), 0755), 0);
+    EXPECT_EQ(photoViewerIn(dir), viewer);
 }

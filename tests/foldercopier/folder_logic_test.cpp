@@ -358,3 +358,61 @@ TEST(Launcher, FirstButtonCarriesTheFolder)
     ASSERT_TRUE(q.exec("delete from ButtonLauncher where button_id=1"));
     EXPECT_FALSE(setFirstLauncherButton(c->db(), "x", "/x").ok());
 }
+
+TEST(FolderCopy, PickedFoldersMergeTheirContentIntoAFolderMadeForThem)
+{
+    TempTree drive;
+    drive.file("Photos/beach.jpg", "beach");
+    drive.file("Music/song.mp3", "song");
+    drive.file("Work/plan.doc", "plan");
+    TempTree out;
+
+    PickedCopyRequest request;
+    request.root = drive.root();
+    request.names = {"Photos", "Music", "Gone"};
+    request.destination = out.path("new/Merged");
+    JobControl control;
+    const FolderCopyOutcome copied = runPickedCopy(request, control);
+    EXPECT_EQ(out.listing("new/Merged"), (QStringList{"beach.jpg", "song.mp3"}));
+    EXPECT_EQ(copied.foldersCopied, 2);
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, drive.path("Gone"));
+
+    // Without a usable destination nothing is copied and the copy says why.
+    for (const QString &destination : {QString(), out.file("a file") + "/below"}) {
+        request.destination = destination;
+        JobControl refused;
+        EXPECT_EQ(runPickedCopy(request, refused).foldersCopied, 0);
+        EXPECT_FALSE(refused.error().isEmpty()) << destination.toStdString();
+    }
+    EXPECT_EQ(out.listing(), (QStringList{"a file", "new", "new/Merged", "new/Merged/beach.jpg",
+                                          "new/Merged/song.mp3"}));
+}
+
+TEST(FolderStatus, TheFolderPaneGetsItsFilesAndSizeOrTheReasonTheyAreMissing)
+{
+    TempTree tree;
+    tree.file("Work/plan.doc", QByteArray(100, 'w'));
+    tree.file("Work/notes.txt", "hi");
+    tree.file("Work/deeper/more.txt", "more");
+    tree.link("Work/shortcut", "/etc");
+    JobControl control;
+    FolderContents contents = folderContents(tree.path("Work"), control);
+    EXPECT_EQ(contents.files, (QStringList{"notes.txt", "plan.doc", "shortcut"}));
+    EXPECT_EQ(contents.size.bytes, 106);
+    EXPECT_TRUE(contents.listError.isEmpty());
+
+    JobControl missing;
+    contents = folderContents(tree.path("Gone"), missing);
+    EXPECT_TRUE(contents.files.isEmpty());
+    EXPECT_FALSE(contents.listError.isEmpty());
+    EXPECT_EQ(contents.size.incomplete, QStringList{tree.path("Gone")});
+
+    // The same through the requests: the listing arrives with the size, off this thread.
+    SizeRequests requests;
+    QStringList delivered;
+    requests.requestContents(tree.path("Work"),
+                             [&](const FolderContents &c) { delivered = c.files; });
+    requests.waitForIdle();
+    EXPECT_EQ(delivered.size(), 3);
+}

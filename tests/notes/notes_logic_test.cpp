@@ -5,11 +5,14 @@
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
 #include "notes/note_merge.h"
+#include "notes/note_reading.h"
 #include "notes/notes_scan.h"
 #include "support/test_places.h"
 #include "support/window_controls.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 
@@ -343,4 +346,57 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
                      places.stagingDir(), failing);
     EXPECT_FALSE(refused.saved);
     EXPECT_TRUE(failing.error().contains(QLatin1String("No such file or directory")));
+}
+
+TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndOnlyTheNewestCounts)
+{
+    TempPlaces places;
+    const QString small = places.writeFile(QStringLiteral("small.rtf"), "{\\rtf1\\ansi Small}");
+    // Plain lines, above the size read at once and below the limit of a whole note.
+    const QByteArray lines = (QByteArray(98, 'L') + "\r\n").repeated(16 << 10);
+    const QString large = places.writeFile(QStringLiteral("large.txt"), lines);
+    EXPECT_TRUE(readsAtOnce(small));
+    EXPECT_FALSE(readsAtOnce(large));
+    EXPECT_FALSE(readsAtOnce(places.root())); // a folder is left to the worker to refuse
+
+    NoteReads reads;
+    QStringList answers;
+    const auto keep = [&](const NoteText &t) { answers << t.text.left(5); };
+    reads.read(small, NoteReadKind::Preview, keep);
+    EXPECT_EQ(answers, QStringList{"Small"});
+
+    reads.read(large, NoteReadKind::Whole, [&](const NoteText &t) {
+        EXPECT_TRUE(t.whole);
+        EXPECT_EQ(t.text.size(), lines.size());
+        answers << QStringLiteral("large");
+    });
+    EXPECT_TRUE(reads.isBusy());
+    EXPECT_EQ(answers.size(), 1); // not before the owner's thread hears of it
+    reads.waitForIdle();
+    EXPECT_EQ(answers, (QStringList{"Small", "large"}));
+
+    // A large read overtaken by a small one is dropped, though its body never looks at cancel.
+    answers.clear();
+    reads.read(large, NoteReadKind::Preview, keep);
+    reads.read(small, NoteReadKind::Preview, keep);
+    reads.waitForIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answers, QStringList{"Small"});
+    EXPECT_FALSE(reads.isBusy());
+}
+
+TEST(NoteReading, ANoteAboveTheLimitGivesItsStartAndIsNotWhole)
+{
+    TempPlaces places;
+    const QString huge = places.writeFile(QStringLiteral("huge.txt"), "Start of it ");
+    ASSERT_TRUE(QFile::resize(huge, kMaxDocumentBytes + 1));
+    const NoteText read = readNoteText(huge, NoteReadKind::Whole);
+    EXPECT_FALSE(read.whole);
+    EXPECT_TRUE(read.text.startsWith(QStringLiteral("Start of it")));
+    EXPECT_TRUE(read.text.contains(previewCutNote(kPreviewBytes, kMaxDocumentBytes + 1)));
+
+    const NoteText missing =
+        readNoteText(places.root() + QStringLiteral("/gone.txt"), NoteReadKind::Whole);
+    EXPECT_FALSE(missing.whole);
+    EXPECT_TRUE(missing.text.isEmpty());
 }

@@ -322,9 +322,54 @@ TEST_F(NotesWindowTest, AHugeDocumentPreviewsItsStartOnly)
         f.write("{\\rtf1\\ansi Start of a long document\\par ");
         ASSERT_TRUE(f.resize(qint64(200) << 20)); // sparse: the rest reads as NUL bytes
     }
+    places.writeFile(QStringLiteral("src/small.txt"), "Small one");
     auto w = open();
     scan(*w);
-    grid(*w, "GrdOffice")->setCurrentRowNumber(1);
+    QdGrid *office = grid(*w, "GrdOffice");
+    const int hugeRow = rowOf(office, QStringLiteral("huge.rtf"));
+    const int smallRow = rowOf(office, QStringLiteral("small.txt"));
+    ASSERT_GT(hugeRow, 0);
+    ASSERT_GT(smallRow, 0);
+
+    // The large one arrives from a worker, never while the click is handled.
+    office->setCurrentRowNumber(hugeRow);
+    EXPECT_EQ(w->previewText(), QString());
+    w->waitForReads();
     EXPECT_TRUE(w->previewText().startsWith(QStringLiteral("Start of a long document")));
     EXPECT_TRUE(w->previewText().contains(QStringLiteral("The preview shows the first 1024 KB")));
+
+    // A newer click wins: the large read still under way is dropped when it ends.
+    office->setCurrentRowNumber(smallRow);
+    office->setCurrentRowNumber(hugeRow);
+    office->setCurrentRowNumber(smallRow);
+    EXPECT_EQ(w->previewText(), QStringLiteral("Small one"));
+    w->waitForReads();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->previewText(), QStringLiteral("Small one"));
+}
+
+TEST_F(NotesWindowTest, ALargeNoteArrivesBeforeItCanBeCut)
+{
+    QDir().mkpath(src());
+    const QByteArray big = (QByteArray(98, 'y') + "\r\n").repeated(32 << 10);
+    places.writeFile(QStringLiteral("src/big.txt"), big);
+    auto w = open();
+    scan(*w);
+    click(*w, "CmdConvert");
+    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 1);
+    grid(*w, "GrdView")->setCurrentRowNumber(1);
+
+    // While the note is read, a cut waits for it rather than cutting nothing.
+    doubles.messages.shown.clear();
+    click(*w, "CmdCut");
+    EXPECT_EQ(doubles.messages.texts(), QStringList{"The note is still being read."});
+    w->waitForReads();
+    EXPECT_EQ(w->viewText().size(), big.size());
+
+    // Whole and within the limit, so it is cut into its pieces.
+    doubles.messages.shown.clear();
+    doubles.messages.answers = {MsgAnswer::No};
+    click(*w, "CmdCut");
+    ASSERT_EQ(doubles.messages.shown.size(), 1u);
+    EXPECT_TRUE(doubles.messages.shown[0].text.startsWith(QStringLiteral("This note gives ")));
 }
