@@ -66,7 +66,9 @@ Status AtomicFile::open()
     if (m_name.isEmpty() || m_name == "." || m_name == "..")
         return failWith(EISDIR, QStringLiteral("Cannot write"));
 
-    m_dirFd = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_ownsDirFd = !(m_options.run && m_options.folder);
+    m_dirFd = m_ownsDirFd ? ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                          : m_options.folder->fd.get();
     if (m_dirFd < 0)
         return failWith(errno, QStringLiteral("Cannot write"));
 
@@ -143,10 +145,16 @@ Status AtomicFile::commit()
             (void)sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
         if (::close(std::exchange(m_fd, -1)) != 0)
             return failWith(errno, QStringLiteral("Cannot write"));
-        m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
-                                    std::exchange(m_tempName, QByteArray()), m_name, m_target,
-                                    m_options.placed);
-        ::close(std::exchange(m_dirFd, -1));
+        if (m_ownsDirFd) {
+            m_options.run->placeWritten(m_dirFd, fromNativePath(m_folder),
+                                        std::exchange(m_tempName, QByteArray()), m_name, m_target,
+                                        m_options.placed);
+            ::close(m_dirFd);
+        } else {
+            m_options.run->placeWritten(m_options.folder, std::exchange(m_tempName, QByteArray()),
+                                        m_name, m_target, m_options.placed);
+        }
+        m_dirFd = -1;
         return {};
     }
     // The data reaches the disk before the name does: a power cut or a pulled player leaves
@@ -183,8 +191,9 @@ void AtomicFile::discard()
     if (!m_tempName.isEmpty() && m_dirFd >= 0)
         unlinkat(m_dirFd, m_tempName.constData(), 0);
     m_tempName.clear();
-    if (m_dirFd >= 0)
-        ::close(std::exchange(m_dirFd, -1));
+    if (m_dirFd >= 0 && m_ownsDirFd)
+        ::close(m_dirFd);
+    m_dirFd = -1;
     m_buffer.clear();
 }
 

@@ -12,12 +12,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace quenda {
 
 class CopyRun;
 class FolderSyncs;
 struct CopiedFile;
+struct TargetFolder;
 
 struct AtomicFileOptions {
     int permissions = -1; // exact permission bits (0755); -1: kept from the replaced file
@@ -35,6 +37,9 @@ struct AtomicFileOptions {
     // while the writer goes on and the run's flush finds little left to write. Worth it for
     // files of a few megabytes; for many small ones it only adds a call per file.
     bool startWriteback = false;
+    // With a run: the target's folder, opened once through the run (CopyRun::openFolder) by a
+    // writer of many files into it, so that no file opens and identifies the folder again.
+    std::shared_ptr<TargetFolder> folder;
 };
 
 class AtomicFile {
@@ -71,6 +76,7 @@ private:
     QByteArray m_name;     // native name of the target
     QByteArray m_tempName; // native name of the temporary file in the same folder
     int m_dirFd = -1;
+    bool m_ownsDirFd = true; // false: m_dirFd is the options' folder
     int m_fd = -1;
     QByteArray m_buffer;
     qint64 m_written = 0;

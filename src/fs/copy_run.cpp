@@ -368,8 +368,14 @@ void CopyRun::placeWritten(int folderFd, const QString &folderPath, const QByteA
         }
         m_writersFolders[{st.st_dev, st.st_ino}] = folder;
     }
+    placeWritten(folder, temp, name, targetPath, std::move(done));
+}
+
+void CopyRun::placeWritten(const TargetFolderRef &folder, const QByteArray &temp,
+                           const QByteArray &name, const QString &targetPath, Done done)
+{
     Pending pending;
-    pending.folder = std::move(folder);
+    pending.folder = folder;
     pending.temp = temp;
     pending.name = name;
     pending.wanted = name;

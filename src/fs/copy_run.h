@@ -107,6 +107,9 @@ public:
     // or to done when one is given (which then hears of the success too).
     void placeWritten(int folderFd, const QString &folderPath, const QByteArray &temp,
                       const QByteArray &name, const QString &targetPath, Done done = {});
+    // The same for a temporary in a folder the writer opened through openFolder().
+    void placeWritten(const TargetFolderRef &folder, const QByteArray &temp, const QByteArray &name,
+                      const QString &targetPath, Done done = {});
     // Runs action once everything handed over before it is in place.
     void then(std::function<void()> action);
     // Writes out and places everything handed over so far.

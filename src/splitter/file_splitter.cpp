@@ -155,17 +155,22 @@ private:
     SplitMessage m_error;
 };
 
+// The folder of `path`, as the system names it.
+QByteArray nativeFolderOf(const QString &path)
+{
+    const QByteArray native = toNativePath(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
+}
+
 // A piece name that already names the file being split (a hard link beside it): writing the
 // pieces would replace the user's own data under that name. Every entry of the folder that has
 // the shape of a piece name is compared with the source by device and inode.
 std::optional<QString> pieceThatIsTheSource(const QString &path, const struct stat &source)
 {
     const QByteArray native = toNativePath(path);
-    const qsizetype slash = native.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArray(".")
-                              : slash == 0 ? QByteArray("/")
-                                           : native.left(slash);
-    const QByteArray name = native.mid(slash + 1);
+    const QByteArray folder = nativeFolderOf(path);
+    const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
     const qsizetype dot = name.lastIndexOf('.');
     if (dot < 0)
         return std::nullopt;
@@ -195,20 +200,6 @@ std::optional<QString> pieceThatIsTheSource(const QString &path, const struct st
     }
     ::closedir(dir);
     return found;
-}
-
-// A split killed half-way leaves its pieces' temporaries beside the source; the next split there
-// clears them (only those of writers that no longer run).
-void removeStaleTemporariesBeside(const QString &path)
-{
-    const QByteArray native = toNativePath(path);
-    const qsizetype slash = native.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArray(".")
-                              : slash == 0 ? QByteArray("/")
-                                           : native.left(slash);
-    const UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd)
-        removeStaleTemporaries(fd.get());
 }
 
 // The number of lines that fills a piece, or 0 when no count of lines ever matches the size
@@ -308,7 +299,16 @@ private:
                                                     "(a link to it); nothing was written.")
                                          .arg(QDir::toNativeSeparators(*same)),
                                      MsgIcon::Critical}};
-        removeStaleTemporariesBeside(m_path);
+        // The pieces' folder is opened once for all of them. A split killed half-way leaves
+        // its pieces' temporaries there; the run clears them (only those of writers that no
+        // longer run) before the first piece.
+        const QByteArray folderPath = nativeFolderOf(m_path);
+        auto [folder, folderError] =
+            m_run.openFolder(AT_FDCWD, folderPath, fromNativePath(folderPath), true);
+        if (!folder)
+            return {-1, openFailure(folderError, pieceName(m_path, 1))};
+        m_run.writingInto(folder);
+        m_folder = std::move(folder);
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         m_control.setTotal(st.st_size);
         if (!startPiece())
@@ -407,6 +407,7 @@ private:
         AtomicFileOptions options;
         options.run = &m_run;
         options.startWriteback = true;
+        options.folder = m_folder;
         options.placed = [this, name](const CopiedFile &placed) {
             if (placed.fate != CopiedFile::Fate::Placed && !m_placeFailure)
                 m_placeFailure = writeFailure(placed.error, name);
@@ -461,6 +462,7 @@ private:
     // own, read once the run is finished.
     JobControl m_runControl;
     CopyRun m_run{m_runControl, nullptr, false};
+    TargetFolderRef m_folder;
     std::optional<SplitMessage> m_placeFailure; // the first piece the run could not place
     PieceWriter m_piece;
     qint64 m_read = 0;

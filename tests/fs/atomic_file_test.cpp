@@ -105,6 +105,47 @@ TEST(AtomicFile, AWriterHandingFilesToARunHearsHowEachEndedWithTheSystemsCode)
     EXPECT_EQ(tree.listing(), (QStringList{"blocked.txt", "blocked.txt/inside", "ok.txt"}));
 }
 
+TEST(AtomicFile, WritersSharingTheRunsOpenFolderNeitherCloseItNorFollowLinks)
+{
+    TempTree tree;
+    const QString elsewhere = tree.file("elsewhere/secret.txt", "keep me");
+    tree.link("out/b.txt", elsewhere);
+    const QString kept = tree.file("out/c.txt", "old");
+    ::chmod(QFile::encodeName(kept).constData(), 0600);
+    JobControl control;
+    std::vector<CopiedFile::Fate> fates;
+    int folderFd = -1;
+    {
+        CopyRun run(control);
+        auto [folder, error] =
+            run.openFolder(AT_FDCWD, QFile::encodeName(tree.path("out")), tree.path("out"));
+        ASSERT_TRUE(folder) << error;
+        folderFd = folder->fd.get();
+        AtomicFileOptions options;
+        options.run = &run;
+        options.folder = folder;
+        options.placed = [&fates](const CopiedFile &file) { fates.push_back(file.fate); };
+        for (const char *name : {"a.txt", "b.txt", "c.txt"})
+            ASSERT_TRUE(writeFileAtomically(tree.path("out/") + name, name, options));
+        {
+            AtomicFile dropped(tree.path("out/never.txt"), options);
+            ASSERT_TRUE(dropped.open());
+            ASSERT_TRUE(dropped.write("half"));
+        }
+        // Neither the commits nor the dropped file closed the folder the run holds.
+        EXPECT_NE(fcntl(folderFd, F_GETFD), -1);
+    }
+    EXPECT_EQ(fates, std::vector<CopiedFile::Fate>(3, CopiedFile::Fate::Placed));
+    EXPECT_EQ(control.failureCount(), 0);
+    EXPECT_EQ(readFile(tree.path("out/a.txt")), "a.txt");
+    EXPECT_FALSE(isLink(tree.path("out/b.txt")));
+    EXPECT_EQ(readFile(tree.path("out/b.txt")), "b.txt");
+    EXPECT_EQ(readFile(elsewhere), "keep me");
+    EXPECT_EQ(readFile(kept), "c.txt");
+    EXPECT_EQ(modeOf(kept), 0600u);
+    EXPECT_EQ(tree.listing("out"), (QStringList{"a.txt", "b.txt", "c.txt"}));
+}
+
 TEST(AtomicFile, FullAndReadOnlyDisksReportTheSystemsReason)
 {
     TempTree tree;
