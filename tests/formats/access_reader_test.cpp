@@ -67,15 +67,15 @@ QByteArray dayValue(double day)
 class FakeHelper {
 public:
     FakeHelper()
+        : m_database(writeBytes(m_dir.filePath(QStringLiteral("fake.mdb")),
+                                QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(2048, 0)))
     {
-        m_database = m_dir.filePath(QStringLiteral("fake.mdb"));
-        writeFile(m_database, QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(2048, 0));
     }
 
     void script(const QString &body)
     {
-        writeFile(m_dir.filePath(QStringLiteral("helper.sh")), ("#!/bin/sh\n" + body).toUtf8());
-        QFile::setPermissions(m_dir.filePath(QStringLiteral("helper.sh")),
+        QFile::setPermissions(writeBytes(m_dir.filePath(QStringLiteral("helper.sh")),
+                                         ("#!/bin/sh\n" + body).toUtf8()),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -83,8 +83,8 @@ public:
     {
         QString body;
         for (qsizetype i = 0; i < parts.size(); ++i) {
-            const QString part = m_dir.filePath(QStringLiteral("part%1").arg(i));
-            writeFile(part, parts[i]);
+            const QString part =
+                writeBytes(m_dir.filePath(QStringLiteral("part%1").arg(i)), parts[i]);
             if (i > 0)
                 body += QStringLiteral("dd bs=1 count=1 of=/dev/null status=none || exit 9\n");
             body += QStringLiteral("cat '%1'\n").arg(part);
@@ -99,13 +99,6 @@ public:
     QString database() const { return m_database; }
 
 private:
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
     QTemporaryDir m_dir;
     QString m_database;
 };
@@ -240,8 +233,6 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
         {day(-463126), day(-462760), day(-462395)}, // 0632-01-01, 0633-01-01, 0634-01-01
         {dec2, dec2, dec2},
         {dec2, dec2, dec2}};
-    EXPECT_EQ(day(2958101), QDate(9999, 1, 1));
-    EXPECT_EQ(day(-463126), QDate(632, 1, 1));
     QVariantList v;
     for (std::size_t row = 0; row < dates.size(); ++row) {
         ASSERT_TRUE((*reader)->next(v)) << (*reader)->error().toStdString();
@@ -345,12 +336,10 @@ TEST(AccessReader, AFailingHelperBecomesAMessage)
 TEST(AccessReader, FilesThatAreNoDatabasesNeverReachTheHelper)
 {
     QTemporaryDir dir;
-    QFile text(dir.filePath(QStringLiteral("notes.mdb")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("just some text, long enough to hold a header");
-    text.close();
+    const QString text = writeBytes(dir.filePath(QStringLiteral("notes.mdb")),
+                                    "just some text, long enough to hold a header");
     const AccessOptions noHelper{dir.filePath(QStringLiteral("absent")), 1000, {}};
-    EXPECT_EQ(accessTables(text.fileName(), noHelper).code(), kErrorWrongFormat);
+    EXPECT_EQ(accessTables(text, noHelper).code(), kErrorWrongFormat);
     EXPECT_EQ(
         AccessReader::open(dir.filePath(QStringLiteral("none.mdb")), QStringLiteral("T"), noHelper)
             .code(),

@@ -11,7 +11,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -25,28 +24,6 @@ using namespace quenda;
 using namespace quenda::test;
 
 namespace {
-
-// A corpus file; one stored as .gz is unpacked into dir. Empty when it is not there.
-QString corpusFile(const QTemporaryDir &dir, const QString &folder, const QString &name)
-{
-    const QString base = corporaDir(folder);
-    if (base.isEmpty())
-        return {};
-    const QString plain = base + QLatin1Char('/') + name;
-    if (QFileInfo::exists(plain))
-        return plain;
-    if (!QFileInfo::exists(plain + QStringLiteral(".gz")))
-        return {};
-    QProcess gzip;
-    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), plain + QStringLiteral(".gz")});
-    gzip.waitForFinished(60000);
-    const QString unpacked = dir.filePath(name);
-    QFile out(unpacked);
-    if (!out.open(QIODevice::WriteOnly))
-        return {};
-    out.write(gzip.readAllStandardOutput());
-    return unpacked;
-}
 
 std::vector<QVariantList> allRecords(TableReader &reader)
 {
@@ -122,12 +99,15 @@ TEST(CorpusAccess, TablesAndValuesAsMdbReaderAsserts)
 {
     SKIP_WITHOUT(QStringLiteral("access"));
     QTemporaryDir dir;
+    const auto file = [&](const char *name) {
+        return corpusFile(dir, QStringLiteral("access"), QString::fromLatin1(name));
+    };
     const AccessOptions helper{QStringLiteral(QUENDA_MDB_READER_PATH), 30000, {}};
     const QStringList fourTables = {"Table1", "Table2", "Table3", "Table4"};
     for (const char *name : {"V1997_test.mdb", "V2000_test.mdb", "V2003_test.mdb",
                              "V2007_test.accdb", "V2010_test.accdb"}) {
         SCOPED_TRACE(name);
-        const QString path = corpusFile(dir, QStringLiteral("access"), QString::fromLatin1(name));
+        const QString path = file(name);
         ASSERT_FALSE(path.isEmpty());
         EXPECT_EQ(accessTables(path, helper).value(), fourTables);
         auto table = AccessReader::open(path, QStringLiteral("Table1"), helper);
@@ -166,7 +146,7 @@ TEST(CorpusAccess, TablesAndValuesAsMdbReaderAsserts)
 
     for (const char *name : {"V2000_empty.mdb", "V2003_empty.mdb", "V2007_empty.accdb",
                              "V2010_empty.accdb", "V2016_empty.accdb"}) {
-        const QString path = corpusFile(dir, QStringLiteral("access"), QString::fromLatin1(name));
+        const QString path = file(name);
         EXPECT_EQ(accessTables(path, helper).value(), QStringList()) << name;
     }
 
@@ -174,9 +154,7 @@ TEST(CorpusAccess, TablesAndValuesAsMdbReaderAsserts)
     for (const char *name :
          {"V2000_numeric.mdb", "V2003_numeric.mdb", "V2007_numeric.accdb", "V2010_numeric.accdb"}) {
         SCOPED_TRACE(name);
-        auto numeric =
-            AccessReader::open(corpusFile(dir, QStringLiteral("access"), QString::fromLatin1(name)),
-                               QStringLiteral("test"), helper);
+        auto numeric = AccessReader::open(file(name), QStringLiteral("test"), helper);
         ASSERT_TRUE(numeric.ok()) << numeric.message().toStdString();
         const auto rows = allRecords(**numeric);
         ASSERT_EQ(rows.size(), 1u);
@@ -188,9 +166,7 @@ TEST(CorpusAccess, TablesAndValuesAsMdbReaderAsserts)
     }
 
     auto single = [&](const char *name, const char *table) {
-        auto reader =
-            AccessReader::open(corpusFile(dir, QStringLiteral("access"), QString::fromLatin1(name)),
-                               QString::fromLatin1(table), helper);
+        auto reader = AccessReader::open(file(name), QString::fromLatin1(table), helper);
         EXPECT_TRUE(reader.ok()) << reader.message().toStdString();
         if (!reader.ok())
             return std::map<QString, QVariant>();
@@ -214,9 +190,8 @@ TEST(CorpusAccess, TablesAndValuesAsMdbReaderAsserts)
     EXPECT_EQ(single("V2016_withinsertedcol.accdb", "Table1"), afterInsert);
 
     // Attachments are files: the column is binary and arrives empty; the rows arrive whole.
-    auto attachments = AccessReader::open(
-        corpusFile(dir, QStringLiteral("access"), QStringLiteral("V2016_attachments.accdb")),
-        QStringLiteral("Table1"), helper);
+    auto attachments =
+        AccessReader::open(file("V2016_attachments.accdb"), QStringLiteral("Table1"), helper);
     ASSERT_TRUE(attachments.ok()) << attachments.message().toStdString();
     EXPECT_EQ((*attachments)->fields().back().type, FieldType::Binary);
     QStringList comments;
@@ -225,8 +200,7 @@ TEST(CorpusAccess, TablesAndValuesAsMdbReaderAsserts)
     EXPECT_EQ(comments, (QStringList{"0 Attachments", "1 Attachment", "3 Attachments"}));
 
     // Encrypted with a password: refused, saying so, before any helper runs.
-    const QString agile =
-        corpusFile(dir, QStringLiteral("access"), QStringLiteral("office-agile-4.4.accdb"));
+    const QString agile = file("office-agile-4.4.accdb");
     const auto encrypted = accessTables(agile, helper);
     EXPECT_EQ(encrypted.message(),
               QStringLiteral("The database file %1 cannot be read: it is encrypted with a "

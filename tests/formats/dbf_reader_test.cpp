@@ -187,16 +187,12 @@ TEST(DbfReader, VisualFoxProTypesNullsAndMemoInAnyCase)
     QByteArray dbf = buildDbf(0x30, fields, {first, deleted, second}, 0x03);
 
     QTemporaryDir dir;
-    QFile table(dir.filePath(QStringLiteral("people.dbf")));
-    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
-    table.write(dbf);
-    table.close();
-    QFile memo(dir.filePath(QStringLiteral("PEOPLE.FPT")));
-    ASSERT_TRUE(memo.open(QIODevice::WriteOnly));
-    memo.write(buildFpt({{1, "first line\r\nsecond line"}, {0, "\x89PNG binary"}}));
-    memo.close();
+    const QString table = writeBytes(dir.filePath(QStringLiteral("people.dbf")), dbf);
+    ASSERT_FALSE(writeBytes(dir.filePath(QStringLiteral("PEOPLE.FPT")),
+                            buildFpt({{1, "first line\r\nsecond line"}, {0, "\x89PNG binary"}}))
+                     .isEmpty());
 
-    auto reader = DbfReader::open(table.fileName());
+    auto reader = DbfReader::open(table);
     ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
     EXPECT_EQ((*reader)->fieldNames(), QStringList({"NAME", "QTY", "PRICE", "STAMP", "COST",
                                                     "NOTES", "NICK", "AGE", "PHOTO"}));
@@ -424,11 +420,8 @@ TEST(DbfReader, FilesThatAreNoTablesAreRefused)
     EXPECT_FALSE(DbfReader::open(memorySource(narrow), {}, false, QStringLiteral("n.dbf")).ok());
 
     QTemporaryDir dir;
-    QFile table(dir.filePath(QStringLiteral("lonely.dbf")));
-    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
-    table.write(buildDbf(0x83, {{"NOTE", 'M', 10}}, {"         1"}));
-    table.close();
-    auto noMemo = DbfReader::open(table.fileName());
+    auto noMemo = DbfReader::open(writeBytes(dir.filePath(QStringLiteral("lonely.dbf")),
+                                             buildDbf(0x83, {{"NOTE", 'M', 10}}, {"         1"})));
     ASSERT_FALSE(noMemo.ok());
     EXPECT_TRUE(noMemo.message().contains(QStringLiteral("lonely.dbt")));
 }

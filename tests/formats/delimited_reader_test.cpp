@@ -2,7 +2,6 @@
 #include "formats/delimited_reader.h"
 #include "reader_test_support.h"
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -301,11 +300,7 @@ TEST(DelimitedReader, OnlyRegularFilesAreOpened)
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("pipe.csv"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QElapsedTimer timer;
-    timer.start();
-    auto fromFifo = DelimitedReader::open(fifo);
-    EXPECT_FALSE(fromFifo.ok());
-    EXPECT_LT(timer.elapsed(), 2000);
+    auto fromFifo = DelimitedReader::open(fifo); // no writer: an open that waited would hang
     EXPECT_EQ(fromFifo.message(), QStringLiteral("The file %1 cannot be read: it is not a "
                                                  "regular file.")
                                       .arg(fifo));

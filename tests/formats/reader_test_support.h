@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -16,6 +18,13 @@ inline QByteArray dataBytes(const QString &relativePath)
 {
     QFile file(QStringLiteral(QUENDA_TEST_DATA_DIR "/") + relativePath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes bytes to path (a test's own temporary file) and returns the path; empty on failure.
+inline QString writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
 }
 
 // RFC 4180 as LibreOffice writes it: comma, double quotes, LF record ends.
@@ -82,6 +91,23 @@ inline QString corporaDir(const QString &sub = {})
         qEnvironmentVariable("QUENDA_CORPORA_DIR", QStringLiteral(QUENDA_CORPORA_DIR));
     const QString dir = sub.isEmpty() ? root : root + QLatin1Char('/') + sub;
     return QFileInfo(dir).isDir() ? dir : QString();
+}
+
+// A corpus file; one stored as .gz is unpacked into dir. Empty when it is not there.
+inline QString corpusFile(const QTemporaryDir &dir, const QString &folder, const QString &name)
+{
+    const QString base = corporaDir(folder);
+    if (base.isEmpty())
+        return {};
+    const QString plain = base + QLatin1Char('/') + name;
+    if (QFileInfo::exists(plain))
+        return plain;
+    if (!QFileInfo::exists(plain + QStringLiteral(".gz")))
+        return {};
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), plain + QStringLiteral(".gz")});
+    gzip.waitForFinished(60000);
+    return writeBytes(dir.filePath(name), gzip.readAllStandardOutput());
 }
 
 } // namespace quenda::test

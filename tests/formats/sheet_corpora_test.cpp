@@ -9,7 +9,6 @@
 #include "reader_test_support.h"
 #include "sheet_test_support.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -31,30 +30,13 @@ struct Case {
     bool expands = false; // read as a table, it asks for more than the budget
 };
 
-// The file, unpacked into dir when it is stored as .gz; empty when it is not there.
-QString corpusSheet(const QTemporaryDir &dir, const QString &folder, const QString &name)
-{
-    const QString plain = corporaDir(QStringLiteral("sheets/") + folder) + QLatin1Char('/') + name;
-    if (QFileInfo::exists(plain))
-        return plain;
-    if (!QFileInfo::exists(plain + QStringLiteral(".gz")))
-        return {};
-    QProcess gzip;
-    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), plain + QStringLiteral(".gz")});
-    gzip.waitForFinished(60000);
-    QFile out(dir.filePath(name));
-    if (!out.open(QIODevice::WriteOnly))
-        return {};
-    out.write(gzip.readAllStandardOutput());
-    return out.fileName();
-}
-
 void expectCases(const QString &folder, const std::vector<Case> &cases)
 {
     QTemporaryDir dir;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
-        const QString path = corpusSheet(dir, folder, QString::fromUtf8(c.file));
+        const QString path =
+            corpusFile(dir, QStringLiteral("sheets/") + folder, QString::fromUtf8(c.file));
         ASSERT_FALSE(path.isEmpty());
         const Result<SheetBlock> block = readSheetBlock(path, 20, 20);
         ASSERT_TRUE(block.ok()) << block.message().toStdString();
@@ -82,7 +64,8 @@ void expectCases(const QString &folder, const std::vector<Case> &cases)
 void expectRefused(const QString &folder, const char *file, const char *why)
 {
     QTemporaryDir dir;
-    const QString path = corpusSheet(dir, folder, QString::fromUtf8(file));
+    const QString path =
+        corpusFile(dir, QStringLiteral("sheets/") + folder, QString::fromUtf8(file));
     ASSERT_FALSE(path.isEmpty()) << file;
     const Result<SheetBlock> block = readSheetBlock(path, 20, 20);
     EXPECT_EQ(block.message(),

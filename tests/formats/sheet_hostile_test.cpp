@@ -1,9 +1,9 @@
 #include "formats/sheet_reader.h"
 #include "formats/sheet_zip.h"
 
+#include "reader_test_support.h"
 #include "sheet_test_support.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -22,11 +22,7 @@ namespace {
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
+    return writeBytes(dir.filePath(name), bytes);
 }
 
 QString writeZip(const QTemporaryDir &dir, const QString &name,
@@ -119,6 +115,24 @@ struct Compound {
     }
 };
 
+QByteArray odsContent(const QByteArray &rows)
+{
+    return "<office:document-content "
+           "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+           "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
+           "<office:spreadsheet><table:table table:name=\"T\">" +
+           rows + "</table:table></office:spreadsheet></office:body></office:document-content>";
+}
+
+QString writeOds(const QTemporaryDir &dir, const QString &name, const QByteArray &rows)
+{
+    return writeZip(
+        dir, name,
+        {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
+         {QStringLiteral("content.xml"), odsContent(rows)}});
+}
+
 // An .xlsx package around one sheet, its strings inline.
 std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet)
 {
@@ -144,10 +158,8 @@ TEST(SheetHostile, MissingFilesDirectoriesAndFifosAreRefusedByName)
 
     const QString fifo = dir.filePath(QStringLiteral("pipe.xls"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QElapsedTimer timer;
-    timer.start();
+    // No writer ever opens the pipe: a reader that waited for one would hang here.
     expectNamedFailure(readSheetBlock(fifo), fifo, "not a regular file");
-    EXPECT_LT(timer.elapsed(), 2000); // no writer ever opens the pipe: it must not wait
     auto reader = openSheetReader(fifo);
     EXPECT_FALSE(reader.ok());
 
@@ -267,25 +279,16 @@ TEST(SheetHostile, ZipPartsBeyondTheCapAreRefusedWhateverTheyClaim)
 TEST(SheetHostile, OdsRepeatsAreNeverSpreadOutInMemory)
 {
     QTemporaryDir dir;
-    const QByteArray content =
-        "<?xml version=\"1.0\"?><office:document-content "
-        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
-        "<office:spreadsheet><table:table table:name=\"Big\">"
-        "<table:table-row><table:table-cell><text:p>Name</text:p></table:table-cell>"
-        "<table:table-cell><text:p>Note</text:p></table:table-cell></table:table-row>"
-        "<table:table-row table:number-rows-repeated=\"2\"/>"
-        "<table:table-row table:number-rows-repeated=\"100000\">"
-        "<table:table-cell table:number-columns-repeated=\"1000000000\"><text:p>x<text:s "
-        "text:c=\"2\"/>y</text:p></table:table-cell></table:table-row>"
-        "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
-        "table:number-columns-repeated=\"16384\"/></table:table-row>"
-        "</table:table></office:spreadsheet></office:body></office:document-content>";
-    const QString path = writeZip(
-        dir, QStringLiteral("big.ods"),
-        {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
-         {QStringLiteral("content.xml"), content}});
+    const QString path =
+        writeOds(dir, QStringLiteral("big.ods"),
+                 "<table:table-row><table:table-cell><text:p>Name</text:p></table:table-cell>"
+                 "<table:table-cell><text:p>Note</text:p></table:table-cell></table:table-row>"
+                 "<table:table-row table:number-rows-repeated=\"2\"/>"
+                 "<table:table-row table:number-rows-repeated=\"100000\">"
+                 "<table:table-cell table:number-columns-repeated=\"1000000000\"><text:p>x<text:s "
+                 "text:c=\"2\"/>y</text:p></table:table-cell></table:table-row>"
+                 "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell "
+                 "table:number-columns-repeated=\"16384\"/></table:table-row>");
     const Result<SheetBlock> block = readSheetBlock(path, 20, 20);
     ASSERT_TRUE(block.ok()) << block.message().toStdString();
     EXPECT_TRUE(block->cells[1].join(QString()).isEmpty());
@@ -329,13 +332,16 @@ TEST(SheetHostile, XlsxOddities)
         "</row><row><c><v>1e400</v></c><c t=\"b\"><v>1</v></c><c t=\"e\"><v>#REF!</v></c>"
         "<c t=\"d\"><v>2024-02-29T12:00:00</v></c><c><f>SUM()</f></c></row>"
         "</sheetData></worksheet>";
-    const QString path = writeZip(dir, QStringLiteral("odd.xlsx"),
-                                  {{QStringLiteral("[Content_Types].xml"), types},
-                                   {QStringLiteral("_rels/.rels"), rels},
-                                   {QStringLiteral("xl/workbook.xml"), workbook},
-                                   {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
-                                   {QStringLiteral("xl/strings.xml"), strings},
-                                   {QStringLiteral("xl/d.xml"), sheet}});
+    const auto package = [&](const QString &name, const QByteArray &sheetPart) {
+        return writeZip(dir, name,
+                        {{QStringLiteral("[Content_Types].xml"), types},
+                         {QStringLiteral("_rels/.rels"), rels},
+                         {QStringLiteral("xl/workbook.xml"), workbook},
+                         {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
+                         {QStringLiteral("xl/strings.xml"), strings},
+                         {QStringLiteral("xl/d.xml"), sheetPart}});
+    };
+    const QString path = package(QStringLiteral("odd.xlsx"), sheet);
     const Result<SheetBlock> block = readSheetBlock(path, 3, 6);
     ASSERT_TRUE(block.ok()) << block.message().toStdString();
     EXPECT_EQ(block->sheetName, QStringLiteral("Data")); // the active tab is a chart
@@ -349,13 +355,7 @@ TEST(SheetHostile, XlsxOddities)
 
     QByteArray broken = sheet;
     broken.chop(30);
-    const QString cut = writeZip(dir, QStringLiteral("cut.xlsx"),
-                                 {{QStringLiteral("[Content_Types].xml"), types},
-                                  {QStringLiteral("_rels/.rels"), rels},
-                                  {QStringLiteral("xl/workbook.xml"), workbook},
-                                  {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
-                                  {QStringLiteral("xl/strings.xml"), strings},
-                                  {QStringLiteral("xl/d.xml"), broken}});
+    const QString cut = package(QStringLiteral("cut.xlsx"), broken);
     expectNamedFailure(readSheetBlock(cut, 20, 20), cut, "xl/d.xml");
     const QString noBook = writeZip(dir, QStringLiteral("nobook.xlsx"),
                                     {{QStringLiteral("[Content_Types].xml"), types}});
@@ -563,28 +563,6 @@ TEST(SheetHostile, PartNamesOutsideThePackageAreDamage)
     ASSERT_TRUE(looseBlock.ok()) << looseBlock.message().toStdString();
     EXPECT_EQ(looseBlock->text(0, 0), QStringLiteral("kept"));
 }
-
-namespace {
-
-QByteArray odsContent(const QByteArray &rows)
-{
-    return "<office:document-content "
-           "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-           "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>"
-           "<office:spreadsheet><table:table table:name=\"T\">" +
-           rows + "</table:table></office:spreadsheet></office:body></office:document-content>";
-}
-
-QString writeOds(const QTemporaryDir &dir, const QString &name, const QByteArray &rows)
-{
-    return writeZip(
-        dir, name,
-        {{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.spreadsheet")},
-         {QStringLiteral("content.xml"), odsContent(rows)}});
-}
-
-} // namespace
 
 // A few kilobytes may ask for gigabytes: repeated spaces, repeated rows with text, millions of
 // shared strings. What a cell can show is capped, and every expansion of a workbook is paid

@@ -1,4 +1,5 @@
 #include "formats/table_sources.h"
+#include "reader_test_support.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace quenda;
+using namespace quenda::test;
 
 namespace {
 
@@ -29,11 +31,9 @@ TEST(TableSources, EachKindOpensItsFiles)
     EXPECT_EQ((*text)->fieldNames().front(), QStringLiteral("Name"));
 
     QTemporaryDir dir;
-    const QString vcf = dir.filePath(QStringLiteral("one.vcf"));
-    QFile card(vcf);
-    ASSERT_TRUE(card.open(QIODevice::WriteOnly));
-    card.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nTEL;TYPE=work:555\r\nEND:VCARD\r\n");
-    card.close();
+    const QString vcf = writeBytes(
+        dir.filePath(QStringLiteral("one.vcf")),
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nTEL;TYPE=work:555\r\nEND:VCARD\r\n");
     auto cards = openTableReader(QStringLiteral("vCard"), vcf);
     ASSERT_TRUE(cards.ok()) << cards.message().toStdString();
     EXPECT_EQ((*cards)->fieldNames(), (QStringList{"FN", "TEL;WORK"}));

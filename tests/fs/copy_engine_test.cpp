@@ -71,7 +71,6 @@ TEST(CopyEngine, CopiesATreeKeepingTimesModesAndLinks)
     EXPECT_EQ(modeOf(tree.path("dst/Trip/Day1")), 0555u);
     EXPECT_EQ(mtimeOf(tree.path("dst/Trip/Day1")).tv_sec, 1100000000);
     ::chmod(QFile::encodeName(tree.path("dst/Trip/Day1")).constData(), 0755);
-    EXPECT_TRUE(isLink(tree.path("dst/Trip/latest")));
     EXPECT_EQ(QFile::symLinkTarget(tree.path("dst/Trip/latest")),
               tree.path("dst/Trip/Day1/notes.txt"));
     EXPECT_TRUE(isLink(tree.path("dst/Trip/broken")));

@@ -84,6 +84,13 @@ std::vector<Event> takeEvents()
     return std::exchange(g_events, {});
 }
 
+long flushes(const std::vector<Event> &events)
+{
+    return std::count_if(events.begin(), events.end(), [](const Event &e) {
+        return e.op == Op::DataSync || e.op == Op::FileSystemSync;
+    });
+}
+
 bool isTemporary(const QString &path)
 {
     return path.section(QLatin1Char('/'), -1).startsWith(QStringLiteral(".quenda-"));
@@ -239,10 +246,7 @@ TEST(Durability, TheOrganisedCopyFlushesInBatchesAndEachFolderOnce)
     EXPECT_EQ(outcome.copied, 40);
     const std::vector<Event> events = takeEvents();
     expectDurableOrder(events, tree.path("out"));
-    int flushes = 0;
-    for (const Event &e : events)
-        flushes += e.op == Op::FileSystemSync || e.op == Op::DataSync ? 1 : 0;
-    EXPECT_LT(flushes, 5) << "one flush per file is what the batches are there to avoid";
+    EXPECT_LT(flushes(events), 5) << "one flush per file is what the batches are there to avoid";
 }
 
 TEST(Durability, AWholeFileWriteFlushesTheFileThenItsFolder)
@@ -277,12 +281,7 @@ TEST(Durability, AWholeFileWriteFlushesTheFileThenItsFolder)
     EXPECT_EQ(readFile(tree.path(QStringLiteral("card49.vcf"))), "BEGIN:VCARD");
     const std::vector<Event> events = takeEvents();
     expectDurableOrder(events, tree.root());
-    EXPECT_LT(std::count_if(events.begin(), events.end(),
-                            [](const Event &e) {
-                                return e.op == Op::DataSync || e.op == Op::FileSystemSync;
-                            }),
-              5)
-        << "one flush per file is what the batches are there to avoid";
+    EXPECT_LT(flushes(events), 5) << "one flush per file is what the batches are there to avoid";
 }
 
 // A cancel that comes while the last batch goes to the disk finds every file copied: whichever
@@ -357,9 +356,6 @@ TEST(Durability, SplitPiecesReachTheDiskInBatchesBeforeTheyTakeTheirNames)
     EXPECT_EQ(SplitFile(path, 2, SplitUnit::Lines, control).pieces, 151);
     const std::vector<Event> events = takeEvents();
     expectDurableOrder(events, tree.root());
-    int flushes = 0;
-    for (const Event &e : events)
-        flushes += e.op == Op::FileSystemSync || e.op == Op::DataSync ? 1 : 0;
-    EXPECT_LT(flushes, 5) << "one flush per piece is what the batches are there to avoid";
+    EXPECT_LT(flushes(events), 5) << "one flush per piece is what the batches are there to avoid";
     EXPECT_EQ(readFile(tree.path("notes151.txt")), "line 301\r\n");
 }

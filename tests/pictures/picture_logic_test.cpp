@@ -181,7 +181,6 @@ TEST_F(PictureLogicTest, LinksTravelAsLinksAndAVanishedFolderIsReportedNotSkippe
 
     JobReport report;
     const PictureSendOutcome outcome = send(&report);
-    EXPECT_TRUE(isLink(staged("Pics-A/loop")));
     EXPECT_EQ(QFileInfo(staged("Pics-A/loop")).symLinkTarget(),
               QFileInfo(places.stagingDir()).absoluteFilePath());
     EXPECT_EQ(outcome.copied, 1);

@@ -67,21 +67,15 @@ protected:
         window->job()->wait();
     }
 
-    std::set<QString> shownNames()
+    std::set<QString> shownNames(bool markedOnly = false)
     {
         std::set<QString> out;
         for (int row = 1; row <= grid()->dataRows(); ++row)
-            out.insert(grid()->text(row, kNameCol));
-        return out;
-    }
-    std::set<QString> markedNames()
-    {
-        std::set<QString> out;
-        for (int row = 1; row <= grid()->dataRows(); ++row)
-            if (grid()->isRowMarked(row))
+            if (!markedOnly || grid()->isRowMarked(row))
                 out.insert(grid()->text(row, kNameCol));
         return out;
     }
+    std::set<QString> markedNames() { return shownNames(true); }
     int rowOf(const QString &name)
     {
         for (int row = 1; row <= grid()->dataRows(); ++row)

@@ -19,92 +19,73 @@ using namespace quenda::test;
 namespace {
 
 // Every column a 3.0 or 4.0 card carries, filled with the characters that need escaping or
-// folding, line breaks and names in other scripts.
+// folding, line breaks and names in other scripts, and the reader's field it comes back in (the
+// address lines and the birthday come back as parts of other fields: see expectedFields).
+struct TrickyColumn {
+    const char *column;
+    QString value;
+    const char *field;
+};
+const TrickyColumn kTricky[] = {{"FIRST", QStringLiteral("Zoë, \"Zee\""), "N;GIVEN"},
+                                {"LAST", QStringLiteral("O'Brien; 오브라이언"), "N;FAMILY"},
+                                {"TITLE", QStringLiteral("Dr\\Prof"), "N;PREFIX"},
+                                {"NICK", QStringLiteral("Z;Z,Z\\Z 😀"), "NICKNAME"},
+                                {"COMPANY", QStringLiteral("Сидоров и сыновья; Ltd, Inc"), "ORG"},
+                                {"JOB_TITLE", QStringLiteral("Head\nof\nSales"), "TITLE"},
+                                {"SPOUSE", QStringLiteral("王小明"), "SPOUSE"},
+                                {"W_PH1", "+1 (555) 010-0001", "TEL;WORK"},
+                                {"W_PH2", "+1 555 0002;ext=2", "TEL;WORK 2"},
+                                {"W_PH3", "0003", "TEL;WORK 3"},
+                                {"H_PH1", "+44 20 0000 0004", "TEL;HOME"},
+                                {"H_PH2", "0005", "TEL;HOME 2"},
+                                {"H_PH3", "0006", "TEL;HOME 3"},
+                                {"MOBILE", "+7 900 000-00-07", "TEL;CELL"},
+                                {"FAX", "+1 555 0008", "TEL;WORK;FAX"},
+                                {"W_ADD1", QStringLiteral("1 Infinite Loop, Building 2"), nullptr},
+                                {"W_ADD2", QStringLiteral("Floor 3; Room 4"), nullptr},
+                                {"W_CITY", QStringLiteral("Cupertino"), "ADR;WORK;LOCALITY"},
+                                {"W_STATE", "CA", "ADR;WORK;REGION"},
+                                {"W_PIN", "95014", "ADR;WORK;POSTALCODE"},
+                                {"W_COUNTRY", "USA", "ADR;WORK;COUNTRY"},
+                                {"H_ADD1", QStringLiteral("ул. Ленина, д. 1"), nullptr},
+                                {"H_CITY", QStringLiteral("Москва"), "ADR;HOME;LOCALITY"},
+                                {"H_PIN", "101000", "ADR;HOME;POSTALCODE"},
+                                {"H_COUNTRY", QStringLiteral("Россия"), "ADR;HOME;COUNTRY"},
+                                {"B_ADD1", QStringLiteral("東京都千代田区"), nullptr},
+                                {"B_ADD2", QStringLiteral("丸の内 1-1"), nullptr},
+                                {"B_CITY", QStringLiteral("東京"), "ADR;POSTAL;LOCALITY"},
+                                {"B_COUNTRY", QStringLiteral("日本"), "ADR;POSTAL;COUNTRY"},
+                                {"M_BD", "1984-02-29", nullptr},
+                                {"H_EMAIL1", "zoe@home.example", "EMAIL;HOME"},
+                                {"H_EMAIL2", "zoe+2@home.example", "EMAIL;HOME 2"},
+                                {"B_EMAIL1", "zoe@work.example", "EMAIL;WORK"},
+                                {"B_EMAIL2", "zoe+2@work.example", "EMAIL;WORK 2"},
+                                {"H_WEB", "https://zoe.example/?a=1,b=2;c", "URL;HOME"},
+                                {"B_WEB", "http://work.example/zoë", "URL;WORK"}};
+
 Columns trickyContact(const QString &name)
 {
-    return {{"NAME", name},
-            {"FIRST", QStringLiteral("Zoë, \"Zee\"")},
-            {"LAST", QStringLiteral("O'Brien; 오브라이언")},
-            {"TITLE", QStringLiteral("Dr\\Prof")},
-            {"NICK", QStringLiteral("Z;Z,Z\\Z 😀")},
-            {"COMPANY", QStringLiteral("Сидоров и сыновья; Ltd, Inc")},
-            {"JOB_TITLE", QStringLiteral("Head\nof\nSales")},
-            {"SPOUSE", QStringLiteral("王小明")},
-            {"W_PH1", "+1 (555) 010-0001"},
-            {"W_PH2", "+1 555 0002;ext=2"},
-            {"W_PH3", "0003"},
-            {"H_PH1", "+44 20 0000 0004"},
-            {"H_PH2", "0005"},
-            {"H_PH3", "0006"},
-            {"MOBILE", "+7 900 000-00-07"},
-            {"FAX", "+1 555 0008"},
-            {"W_ADD1", QStringLiteral("1 Infinite Loop, Building 2")},
-            {"W_ADD2", QStringLiteral("Floor 3; Room 4")},
-            {"W_CITY", QStringLiteral("Cupertino")},
-            {"W_STATE", "CA"},
-            {"W_PIN", "95014"},
-            {"W_COUNTRY", "USA"},
-            {"H_ADD1", QStringLiteral("ул. Ленина, д. 1")},
-            {"H_CITY", QStringLiteral("Москва")},
-            {"H_PIN", "101000"},
-            {"H_COUNTRY", QStringLiteral("Россия")},
-            {"B_ADD1", QStringLiteral("東京都千代田区")},
-            {"B_ADD2", QStringLiteral("丸の内 1-1")},
-            {"B_CITY", QStringLiteral("東京")},
-            {"B_COUNTRY", QStringLiteral("日本")},
-            {"M_BD", "1984-02-29"},
-            {"H_EMAIL1", "zoe@home.example"},
-            {"H_EMAIL2", "zoe+2@home.example"},
-            {"B_EMAIL1", "zoe@work.example"},
-            {"B_EMAIL2", "zoe+2@work.example"},
-            {"H_WEB", "https://zoe.example/?a=1,b=2;c"},
-            {"B_WEB", "http://work.example/zoë"}};
+    Columns columns{{"NAME", name}};
+    for (const TrickyColumn &c : kTricky)
+        columns.emplace_back(QString::fromLatin1(c.column), c.value);
+    return columns;
 }
 
-// The reader's field that a column comes back in.
-const std::map<QString, QString> kFieldOfColumn = {
-    {"NAME", "FN"},
-    {"FIRST", "N;GIVEN"},
-    {"LAST", "N;FAMILY"},
-    {"TITLE", "N;PREFIX"},
-    {"NICK", "NICKNAME"},
-    {"COMPANY", "ORG"},
-    {"JOB_TITLE", "TITLE"},
-    {"SPOUSE", "SPOUSE"},
-    {"W_PH1", "TEL;WORK"},
-    {"W_PH2", "TEL;WORK 2"},
-    {"W_PH3", "TEL;WORK 3"},
-    {"H_PH1", "TEL;HOME"},
-    {"H_PH2", "TEL;HOME 2"},
-    {"H_PH3", "TEL;HOME 3"},
-    {"MOBILE", "TEL;CELL"},
-    {"FAX", "TEL;WORK;FAX"},
-    {"W_CITY", "ADR;WORK;LOCALITY"},
-    {"W_STATE", "ADR;WORK;REGION"},
-    {"W_PIN", "ADR;WORK;POSTALCODE"},
-    {"W_COUNTRY", "ADR;WORK;COUNTRY"},
-    {"H_CITY", "ADR;HOME;LOCALITY"},
-    {"H_PIN", "ADR;HOME;POSTALCODE"},
-    {"H_COUNTRY", "ADR;HOME;COUNTRY"},
-    {"B_CITY", "ADR;POSTAL;LOCALITY"},
-    {"B_COUNTRY", "ADR;POSTAL;COUNTRY"},
-    {"H_EMAIL1", "EMAIL;HOME"},
-    {"H_EMAIL2", "EMAIL;HOME 2"},
-    {"B_EMAIL1", "EMAIL;WORK"},
-    {"B_EMAIL2", "EMAIL;WORK 2"},
-    {"H_WEB", "URL;HOME"},
-    {"B_WEB", "URL;WORK"},
-};
-
-std::map<QString, QString> expectedFields(const Columns &columns, CardVersion version)
+std::map<QString, QString> storedOf(const Columns &columns)
 {
     std::map<QString, QString> stored;
     for (const auto &[column, value] : columns)
         stored[column] = value.toString();
-    std::map<QString, QString> fields;
-    for (const auto &[column, field] : kFieldOfColumn)
-        if (!stored[column].isEmpty())
-            fields[field] = stored[column];
+    return stored;
+}
+
+std::map<QString, QString> expectedFields(const Columns &columns, CardVersion version)
+{
+    std::map<QString, QString> stored = storedOf(columns);
+    std::map<QString, QString> fields{{"FN", stored["NAME"]}};
+    for (const TrickyColumn &c : kTricky)
+        if (c.field)
+            fields[c.field] = c.value;
     // The two address lines are the street's two lines.
     fields["ADR;WORK;STREET"] = stored["W_ADD1"] + '\n' + stored["W_ADD2"];
     fields["ADR;HOME;STREET"] = stored["H_ADD1"];
@@ -256,10 +237,7 @@ print(json.dumps(out))
     EXPECT_EQ(ann["email"].toArray()[0].toArray()[1].toString(), "ann@example");
     EXPECT_EQ(parsed[1].toObject()["fn"].toString(), QStringLiteral("Пётр"));
 
-    const Columns &tricky = contacts[0];
-    std::map<QString, QString> stored;
-    for (const auto &[column, value] : tricky)
-        stored[column] = value.toString();
+    std::map<QString, QString> stored = storedOf(contacts[0]);
     for (int i : {2, 3}) {
         const QJsonObject card = parsed[i].toObject();
         const bool v4 = i == 3;

@@ -142,29 +142,21 @@ TEST_F(VCardWriterTest, IdListFormsAndUncheckedInput)
 
 TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesAreRefused)
 {
-    const qint64 obrien = addNamed(db(), QStringLiteral("O'Brien"));
-    const qint64 empty = addNamed(db(), QString(""));
-    const qint64 first = addContact(db(), {{"NAME", "Twin"}, {"NICK", "first"}});
-    const qint64 second = addContact(db(), {{"NAME", "Twin"}, {"NICK", "second"}});
-    const qint64 slash = addNamed(db(), QStringLiteral("../escape"));
-    const qint64 back = addNamed(db(), QStringLiteral("a\\b"));
-    const qint64 dots = addNamed(db(), QStringLiteral(".."));
-    const QString all = QStringLiteral("%1,%2,%3,%4,%5,%6,%7,")
-                            .arg(obrien)
-                            .arg(empty)
-                            .arg(first)
-                            .arg(second)
-                            .arg(slash)
-                            .arg(back)
-                            .arg(dots);
+    QString all;
+    for (const qint64 id :
+         {addNamed(db(), QStringLiteral("O'Brien")), addNamed(db(), QString("")),
+          addContact(db(), {{"NAME", "Twin"}, {"NICK", "first"}}),
+          addContact(db(), {{"NAME", "Twin"}, {"NICK", "second"}}),
+          addNamed(db(), QStringLiteral("../escape")), addNamed(db(), QStringLiteral("a\\b")),
+          addNamed(db(), QStringLiteral(".."))})
+        all += QString::number(id) + ',';
 
     SaveAsVCFHome(db(), all, folder, control);
     EXPECT_EQ(filesIn(folder), (QStringList{"-H.vcf", "O'Brien-H.vcf", "Twin-H.vcf"}));
     // The later of two contacts with one name replaces the earlier one's card.
     EXPECT_TRUE(card(QStringLiteral("Twin-H.vcf")).contains("NICKNAME:second\r\n"));
     EXPECT_EQ(failedNames(), (QStringList{"../escape", "a\\b", ".."}));
-    EXPECT_TRUE(filesIn(places.desktopDir()).isEmpty());
-    EXPECT_FALSE(QFile::exists(places.desktopDir() + QStringLiteral("/escape-H.vcf")));
+    EXPECT_TRUE(filesIn(places.desktopDir()).isEmpty()) << "nothing escaped the folder";
 
     const QString message = cardFailureMessage(control.report());
     EXPECT_TRUE(message.startsWith(QStringLiteral("3 vCard file(s) could not be written")))
