@@ -41,4 +41,31 @@ QList<qint64> ContactListModel::markedIds() const
     return ids;
 }
 
+ContactNameModel::ContactNameModel(QObject *parent)
+    : RowTableModel<ContactNameRow>(
+          {RowColumn<ContactNameRow>::blank(),
+           RowColumn<ContactNameRow>::text(QStringLiteral("Name"), QStringLiteral("Name"),
+                                           &ContactNameRow::name)},
+          parent)
+{
+}
+
+void ContactNameModel::setNames(const QStringList &names)
+{
+    std::vector<ContactNameRow> rows;
+    rows.reserve(names.size());
+    for (const QString &name : names)
+        rows.push_back({name});
+    setRows(std::move(rows));
+}
+
+QStringList ContactNameModel::names() const
+{
+    QStringList out;
+    out.reserve(rowCount());
+    for (const ContactNameRow &r : rows())
+        out.append(r.name);
+    return out;
+}
+
 } // namespace quenda

@@ -18,4 +18,16 @@ public:
     QList<qint64> markedIds() const;
 };
 
+// The "Send Ipod" list: every contact's name, in the order the cards are written.
+struct ContactNameRow {
+    QString name;
+};
+
+class ContactNameModel : public RowTableModel<ContactNameRow> {
+public:
+    explicit ContactNameModel(QObject *parent = nullptr);
+    void setNames(const QStringList &names);
+    QStringList names() const;
+};
+
 } // namespace quenda
