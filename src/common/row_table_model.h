@@ -116,6 +116,15 @@ public:
         resetMarks(m_rows.size());
         endResetModel();
     }
+    // Replaces the columns and the rows together, for lists whose columns come from the data.
+    void setColumnsAndRows(std::vector<RowColumn<Row>> columns, std::vector<Row> rows)
+    {
+        beginResetModel();
+        m_columns = std::move(columns);
+        m_rows = std::move(rows);
+        resetMarks(m_rows.size());
+        endResetModel();
+    }
     const std::vector<Row> &rows() const { return m_rows; }
     const Row &row(int r) const { return m_rows[static_cast<size_t>(r)]; }
     // Changes one row in place and tells the views.

@@ -30,14 +30,23 @@ const QString kCardColumns = QStringLiteral(
 // NAME compares without case (its collation), ties in id order: the order of the name index.
 const QString kNameOrder = QStringLiteral(" order by NAME, ID");
 
-Result<std::vector<QStringList>> boundRows(QSqlDatabase &db, const QString &sql,
-                                           const QVariantList &values, int leadingCols)
+Result<std::vector<ContactListRow>> listRows(QSqlDatabase &db, const QString &sql,
+                                             const QVariantList &values)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (Status s = execBound(q, sql, values); !s)
         return s.error();
-    return readRows(q, leadingCols);
+    std::vector<ContactListRow> rows;
+    while (q.next()) {
+        rows.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                        q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
+                        q.value(6).toString(), q.value(7).toString(), q.value(8).toString(),
+                        q.value(9).toString()});
+    }
+    if (q.lastError().isValid())
+        return sqlError(q);
+    return rows;
 }
 
 Result<QStringList> firstColumn(QSqlDatabase &db, const QString &sql, const QVariantList &values)
@@ -71,16 +80,7 @@ QString placeholders(qsizetype count)
 
 } // namespace
 
-QStringList contactListFields()
-{
-    return {QStringLiteral("id"),      QStringLiteral("category1"), QStringLiteral("category2"),
-            QStringLiteral("name"),    QStringLiteral("first"),     QStringLiteral("last"),
-            QStringLiteral("company"), QStringLiteral("priority"),  QStringLiteral("h_web"),
-            QStringLiteral("b_web")};
-}
-
-Result<std::vector<QStringList>> contactListRows(QSqlDatabase &db, const ContactFilter &filter,
-                                                 int leadingCols)
+Result<std::vector<ContactListRow>> contactListRows(QSqlDatabase &db, const ContactFilter &filter)
 {
     const QString all = QStringLiteral("All");
     QStringList conditions;
@@ -100,24 +100,23 @@ Result<std::vector<QStringList>> contactListRows(QSqlDatabase &db, const Contact
     QString sql = kListBase;
     if (!conditions.isEmpty())
         sql += QStringLiteral(" where ") + conditions.join(QStringLiteral(" and "));
-    return boundRows(db, sql, values, leadingCols);
+    return listRows(db, sql, values);
 }
 
-Result<std::vector<QStringList>> contactRowsByIds(QSqlDatabase &db, QList<qint64> ids,
-                                                  int leadingCols)
+Result<std::vector<ContactListRow>> contactRowsByIds(QSqlDatabase &db, QList<qint64> ids)
 {
     // One IN list returns rows by id; chunks of sorted ids keep that order.
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    std::vector<QStringList> rows;
+    std::vector<ContactListRow> rows;
     for (qsizetype start = 0; start < ids.size(); start += kIdsPerQuery) {
         const QList<qint64> chunk = ids.mid(start, kIdsPerQuery);
         QVariantList values;
         for (qint64 id : chunk)
             values << id;
-        auto part = boundRows(
+        auto part = listRows(
             db, kListBase + QStringLiteral(" where id in ( %1)").arg(placeholders(chunk.size())),
-            values, leadingCols);
+            values);
         if (!part)
             return part.error();
         std::move(part->begin(), part->end(), std::back_inserter(rows));

@@ -17,9 +17,19 @@
 
 namespace quenda {
 
-// ---- The contact export list: id, category1, category2, name, first, last, company,
-// priority, h_web, b_web.
-QStringList contactListFields();
+// ---- The contact export list: one row per contact, as the export window lists it.
+struct ContactListRow {
+    qint64 id = 0;
+    QString category;
+    QString subCategory;
+    QString name;
+    QString first;
+    QString last;
+    QString company;
+    QString priority;
+    QString homeWeb;
+    QString workWeb;
+};
 
 // "All" in any of the three means no condition on that column.
 struct ContactFilter {
@@ -28,12 +38,9 @@ struct ContactFilter {
     QString priority = QStringLiteral("All");
 };
 
-// Each row holds leadingCols empty cells, then the list fields.
-Result<std::vector<QStringList>> contactListRows(QSqlDatabase &db, const ContactFilter &filter,
-                                                 int leadingCols);
+Result<std::vector<ContactListRow>> contactListRows(QSqlDatabase &db, const ContactFilter &filter);
 // The contacts of the given ids, in id order, whatever their number.
-Result<std::vector<QStringList>> contactRowsByIds(QSqlDatabase &db, QList<qint64> ids,
-                                                  int leadingCols);
+Result<std::vector<ContactListRow>> contactRowsByIds(QSqlDatabase &db, QList<qint64> ids);
 // Distinct non-empty category1 values; distinct category2 values of one category.
 Result<QStringList> contactCategories(QSqlDatabase &db);
 Result<QStringList> contactSubCategories(QSqlDatabase &db, const QString &category);

@@ -3,6 +3,7 @@
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
 #include "jobs/job_widgets.h"
+#include "pictures/picture_folder_model.h"
 #include "pictures/picture_names.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ namespace {
 const QString kTitle = QStringLiteral("Picture Send to Ipod");
 const QString kGridFormat =
     QStringLiteral("Drive|Sub Folder|Sub Folder|Sub Folder|Sub Folder|Destination");
-constexpr int kDestinationCol = 5;
+constexpr int kDestinationCol = PictureFolderModel::kDestinationCol;
 
 QColor destinationBack()
 {
@@ -122,6 +123,8 @@ void FrmPhIpod::buildControls()
     layout->addLayout(folderRow);
 
     FG1 = new QdGrid(this);
+    m_folders = new PictureFolderModel(this);
+    FG1->setModel(m_folders);
     FG1->setItemDelegateForColumn(kDestinationCol, new DestinationDelegate(FG1));
     // Destination names are the longest texts; they take the room the window has to spare.
     FG1->horizontalHeader()->setStretchLastSection(true);
@@ -184,12 +187,8 @@ void FrmPhIpod::buildControls()
 void FrmPhIpod::layoutGrid()
 {
     FG1->setFormatString(kGridFormat);
-    const char *keys[] = {"Folder",     "SubFolder",  "SubFolder1",
-                          "SubFolder2", "SubFolder3", "Destination"};
-    for (int col = 0; col <= kDestinationCol; ++col) {
-        FG1->setColKey(col, QString::fromLatin1(keys[col]));
+    for (int col = 0; col <= kDestinationCol; ++col)
         FG1->setColWidthTwips(col, col == 0 ? 2400 : 1500);
-    }
 }
 
 void FrmPhIpod::loadTable()
@@ -211,16 +210,7 @@ void FrmPhIpod::loadTable()
         if (Folder1->text().isEmpty())
             Folder1->setText(QDir::toNativeSeparators(m_rows.front().folderPath));
     }
-    std::vector<QStringList> cells;
-    cells.reserve(m_rows.size());
-    for (const PictureFolderRow &row : m_rows) {
-        QStringList line{QDir::toNativeSeparators(row.folderPath)};
-        for (int level = 0; level < kPictureLevels; ++level)
-            line << row.names.value(level);
-        line << QDir::toNativeSeparators(destinationName(m_rootName, row.names));
-        cells.push_back(std::move(line));
-    }
-    FG1->setRowsData(std::move(cells));
+    m_folders->setFolders(m_rows, m_rootName);
     layoutGrid();
 }
 
@@ -293,7 +283,7 @@ void FrmPhIpod::showSendProgress()
     const int row = m_sendCounters->row.load();
     if (row >= 0 && row < static_cast<int>(m_rows.size())) {
         LblTest->setText(QDir::toNativeSeparators(sourcePathOf(m_rows[static_cast<size_t>(row)])));
-        LblDest->setText(FG1->text(row + 1, QStringLiteral("Destination")));
+        LblDest->setText(m_folders->row(row).destination);
     }
     PB->setValue(std::min(PB->maximum(), m_sendCounters->rowsDone.load()));
 }

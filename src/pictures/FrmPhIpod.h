@@ -20,6 +20,7 @@ class QToolButton;
 
 namespace quenda {
 
+class PictureFolderModel;
 class QdGrid;
 
 // The picture window: records the sub-folders of a chosen folder, four levels deep, and sends
@@ -56,6 +57,7 @@ private:
     JobRunner *m_job = nullptr;
     Action m_action = Action::None;
     std::vector<PictureFolderRow> m_rows;
+    PictureFolderModel *m_folders = nullptr;
     QString m_rootName;
     std::shared_ptr<PictureSendCounters> m_sendCounters;
 

@@ -1,15 +1,12 @@
 #include "textfile/FrmText.h"
 
 #include "common/QdGrid.h"
-#include "common/busy_cursor.h"
 #include "common/window_shape.h"
-#include "fs/name_masks.h"
-#include "fs/regular_file.h"
+#include "jobs/job_widgets.h"
+#include "textfile/text_grid_model.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -34,20 +31,6 @@ const QString kOpenFilter = QStringLiteral(
     "*.xlsx|*.xlsx;*.XLSX|*.ods|*.ods;*.ODS|*.CSV|*.csv;*.CSV");
 constexpr qint64 kMaxShownBytes = 16 * 1024 * 1024;
 
-bool isSpreadsheetName(const QString &name)
-{
-    const QString suffix = QFileInfo(name).suffix().toLower();
-    return suffix == QLatin1String("xls") || suffix == QLatin1String("xlsx") ||
-           suffix == QLatin1String("ods") || suffix == QLatin1String("csv");
-}
-
-QStringList naturallySorted(QStringList names)
-{
-    std::sort(names.begin(), names.end(),
-              [](const QString &a, const QString &b) { return naturalCompare(a, b) < 0; });
-    return names;
-}
-
 } // namespace
 
 FrmText::FrmText(const Services &services, QWidget *parent)
@@ -57,7 +40,9 @@ FrmText::FrmText(const Services &services, QWidget *parent)
     setObjectName(QStringLiteral("FrmText"));
     setWindowTitle(kTitle);
     resize(900, 600);
+    m_job = new JobRunner(this);
     buildControls();
+    disableWhileRunning(m_job, this, {CmdImport, File1, CmdText});
     showGrid();
     setFolder(startFolder());
     fillDrives();
@@ -123,6 +108,8 @@ void FrmText::buildControls()
     pickerBox->setFixedWidth(230);
     picker->setContentsMargins(0, 0, 0, 0);
     Grid1 = new QdGrid(import);
+    m_grid = new TextGridModel(this);
+    Grid1->setModel(m_grid);
     importLayout->addWidget(pickerBox, 1, 0);
     importLayout->addWidget(Grid1, 1, 1);
     importLayout->setColumnStretch(1, 1);
@@ -206,22 +193,14 @@ TextLayout FrmText::chosenLayout() const
 
 QString FrmText::startFolder() const
 {
-    const QString excel =
-        QDir(m_services.places.userFilesDir()).filePath(QStringLiteral("Exported files/Excel"));
-    if (QFileInfo(excel).isDir())
-        return excel;
-    return m_services.places.homeDir.isEmpty() ? QDir::homePath() : m_services.places.homeDir;
+    return spreadsheetStartFolder(m_services.places.userFilesDir(), m_services.places.homeDir);
 }
 
 void FrmText::showGrid()
 {
-    Grid1->setCols(kTextGridCols);
-    for (int col = 0; col < kTextGridCols; ++col) {
-        Grid1->setColHeader(col, m_cells[0][col]);
+    m_grid->setGrid(m_cells);
+    for (int col = 0; col < kTextGridCols; ++col)
         Grid1->setColWidthTwips(col, col == 0 ? 0 : 1200);
-    }
-    std::vector<QStringList> rows(m_cells.begin() + 1, m_cells.end());
-    Grid1->setRowsData(std::move(rows));
 }
 
 void FrmText::setDriveSources(const DriveSources &sources)
@@ -257,8 +236,7 @@ void FrmText::fillDrives()
 void FrmText::Drive1_Change(int index)
 {
     const QString root = Drive1->itemData(index).toString();
-    const QFileInfo info(root);
-    if (root.isEmpty() || !info.isDir() || !info.isReadable() || !info.isExecutable()) {
+    if (!isEnterableFolder(root)) {
         m_services.messages->show(QStringLiteral("Drive Not Ready!"));
         Drive1->setCurrentIndex(m_driveIndex);
         return;
@@ -273,26 +251,17 @@ void FrmText::setFolder(const QString &folder)
     LblFolder->setText(QDir::toNativeSeparators(m_folder));
     LblFolder->setToolTip(LblFolder->text());
     Dir1->clear();
-    const QDir dir(m_folder);
-    if (!dir.isRoot()) {
+    const SpreadsheetFolder listing = listSpreadsheetFolder(m_folder);
+    if (!listing.parent.isEmpty()) {
         auto *up = new QListWidgetItem(QStringLiteral(".."), Dir1);
-        up->setData(Qt::UserRole, QDir::cleanPath(dir.filePath(QStringLiteral(".."))));
+        up->setData(Qt::UserRole, listing.parent);
     }
-    for (const QString &name : naturallySorted(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot))) {
-        auto *item = new QListWidgetItem(name, Dir1);
-        item->setData(Qt::UserRole, dir.filePath(name));
+    for (qsizetype i = 0; i < listing.folderNames.size(); ++i) {
+        auto *item = new QListWidgetItem(listing.folderNames[i], Dir1);
+        item->setData(Qt::UserRole, listing.folderPaths[i]);
     }
-    showFiles();
-}
-
-void FrmText::showFiles()
-{
     File1->clear();
-    QStringList names;
-    for (const QString &name : QDir(m_folder).entryList(QDir::Files))
-        if (isSpreadsheetName(name))
-            names << name;
-    File1->addItems(naturallySorted(names));
+    File1->addItems(listing.fileNames);
 }
 
 void FrmText::CmdImport_Click()
@@ -307,18 +276,25 @@ void FrmText::CmdImport_Click()
 
 void FrmText::importFile(const QString &path)
 {
-    Result<TextGrid> grid = [&] {
-        BusyCursor busy;
-        return importSpreadsheet(path);
-    }();
-    // A file that cannot be read leaves the grid as it was.
-    if (!grid) {
-        m_services.messages->show(grid.message(), MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    if (m_job->isRunning())
         return;
-    }
-    m_cells = std::move(*grid);
-    m_sourcePath = path;
-    showGrid();
+    m_job->start<std::shared_ptr<Result<TextGrid>>>(
+        [path](JobControl &) {
+            return std::make_shared<Result<TextGrid>>(importSpreadsheet(path));
+        },
+        [this, path](std::shared_ptr<Result<TextGrid>> grid, const JobReport &) {
+            if (!grid)
+                return;
+            // A file that cannot be read leaves the grid as it was.
+            if (!*grid) {
+                m_services.messages->show(grid->message(), MsgIcon::Exclamation, MsgButtons::Ok,
+                                          kTitle);
+                return;
+            }
+            m_cells = std::move(**grid);
+            m_sourcePath = path;
+            showGrid();
+        });
 }
 
 bool FrmText::writeOutput()
@@ -339,12 +315,7 @@ void FrmText::Tabs1_Click(int index)
 {
     if (index != 1 || !writeOutput())
         return;
-    const QString path = textFilePath(m_services.places.desktopDir);
-    QFile file;
-    QString text;
-    if (openRegularFile(path, file))
-        text = decodeTextFile(file.read(kMaxShownBytes));
-    Rtb->setPlainText(text.replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    Rtb->setPlainText(readTextFileBack(textFilePath(m_services.places.desktopDir), kMaxShownBytes));
 }
 
 } // namespace quenda

@@ -2,6 +2,7 @@
 
 #include "common/services.h"
 #include "fs/drives.h"
+#include "jobs/job_runner.h"
 #include "textfile/text_file.h"
 
 #include <QDialog>
@@ -17,6 +18,7 @@ class QTabWidget;
 namespace quenda {
 
 class QdGrid;
+class TextGridModel;
 
 // The text file generator: a spreadsheet's first 20 rows and columns in a grid, written to the
 // Desktop as QDFile.txt. A frameless window with a rounded outline, moved by its title.
@@ -33,6 +35,8 @@ public:
     // The grid as it will be written: row 0 the headers.
     const TextGrid &cells() const { return m_cells; }
     TextLayout chosenLayout() const;
+    // The reading of a spreadsheet into the grid.
+    JobRunner *job() const { return m_job; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -44,7 +48,6 @@ private:
     void fillDrives();
     void Drive1_Change(int index);
     void setFolder(const QString &folder);
-    void showFiles();
     void CmdImport_Click();
     void importFile(const QString &path);
     bool writeOutput();
@@ -52,6 +55,8 @@ private:
 
     Services m_services;
     DriveSources m_driveSources;
+    JobRunner *m_job = nullptr;
+    TextGridModel *m_grid = nullptr;
     TextGrid m_cells;
     QString m_sourcePath; // the file the grid was read from
     QString m_folder;

@@ -1,6 +1,8 @@
 #include "textfile/text_file.h"
 
 #include "formats/sheet_reader.h"
+#include "fs/name_masks.h"
+#include "fs/regular_file.h"
 #include "fs/text_output.h"
 
 #include <QDir>
@@ -142,6 +144,64 @@ QString decodeTextFile(const QByteArray &bytes)
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.mid(3));
     return fromWindows1252(bytes);
+}
+
+namespace {
+
+bool isSpreadsheetName(const QString &name)
+{
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    return suffix == QLatin1String("xls") || suffix == QLatin1String("xlsx") ||
+           suffix == QLatin1String("ods") || suffix == QLatin1String("csv");
+}
+
+QStringList naturallySorted(QStringList names)
+{
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return naturalCompare(a, b) < 0; });
+    return names;
+}
+
+} // namespace
+
+QString readTextFileBack(const QString &path, qint64 maxBytes)
+{
+    QFile file;
+    if (!openRegularFile(path, file))
+        return QString();
+    return decodeTextFile(file.read(maxBytes)).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QString spreadsheetStartFolder(const QString &userFilesDir, const QString &homeDir)
+{
+    const QString excel = QDir(userFilesDir).filePath(QStringLiteral("Exported files/Excel"));
+    if (QFileInfo(excel).isDir())
+        return excel;
+    return homeDir.isEmpty() ? QDir::homePath() : homeDir;
+}
+
+SpreadsheetFolder listSpreadsheetFolder(const QString &folder)
+{
+    SpreadsheetFolder out;
+    const QDir dir(folder);
+    if (!dir.isRoot())
+        out.parent = QDir::cleanPath(dir.filePath(QStringLiteral("..")));
+    for (const QString &name : naturallySorted(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot))) {
+        out.folderNames << name;
+        out.folderPaths << dir.filePath(name);
+    }
+    QStringList files;
+    for (const QString &name : dir.entryList(QDir::Files))
+        if (isSpreadsheetName(name))
+            files << name;
+    out.fileNames = naturallySorted(files);
+    return out;
+}
+
+bool isEnterableFolder(const QString &path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
 }
 
 } // namespace quenda

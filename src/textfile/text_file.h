@@ -59,4 +59,25 @@ QString textFileSavedMessage(const QString &path);
 // A written file's text again, whichever of its two encodings it has.
 QString decodeTextFile(const QByteArray &bytes);
 
+// A written file's text again, at most maxBytes of it, with LF line ends; "" when it cannot be
+// read.
+QString readTextFileBack(const QString &path, qint64 maxBytes);
+
+// The folder the picking lists start in: the exported spreadsheets' folder under the user files
+// when there is one, else homeDir.
+QString spreadsheetStartFolder(const QString &userFilesDir, const QString &homeDir);
+
+// What the picking lists show of a folder: its sub-folders and its spreadsheets, each in
+// natural order ("Year 2" before "Year 10"); the parent is offered unless it is the root.
+struct SpreadsheetFolder {
+    QString parent; // "" at the root
+    QStringList folderNames;
+    QStringList folderPaths;
+    QStringList fileNames;
+};
+SpreadsheetFolder listSpreadsheetFolder(const QString &folder);
+
+// A drive's root can be entered and listed.
+bool isEnterableFolder(const QString &path);
+
 } // namespace quenda

@@ -6,6 +6,7 @@
 #include "support/test_services.h"
 #include "support/window_controls.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -63,6 +64,8 @@ TEST_F(PicturesWindowTest, LoadShowsTheRecordedTreeWithDestinationsInTheirColour
     }
     auto w = open();
     QdGrid *fg = grid(*w);
+    QAbstractItemModelTester tester(fg->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(w->rootName(), "Pics");
     ASSERT_EQ(fg->dataRows(), 2);
     EXPECT_EQ(fg->text(1, QStringLiteral("Destination")), "Pics-Trip");

@@ -3,6 +3,7 @@
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
 #include "contacts/export/CardVersionBox.h"
+#include "contacts/export/contact_list_model.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
 #include "db/setup.h"
@@ -34,8 +35,6 @@ const QString kGridFormat = QStringLiteral(
     "|Last           |Company                |Priority|H Web                        "
     "|W Web                      ");
 
-constexpr int kIdColumn = 1;
-
 } // namespace
 
 FrmVCF::FrmVCF(const Services &services, QWidget *parent)
@@ -52,12 +51,8 @@ FrmVCF::FrmVCF(const Services &services, QWidget *parent)
                         {CmdSave, Menu->findChild<QAction *>(QStringLiteral("SaveasVCF"))});
 
     // Until the first filter, tab or F5 the grid shows the query's own columns.
-    if (loadRows(contactListRows(m_connection.db(), ContactFilter{}, 1))) {
-        const QStringList fields = contactListFields();
-        for (int f = 0; f < fields.size(); ++f)
-            Grid1->setColHeader(f + 1, fields[f]);
+    if (loadRows(contactListRows(m_connection.db(), ContactFilter{})))
         Grid1->setColumnWidth(0, 12);
-    }
     CmbCat->addItem(kAll);
     if (const Result<QStringList> categories = contactCategories(m_connection.db()); categories)
         CmbCat->addItems(*categories);
@@ -140,6 +135,8 @@ void FrmVCF::buildControls()
     layout->addWidget(PnlFilter);
 
     Grid1 = new QdGrid(this);
+    m_contacts = new ContactListModel(this);
+    Grid1->setModel(m_contacts);
     Grid1->setObjectName(QStringLiteral("Grid1"));
     Grid1->setToolTip(QStringLiteral("Double click to select "));
     layout->addWidget(Grid1, 1);
@@ -185,19 +182,20 @@ void FrmVCF::buildControls()
     connect(CmbPriority, &QComboBox::activated, this, [this] { filter(); });
     connect(CmdFilter, &QPushButton::clicked, this,
             [this] { PnlFilter->setVisible(!PnlFilter->isVisible()); });
-    connect(Grid1, &QdGrid::rowDoubleClicked, this, [this](int row) { Grid1->toggleRowMark(row); });
+    connect(Grid1, &QdGrid::rowDoubleClicked, this,
+            [this](int row) { m_contacts->toggleMark(row - 1); });
     connect(Grid1, &QdGrid::rowPressed, this,
             [this](int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
                 if (button == Qt::LeftButton && (modifiers & Qt::ControlModifier) && row >= 1)
-                    Grid1->toggleRowMark(row);
+                    m_contacts->toggleMark(row - 1);
                 else if (button == Qt::RightButton)
                     Menu->popup(QCursor::pos());
             });
     connect(ChkSelect, &QCheckBox::toggled, this,
-            [this](bool checked) { Grid1->setAllRowsMarked(checked); });
+            [this](bool checked) { m_contacts->setAllMarked(checked); });
     connect(selectAll, &QAction::triggered, this, [this] {
         ChkSelect->setChecked(true);
-        Grid1->setAllRowsMarked(true);
+        m_contacts->setAllMarked(true);
     });
     connect(saveAs, &QAction::triggered, this, [this] { exportMarked(); });
     connect(CmdSave, &QPushButton::clicked, this, [this] { exportMarked(); });
@@ -246,7 +244,7 @@ void FrmVCF::done(int result)
     QDialog::done(result);
 }
 
-bool FrmVCF::loadRows(Result<std::vector<QStringList>> rows)
+bool FrmVCF::loadRows(Result<std::vector<ContactListRow>> rows)
 {
     if (!rows) {
         m_services.messages->show(
@@ -254,14 +252,14 @@ bool FrmVCF::loadRows(Result<std::vector<QStringList>> rows)
             MsgIcon::Critical);
         return false;
     }
-    Grid1->setRowsData(std::move(*rows));
+    m_contacts->setRows(std::move(*rows));
     return true;
 }
 
 void FrmVCF::applyGridLayout()
 {
     Grid1->setColHidden(0, true);
-    Grid1->setColHidden(kIdColumn, true);
+    Grid1->setColHidden(ContactListModel::kIdColumn, true);
     Grid1->setFormatString(kGridFormat);
 }
 
@@ -284,14 +282,13 @@ void FrmVCF::filter()
 {
     loadRows(contactListRows(
         m_connection.db(),
-        ContactFilter{CmbCat->currentText(), CmbSub->currentText(), CmbPriority->currentText()},
-        1));
+        ContactFilter{CmbCat->currentText(), CmbSub->currentText(), CmbPriority->currentText()}));
     applyGridLayout();
 }
 
 void FrmVCF::showAll()
 {
-    loadRows(contactListRows(m_connection.db(), ContactFilter{}, 1));
+    loadRows(contactListRows(m_connection.db(), ContactFilter{}));
     applyGridLayout();
     Grid1->setGridTextColor(palette().color(QPalette::WindowText));
     CmdFilter->setVisible(true);
@@ -309,10 +306,7 @@ void FrmVCF::tabChosen(int index)
 
 void FrmVCF::viewSelected()
 {
-    QList<qint64> ids;
-    for (int row = 1; row <= Grid1->dataRows(); ++row)
-        if (Grid1->isRowMarked(row))
-            ids.append(Grid1->text(row, kIdColumn).toLongLong());
+    const QList<qint64> ids = m_contacts->markedIds();
     if (ids.isEmpty()) {
         m_services.messages->show(QStringLiteral("Record not selected"));
         {
@@ -328,14 +322,14 @@ void FrmVCF::viewSelected()
     CmdFilter->setVisible(false);
     ChkSelect->setVisible(false);
     Grid1->setGridTextColor(Qt::white);
-    if (loadRows(contactRowsByIds(m_connection.db(), ids, 1)))
-        Grid1->setAllRowsMarked(true);
+    if (loadRows(contactRowsByIds(m_connection.db(), ids)))
+        m_contacts->setAllMarked(true);
     applyGridLayout();
 }
 
 void FrmVCF::markAll()
 {
-    Grid1->setAllRowsMarked(true);
+    m_contacts->setAllMarked(true);
 }
 
 void FrmVCF::exportMarked()
@@ -343,9 +337,8 @@ void FrmVCF::exportMarked()
     if (m_job->isRunning())
         return;
     QStringList idLists;
-    for (int row = 1; row <= Grid1->dataRows(); ++row)
-        if (Grid1->isRowMarked(row))
-            idLists.append(Grid1->text(row, kIdColumn) + QLatin1Char(','));
+    for (qint64 id : m_contacts->markedIds())
+        idLists.append(QString::number(id) + QLatin1Char(','));
     const QString database = m_services.places.databasePath();
     const QString folder = m_services.places.stagingDir();
     const CardVersion version = CmbVersion->version();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/services.h"
+#include "db/contacts.h"
 #include "db/database.h"
 #include "jobs/job_runner.h"
 
@@ -22,6 +23,7 @@ class QToolBar;
 namespace quenda {
 
 class CardVersionBox;
+class ContactListModel;
 class QdGrid;
 
 // Lists the organizer's contacts, narrows them by category, sub-category and priority, lets
@@ -42,7 +44,7 @@ protected:
 
 private:
     void buildControls();
-    bool loadRows(Result<std::vector<QStringList>> rows);
+    bool loadRows(Result<std::vector<ContactListRow>> rows);
     void applyGridLayout();
     void categoryChosen();
     void filter();
@@ -56,6 +58,7 @@ private:
     Services m_services;
     Connection m_connection;
     JobRunner *m_job = nullptr;
+    ContactListModel *m_contacts = nullptr;
 
     QLabel *Label1 = nullptr;
     QLabel *Label9 = nullptr;

@@ -3,16 +3,17 @@
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
 #include "contacts/export/CardVersionBox.h"
+#include "contacts/export/contact_list_model.h"
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "contacts/import/contact_import.h"
 #include "contacts/import/field_catalogue.h"
 #include "contacts/import/field_mapping.h"
 #include "contacts/import/field_suggestion.h"
+#include "contacts/import/import_models.h"
 #include "db/contacts.h"
 #include "db/mapping_schemes.h"
 #include "db/setup.h"
-#include "formats/access_reader.h"
 #include "formats/table_sources.h"
 #include "jobs/job_widgets.h"
 
@@ -39,14 +40,10 @@ namespace quenda {
 
 namespace {
 
-constexpr int kNameColumn = 1;
-
-// Columns of the mapping grids.
-constexpr int kGroupCol = 1;
-constexpr int kColumnCol = 2;
-constexpr int kDisplayCol = 3;
-constexpr int kFieldCol = 4;
-constexpr int kIncludeCol = 5;
+constexpr int kGroupCol = MappingModel::GroupCol;
+constexpr int kColumnCol = MappingModel::ColumnCol;
+constexpr int kFieldCol = MappingModel::FieldCol;
+constexpr int kIncludeCol = MappingModel::IncludeCol;
 
 enum Tab { SelectFile = 1, SetFields, OtherFields, SelectedFields, Preview, SendIpod };
 
@@ -121,6 +118,7 @@ FrmCntIpod::FrmCntIpod(const Services &services, QWidget *parent)
     resize(940, 600);
     m_job = new JobRunner(this);
     m_preview = new JobRunner(this);
+    m_reading = new JobRunner(this);
     buildControls();
     new JobProgressDialog(m_job, this);
     disableWhileRunning(m_job, this, {CmdIpod, CmdImport, SSCommand2});
@@ -170,6 +168,8 @@ void FrmCntIpod::buildControls()
     options->addStretch();
     previewLayout->addLayout(options);
     Grid3 = new QdGrid(FraPreview);
+    m_records = new PreviewModel(this);
+    Grid3->setModel(m_records);
     previewLayout->addWidget(Grid3, 1);
     // A long source shows its first rows only; this says how many the import will read.
     LblPreviewRows = new QLabel(FraPreview);
@@ -178,6 +178,8 @@ void FrmCntIpod::buildControls()
     FraSendIpod = new QWidget(SSActiveTabs1);
     auto *sendLayout = new QVBoxLayout(FraSendIpod);
     GridIpod = new QdGrid(FraSendIpod);
+    m_names = new ContactNameModel(this);
+    GridIpod->setModel(m_names);
     sendLayout->addWidget(GridIpod, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addStretch();
@@ -348,21 +350,21 @@ QWidget *FrmCntIpod::buildSetFieldsTab()
     return tab;
 }
 
-void FrmCntIpod::prepareMappingGrid(QdGrid *grid, const QString &format, bool isSelection)
+void FrmCntIpod::prepareMappingGrid(QdGrid *grid, MappingModel *model, const QString &format,
+                                    bool isSelection)
 {
+    grid->setModel(model);
     grid->setFormatString(format);
     grid->setColHidden(kColumnCol, true);
-    grid->setCheckColumn(kIncludeCol);
     grid->setColMerge(kGroupCol);
     grid->setColumnWidth(kFieldCol, 180);
     if (isSelection)
         return;
     grid->setColHidden(kIncludeCol, true);
-    grid->setColEditable(kFieldCol);
     grid->setItemDelegateForColumn(kFieldCol, new FieldChoiceDelegate(&m_sourceFields, grid));
     grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
     // Any change of a mapping, the user's or a recalled scheme's, shows in the selection.
-    connect(grid->model(), &QAbstractItemModel::dataChanged, this,
+    connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
                 if (topLeft.column() <= kFieldCol && bottomRight.column() >= kFieldCol)
                     refreshSelectedFields();
@@ -373,29 +375,16 @@ void FrmCntIpod::buildGrids()
 {
     QSqlDatabase &db = m_connection.db();
     const auto important = mappingRows(reportedColumns(db, importantFieldList()));
+    auto both = important;
     const auto other = mappingRows(reportedColumns(db, otherFieldList()));
-    m_n1 = static_cast<int>(important.size());
-
-    auto cells = [](const MappingRow &row, bool ticked) {
-        return QStringList{QString(),  row.group,
-                           row.column, row.display,
-                           QString(),  ticked ? QStringLiteral("1") : QStringLiteral("0")};
-    };
-    std::vector<QStringList> grid1, grid2, grid4;
-    for (const MappingRow &row : important) {
-        grid1.push_back(cells(row, false));
-        grid4.push_back(cells(row, true));
-    }
-    for (const MappingRow &row : other) {
-        grid2.push_back(cells(row, false));
-        grid4.push_back(cells(row, true));
-    }
-    Grid1->setRowsData(std::move(grid1));
-    Grid2->setRowsData(std::move(grid2));
-    Grid4->setRowsData(std::move(grid4));
-    prepareMappingGrid(Grid1, kMappingFormat, false);
-    prepareMappingGrid(Grid2, kOtherFormat, false);
-    prepareMappingGrid(Grid4, kMappingFormat, true);
+    both.insert(both.end(), other.begin(), other.end());
+    // The two mappings start unticked, the selection ticked: its ticks are what is imported.
+    m_important = new MappingModel(MappingModel::Kind::Mapping, important, false, this);
+    m_other = new MappingModel(MappingModel::Kind::Mapping, other, false, this);
+    m_selection = new MappingModel(MappingModel::Kind::Selection, both, true, this);
+    prepareMappingGrid(Grid1, m_important, kMappingFormat, false);
+    prepareMappingGrid(Grid2, m_other, kOtherFormat, false);
+    prepareMappingGrid(Grid4, m_selection, kMappingFormat, true);
 }
 
 // ---- Tabs and steps
@@ -462,6 +451,7 @@ void FrmCntIpod::done(int result)
     if (!mayCloseWhileRunning(m_job, *m_services.messages))
         return;
     m_preview->cancel();
+    m_reading->cancel();
     QDialog::done(result);
 }
 
@@ -498,18 +488,60 @@ void FrmCntIpod::chooseFile()
     }
     txtflnm->setText(stripfilename(QDir::toNativeSeparators(path)));
     lbltable->setText(QString());
-    loadSourceFields();
+    readSource(false);
 }
 
-void FrmCntIpod::loadSourceFields()
+void FrmCntIpod::readSource(bool listTables)
 {
-    const Result<QStringList> fields = importSourceFields(m_source);
-    if (!fields) {
-        setSourceFields({});
-        m_services.messages->show(fields.message(), MsgIcon::Exclamation);
+    if (listTables || m_readAgain != SourceRead::Tables)
+        m_readAgain = listTables ? SourceRead::Tables : SourceRead::Fields;
+    if (m_reading->isRunning()) {
+        m_reading->cancel(); // its result is passed over; the latest choice is read after it
         return;
     }
-    setSourceFields(*fields);
+    startSourceRead();
+}
+
+void FrmCntIpod::startSourceRead()
+{
+    const bool listTables = m_readAgain == SourceRead::Tables;
+    m_readAgain = SourceRead::None;
+    const ImportSource source = m_source;
+    m_reading->start<std::shared_ptr<Result<SourceShape>>>(
+        [source, listTables](JobControl &) {
+            return std::make_shared<Result<SourceShape>>(readSourceShape(source, listTables));
+        },
+        [this, listTables](std::shared_ptr<Result<SourceShape>> shape, const JobReport &) {
+            if (m_readAgain != SourceRead::None) {
+                startSourceRead();
+                return;
+            }
+            if (shape)
+                sourceRead(*shape, listTables);
+        });
+}
+
+void FrmCntIpod::sourceRead(const Result<SourceShape> &shape, bool listed)
+{
+    if (!shape) {
+        m_services.messages->show(shape.message(), MsgIcon::Exclamation);
+        return;
+    }
+    if (listed) {
+        const QSignalBlocker quiet(List1); // the first table's fields are read already
+        List1->addItems(shape->tables);
+        if (shape->tables.isEmpty())
+            return;
+        List1->setCurrentRow(0);
+        m_source.table = shape->source.table;
+        lbltable->setText(QStringLiteral(" Table : ") + m_source.table);
+    }
+    if (!shape->fields) {
+        setSourceFields({});
+        m_services.messages->show(shape->fields.message(), MsgIcon::Exclamation);
+        return;
+    }
+    setSourceFields(*shape->fields);
     applySuggestedMapping();
 }
 
@@ -518,17 +550,17 @@ void FrmCntIpod::loadSourceFields()
 void FrmCntIpod::applySuggestedMapping()
 {
     QStringList columns;
-    for (QdGrid *grid : {Grid1, Grid2})
-        for (int r = 1; r <= grid->dataRows(); ++r)
-            columns << grid->text(r, kColumnCol);
+    for (const MappingModel *model : {m_important, m_other})
+        for (const MappingGridRow &row : model->rows())
+            columns << row.column;
     QHash<QString, QString> fieldOf;
     for (const ImportPair &pair : suggestMapping(m_sourceFields, columns, m_source.kind))
         fieldOf.insert(pair.column.toUpper(), pair.field);
-    for (QdGrid *grid : {Grid1, Grid2}) {
-        for (int r = 1; r <= grid->dataRows(); ++r) {
-            const QString field = fieldOf.value(grid->text(r, kColumnCol).toUpper());
-            if (!field.isEmpty() && grid->text(r, kFieldCol).trimmed().isEmpty())
-                grid->setText(r, kFieldCol, field);
+    for (MappingModel *model : {m_important, m_other}) {
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QString field = fieldOf.value(model->row(r).column.toUpper());
+            if (!field.isEmpty() && model->row(r).field.trimmed().isEmpty())
+                model->setField(r, field);
         }
     }
 }
@@ -542,14 +574,7 @@ void FrmCntIpod::listTables()
     // Nothing of an earlier database stays in sight; a readable one names its table again.
     lbltable->setText(QStringLiteral(" Table : "));
     setSourceFields({});
-    const Result<QStringList> tables = accessTables(m_source.path);
-    if (!tables) {
-        m_services.messages->show(tables.message(), MsgIcon::Exclamation);
-        return;
-    }
-    List1->addItems(*tables);
-    if (!tables->isEmpty())
-        List1->setCurrentRow(0); // opens the first table
+    readSource(true); // opens the first table
 }
 
 void FrmCntIpod::openTable()
@@ -559,7 +584,7 @@ void FrmCntIpod::openTable()
         return;
     m_source.table = item->text();
     lbltable->setText(QStringLiteral(" Table : ") + m_source.table);
-    loadSourceFields();
+    readSource(false);
 }
 
 void FrmCntIpod::codePageChanged()
@@ -567,7 +592,7 @@ void FrmCntIpod::codePageChanged()
     m_source.codePage = chosenCodePage();
     if (m_source.path.isEmpty() || m_source.isAccess())
         return;
-    loadSourceFields();
+    readSource(false);
 }
 
 void FrmCntIpod::setSourceFields(const QStringList &fields)
@@ -581,16 +606,14 @@ void FrmCntIpod::setSourceFields(const QStringList &fields)
 
 void FrmCntIpod::refreshSelectedFields()
 {
-    auto follow = [this](QdGrid *from, int offset) {
-        for (int r = 1; r <= from->dataRows(); ++r) {
-            const QString field = from->text(r, kFieldCol);
-            if (Grid4->text(r + offset, kFieldCol) != field)
-                Grid4->setText(r + offset, kFieldCol, field);
-            Grid4->setRowHidden(r + offset - 1, field.trimmed().isEmpty());
+    int at = 0;
+    for (const MappingModel *from : {m_important, m_other}) {
+        for (const MappingGridRow &row : from->rows()) {
+            m_selection->setField(at, row.field);
+            Grid4->setRowHidden(at, row.field.trimmed().isEmpty());
+            ++at;
         }
-    };
-    follow(Grid1, 0);
-    follow(Grid2, m_n1);
+    }
 }
 
 void FrmCntIpod::loadSchemeNames()
@@ -621,18 +644,16 @@ void FrmCntIpod::recallScheme()
             MsgIcon::Critical);
         return;
     }
-    for (const SchemeRow &row : *rows) {
-        if (row.row >= 1 && row.row <= Grid1->dataRows())
-            Grid1->setText(row.row, kFieldCol, row.field);
-    }
+    for (const SchemeRow &row : *rows)
+        m_important->setField(row.row - 1, row.field);
 }
 
 void FrmCntIpod::saveScheme()
 {
     Grid1->setCurrentIndex(QModelIndex()); // an open editor hands its text to the grid first
     QStringList fields;
-    for (int r = 1; r <= Grid1->dataRows(); ++r)
-        fields << Grid1->text(r, kFieldCol);
+    for (const MappingGridRow &row : m_important->rows())
+        fields << row.field;
     const QString name = cboScheme1->currentText();
     if (const Status saved = saveMappingScheme(m_connection.db(), name, fields); !saved) {
         m_services.messages->show(
@@ -646,20 +667,16 @@ void FrmCntIpod::saveScheme()
 
 // ---- Preview and import
 
-void FrmCntIpod::showInGrid3(const QStringList &headers, std::vector<QStringList> rows,
+void FrmCntIpod::showInGrid3(const QStringList &fields, std::vector<QStringList> rows,
                              bool hideFirst)
 {
-    Grid3->setRowsData(std::move(rows));
-    Grid3->setCols(static_cast<int>(headers.size()));
+    m_records->setRecords(fields, std::move(rows));
     const QFontMetrics metrics = Grid3->horizontalHeader()->fontMetrics();
-    // Columns of an earlier, wider preview stay in the grid's model: they are hidden.
-    for (int c = 0; c < Grid3->cols(); ++c) {
-        const bool used = c < headers.size();
-        Grid3->setColHeader(c, used ? headers[c] : QString());
-        Grid3->setColHidden(c, !used || (c == 0 && hideFirst));
-        if (used && !Grid3->isColumnHidden(c))
-            Grid3->setColumnWidth(
-                c, c == 0 ? 12 : std::max(60, metrics.horizontalAdvance(headers[c]) + 16));
+    Grid3->setColHidden(0, hideFirst);
+    Grid3->setColumnWidth(0, 12);
+    for (int c = 1; c < Grid3->cols(); ++c) {
+        Grid3->setColHidden(c, false);
+        Grid3->setColumnWidth(c, std::max(60, metrics.horizontalAdvance(Grid3->colHeader(c)) + 16));
     }
 }
 
@@ -669,14 +686,14 @@ void FrmCntIpod::previewExisting()
     LblPreviewRows->clear();
     QStringList fieldNames;
     auto rows =
-        contactPreviewRows(m_connection.db(), previewFieldList(), 1, kMaxPreviewRows, fieldNames);
+        contactPreviewRows(m_connection.db(), previewFieldList(), 0, kMaxPreviewRows, fieldNames);
     if (!rows) {
         m_services.messages->show(
             QStringLiteral("The contacts could not be read: %1").arg(rows.message()),
             MsgIcon::Critical);
         return;
     }
-    QStringList headers{QString()};
+    QStringList headers;
     for (const QString &name : std::as_const(fieldNames))
         headers << displayNameOf(name).trimmed();
     showInGrid3(headers, std::move(*rows), false);
@@ -685,21 +702,27 @@ void FrmCntIpod::previewExisting()
 void FrmCntIpod::previewSource()
 {
     if (m_preview->isRunning()) {
-        m_preview->cancel();
-        m_preview->wait();
+        m_preview->cancel(); // the newer preview starts once this one has ended
+        m_previewAgain = true;
+        return;
     }
     LblPreviewRows->clear();
     if (!m_source.isChosen()) {
-        showInGrid3({QString()}, {}, true);
+        showInGrid3({}, {}, true);
         return;
     }
     const ImportSource source = m_source;
     m_preview->start<std::shared_ptr<Result<SourcePreview>>>(
         [source](JobControl &control) {
             return std::make_shared<Result<SourcePreview>>(
-                readSourcePreview(source, kMaxPreviewRows, 1, control));
+                readSourcePreview(source, kMaxPreviewRows, 0, control));
         },
         [this, source](std::shared_ptr<Result<SourcePreview>> preview, const JobReport &report) {
+            if (std::exchange(m_previewAgain, false)) {
+                if (Option1->isChecked())
+                    previewSource();
+                return;
+            }
             if (report.cancelled || !preview || !Option1->isChecked())
                 return;
             if (!*preview) {
@@ -709,10 +732,8 @@ void FrmCntIpod::previewSource()
             }
             if (source.isAccess())
                 setSourceFields((*preview)->fields);
-            QStringList headers{QString()};
-            headers << (*preview)->fields;
             LblPreviewRows->setText(previewExtentText(**preview));
-            showInGrid3(headers, std::move((*preview)->rows), true);
+            showInGrid3((*preview)->fields, std::move((*preview)->rows), true);
         });
 }
 
@@ -724,16 +745,13 @@ void FrmCntIpod::importContacts()
         Option1->setChecked(true);
         previewSource();
     }
+    refreshSelectedFields();
     bool anySelected = false;
-    for (QdGrid *grid : {Grid4, Grid2}) {
-        for (int r = 1; r <= grid->dataRows() && !anySelected; ++r)
-            anySelected = !grid->text(r, kFieldCol).trimmed().isEmpty();
-    }
     std::vector<ImportPair> pairs;
-    for (int r = 1; r <= Grid4->dataRows(); ++r) {
-        const QString field = Grid4->text(r, kFieldCol);
-        if (!field.isEmpty() && Grid4->isChecked(r, kIncludeCol))
-            pairs.push_back({Grid4->text(r, kColumnCol), field});
+    for (const MappingGridRow &row : m_selection->rows()) {
+        anySelected = anySelected || !row.field.trimmed().isEmpty();
+        if (!row.field.isEmpty() && row.include)
+            pairs.push_back({row.column, row.field});
     }
     // Rows mapped but all unticked would add empty contacts: that is no selection either.
     if (!anySelected || pairs.empty()) {
@@ -810,17 +828,13 @@ void FrmCntIpod::loadSendList()
                                     ? contactNames(m_connection.db())
                                     : Result<QStringList>(m_connection.status().error());
     if (!names) {
-        GridIpod->clearRows();
+        m_names->setNames({});
         m_services.messages->show(
             QStringLiteral("The contact names could not be read: %1").arg(names.message()),
             MsgIcon::Critical);
         return;
     }
-    std::vector<QStringList> rows;
-    rows.reserve(names->size());
-    for (const QString &name : std::as_const(*names))
-        rows.push_back({QString(), name});
-    GridIpod->setRowsData(std::move(rows));
+    m_names->setNames(*names);
     GridIpod->setFormatString(QStringLiteral("|Name") + QString(46, QLatin1Char(' ')));
     GridIpod->setColWidthTwips(0, 0);
     CmbIpodVersion->showRemembered();
@@ -830,10 +844,7 @@ void FrmCntIpod::sendToDesktop()
 {
     if (m_job->isRunning())
         return;
-    QStringList names;
-    names.reserve(GridIpod->dataRows());
-    for (int row = 1; row <= GridIpod->dataRows(); ++row)
-        names.append(GridIpod->text(row, kNameColumn));
+    const QStringList names = m_names->names();
     const QString database = m_services.places.databasePath();
     const QString folder = m_services.places.stagingDir();
     const CardVersion version = CmbIpodVersion->version();

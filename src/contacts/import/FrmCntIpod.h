@@ -20,6 +20,9 @@ class QTabWidget;
 namespace quenda {
 
 class CardVersionBox;
+class ContactNameModel;
+class MappingModel;
+class PreviewModel;
 class QdGrid;
 
 // The contact window. Tabs 1 to 5 import contacts: choose a source file (and table), map its
@@ -39,6 +42,8 @@ public:
     JobRunner *job() const { return m_job; }
     // The reading of the source for the preview grid.
     JobRunner *previewJob() const { return m_preview; }
+    // The reading of a chosen source's tables and fields.
+    JobRunner *sourceJob() const { return m_reading; }
 
     void done(int result) override;
 
@@ -50,7 +55,8 @@ private:
     QWidget *buildSelectFileTab();
     QWidget *buildSetFieldsTab();
     void buildGrids();
-    void prepareMappingGrid(QdGrid *grid, const QString &format, bool isSelection);
+    void prepareMappingGrid(QdGrid *grid, MappingModel *model, const QString &format,
+                            bool isSelection);
     void tabChosen(int index);
     void setStepButtons(int tab);
     void step(int by);
@@ -62,8 +68,11 @@ private:
     void openTable();
     void codePageChanged();
     void setSourceFields(const QStringList &fields);
-    // The chosen source's fields into the mapping grids; a source that cannot be read is said.
-    void loadSourceFields();
+    // Reads the chosen source's fields (and, when asked, an Access database's tables) as a job;
+    // a newer choice made meanwhile is read once the older read has ended.
+    void readSource(bool listTables);
+    void startSourceRead();
+    void sourceRead(const Result<SourceShape> &shape, bool listed);
     void applySuggestedMapping();
     void startImport(const std::vector<ImportPair> &pairs, DuplicatePolicy duplicates);
     int chosenCodePage() const;
@@ -77,7 +86,7 @@ private:
     // Preview and import.
     void previewExisting();
     void previewSource();
-    void showInGrid3(const QStringList &headers, std::vector<QStringList> rows, bool hideFirst);
+    void showInGrid3(const QStringList &fields, std::vector<QStringList> rows, bool hideFirst);
     void importContacts();
 
     // Sending to the device.
@@ -88,9 +97,17 @@ private:
     Connection m_connection;
     JobRunner *m_job = nullptr;
     JobRunner *m_preview = nullptr;
+    JobRunner *m_reading = nullptr;
+    enum class SourceRead { None, Fields, Tables };
+    SourceRead m_readAgain = SourceRead::None;
+    bool m_previewAgain = false;
+    MappingModel *m_important = nullptr; // Grid1
+    MappingModel *m_other = nullptr;     // Grid2
+    MappingModel *m_selection = nullptr; // Grid4: the rows of both, in that order
+    PreviewModel *m_records = nullptr;   // Grid3
+    ContactNameModel *m_names = nullptr; // GridIpod
     ImportSource m_source;
     QStringList m_sourceFields; // the drop-down choices of the mapping grids
-    int m_n1 = 0;               // the rows of Grid1; Grid2's row r is Grid4's row m_n1 + r
 
     QLabel *LblHeading = nullptr;
     QTabWidget *SSActiveTabs1 = nullptr;

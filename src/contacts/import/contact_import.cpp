@@ -5,6 +5,7 @@
 #include "contacts/import/import_values.h"
 #include "db/contacts.h"
 #include "db/database.h"
+#include "formats/access_reader.h"
 #include "formats/table_sources.h"
 
 #include <QDir>
@@ -296,6 +297,24 @@ Result<QStringList> importSourceFields(const ImportSource &source)
     if (!reader)
         return reader.error();
     return (*reader)->fieldNames();
+}
+
+Result<SourceShape> readSourceShape(const ImportSource &source, bool listTables)
+{
+    SourceShape shape{{}, source};
+    if (listTables) {
+        const Result<QStringList> tables = accessTables(source.path);
+        if (!tables)
+            return tables.error();
+        shape.tables = *tables;
+        if (shape.tables.isEmpty()) {
+            shape.source.table.clear();
+            return shape;
+        }
+        shape.source.table = shape.tables.front();
+    }
+    shape.fields = importSourceFields(shape.source);
+    return shape;
 }
 
 Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype maxRows,

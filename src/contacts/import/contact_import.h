@@ -28,6 +28,17 @@ Result<std::unique_ptr<TableReader>> openImportSource(const ImportSource &source
 // The field names of the source, in its order.
 Result<QStringList> importSourceFields(const ImportSource &source);
 
+// What the window shows of a chosen source. Listing an Access database's tables takes the first
+// one when the source names none; fields may fail on their own after a good listing.
+struct SourceShape {
+    QStringList tables; // listed only when asked
+    ImportSource source;
+    Result<QStringList> fields = QStringList();
+};
+// Fails only when the tables were asked for and could not be listed. Reads files and may run
+// the Access helper: call it from a job.
+Result<SourceShape> readSourceShape(const ImportSource &source, bool listTables);
+
 struct SourcePreview {
     QStringList fields;
     std::vector<QStringList> rows; // each after leadingCols empty cells

@@ -6,6 +6,7 @@
 #include "support/test_services.h"
 #include "support/window_controls.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -18,6 +19,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -46,6 +50,9 @@ protected:
         control<QComboBox>(window, "Combo1")->setCurrentText(kind);
         services.dialogs.openAnswers.push_back(path);
         QTest::mouseClick(control<QPushButton>(window, "Cmdsel"), Qt::LeftButton);
+        // The tables and fields are read as a job; a read that ends starts a newer one.
+        while (window->sourceJob()->isRunning())
+            window->sourceJob()->wait();
     }
     // The import runs as two jobs, the look for duplicates and the import itself.
     static void finishImport(FrmCntIpod *window)
@@ -82,6 +89,10 @@ TEST_F(ImportWindowTest, TheMappingGridsAreBuiltFromTheContactColumns)
     auto *grid1 = control<QdGrid>(window.get(), "Grid1");
     auto *grid2 = control<QdGrid>(window.get(), "Grid2");
     auto *grid4 = control<QdGrid>(window.get(), "Grid4");
+    for (QdGrid *grid : {grid1, grid2, grid4, control<QdGrid>(window.get(), "Grid3"),
+                         control<QdGrid>(window.get(), "GridIpod")})
+        new QAbstractItemModelTester(
+            grid->model(), QAbstractItemModelTester::FailureReportingMode::Fatal, grid->model());
     EXPECT_EQ(grid1->rows(), 40);
     EXPECT_EQ(grid2->rows(), 33);
     EXPECT_EQ(grid4->rows(), 72);
@@ -153,6 +164,33 @@ TEST_F(ImportWindowTest, ChoosingAFileGathersItsFieldsIntoTheDropDown)
     setField(control<QdGrid>(window.get(), "Grid2"), 2, QStringLiteral("Born"));
     EXPECT_EQ(grid4->text(41, kFieldCol), QStringLiteral("Born"));
     EXPECT_FALSE(grid4->isRowHidden(40));
+}
+
+// A file chosen while the fields of an earlier one are still being read wins: the earlier
+// read is passed over and the later file's fields are shown.
+TEST_F(ImportWindowTest, TheLatestChosenFileIsTheOneWhoseFieldsAreShown)
+{
+    auto window = open();
+    const QString first = people();
+    const QString second = places.writeFile(QStringLiteral("data/other.csv"), "Alpha,Beta\n1,2\n");
+    std::atomic<bool> release{false};
+    JobRunner::setStartHook([&release](JobControl &) {
+        while (!release.load())
+            std::this_thread::yield();
+    });
+    control<QComboBox>(window.get(), "Combo1")->setCurrentText(QStringLiteral("Text;"));
+    for (const QString &path : {first, second}) {
+        services.dialogs.openAnswers.push_back(path);
+        QTest::mouseClick(control<QPushButton>(window.get(), "Cmdsel"), Qt::LeftButton);
+    }
+    EXPECT_TRUE(window->sourceJob()->isRunning()) << "nothing is read on the window's thread";
+    EXPECT_TRUE(items(control<QListWidget>(window.get(), "List2")).isEmpty());
+    release = true;
+    while (window->sourceJob()->isRunning())
+        window->sourceJob()->wait();
+    JobRunner::setStartHook({});
+    EXPECT_EQ(items(control<QListWidget>(window.get(), "List2")), (QStringList{"Alpha", "Beta"}));
+    EXPECT_TRUE(services.messages.shown.empty());
 }
 
 TEST_F(ImportWindowTest, CardFilesAreOfferedAndFieldsNamedForAColumnAreMappedInAdvance)
