@@ -36,7 +36,7 @@ int notesScan(Context &context, const QString &folder)
         context.err);
     if (outcome.found == 0 && report.error.isEmpty())
         context.out << "File Not Found" << Qt::endl;
-    context.out << documentCountText(static_cast<int>(outcome.gridRows.size())) << Qt::endl;
+    context.out << documentCountText(static_cast<int>(outcome.rows.size())) << Qt::endl;
     return report.succeeded() ? 0 : 1;
 }
 
@@ -51,9 +51,9 @@ int notesConvert(Context &context)
     {
         Connection connection(database);
         // The order the window's grid shows after loading.
-        Result<std::vector<QStringList>> scanned =
+        Result<std::vector<ScanRow>> scanned =
             connection.isOpen() ? scanListRows(connection.db(), ScanTable::Documents)
-                                : Result<std::vector<QStringList>>(connection.status().error());
+                                : Result<std::vector<ScanRow>>(connection.status().error());
         Result<QStringList> notes = connection.isOpen()
                                         ? scannedPaths(connection.db(), ScanTable::Notes)
                                         : Result<QStringList>(connection.status().error());
@@ -62,8 +62,8 @@ int notesConvert(Context &context)
                         << (scanned ? notes.message() : scanned.message()) << Qt::endl;
             return 1;
         }
-        for (const QStringList &row : *scanned)
-            sources.push_back({row.value(0), row.value(1)});
+        for (const ScanRow &row : *scanned)
+            sources.push_back({row.application, row.path});
         previous = *notes;
     }
     ConversionOutcome outcome;

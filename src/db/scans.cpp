@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "fs/native_path.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace quenda {
@@ -51,16 +52,22 @@ bool ScanTableWriter::add(const ScanRow &row)
         row.path);
 }
 
-Result<std::vector<QStringList>> scanListRows(QSqlDatabase &db, ScanTable table)
+Result<std::vector<ScanRow>> scanListRows(QSqlDatabase &db, ScanTable table)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(listQuery(table, QStringLiteral("Application,Path,Type"))))
         return sqlError(q);
-    std::vector<QStringList> rows = readRows(q);
-    for (QStringList &row : rows)
-        for (int c = 0; c < 2 && c < row.size(); ++c)
-            row[c] = fromDatabaseText(row[c]);
+    std::vector<ScanRow> rows;
+    while (q.next()) {
+        ScanRow row;
+        row.application = fromDatabaseText(q.value(0).toString());
+        row.path = fromDatabaseText(q.value(1).toString());
+        row.type = q.value(2).toString();
+        rows.push_back(std::move(row));
+    }
+    if (q.lastError().isValid())
+        return sqlError(q);
     return rows;
 }
 

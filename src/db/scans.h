@@ -44,9 +44,10 @@ private:
     BatchedWriter m_writer;
 };
 
-// What a grid loads at window start: Application, Path, Type. The scanned documents come by
-// Application; the converted notes in the order the database keeps them.
-Result<std::vector<QStringList>> scanListRows(QSqlDatabase &db, ScanTable table);
+// What a list loads at window start: Application, Path and Type of each row (size and date stay
+// empty). The scanned documents come by Application; the converted notes in the order the
+// database keeps them.
+Result<std::vector<ScanRow>> scanListRows(QSqlDatabase &db, ScanTable table);
 // The Type recorded for a scanned document; "" when the path was not recorded.
 Result<QString> recordedDocumentType(QSqlDatabase &db, const QString &path);
 // The Path column of a table, in the order scanListRows gives.

@@ -1,4 +1,5 @@
 #include "filecopier/frmFileCopy.h"
+#include "filecopier/office_list_model.h"
 
 #include "common/QdGrid.h"
 #include "common/busy_cursor.h"
@@ -46,12 +47,6 @@ const QString kSelect = QStringLiteral("SelectFile");
 constexpr OfficeTab kTabs[] = {OfficeTab::All,    OfficeTab::Word,    OfficeTab::Excel,
                                OfficeTab::Access, OfficeTab::Picture, OfficeTab::Ppt,
                                OfficeTab::Acrobat};
-
-// The normal look of a row that is not marked.
-QColor normalBack()
-{
-    return QColor(233, 233, 233);
-}
 
 QString failureLines(const std::vector<ItemFailure> &failures)
 {
@@ -216,7 +211,7 @@ void frmFileCopy::activate()
         FolderViewOff->setText(QDir::toNativeSeparators(folders.last()));
         lblfname->setText(QDir::toNativeSeparators(folders.first()));
     }
-    GrdOffice->clearRows();
+    m_files->setRows({});
     startScan(folders, true);
 }
 
@@ -272,13 +267,12 @@ void frmFileCopy::loadList(OfficeTab tab, OfficeOrder order)
         complain(QStringLiteral("The list of office files could not be read: ") + rows.message());
         return;
     }
-    GrdOffice->setRowsData(std::move(*rows));
+    m_files->setRows(officeListRows(*rows));
     applyListLayout();
 }
 
 void frmFileCopy::applyListLayout()
 {
-    GrdOffice->setCols(5);
     QHeaderView *header = GrdOffice->horizontalHeader();
     for (int col = 0; col < 5; ++col)
         header->moveSection(header->visualIndex(col), col);
@@ -295,7 +289,6 @@ void frmFileCopy::applyListLayout()
                                           header->fontMetrics().horizontalAdvance(kSelect) + 16));
     GrdOffice->setColHidden(3, true);
     GrdOffice->setColHidden(4, true);
-    GrdOffice->setCheckColumn(2);
     Simple->setVisible(true);
     Details->setVisible(false);
 }
@@ -310,7 +303,7 @@ void frmFileCopy::loadView(View view)
         complain(QStringLiteral("The list of office files could not be read: ") + rows.message());
         return;
     }
-    GrdOffice->setRowsData(std::move(*rows));
+    m_files->setRows(officeListRows(*rows));
     // The table's own column names head the columns; the tick column stays last.
     const bool details = view == View::Details;
     GrdOffice->setColHeader(0, QStringLiteral("Application"));
@@ -340,18 +333,17 @@ int frmFileCopy::currentRow() const
 QString frmFileCopy::currentPath() const
 {
     const int row = currentRow();
-    return row >= 1 ? GrdOffice->text(row, kPath) : QString();
+    return row >= 1 && row <= m_files->rowCount() ? m_files->row(row - 1).path : QString();
 }
 
 void frmFileCopy::rowDoubleClicked(int row)
 {
-    if (row < 1 || row > GrdOffice->dataRows())
+    if (row < 1 || row > m_files->rowCount())
         return;
-    const int select = GrdOffice->colIndex(kSelect);
-    const bool selected = !GrdOffice->isChecked(row, select);
+    const bool selected = !m_files->row(row - 1).selected;
     // A file of the same name in another folder is another file: the tick goes by path. A file
     // found twice (through nested ticked folders) is one file, and its rows go together.
-    const QString path = GrdOffice->text(row, kPath);
+    const QString path = m_files->row(row - 1).path;
     Connection connection(m_services.places.databasePath(), BusyWait::Short);
     const Status written = connection.isOpen()
                                ? saveOfficeFileSelection(connection.db(), {{path, selected}})
@@ -361,9 +353,7 @@ void frmFileCopy::rowDoubleClicked(int row)
                      .arg(QDir::toNativeSeparators(path), written.message()));
         return;
     }
-    for (int r = 1; r <= GrdOffice->dataRows(); ++r)
-        if (GrdOffice->text(r, kPath) == path)
-            GrdOffice->setChecked(r, select, selected);
+    m_files->setSelected(path, selected);
 }
 
 void frmFileCopy::rowPressed(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
@@ -374,41 +364,30 @@ void frmFileCopy::rowPressed(int row, Qt::MouseButton button, Qt::KeyboardModifi
         MenuDoc->popup(QCursor::pos());
         return;
     }
-    if (button == Qt::LeftButton && (modifiers & Qt::ControlModifier) && row >= 1) {
-        if (GrdOffice->isRowMarked(row))
-            GrdOffice->setRowColors(row, normalBack(), palette().color(QPalette::WindowText));
-        else
-            GrdOffice->setRowMarked(row, true);
-        GrdOffice->setChecked(row, GrdOffice->colIndex(kSelect), false);
+    if (button == Qt::LeftButton && (modifiers & Qt::ControlModifier) && row >= 1 &&
+        row <= m_files->rowCount()) {
+        // The mark toggles; the tick of that one row is cleared either way.
+        m_files->setMark(row - 1, m_files->isMarked(row - 1) ? RowMark::None : RowMark::Marked);
+        m_files->updateRow(row - 1, [](OfficeListRow &r) { r.selected = false; });
     }
 }
 
 void frmFileCopy::tickAll(bool withLook)
 {
-    const int select = GrdOffice->colIndex(kSelect);
-    for (int row = 1; row <= GrdOffice->dataRows(); ++row)
-        GrdOffice->setChecked(row, select, true);
+    m_files->setAllSelected(true);
     if (withLook)
-        GrdOffice->setAllRowsMarked(true);
+        m_files->setAllMarked(true);
 }
 
 void frmFileCopy::clearAll()
 {
-    const int select = GrdOffice->colIndex(kSelect);
-    const QColor text = palette().color(QPalette::WindowText);
-    for (int row = 1; row <= GrdOffice->dataRows(); ++row) {
-        GrdOffice->setRowColors(row, normalBack(), text);
-        GrdOffice->setChecked(row, select, false);
-    }
+    m_files->setAllMarked(false);
+    m_files->setAllSelected(false);
 }
 
 void frmFileCopy::CmdSave_Click()
 {
-    const int select = GrdOffice->colIndex(kSelect);
-    std::vector<std::pair<QString, bool>> states;
-    states.reserve(static_cast<size_t>(GrdOffice->dataRows()));
-    for (int row = 1; row <= GrdOffice->dataRows(); ++row)
-        states.emplace_back(GrdOffice->text(row, kPath), GrdOffice->isChecked(row, select));
+    const std::vector<std::pair<QString, bool>> states = m_files->selectionStates();
     BusyCursor busy;
     Connection connection(m_services.places.databasePath(), BusyWait::Short);
     const Status saved = connection.isOpen() ? saveOfficeFileSelection(connection.db(), states)
@@ -449,8 +428,8 @@ void frmFileCopy::createShortcut()
     const QString path = currentPath();
     if (path.isEmpty())
         return;
-    const Result<QString> made = createDesktopShortcut(m_services.places.desktopDir,
-                                                       GrdOffice->text(currentRow(), kApp), path);
+    const Result<QString> made = createDesktopShortcut(
+        m_services.places.desktopDir, m_files->row(currentRow() - 1).application, path);
     if (made)
         m_services.messages->show(QStringLiteral("Shortcut create successfully"));
     else
@@ -473,9 +452,7 @@ void frmFileCopy::deleteCurrent()
         return;
     }
     // Every row of that path left the table; the list keeps showing the table.
-    for (int row = GrdOffice->dataRows(); row >= 1; --row)
-        if (GrdOffice->text(row, kPath) == path)
-            GrdOffice->removeRow(row);
+    m_files->removePath(path);
 }
 
 void frmFileCopy::deleteAll()
@@ -486,7 +463,7 @@ void frmFileCopy::deleteAll()
                            "original location."),
             MsgIcon::Question, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
         return;
-    if (GrdOffice->dataRows() == 0)
+    if (m_files->rowCount() == 0)
         return;
     Connection connection(m_services.places.databasePath(), BusyWait::Short);
     const Status deleted =
@@ -495,7 +472,7 @@ void frmFileCopy::deleteAll()
         complain(QStringLiteral("The records could not be deleted: ") + deleted.message());
         return;
     }
-    GrdOffice->clearRows();
+    m_files->setRows({});
 }
 
 // ---- Launcher buttons
@@ -589,11 +566,7 @@ void frmFileCopy::CmdCopy_Click()
     const QString base = destinationBase();
     if (base.isEmpty())
         return;
-    QStringList ticked;
-    const int select = GrdOffice->colIndex(kSelect);
-    for (int row = 1; row <= GrdOffice->dataRows(); ++row)
-        if (GrdOffice->isChecked(row, select))
-            ticked << GrdOffice->text(row, kPath);
+    const QStringList ticked = m_files->selectedPaths();
 
     if (Optgeneratefolder->isChecked()) {
         {

@@ -23,6 +23,7 @@ class QToolBar;
 
 namespace quenda {
 
+class OfficeListModel;
 class QdGrid;
 
 // The file copier: lists the documents, pictures and databases of the folders ticked in the
@@ -115,6 +116,7 @@ private:
     QPushButton *CmdScanOff = nullptr;
     QTabBar *SSActiveTabs1 = nullptr;
     QdGrid *GrdOffice = nullptr;
+    OfficeListModel *m_files = nullptr;
     QProgressBar *dxProgressBar1 = nullptr;
     QPushButton *CmdSelectAll = nullptr;
     QPushButton *CmdOpen = nullptr;

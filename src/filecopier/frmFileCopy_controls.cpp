@@ -1,4 +1,5 @@
 #include "filecopier/frmFileCopy.h"
+#include "filecopier/office_list_model.h"
 
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
@@ -68,6 +69,8 @@ void frmFileCopy::buildControls()
         SSActiveTabs1->addTab(QString::fromLatin1(name));
     selectLayout->addWidget(SSActiveTabs1);
     GrdOffice = new QdGrid(select);
+    m_files = new OfficeListModel(this);
+    GrdOffice->setModel(m_files);
     selectLayout->addWidget(GrdOffice, 1);
     dxProgressBar1 = new QProgressBar(select);
     dxProgressBar1->setVisible(false);

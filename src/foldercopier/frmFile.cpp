@@ -1,4 +1,5 @@
 #include "foldercopier/frmFile.h"
+#include "foldercopier/folder_list_model.h"
 
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
@@ -42,11 +43,6 @@ QString gridFormat(int pathBlanks, int nameBlanks, int sizeBlanks)
            QStringLiteral("|FolderName") + QString(nameBlanks, u' ') +
            QStringLiteral("|FolderSize") + QString(sizeBlanks, u' ') +
            QStringLiteral("|SelectFolder");
-}
-
-QColor normalBack()
-{
-    return QColor(233, 233, 233);
 }
 
 QString failureLines(const std::vector<ItemFailure> &failures)
@@ -184,7 +180,6 @@ void frmFile::applyLayout(QdGrid *grid, bool second)
         grid->setColKey(col, QString::fromLatin1(keys[col]));
     grid->setColWidthTwips(0, 0);
     grid->setColHidden(5, true);
-    grid->setCheckColumn(kTickCol, true);
 }
 
 QString frmFile::schemeName() const
@@ -207,19 +202,8 @@ void frmFile::fillSchemeList()
 
 void frmFile::showRows(std::vector<SchemeFolderRow> rows)
 {
-    std::vector<QStringList> cells;
-    cells.reserve(rows.size());
-    for (const SchemeFolderRow &row : rows)
-        cells.push_back({QString(), QDir::toNativeSeparators(row.path), row.name,
-                         row.size ? QString::number(*row.size) : QString(),
-                         row.ticked ? QStringLiteral("1") : QStringLiteral("0"), row.scheme});
-    m_settingTicks = true;
-    Grid1->setRowsData(std::move(cells));
+    m_folders->setRows(std::move(rows));
     applyLayout(Grid1, false);
-    // Colour and box agree from the start, so that Ctrl+click always turns a tick around.
-    for (int row = 1; row <= Grid1->dataRows(); ++row)
-        setRowTicked(row, Grid1->isChecked(row, kTickCol));
-    m_settingTicks = false;
     updateStatus();
 }
 
@@ -255,44 +239,41 @@ void frmFile::fillDrives()
 
 QStringList frmFile::tickedFolders() const
 {
-    QStringList folders;
-    for (int row = 1; row <= Grid1->dataRows(); ++row)
-        if (Grid1->isChecked(row, kTickCol))
-            folders << QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath")));
-    return folders;
+    return m_folders->tickedPaths();
 }
 
 // --- Selection and status
 
 void frmFile::setRowTicked(int row, bool ticked)
 {
+    if (row < 1 || row > m_folders->rowCount())
+        return;
     const bool wasSetting = m_settingTicks;
     m_settingTicks = true;
-    Grid1->setRowColors(row, ticked ? QdGrid::markedBack() : normalBack(),
-                        ticked ? QdGrid::markedFore() : palette().color(QPalette::WindowText));
-    if (Grid1->isChecked(row, kTickCol) != ticked)
-        Grid1->setChecked(row, kTickCol, ticked);
+    m_folders->setTicked(row - 1, ticked);
     m_settingTicks = wasSetting;
 }
 
 void frmFile::tickAll(bool ticked)
 {
-    for (int row = 1; row <= Grid1->dataRows(); ++row)
-        setRowTicked(row, ticked);
+    m_settingTicks = true;
+    m_folders->setAllTicked(ticked);
+    m_settingTicks = false;
     updateStatus();
 }
 
 void frmFile::toggleRow(int row)
 {
-    // The colour decides which way the toggle goes.
-    setRowTicked(row, !Grid1->isRowMarked(row));
+    if (row < 1 || row > m_folders->rowCount())
+        return;
+    setRowTicked(row, !m_folders->row(row - 1).ticked);
     updateStatus();
 }
 
 void frmFile::updateStatus()
 {
     const QStringList ticked = tickedFolders();
-    const int rows = Grid1->dataRows();
+    const int rows = m_folders->rowCount();
     PGFolder->setRange(0, std::max(1, rows));
     PGFolder->setValue(static_cast<int>(ticked.size()));
     LblCount->setText(selectedFolderText(static_cast<int>(ticked.size()), rows));
@@ -335,11 +316,9 @@ void frmFile::startScan(SchemeScanMode mode)
     if (mode == SchemeScanMode::Refresh) {
         // Refresh reads the drive the scheme was recorded from.
         root = m_schemes.recordedRoot(scheme);
-        for (int row = 1; row <= Grid1->dataRows(); ++row)
-            if (Grid1->text(row, QStringLiteral("ScheemeName")) == scheme)
-                workingTicks.insert(
-                    QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))),
-                    Grid1->isChecked(row, kTickCol));
+        for (const SchemeFolderRow &row : m_folders->rows())
+            if (row.scheme == scheme)
+                workingTicks.insert(row.path, row.ticked);
     }
     if (root.isEmpty() && lstDrives->currentItem())
         root = lstDrives->currentItem()->text();
@@ -388,11 +367,10 @@ void frmFile::scanFinished(SchemeScanOutcome outcome, const JobReport &report, S
     showScheme();
     if (!workingTicks.isEmpty()) {
         // Ticks not yet saved survive the refresh for the folders that are still there.
-        for (int row = 1; row <= Grid1->dataRows(); ++row) {
-            const auto it = workingTicks.constFind(
-                QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))));
+        for (int row = 0; row < m_folders->rowCount(); ++row) {
+            const auto it = workingTicks.constFind(m_folders->row(row).path);
             if (it != workingTicks.constEnd())
-                setRowTicked(row, *it);
+                setRowTicked(row + 1, *it);
         }
         updateStatus();
     }
@@ -409,11 +387,7 @@ void frmFile::saveScheme()
     if (m_services.messages->show(QStringLiteral(" This scheme will save as ") + scheme,
                                   MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
-    std::vector<std::pair<QString, bool>> ticks;
-    for (int row = 1; row <= Grid1->dataRows(); ++row)
-        ticks.emplace_back(
-            QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))),
-            Grid1->isChecked(row, kTickCol));
+    const std::vector<std::pair<QString, bool>> ticks = m_folders->ticks();
     const Result<int> saved = m_schemes.saveTicks(scheme, ticks);
     if (!saved)
         showError(
@@ -427,7 +401,7 @@ void frmFile::deleteAll()
                            "it is in there  original location."),
             MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
-    if (Grid1->dataRows() == 0)
+    if (m_folders->rowCount() == 0)
         return;
     const Status deleted = m_schemes.deleteAll();
     if (!deleted) {
@@ -454,19 +428,14 @@ void frmFile::findScheme()
 
 void frmFile::showSecondGrid()
 {
-    if (Grid1->dataRows() == 0)
+    if (m_folders->rowCount() == 0)
         return;
-    const Result<std::vector<SchemeFolderRow>> rows = m_schemes.rows(schemeName());
+    Result<std::vector<SchemeFolderRow>> rows = m_schemes.rows(schemeName());
     if (!rows) {
         showError(rows.message());
         return;
     }
-    std::vector<QStringList> cells;
-    for (const SchemeFolderRow &row : *rows)
-        cells.push_back({QString(), QDir::toNativeSeparators(row.path), row.name,
-                         row.size ? QString::number(*row.size) : QString(),
-                         row.ticked ? QStringLiteral("1") : QStringLiteral("0"), row.scheme});
-    Grid2->setRowsData(std::move(cells));
+    m_schemeFolders->setRows(std::move(*rows));
     applyLayout(Grid2, true);
 }
 
@@ -628,8 +597,7 @@ void frmFile::pickFile()
 QString frmFile::currentFolderPath() const
 {
     const int row = Grid1->currentRowNumber();
-    return row >= 1 ? QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath")))
-                    : QString();
+    return row >= 1 && row <= m_folders->rowCount() ? m_folders->row(row - 1).path : QString();
 }
 
 void frmFile::showProperties()
@@ -658,11 +626,11 @@ void frmFile::sendToLauncher()
 void frmFile::createShortcut()
 {
     const int row = Grid1->currentRowNumber();
-    if (row < 1)
+    if (row < 1 || row > m_folders->rowCount())
         return;
-    const Result<QString> made = createDesktopShortcut(
-        m_services.places.desktopDir, Grid1->text(row, QStringLiteral("FolderName")),
-        QDir::fromNativeSeparators(Grid1->text(row, QStringLiteral("FolderPath"))));
+    const SchemeFolderRow &folder = m_folders->row(row - 1);
+    const Result<QString> made =
+        createDesktopShortcut(m_services.places.desktopDir, folder.name, folder.path);
     if (!made) {
         showError(QStringLiteral("The shortcut could not be created: ") + made.message());
         return;

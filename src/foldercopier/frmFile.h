@@ -29,6 +29,7 @@ class QToolBar;
 
 namespace quenda {
 
+class FolderListModel;
 class QdGrid;
 class SizeRequests;
 
@@ -147,6 +148,8 @@ private:
     QTabWidget *Tabs2 = nullptr;
     QdGrid *Grid1 = nullptr;
     QdGrid *Grid2 = nullptr;
+    FolderListModel *m_folders = nullptr;       // Grid1
+    FolderListModel *m_schemeFolders = nullptr; // Grid2
     QLabel *LblCount = nullptr;
     QProgressBar *PGFolder = nullptr;
     QLabel *LblSize = nullptr;

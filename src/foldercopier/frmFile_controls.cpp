@@ -1,3 +1,4 @@
+#include "foldercopier/folder_list_model.h"
 #include "foldercopier/frmFile.h"
 
 #include "common/QdGrid.h"
@@ -16,7 +17,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -24,29 +24,6 @@
 namespace quenda {
 
 namespace {
-
-// Ticked rows are shown in bold; a coloured row keeps its colours when it is the selected one,
-// so that the tick colour is never hidden by the selection.
-class TickDelegate : public QStyledItemDelegate {
-public:
-    TickDelegate(int tickCol, QObject *parent) : QStyledItemDelegate(parent), m_tickCol(tickCol) {}
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.data(Qt::BackgroundRole).isValid() && (option->state & QStyle::State_Selected)) {
-            option->state &= ~QStyle::State_Selected;
-            option->state |= QStyle::State_HasFocus;
-        }
-        const QModelIndex tick = index.siblingAtColumn(m_tickCol);
-        if (tick.isValid() && tick.data(Qt::CheckStateRole).toInt() == Qt::Checked)
-            option->font.setBold(true);
-    }
-
-private:
-    int m_tickCol;
-};
 
 QPushButton *button(const QString &caption, QWidget *parent, const QString &tip = QString())
 {
@@ -127,8 +104,11 @@ void frmFile::buildControls()
 
     Tabs2 = new QTabWidget(this);
     Grid1 = new QdGrid(Tabs2);
-    Grid1->setItemDelegate(new TickDelegate(kTickCol, Grid1));
+    m_folders = new FolderListModel(this);
+    Grid1->setModel(m_folders);
     Grid2 = new QdGrid(Tabs2);
+    m_schemeFolders = new FolderListModel(this);
+    Grid2->setModel(m_schemeFolders);
     Tabs2->addTab(Grid1, QStringLiteral("Folders"));
     Tabs2->addTab(Grid2, QStringLiteral("Select Folder"));
     left->addWidget(Tabs2, 1);

@@ -7,6 +7,7 @@
 #include "jobs/job_widgets.h"
 #include "notes/note_cutting.h"
 #include "notes/note_journal.h"
+#include "notes/note_list_model.h"
 #include "splitter/frmsplit.h"
 
 #include <QDir>
@@ -43,12 +44,6 @@ QString failureLines(const std::vector<ItemFailure> &failures)
         lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
     }
     return lines.join(QLatin1Char('\n'));
-}
-
-// The viewers show text with the platform's line ends; the notes keep CR LF.
-QString forDisplay(QString text)
-{
-    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
 QLabel *wrappedLabel(const QString &text, QWidget *parent)
@@ -122,6 +117,8 @@ void FrmNotesIpod::buildControls()
     readLayout->addWidget(pb1);
     auto *readPanes = new QHBoxLayout;
     GrdOffice = new QdGrid(read);
+    m_documents = new NoteListModel(this);
+    GrdOffice->setModel(m_documents);
     rtfView = new QPlainTextEdit(read);
     rtfView->setReadOnly(true);
     readPanes->addWidget(GrdOffice, 1);
@@ -161,6 +158,8 @@ void FrmNotesIpod::buildControls()
     auto *viewLayout = new QVBoxLayout(view);
     auto *viewPanes = new QHBoxLayout;
     GrdView = new QdGrid(view);
+    m_notes = new NoteListModel(this);
+    GrdView->setModel(m_notes);
     RtfView1 = new QPlainTextEdit(view);
     RtfView1->setReadOnly(true);
     viewPanes->addWidget(GrdView, 1);
@@ -301,13 +300,13 @@ void FrmNotesIpod::applyGridLayout(QdGrid *grid)
 
 void FrmNotesIpod::loadGrids()
 {
-    for (const auto &[grid, table] :
-         {std::pair{GrdOffice, ScanTable::Documents}, std::pair{GrdView, ScanTable::Notes}}) {
-        Result<std::vector<QStringList>> rows =
+    for (const auto &[model, table] :
+         {std::pair{m_documents, ScanTable::Documents}, std::pair{m_notes, ScanTable::Notes}}) {
+        Result<std::vector<ScanRow>> rows =
             m_connection.isOpen() ? scanListRows(m_connection.db(), table)
-                                  : Result<std::vector<QStringList>>(m_connection.status().error());
+                                  : Result<std::vector<ScanRow>>(m_connection.status().error());
         if (rows)
-            grid->setRowsData(std::move(*rows));
+            model->setRows(storedListRows(*rows));
         else
             m_services.messages->show(QStringLiteral("The list %1 could not be read: %2")
                                           .arg(scanTableName(table), rows.message()),
@@ -319,7 +318,7 @@ void FrmNotesIpod::loadGrids()
 
 void FrmNotesIpod::updateCount()
 {
-    LblCount->setText(documentCountText(GrdOffice->dataRows()));
+    LblCount->setText(documentCountText(m_documents->rowCount()));
 }
 
 void FrmNotesIpod::done(int result)
@@ -342,7 +341,7 @@ void FrmNotesIpod::CmdScanOff_Click()
 {
     if (m_job->isRunning())
         return;
-    GrdOffice->clearRows();
+    m_documents->setRows({});
     pb1->setRange(0, 0);
     pb1->setVisible(true);
     m_action = Action::Scan;
@@ -360,7 +359,7 @@ void FrmNotesIpod::CmdScanOff_Click()
 void FrmNotesIpod::scanFinished(ScanOutcome outcome, const JobReport &report)
 {
     m_action = Action::None;
-    GrdOffice->setRowsData(std::move(outcome.gridRows));
+    m_documents->setRows(std::move(outcome.rows));
     pb1->setVisible(false);
     reportNotDone(QStringLiteral("These files could not be read or recorded:"), report);
     if (outcome.found == 0 && !report.cancelled)
@@ -371,7 +370,7 @@ void FrmNotesIpod::scanFinished(ScanOutcome outcome, const JobReport &report)
 void FrmNotesIpod::showPreview(const QString &text)
 {
     m_previewText = text;
-    rtfView->setPlainText(forDisplay(text));
+    rtfView->setPlainText(noteForDisplay(text));
 }
 
 void FrmNotesIpod::showView(const QString &text)
@@ -379,17 +378,18 @@ void FrmNotesIpod::showView(const QString &text)
     m_viewText = text;
     // The viewer holds the start of a long note; cutting works on the whole text.
     const auto shown = static_cast<qsizetype>(kPreviewBytes);
-    RtfView1->setPlainText(forDisplay(
+    RtfView1->setPlainText(noteForDisplay(
         text.size() > shown ? text.left(shown) + previewCutNote(shown, text.size()) : text));
 }
 
 void FrmNotesIpod::previewDocument(int row)
 {
-    if (row < 1 || row > GrdOffice->dataRows())
+    if (row < 1 || row > m_documents->rowCount())
         return;
-    m_noteName = noteBaseName(stripfilename(GrdOffice->text(row, QStringLiteral("App"))));
+    const NoteListRow &document = m_documents->row(row - 1);
+    m_noteName = noteBaseName(stripfilename(document.application));
     // A document that cannot be read shows nothing.
-    m_previewReads.read(GrdOffice->text(row, QStringLiteral("Path")), NoteReadKind::Preview,
+    m_previewReads.read(document.path, NoteReadKind::Preview,
                         [this](const NoteText &read) { showPreview(read.text); });
 }
 
@@ -402,13 +402,8 @@ void FrmNotesIpod::CmdConvert_Click()
             MsgIcon::None, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
         return;
 
-    std::vector<NoteSource> sources;
-    for (int row = 1; row <= GrdOffice->dataRows(); ++row)
-        sources.push_back({GrdOffice->text(row, QStringLiteral("App")),
-                           GrdOffice->text(row, QStringLiteral("Path"))});
-    QStringList previous;
-    for (int row = 1; row <= GrdView->dataRows(); ++row)
-        previous << GrdView->text(row, QStringLiteral("Path"));
+    const std::vector<NoteSource> sources = m_documents->sources();
+    const QStringList previous = m_notes->paths();
 
     m_action = Action::Convert;
     const QString database = m_services.places.databasePath();
@@ -435,7 +430,7 @@ void FrmNotesIpod::conversionProgress(const JobProgress &progress)
 void FrmNotesIpod::conversionFinished(ConversionOutcome outcome, const JobReport &report)
 {
     m_action = Action::None;
-    GrdView->setRowsData(std::move(outcome.noteRows));
+    m_notes->setRows(std::move(outcome.noteRows));
     if (!outcome.lastApplication.isEmpty()) {
         m_noteName = noteBaseName(stripfilename(outcome.lastApplication));
         showPreview(outcome.lastText);
@@ -457,9 +452,9 @@ frmsplit *FrmNotesIpod::ensureSplitWindow()
 
 void FrmNotesIpod::viewNote(int row)
 {
-    if (row < 1 || row > GrdView->dataRows())
+    if (row < 1 || row > m_notes->rowCount())
         return;
-    const QString path = GrdView->text(row, QStringLiteral("Path"));
+    const QString path = m_notes->row(row - 1).path;
     m_viewComplete = false;
     m_viewReads.read(path, NoteReadKind::Whole, [this](const NoteText &read) {
         m_viewComplete = read.whole;
@@ -471,7 +466,8 @@ void FrmNotesIpod::viewNote(int row)
 void FrmNotesIpod::CmdCut_Click()
 {
     // The pieces are named after the current note; without one there is nothing to name.
-    if (GrdView->currentRowNumber() < 1 || m_job->isRunning())
+    const int current = GrdView->currentRowNumber();
+    if (current < 1 || current > m_notes->rowCount() || m_job->isRunning())
         return;
     if (m_viewReads.isBusy()) {
         m_services.messages->show(QStringLiteral("The note is still being read."),
@@ -497,7 +493,7 @@ void FrmNotesIpod::CmdCut_Click()
     if (!many)
         for (const QString &piece : pieces)
             m_services.messages->show(piece);
-    const QString noteName = GrdView->text(GrdView->currentRowNumber(), QStringLiteral("App"));
+    const QString noteName = m_notes->row(current - 1).application;
     const QString staging = m_services.places.stagingDir();
     m_action = Action::Cut;
     m_job->start<int>(
@@ -532,9 +528,7 @@ void FrmNotesIpod::CmdMerge_Click()
     if (chosen.isEmpty())
         return;
 
-    QStringList notes;
-    for (int row = 1; row <= GrdView->dataRows(); ++row)
-        notes << GrdView->text(row, QStringLiteral("Path"));
+    const QStringList notes = m_notes->paths();
     m_action = Action::Merge;
     const QString staging = m_services.places.stagingDir();
     m_job->start<MergeOutcome>(
@@ -584,7 +578,8 @@ void FrmNotesIpod::exportJournal(bool asHtml)
 void FrmNotesIpod::SSCommand2_Click()
 {
     const int row = GrdOffice->currentRowNumber();
-    const QString path = row >= 1 ? GrdOffice->text(row, QStringLiteral("Path")) : QString();
+    const QString path =
+        row >= 1 && row <= m_documents->rowCount() ? m_documents->row(row - 1).path : QString();
     if (!path.isEmpty())
         m_services.shell->openDocument(path);
 }

@@ -20,6 +20,7 @@ class QTabWidget;
 
 namespace quenda {
 
+class NoteListModel;
 class QdGrid;
 class frmsplit;
 
@@ -82,6 +83,8 @@ private:
     frmsplit *m_split = nullptr; // a child: goes with the window
     NoteReads m_previewReads;
     NoteReads m_viewReads;
+    NoteListModel *m_documents = nullptr; // GrdOffice
+    NoteListModel *m_notes = nullptr;     // GrdView
 
     QLabel *Label1 = nullptr;
     QTabWidget *SSActiveTabs1 = nullptr;

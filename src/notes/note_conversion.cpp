@@ -460,7 +460,7 @@ ConversionOutcome convertDocuments(QSqlDatabase &db, const std::vector<NoteSourc
     const ScanOutcome notes = scanIntoTable(db, stagingDir, QString::fromLatin1(kNoteMasks),
                                             ScanTable::Notes, recording.control());
     outcome.notesFound = notes.found;
-    outcome.noteRows = notes.gridRows;
+    outcome.noteRows = notes.rows;
     return outcome;
 }
 

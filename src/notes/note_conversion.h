@@ -60,15 +60,15 @@ bool isInsideFolder(const QString &path, const QString &folder);
 int deletePreviousNotes(const QStringList &paths, const QString &stagingDir, JobControl &control);
 
 struct NoteSource {
-    QString application; // the grid's "App" cell
-    QString path;        // the grid's "Path" cell
+    QString application; // file name with extension
+    QString path;
 };
 
 struct ConversionOutcome {
     int written = 0;
     int failed = 0;                    // documents that could not be converted
     int notesFound = 0;                // text files of the staging folder recorded afterwards
-    std::vector<QStringList> noteRows; // their grid cells
+    std::vector<NoteListRow> noteRows; // their list lines
     QString lastApplication;           // the last document converted, and its text
     QString lastText;                  // as documentPreview gives it
 };

@@ -62,11 +62,20 @@ ScanRow describeDocument(const QString &fullPath, NoteDateFormatter &dates)
 #endif
 }
 
-QStringList scanGridCells(const ScanRow &row)
+NoteListRow scanListRow(const ScanRow &row)
 {
     if (scanTokenHits(row.path) == 0)
-        return {QString(), QString(), QString(), QString()};
+        return {};
     return {row.application, row.path, row.size, row.date};
+}
+
+std::vector<NoteListRow> storedListRows(const std::vector<ScanRow> &rows)
+{
+    std::vector<NoteListRow> list;
+    list.reserve(rows.size());
+    for (const ScanRow &row : rows)
+        list.push_back({row.application, row.path, row.type, QString()});
+    return list;
 }
 
 ScanOutcome scanIntoTable(QSqlDatabase &db, const QString &folder, const QString &masks,
@@ -98,7 +107,7 @@ ScanOutcome scanIntoTable(QSqlDatabase &db, const QString &folder, const QString
 
     control.setDone(0);
     control.setTotal(outcome.found);
-    outcome.gridRows.reserve(found.size());
+    outcome.rows.reserve(found.size());
     NoteDateFormatter dates;
     for (const FoundFile &file : found) {
         if (control.isCancelled())
@@ -108,7 +117,7 @@ ScanOutcome scanIntoTable(QSqlDatabase &db, const QString &folder, const QString
         const ScanRow row = describeDocument(path, dates);
         // The row stays in the list even when the database refuses it; the failure says so.
         writer.add(row);
-        outcome.gridRows.push_back(scanGridCells(row));
+        outcome.rows.push_back(scanListRow(row));
         control.advance();
     }
     // A failed commit also names each row it held; the list as a whole is then out of date.

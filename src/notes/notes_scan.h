@@ -37,13 +37,24 @@ private:
 // Size and creation date (the last change where the file system keeps no birth time).
 ScanRow describeDocument(const QString &fullPath, NoteDateFormatter &dates);
 
-// The grid cells of a recorded file, keys App, Path, Size, Date: empty when the path holds none
-// of the document tokens.
-QStringList scanGridCells(const ScanRow &row);
+// One line of the documents or notes list.
+struct NoteListRow {
+    QString application; // file name with extension
+    QString path;
+    // The size in bytes after a scan; the recorded type when the list is loaded from its table,
+    // which keeps no size for the list.
+    QString detail;
+    QString date;
+};
+
+// The list line of a recorded file: blank when the path holds none of the document tokens.
+NoteListRow scanListRow(const ScanRow &row);
+// The list lines of a table as it is loaded at window start.
+std::vector<NoteListRow> storedListRows(const std::vector<ScanRow> &rows);
 
 struct ScanOutcome {
-    int found = 0;                     // files the search found
-    std::vector<QStringList> gridRows; // one per file recorded, in the search's order
+    int found = 0;                 // files the search found
+    std::vector<NoteListRow> rows; // one per file recorded, in the search's order
 };
 
 // Empties the table, then records every file under folder (sub-folders included) whose name

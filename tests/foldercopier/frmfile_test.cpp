@@ -9,6 +9,7 @@
 #include "support/test_services.h"
 #include "support/window_controls.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -139,6 +140,8 @@ TEST_F(FolderWindowTest, KeysAndCtrlClickTickRowsAndTheStatusFollows)
     }
     auto w = open();
     auto *grid = ctl<QdGrid>(*w, "Grid1");
+    QAbstractItemModelTester tester(grid->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(grid->dataRows(), 3);
 
     QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
@@ -157,6 +160,15 @@ TEST_F(FolderWindowTest, KeysAndCtrlClickTickRowsAndTheStatusFollows)
     ctrlClick(*w, 1);
     EXPECT_EQ(status(*w), "Selected folder 1 of 3 / 102");
     EXPECT_EQ(w->tickedFolders(), QStringList{drive.path("Work")});
+    // A box ticked in place marks its row and counts like a Ctrl+click.
+    grid->setChecked(2, 4, true);
+    settle(*w);
+    EXPECT_TRUE(grid->isRowMarked(2));
+    EXPECT_EQ(status(*w), "Selected folder 2 of 3 / 302");
+    grid->setChecked(2, 4, false);
+    settle(*w);
+    EXPECT_FALSE(grid->isRowMarked(2));
+    EXPECT_EQ(status(*w), "Selected folder 1 of 3 / 102");
 
     // Saved ticks come back in a new window; unsaved ones do not.
     doubles.messages.answers = {MsgAnswer::Yes};

@@ -42,8 +42,8 @@ Converted scanAndConvert(const TempPlaces &places, const QStringList &previous =
                   QString::fromLatin1(kDocumentMasks), ScanTable::Documents, scan);
     std::vector<NoteSource> sources;
     const auto rows = scanListRows(c->db(), ScanTable::Documents);
-    for (const QStringList &row : rows.value())
-        sources.push_back({row[0], row[1]});
+    for (const ScanRow &row : rows.value())
+        sources.push_back({row.application, row.path});
     JobControl control;
     Converted result;
     result.outcome = convertDocuments(c->db(), sources, previous, places.stagingDir(), control);
@@ -121,8 +121,8 @@ TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
     // reports both at once instead of hanging, and their notes stay.
     std::vector<NoteSource> sources;
     const auto rows = scanListRows(c->db(), ScanTable::Documents);
-    for (const QStringList &row : rows.value())
-        sources.push_back({row[0], row[1]});
+    for (const ScanRow &row : rows.value())
+        sources.push_back({row.application, row.path});
     ASSERT_TRUE(QFile::remove(gone));
     ASSERT_TRUE(QFile::remove(swapped));
     ASSERT_EQ(::mkfifo(QFile::encodeName(swapped).constData(), 0600), 0);

@@ -4,6 +4,7 @@
 #include "fs/text_output.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
+#include "notes/note_list_model.h"
 #include "notes/note_merge.h"
 #include "notes/note_reading.h"
 #include "notes/notes_scan.h"
@@ -90,7 +91,7 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
     const ScanOutcome summary = scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks),
                                               ScanTable::Documents, control);
     EXPECT_EQ(summary.found, 4);
-    EXPECT_EQ(summary.gridRows.size(), 4u);
+    EXPECT_EQ(summary.rows.size(), 4u);
     EXPECT_TRUE(control.report().succeeded());
     EXPECT_EQ(control.progress().done, 4);
     EXPECT_EQ(control.progress().total, 4);
@@ -140,7 +141,7 @@ TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
     const auto rows = tableRows(c->db(), QStringLiteral("Quenda_IpodScan"));
     EXPECT_GT(rows.size(), 0u);
     EXPECT_LT(rows.size(), static_cast<size_t>(kFiles));
-    EXPECT_EQ(rows.size(), outcome.gridRows.size()) << "the list shows what the table holds";
+    EXPECT_EQ(rows.size(), outcome.rows.size()) << "the list shows what the table holds";
 }
 
 TEST(NotesScan, DatesUseTheLocaleMonthNames)
@@ -313,6 +314,21 @@ TEST(NoteCutting, LongNotesAndCharactersBeyondTheBasicPlane)
     EXPECT_EQ(pieces[0].toUcs4().size(), 100);
     EXPECT_EQ(pieces[1].toUcs4().size(), 50);
     EXPECT_FALSE(pieces[1].front().isLowSurrogate());
+}
+
+TEST(NoteDisplay, LongLinesAreBrokenForTheViewerOnly)
+{
+    // Short lines only lose their CR.
+    EXPECT_EQ(noteForDisplay(QStringLiteral("ab\r\ncd"), 4), QStringLiteral("ab\ncd"));
+    EXPECT_EQ(noteForDisplay(QStringLiteral("abcd\nefgh"), 4), QStringLiteral("abcd\nefgh"));
+    // A long line is cut at the width; a line end starts the count again.
+    EXPECT_EQ(noteForDisplay(QStringLiteral("abcdefghij\r\nxy\nklmnop"), 4),
+              QStringLiteral("abcd\nefgh\nij\nxy\nklmn\nop"));
+    // A character beyond the basic plane stays whole across a break.
+    const QString clef = QString::fromUcs4(U"\U0001D11E");
+    const QString shown = noteForDisplay(QStringLiteral("abc") + clef + QStringLiteral("de"), 4);
+    EXPECT_EQ(shown, QStringLiteral("abc") + clef + QStringLiteral("\nde"));
+    EXPECT_TRUE(shown.isValidUtf16());
 }
 
 TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)

@@ -8,6 +8,7 @@
 #include "support/test_services.h"
 #include "support/window_controls.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -83,6 +86,8 @@ TEST_F(NotesWindowTest, LoadShowsStoredRowsInOrderWithTheirLayout)
     }
     auto w = open();
     QdGrid *office = grid(*w, "GrdOffice");
+    QAbstractItemModelTester tester(office->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(office->dataRows(), 3);
     EXPECT_EQ(office->text(1, QStringLiteral("App")), QStringLiteral("Alpha.rtf"));
     EXPECT_EQ(office->text(3, QStringLiteral("App")), QStringLiteral("zeta.txt"));
@@ -97,6 +102,9 @@ TEST_F(NotesWindowTest, ReadFolderListsDocumentsOrSaysFileNotFound)
 {
     QDir().mkpath(src());
     auto w = open();
+    // Both lists are refilled by the scans and the conversion below.
+    QAbstractItemModelTester documents(grid(*w, "GrdOffice")->model(),
+                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
     scan(*w);
     EXPECT_EQ(doubles.messages.texts(), QStringList{"File Not Found"});
     EXPECT_EQ(control<QLabel>(w.get(), "LblCount")->text(),
@@ -131,6 +139,8 @@ TEST_F(NotesWindowTest, ConvertAsksThenWritesListsAndRepeats)
     places.writeFile(QStringLiteral("src/Kid's Notes.rtf"), "{\\rtf1\\ansi Lunch box}");
     places.writeFile(QStringLiteral("src/todo.txt"), "milk\neggs");
     auto w = open();
+    QAbstractItemModelTester notes(grid(*w, "GrdView")->model(),
+                                   QAbstractItemModelTester::FailureReportingMode::Fatal);
     scan(*w);
     doubles.messages.answers = {MsgAnswer::No};
     click(*w, "CmdConvert");
@@ -372,4 +382,38 @@ TEST_F(NotesWindowTest, ALargeNoteArrivesBeforeItCanBeCut)
     click(*w, "CmdCut");
     ASSERT_EQ(doubles.messages.shown.size(), 1u);
     EXPECT_TRUE(doubles.messages.shown[0].text.startsWith(QStringLiteral("This note gives ")));
+}
+
+TEST_F(NotesWindowTest, ANoteOfOneLongLineIsShownInLinesAndKeptWhole)
+{
+    // 3 MB without a line break: laid out as one line it would stall the window.
+    QDir().mkpath(src());
+    QByteArray line;
+    for (int i = 0; line.size() < (3 << 20); ++i)
+        line += "word" + QByteArray::number(i % 10) + ' ';
+    places.writeFile(QStringLiteral("src/line.txt"), line);
+    auto w = open();
+    scan(*w);
+    grid(*w, "GrdOffice")->setCurrentRowNumber(1);
+    click(*w, "CmdConvert");
+    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 1);
+    grid(*w, "GrdView")->setCurrentRowNumber(1);
+    w->waitForReads();
+    QCoreApplication::processEvents();
+
+    // The note is held whole for a cut; the viewers show it broken into short lines.
+    EXPECT_EQ(w->viewText().size(), line.size());
+    EXPECT_FALSE(w->viewText().contains(QLatin1Char('\n')));
+    for (const char *name : {"RtfView1", "rtfView"}) {
+        auto *box = control<QPlainTextEdit>(w.get(), name);
+        const QTextDocument *shown = box->document();
+        EXPECT_GT(shown->blockCount(), 1000) << name;
+        EXPECT_TRUE(shown->firstBlock().text().startsWith(QStringLiteral("word0 word1"))) << name;
+        qsizetype longest = 0;
+        for (QTextBlock b = shown->firstBlock(); b.isValid(); b = b.next())
+            longest = std::max<qsizetype>(longest, b.text().size());
+        EXPECT_LE(longest, 1000) << name;
+    }
+    QTest::qWait(1); // one paint of each viewer
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/line.txt")), line);
 }

@@ -1,0 +1,29 @@
+#pragma once
+// The folders of a scheme as the folder copier lists them: one typed row per folder. A ticked
+// folder is a marked row: the tick is the only state, and the mark colours and the bold text
+// follow it.
+
+#include "common/row_table_model.h"
+#include "db/folder_schemes.h"
+
+namespace quenda {
+
+class FolderListModel : public RowTableModel<SchemeFolderRow> {
+public:
+    // A blank column, FolderPath, FolderName, FolderSize, SelectFolder, ScheemeName.
+    explicit FolderListModel(QObject *parent = nullptr);
+
+    static constexpr int kTickColumn = 4;
+
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+
+    void setTicked(int row, bool ticked);
+    void setAllTicked(bool ticked);
+    // The paths of the ticked rows, in list order.
+    QStringList tickedPaths() const;
+    // Each row's path with its tick, in list order.
+    std::vector<std::pair<QString, bool>> ticks() const;
+};
+
+} // namespace quenda
