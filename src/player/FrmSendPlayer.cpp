@@ -108,6 +108,16 @@ std::optional<Player> FrmSendPlayer::chosenPlayer() const
     return player ? std::optional<Player>(*player) : std::nullopt;
 }
 
+PlayerSendRequest FrmSendPlayer::requestFor(const Player &player) const
+{
+    PlayerSendRequest request;
+    request.staging = m_services.places.stagingDir();
+    request.player = player;
+    request.contacts = ChkContacts->isChecked();
+    request.notes = ChkNotes->isChecked();
+    return request;
+}
+
 void FrmSendPlayer::refreshPreview()
 {
     const quint64 generation = ++m_planGeneration;
@@ -122,11 +132,7 @@ void FrmSendPlayer::refreshPreview()
         updateButtons();
         return;
     }
-    PlayerSendRequest request;
-    request.staging = m_services.places.stagingDir();
-    request.player = *player;
-    request.contacts = ChkContacts->isChecked();
-    request.notes = ChkNotes->isChecked();
+    const PlayerSendRequest request = requestFor(*player);
     TxtPreview->setPlainText(QStringLiteral("Looking at the staging folder and the player..."));
     updateButtons();
     m_planJob->start<std::optional<Result<PlayerSendPlan>>>(
@@ -165,11 +171,7 @@ void FrmSendPlayer::send()
     const std::optional<Player> player = chosenPlayer();
     if (!player || m_sendJob->isRunning() || m_planJob->isRunning())
         return;
-    PlayerSendRequest request;
-    request.staging = m_services.places.stagingDir();
-    request.player = *player;
-    request.contacts = ChkContacts->isChecked();
-    request.notes = ChkNotes->isChecked();
+    const PlayerSendRequest request = requestFor(*player);
     // The plan is made again inside the job: the staging folder or the player may have
     // changed since the preview.
     m_sendJob->start<PlayerSendOutcome>(

@@ -43,6 +43,7 @@ protected:
 private:
     void buildControls();
     std::optional<Player> chosenPlayer() const;
+    PlayerSendRequest requestFor(const Player &player) const;
     void showPlan(const Result<PlayerSendPlan> &plan);
     void updateButtons();
 

@@ -664,22 +664,28 @@ QString counted(int n, const char *one, const char *many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
+// "3 contacts and 1 note"; none when both are nought.
+QString contactsAndNotes(int contacts, int notes, const QString &none)
+{
+    QStringList parts;
+    if (contacts > 0)
+        parts << counted(contacts, "contact", "contacts");
+    if (notes > 0)
+        parts << counted(notes, "note", "notes");
+    return parts.isEmpty() ? none : parts.join(QLatin1String(" and "));
+}
+
+constexpr char kNothingToSend[] = "Nothing to send: the staging folder holds no contacts or notes.";
+
 } // namespace
 
 QString playerSendSummary(const PlayerSendOutcome &outcome)
 {
     QStringList lines;
     const QString name = outcome.playerName;
-    if (outcome.planned == 0 && outcome.written.empty() && !outcome.stopped) {
-        lines << QStringLiteral("Nothing to send: the staging folder holds no contacts or notes.");
-        return lines.join(QLatin1Char('\n'));
-    }
-    QStringList parts;
-    if (outcome.contacts > 0)
-        parts << counted(outcome.contacts, "contact", "contacts");
-    if (outcome.notes > 0)
-        parts << counted(outcome.notes, "note", "notes");
-    QString sent = parts.isEmpty() ? QStringLiteral("no file") : parts.join(QLatin1String(" and "));
+    if (outcome.planned == 0 && outcome.written.empty() && !outcome.stopped)
+        return QString::fromLatin1(kNothingToSend);
+    QString sent = contactsAndNotes(outcome.contacts, outcome.notes, QStringLiteral("no file"));
     if (outcome.cutNotes > 0)
         sent += QStringLiteral(" (%1 cut into %2 pieces)")
                     .arg(counted(outcome.cutNotes, "note", "notes"))
@@ -708,16 +714,9 @@ QString playerSendSummary(const PlayerSendOutcome &outcome)
 QString playerSendPreview(const PlayerSendPlan &plan)
 {
     QStringList lines;
-    if (plan.files == 0 && plan.skipped.empty()) {
-        lines << QStringLiteral("Nothing to send: the staging folder holds no contacts or notes.");
-        return lines.join(QLatin1Char('\n'));
-    }
-    QStringList parts;
-    if (plan.contacts > 0)
-        parts << counted(plan.contacts, "contact", "contacts");
-    if (plan.notes > 0)
-        parts << counted(plan.notes, "note", "notes");
-    QString what = parts.isEmpty() ? QStringLiteral("nothing") : parts.join(QLatin1String(" and "));
+    if (plan.files == 0 && plan.skipped.empty())
+        return QString::fromLatin1(kNothingToSend);
+    QString what = contactsAndNotes(plan.contacts, plan.notes, QStringLiteral("nothing"));
     if (plan.cutNotes > 0)
         what += QStringLiteral(" (%1 cut into pieces of at most 4 KB)")
                     .arg(counted(plan.cutNotes, "note", "notes"));
