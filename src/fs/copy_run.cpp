@@ -458,6 +458,9 @@ void CopyRun::flush()
         if (added) {
             const int fd = p.folder->fd.get();
             at->second = !syncfsFlushesFiles(fd) ? -1 : ::syncfs(fd) == 0 ? 0 : errno;
+            // The names placed before this batch went out with it.
+            if (at->second == 0)
+                m_awaitingSync.erase(p.folder->device);
         }
         if (at->second > 0) {
             syncError[i] = at->second;
@@ -568,15 +571,41 @@ void CopyRun::flushFolders(bool all)
             *keep++ = std::move(folder);
             continue;
         }
+        m_dirtyIds.erase({folder->device, folder->inode});
+        // One syncfs later writes the names of every such folder at once, where a flush per
+        // folder would cost a disk flush each.
+        if (syncfsFlushesFiles(folder->fd.get())) {
+            AwaitingSync &awaiting = m_awaitingSync[folder->device];
+            if (!awaiting.fd)
+                awaiting.fd = UniqueFd(fcntl(folder->fd.get(), F_DUPFD_CLOEXEC, 0));
+            if (awaiting.fd) {
+                awaiting.paths.push_back(folder->path);
+                continue;
+            }
+        }
         if (::fsync(folder->fd.get()) != 0 && errno != EINVAL && errno != EROFS) {
             const int error = errno;
             m_control.fail(folder->path, QStringLiteral("The folder could not be written to the "
                                                         "disk: %1")
                                              .arg(systemErrorText(error)));
         }
-        m_dirtyIds.erase({folder->device, folder->inode});
     }
     m_dirty.erase(keep, m_dirty.end());
+    if (all)
+        syncAwaitingFolders();
+}
+
+void CopyRun::syncAwaitingFolders()
+{
+    for (const auto &[device, awaiting] : m_awaitingSync) {
+        if (::syncfs(awaiting.fd.get()) == 0 || errno == EINVAL || errno == EROFS)
+            continue;
+        const int error = errno;
+        for (const QString &path : awaiting.paths)
+            m_control.fail(path, QStringLiteral("The folder could not be written to the disk: %1")
+                                     .arg(systemErrorText(error)));
+    }
+    m_awaitingSync.clear();
 }
 
 void CopyRun::finish()

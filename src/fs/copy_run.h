@@ -5,7 +5,9 @@
 // name it trusts. Flushing each file on its own would cost a disk flush per file, so finished
 // temporaries wait in a batch: one syncfs of their file system (one fdatasync per file where
 // syncfs cannot be trusted) writes the whole batch out, then the batch is renamed in order.
-// Every folder that got a new name is flushed once, after its last rename. Before the run
+// A folder that got new names has them written out by the next syncfs of its file system (the
+// next batch's, or one at the end of the run); where syncfs cannot be trusted the folder is
+// flushed on its own after its last rename. Before the run
 // writes into a folder it did not make, the stale temporaries of killed writers go from it.
 
 #include "fs/unique_fd.h"
@@ -143,6 +145,7 @@ private:
     void place(Pending &pending, int syncError);
     void markDirty(const TargetFolderRef &folder);
     void flushFolders(bool all);
+    void syncAwaitingFolders();
     void progress(qint64 bytes);
 
     JobControl &m_control;
@@ -155,6 +158,13 @@ private:
     quint64 m_batch = 1;
     std::chrono::steady_clock::time_point m_oldest;
     std::vector<TargetFolderRef> m_dirty;
+    // Folders whose new names wait for a syncfs of their file system: one descriptor on it and
+    // the folders' paths, to name them if that syncfs fails.
+    struct AwaitingSync {
+        UniqueFd fd;
+        std::vector<QString> paths;
+    };
+    std::map<dev_t, AwaitingSync> m_awaitingSync;
     std::set<std::pair<dev_t, ino_t>> m_dirtyIds;
     std::set<std::pair<dev_t, ino_t>> m_cleaned;
     std::map<std::pair<dev_t, ino_t>, std::weak_ptr<TargetFolder>> m_writersFolders;
