@@ -255,24 +255,12 @@ bool isAscii(QByteArrayView bytes)
     return true;
 }
 
-QString decodeText(QByteArrayView bytes, int page)
+// Undoes the escapes of the version into out; an unknown escape stays as it stands.
+void unescapeInto(QByteArrayView in, Version version, QByteArray &out)
 {
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes);
-    if (page != 0 && page != kCodePageUtf8)
-        return decodeCodePage(page, bytes);
-    if (isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
-    return decodeWithTable(*codePageTable(1252), bytes);
-}
-
-// Undoes the escapes of the version; an unknown escape stays as it stands.
-QByteArray unescape(QByteArrayView in, Version version)
-{
-    if (!in.contains('\\'))
-        return in.toByteArray();
-    QByteArray out;
+    out.truncate(0);
     out.reserve(in.size());
+    const bool modern = version != Version::V21;
     for (qsizetype i = 0; i < in.size(); ++i) {
         const char c = in[i];
         if (c != '\\' || i + 1 == in.size()) {
@@ -280,7 +268,6 @@ QByteArray unescape(QByteArrayView in, Version version)
             continue;
         }
         const char n = in[i + 1];
-        const bool modern = version != Version::V21;
         if (n == ';' || n == ':' || (modern && (n == ',' || n == '\\'))) {
             out.append(n);
             ++i;
@@ -291,7 +278,23 @@ QByteArray unescape(QByteArrayView in, Version version)
             out.append(c);
         }
     }
-    return out;
+}
+
+// Whether UTF-8 text is nothing but white space, as QString::trimmed() judges it.
+bool isBlankUtf8(QByteArrayView text)
+{
+    for (const char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c >= 0x80) {
+            for (const QChar ch : QString::fromUtf8(text))
+                if (!ch.isSpace())
+                    return false;
+            return true;
+        }
+        if (c != ' ' && (c < '\t' || c > '\r'))
+            return false;
+    }
+    return true;
 }
 
 // The components of a structured value, split at each ";" that no backslash escapes.
@@ -353,7 +356,15 @@ struct VCardReader::Impl {
     std::vector<int> touched;
     std::vector<int> ranks; // per slot: the preference of the value there
     std::vector<FieldInfo> fields;
-    QVariantList values;
+    // The values of the card at hand, as UTF-8 in text, each field's by place and length.
+    struct Span {
+        qsizetype at = 0;
+        qsizetype size = -1; // -1: null
+    };
+    std::vector<Span> spans;
+    QByteArray text;
+    QByteArray decoded;   // a value undone from QUOTED-PRINTABLE or BASE64
+    QByteArray unescaped; // a value or part of one with its escapes undone
     std::vector<QByteArrayView> parts;
     qint64 cards = 0;
     qint64 records = 0;
@@ -764,10 +775,11 @@ struct VCardReader::Impl {
     {
         version = Version::V30;
         if (passTwo) {
-            // The list the caller handed back last time, emptied for this card.
-            values.resize(qsizetype(fields.size()));
-            for (QVariant &v : values)
-                v = QVariant();
+            spans.assign(fields.size(), Span{});
+            // A card of huge values leaves no huge buffer behind for the cards after it.
+            if (text.capacity() > 4 * kBlock)
+                text = QByteArray();
+            text.truncate(0);
         }
     }
 
@@ -818,40 +830,59 @@ struct VCardReader::Impl {
         while (at > 0 && slot[at - 1] > rank)
             --at;
         const int width = kKinds[key.kind].parts;
+        Span *span = spans.data() + key.firstField;
         for (int k = count; k > at; --k) {
             slot[k] = slot[k - 1];
             for (int p = 0; p < width; ++p)
-                values[key.firstField + k * width + p] =
-                    std::move(values[key.firstField + (k - 1) * width + p]);
+                span[k * width + p] = span[(k - 1) * width + p];
         }
         slot[at] = rank;
         ++count;
         for (int p = 0; p < width; ++p)
-            values[key.firstField + at * width + p] = QVariant();
+            span[at * width + p] = Span{};
         storeValue(key.firstField + at * width, width);
     }
 
-    QString textOf(QByteArrayView raw, int page) const
+    // Appends a value's text to the card's, as UTF-8, and tells where it stands.
+    Span appendText(QByteArrayView raw, int page)
     {
-        return raw.contains('\\') ? decodeText(unescape(raw, version), page)
-                                  : decodeText(raw, page);
+        if (raw.contains('\\')) {
+            unescapeInto(raw, version, unescaped);
+            raw = unescaped;
+        }
+        const qsizetype at = text.size();
+        if (isAscii(raw) || ((page == 0 || page == kCodePageUtf8) && isValidUtf8(raw)))
+            text.append(raw);
+        else if (page != 0 && page != kCodePageUtf8)
+            text.append(decodeCodePage(page, raw).toUtf8());
+        else
+            text.append(decodeWithTable(*codePageTable(1252), raw).toUtf8());
+        return Span{at, text.size() - at};
+    }
+
+    QByteArrayView view(const Span &span) const
+    {
+        return span.size < 0 ? QByteArrayView()
+                             : QByteArrayView(text.constData() + span.at, span.size);
     }
 
     void storeValue(int field, int width)
     {
-        QByteArray decoded;
-        if (prop.encoding == Encoding::QuotedPrintable)
+        QByteArrayView bytes = prop.value;
+        if (prop.encoding == Encoding::QuotedPrintable) {
             decoded = decodeQuotedPrintable(prop.value);
-        else if (prop.encoding == Encoding::Base64)
+            bytes = decoded;
+        } else if (prop.encoding == Encoding::Base64) {
             decoded = QByteArray::fromBase64(prop.value);
-        const QByteArrayView bytes =
-            prop.encoding == Encoding::Plain ? QByteArrayView(prop.value) : QByteArrayView(decoded);
+            bytes = decoded;
+        }
         // A UTF-16 file was turned into UTF-8 already; only encoded bytes keep a character set.
         const int page =
             transcoder && prop.encoding == Encoding::Plain ? kCodePageUtf8 : prop.charset;
+        // An empty value is a missing one.
         const auto put = [&](int p, QByteArrayView raw) {
-            const QString text = textOf(raw, page);
-            values[field + p] = text.isEmpty() ? QVariant() : QVariant(text);
+            const Span span = appendText(raw, page);
+            spans[size_t(field + p)] = span.size > 0 ? span : Span{};
         };
         if (width == 1) {
             put(0, bytes);
@@ -860,11 +891,17 @@ struct VCardReader::Impl {
         splitComponents(bytes, parts);
         if (prop.kind == KOrg) {
             put(0, parts[0]);
-            QStringList units;
-            for (size_t i = 1; i < parts.size(); ++i)
-                if (const QString unit = textOf(parts[i], page); !unit.trimmed().isEmpty())
-                    units << unit;
-            values[field + 1] = units.isEmpty() ? QVariant() : QVariant(units.join(u", "));
+            const qsizetype unitsAt = text.size();
+            for (size_t i = 1; i < parts.size(); ++i) {
+                const qsizetype unitAt = text.size();
+                if (unitAt > unitsAt)
+                    text.append(", ");
+                const Span unit = appendText(parts[i], page);
+                if (isBlankUtf8(view(unit)))
+                    text.truncate(unitAt);
+            }
+            spans[size_t(field + 1)] =
+                text.size() > unitsAt ? Span{unitsAt, text.size() - unitsAt} : Span{};
             return;
         }
         for (int p = 0; p < width && size_t(p) < parts.size(); ++p)
@@ -946,7 +983,7 @@ struct VCardReader::Impl {
             }
         }
         ranks.assign(size_t(slotCount), kNoPreference);
-        values.resize(qsizetype(fields.size()));
+        spans.assign(fields.size(), Span{});
         cards = 0;
         passTwo = true;
         pendingBegin = false;
@@ -990,7 +1027,23 @@ bool VCardReader::next(QVariantList &values)
     if (d->failed || !d->readCard())
         return false;
     ++d->records;
-    values.swap(d->values);
+    values.resize(qsizetype(d->spans.size()));
+    for (size_t i = 0; i < d->spans.size(); ++i) {
+        const QByteArrayView text = d->view(d->spans[i]);
+        values[qsizetype(i)] = text.isNull() ? QVariant() : QVariant(QString::fromUtf8(text));
+    }
+    return true;
+}
+
+bool VCardReader::nextText(std::vector<QByteArrayView> &values)
+{
+    values.clear();
+    if (d->failed || !d->readCard())
+        return false;
+    ++d->records;
+    values.reserve(d->spans.size());
+    for (const Impl::Span &span : d->spans)
+        values.push_back(d->view(span));
     return true;
 }
 

@@ -34,7 +34,8 @@
 //
 // Text: a byte-order mark decides UTF-8, UTF-16 LE or BE (UTF-16 without a mark is recognised
 // too); otherwise each value is read in its CHARSET when it names one, else as UTF-8 when it is
-// well-formed UTF-8, else as Windows-1252.
+// well-formed UTF-8, else as Windows-1252. Each card's values are decoded once, to UTF-8 in a
+// buffer the reader owns: nextText() hands out views into it, next() makes QStrings of them.
 //
 // Bad input: a file without any BEGIN:VCARD line, or with zero bytes in its first block that are
 // not UTF-16, is refused as not in the expected format. A card without END:VCARD ends where the
@@ -67,6 +68,8 @@ public:
 
     const std::vector<FieldInfo> &fields() const override;
     bool next(QVariantList &values) override;
+    bool givesText() const override { return true; }
+    bool nextText(std::vector<QByteArrayView> &values) override;
     QString error() const override;
     // 65001 (UTF-8 and the per-value character sets), 1200 or 1201 for a UTF-16 file.
     int codePage() const override;

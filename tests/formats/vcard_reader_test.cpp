@@ -71,6 +71,71 @@ QByteArray crlf(const char *text)
     return QByteArray(text).replace("\n", "\r\n");
 }
 
+// Cards of the three versions with folding, QUOTED-PRINTABLE cut mid-character, escapes,
+// groups, every TYPE spelling and preferences.
+QByteArray threeVersions()
+{
+    return crlf(
+        // 2.1: quoted-printable over a soft break that cuts a character, bare types, PREF.
+        "BEGIN:VCARD\nVERSION:2.1\n"
+        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD=D0=BE=D0=B2;=D0=98=\n"
+        "=D0=B2=D0=B0=D0=BD;;;\n"
+        "FN;CHARSET=UTF-8;QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD =D0=98=D0=B2=D0=B0=D0=BD=\n"
+        "=D0=BE=D0=B2\n"
+        "TEL;HOME;VOICE:111\nTEL;CELL;PREF:222\nTEL;WORK;FAX:333\n"
+        "EMAIL;PREF;INTERNET:ivan@example.com\n"
+        "ADR;HOME:;;Main St\\; 1;Town;;123;RU\n"
+        "NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo =3D three\n"
+        "End:VCARD\n"
+        // 3.0: lower case, groups, repeated TYPE, folded lines, escapes.
+        "home.begin:vcard\nversion:3.0\n"
+        "n:Doe;John;Q.,R.;Dr.;Jr.\n"
+        "fn:John Doe\\, Jr.\n"
+        "item1.tel;type=home;type=work:444\n"
+        "TEL;TYPE=CELL,VOICE:555\n"
+        "email;internet;type=WORK:john@\n"
+        " work.example\n"
+        "ORG:Acme\\; Sons;Research;Lab\n"
+        "NOTE:Line one\\nLine two\\, with comma\\; and semicolon\\\\ and\n"
+        "  folded\n"
+        "NICKNAME:Johnny,JD\n"
+        "url:http\\://example.com/john\n"
+        "BDAY;value=date:1970-01-02\n"
+        "X-SPOUSE:Jane\n"
+        "END:VCARD\n"
+        // 4.0: quoted types, PREF=n, parts of an address.
+        "BEGIN:VCARD\nVERSION:4.0\nFN:Ann Lee\n"
+        "TEL;TYPE=\"home,voice\":666\n"
+        "TEL;TYPE=home;PREF=2:777\n"
+        "TEL;TYPE=home;PREF=1:888\n"
+        "ADR;TYPE=work:PO 9;Suite 4;1 Road;City;ST;99999;Land\n"
+        "RELATED;TYPE=spouse;VALUE=text:Bo\n"
+        "END:VCARD\n");
+}
+
+// Empty values, unknown kinds, an inline PHOTO, CHARSETs and BASE64.
+QByteArray emptyUnknownAndCharsets()
+{
+    QByteArray bytes = crlf("BEGIN:VCARD\nVERSION:2.1\nN:  ;\nFN:Dentist\nTEL;WORK;VOICE:\n"
+                            "ADR;HOME:;; ;;;;\nURL:http://\nTEL;X-CUSTOM:12\nEMAIL;TYPE=x-own:a@b\n"
+                            "X-UNKNOWN;HOME:skip me\nPHOTO;ENCODING=BASE64;TYPE=JPEG:\n /9j/4AAQ\n"
+                            " SkZJRg==\n\n");
+    bytes += "FN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Ren=E9e\r\n"; // a second FN
+    bytes += "NOTE:Caf\xE9 \x80\r\nTITLE;CHARSET=windows-1251:\xC8\xE2\xE0\xED\r\n";
+    bytes += "ORG;ENCODING=BASE64;CHARSET=UTF-8:" + QByteArray("Ärzte GmbH").toBase64() +
+             "\r\nEND:VCARD\r\n";
+    return bytes;
+}
+
+// Cards without END, a soft break before END, an AGENT's card.
+QByteArray cardsWithoutEnd()
+{
+    return crlf("BEGIN:VCARD\nFN:First\nNOTE;QUOTED-PRINTABLE:Lipa=\n"
+                "END:VCARD\nBEGIN:VCARD\nVERSION:3.0\nFN:Second\nNOTE:Lipa=\n"
+                "TEL:1\nAGENT:\nBEGIN:VCARD\nFN:Agent\nEND:VCARD\nTEL:2\n"
+                "BEGIN:VCARD\nFN:Third\nBEGIN:VCARD\nFN:Fourth");
+}
+
 // Bytes made as they are read: a head, a unit repeated, a tail; a file of any size that the
 // test never holds.
 class PatternSource : public ByteSource {
@@ -136,42 +201,7 @@ long peakKib(bool reset)
 
 TEST(VCardReader, ThreeVersionsFoldingEscapesGroupsAndEveryTypeSpelling)
 {
-    const Read read = readBytes(crlf(
-        // 2.1: quoted-printable over a soft break that cuts a character, bare types, PREF.
-        "BEGIN:VCARD\nVERSION:2.1\n"
-        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD=D0=BE=D0=B2;=D0=98=\n"
-        "=D0=B2=D0=B0=D0=BD;;;\n"
-        "FN;CHARSET=UTF-8;QUOTED-PRINTABLE:=D0=98=D0=B2=D0=B0=D0=BD =D0=98=D0=B2=D0=B0=D0=BD=\n"
-        "=D0=BE=D0=B2\n"
-        "TEL;HOME;VOICE:111\nTEL;CELL;PREF:222\nTEL;WORK;FAX:333\n"
-        "EMAIL;PREF;INTERNET:ivan@example.com\n"
-        "ADR;HOME:;;Main St\\; 1;Town;;123;RU\n"
-        "NOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo =3D three\n"
-        "End:VCARD\n"
-        // 3.0: lower case, groups, repeated TYPE, folded lines, escapes.
-        "home.begin:vcard\nversion:3.0\n"
-        "n:Doe;John;Q.,R.;Dr.;Jr.\n"
-        "fn:John Doe\\, Jr.\n"
-        "item1.tel;type=home;type=work:444\n"
-        "TEL;TYPE=CELL,VOICE:555\n"
-        "email;internet;type=WORK:john@\n"
-        " work.example\n"
-        "ORG:Acme\\; Sons;Research;Lab\n"
-        "NOTE:Line one\\nLine two\\, with comma\\; and semicolon\\\\ and\n"
-        "  folded\n"
-        "NICKNAME:Johnny,JD\n"
-        "url:http\\://example.com/john\n"
-        "BDAY;value=date:1970-01-02\n"
-        "X-SPOUSE:Jane\n"
-        "END:VCARD\n"
-        // 4.0: quoted types, PREF=n, parts of an address.
-        "BEGIN:VCARD\nVERSION:4.0\nFN:Ann Lee\n"
-        "TEL;TYPE=\"home,voice\":666\n"
-        "TEL;TYPE=home;PREF=2:777\n"
-        "TEL;TYPE=home;PREF=1:888\n"
-        "ADR;TYPE=work:PO 9;Suite 4;1 Road;City;ST;99999;Land\n"
-        "RELATED;TYPE=spouse;VALUE=text:Bo\n"
-        "END:VCARD\n"));
+    const Read read = readBytes(threeVersions());
     ASSERT_TRUE(read.error.isEmpty()) << read.error.toStdString();
     ASSERT_EQ(read.cards.size(), 3u);
 
@@ -209,15 +239,7 @@ TEST(VCardReader, ThreeVersionsFoldingEscapesGroupsAndEveryTypeSpelling)
 
 TEST(VCardReader, EmptyAndUnknownValuesAndTheCharacterSets)
 {
-    QByteArray bytes = crlf("BEGIN:VCARD\nVERSION:2.1\nN:  ;\nFN:Dentist\nTEL;WORK;VOICE:\n"
-                            "ADR;HOME:;; ;;;;\nURL:http://\nTEL;X-CUSTOM:12\nEMAIL;TYPE=x-own:a@b\n"
-                            "X-UNKNOWN;HOME:skip me\nPHOTO;ENCODING=BASE64;TYPE=JPEG:\n /9j/4AAQ\n"
-                            " SkZJRg==\n\n");
-    bytes += "FN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Ren=E9e\r\n"; // a second FN
-    bytes += "NOTE:Caf\xE9 \x80\r\nTITLE;CHARSET=windows-1251:\xC8\xE2\xE0\xED\r\n";
-    bytes += "ORG;ENCODING=BASE64;CHARSET=UTF-8:" + QByteArray("Ärzte GmbH").toBase64() +
-             "\r\nEND:VCARD\r\n";
-    const Read read = readBytes(bytes);
+    const Read read = readBytes(emptyUnknownAndCharsets());
     ASSERT_EQ(read.cards.size(), 1u);
     // Nothing of N, of the empty number, address and web address; unknown kinds go generic.
     EXPECT_EQ(read.fields,
@@ -274,10 +296,7 @@ TEST(VCardReader, BadInputIsReadOrRefusedByName)
     // Cards without END end where the next card begins or where the file ends; a soft line
     // break never swallows END:VCARD; a 3.0 value ending in "=" is no soft break; an AGENT's
     // card stays inside its owner.
-    const Read open = readBytes(crlf("BEGIN:VCARD\nFN:First\nNOTE;QUOTED-PRINTABLE:Lipa=\n"
-                                     "END:VCARD\nBEGIN:VCARD\nVERSION:3.0\nFN:Second\nNOTE:Lipa=\n"
-                                     "TEL:1\nAGENT:\nBEGIN:VCARD\nFN:Agent\nEND:VCARD\nTEL:2\n"
-                                     "BEGIN:VCARD\nFN:Third\nBEGIN:VCARD\nFN:Fourth"));
+    const Read open = readBytes(cardsWithoutEnd());
     ASSERT_EQ(open.cards.size(), 4u);
     EXPECT_EQ(open.cards[0].value("NOTE"), "Lipa");
     EXPECT_EQ(open.cards[1].value("FN"), "Second");
@@ -344,4 +363,55 @@ TEST(VCardReader, ReadsAFileFromDiskAndNamesItInMessages)
               QStringLiteral("The file %1 cannot be read: it holds no vCard (no line "
                              "BEGIN:VCARD).")
                   .arg(text));
+}
+
+// The import reads values as UTF-8 views; they must be what next() gives, null for null, on
+// every hostile card, and both calls must share one position in the file.
+TEST(VCardReader, TextViewsGiveWhatTheValuesGive)
+{
+    const QByteArray blankUnits = crlf("BEGIN:VCARD\nVERSION:3.0\nFN:Org\n"
+                                       "ORG:Firm;  ;\xC2\xA0;Unit\\, one;;\xE2\x80\x83\n"
+                                       "END:VCARD\nBEGIN:VCARD\nORG:;\xC2\xA0\nEND:VCARD\n");
+    QStringEncoder utf16(QStringConverter::Utf16LE);
+    const QByteArray wide = utf16.encode(QString::fromUtf8(threeVersions()));
+    for (const QByteArray &bytes :
+         {threeVersions(), emptyUnknownAndCharsets(), cardsWithoutEnd(), blankUnits, wide}) {
+        auto values = openBytes(bytes);
+        auto texts = openBytes(bytes);
+        auto mixed = openBytes(bytes);
+        ASSERT_TRUE(values && texts && mixed);
+        ASSERT_TRUE(texts->givesText());
+        QVariantList row;
+        QVariantList mixedRow;
+        std::vector<QByteArrayView> text;
+        std::vector<QByteArrayView> mixedText;
+        for (qint64 card = 1;; ++card) {
+            const bool more = values->next(row);
+            ASSERT_EQ(texts->nextText(text), more) << "card " << card;
+            // Every other card the other way round.
+            ASSERT_EQ(card % 2 ? mixed->nextText(mixedText) : mixed->next(mixedRow), more);
+            if (!more)
+                break;
+            ASSERT_EQ(text.size(), size_t(row.size()));
+            EXPECT_EQ(texts->recordNumber(), card);
+            for (qsizetype i = 0; i < row.size(); ++i) {
+                const std::string where =
+                    values->fieldNames()[i].toStdString() + " of card " + std::to_string(card);
+                EXPECT_EQ(text[size_t(i)].isNull(), row[i].isNull()) << where;
+                EXPECT_EQ(QString::fromUtf8(text[size_t(i)]), row[i].toString()) << where;
+                if (card % 2)
+                    EXPECT_EQ(mixedText[size_t(i)], text[size_t(i)]) << where;
+                else
+                    EXPECT_EQ(mixedRow[i], row[i]) << where;
+            }
+        }
+        EXPECT_EQ(texts->error(), values->error());
+        EXPECT_TRUE(text.empty()) << "no views are left after the end";
+    }
+
+    // A unit of nothing but white space, in any script, is no unit.
+    const Read read = readBytes(blankUnits);
+    ASSERT_EQ(read.cards.size(), 2u);
+    EXPECT_EQ(read.cards[0].value("ORG;UNIT"), "Unit, one");
+    EXPECT_FALSE(read.cards[1].contains("ORG;UNIT"));
 }
