@@ -1,6 +1,5 @@
 #include "common/QdGrid.h"
 
-#include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,179 +8,6 @@
 #include <algorithm>
 
 namespace quenda {
-
-// The legacy string model: cells are texts, a tick is the text "1" and a mark is the row's
-// colour. Only windows not yet given a typed model of their own fill it.
-struct GridRow {
-    QStringList cells;
-    QColor back;
-    QColor fore;
-};
-
-class QdGridModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::beginInsertRows;
-    using QAbstractTableModel::beginRemoveRows;
-    using QAbstractTableModel::beginResetModel;
-    using QAbstractTableModel::endInsertRows;
-    using QAbstractTableModel::endRemoveRows;
-    using QAbstractTableModel::endResetModel;
-    using QAbstractTableModel::QAbstractTableModel;
-
-    std::vector<GridRow> rows;
-    QStringList headers;
-    std::vector<bool> checkCols;
-    std::vector<bool> editCols;
-    int colCount = 0;
-
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(rows.size());
-    }
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : colCount;
-    }
-
-    bool isCheckCol(int col) const
-    {
-        return col >= 0 && col < static_cast<int>(checkCols.size()) && checkCols[col];
-    }
-
-    static bool truthy(const QString &v)
-    {
-        return v == QLatin1String("1") || v == QLatin1String("-1") ||
-               v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
-    }
-
-    QString cell(int row, int col) const
-    {
-        const QStringList &c = rows[row].cells;
-        return col < c.size() ? c[col] : QString();
-    }
-
-    void setCell(int row, int col, const QString &text)
-    {
-        QStringList &c = rows[row].cells;
-        while (c.size() <= col)
-            c.append(QString());
-        c[col] = text;
-    }
-
-    static RowMark markOf(const GridRow &r)
-    {
-        if (r.back == QdGrid::markedBack())
-            return RowMark::Marked;
-        return r.back == QdGrid::unmarkedBack() ? RowMark::WasMarked : RowMark::None;
-    }
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid())
-            return {};
-        const GridRow &r = rows[index.row()];
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::EditRole:
-            return isCheckCol(index.column()) ? QVariant()
-                                              : QVariant(cell(index.row(), index.column()));
-        case Qt::CheckStateRole:
-            if (isCheckCol(index.column()))
-                return truthy(cell(index.row(), index.column())) ? Qt::Checked : Qt::Unchecked;
-            return {};
-        case Qt::BackgroundRole:
-            return r.back.isValid() ? QVariant(r.back) : QVariant();
-        case Qt::ForegroundRole:
-            return r.fore.isValid() ? QVariant(r.fore) : QVariant();
-        case RowMarkRole:
-            return static_cast<int>(markOf(r));
-        default:
-            return {};
-        }
-    }
-
-    void setColors(int row, const QColor &back, const QColor &fore)
-    {
-        rows[row].back = back;
-        rows[row].fore = fore;
-        if (colCount > 0)
-            Q_EMIT dataChanged(index(row, 0), index(row, colCount - 1));
-    }
-
-    bool setData(const QModelIndex &index, const QVariant &value, int role) override
-    {
-        if (!index.isValid())
-            return false;
-        if (role == Qt::CheckStateRole && isCheckCol(index.column())) {
-            const bool on = value.toInt() == Qt::Checked;
-            setCell(index.row(), index.column(), on ? QStringLiteral("1") : QStringLiteral("0"));
-            Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
-            return true;
-        }
-        if (role == Qt::EditRole) {
-            setCell(index.row(), index.column(), value.toString());
-            Q_EMIT dataChanged(index, index);
-            return true;
-        }
-        if (role == RowMarkRole) {
-            const auto mark = static_cast<RowMark>(value.toInt());
-            if (mark == RowMark::None)
-                setColors(index.row(), QColor(), QColor());
-            else
-                setColors(index.row(),
-                          mark == RowMark::Marked ? QdGrid::markedBack() : QdGrid::unmarkedBack(),
-                          QColor());
-            return true;
-        }
-        return false;
-    }
-
-    Qt::ItemFlags flags(const QModelIndex &index) const override
-    {
-        Qt::ItemFlags f = QAbstractTableModel::flags(index);
-        if (isCheckCol(index.column()))
-            f |= Qt::ItemIsUserCheckable;
-        else if (index.column() < static_cast<int>(editCols.size()) && editCols[index.column()])
-            f |= Qt::ItemIsEditable;
-        return f;
-    }
-
-    QVariant headerData(int section, Qt::Orientation o, int role) const override
-    {
-        if (o == Qt::Horizontal && role == Qt::DisplayRole)
-            return section < headers.size() ? headers[section] : QString();
-        return QAbstractTableModel::headerData(section, o, role);
-    }
-
-    bool setHeaderData(int section, Qt::Orientation o, const QVariant &value, int role) override
-    {
-        if (o != Qt::Horizontal || section < 0 || role != Qt::EditRole)
-            return false;
-        ensureCols(section + 1);
-        headers[section] = value.toString();
-        Q_EMIT headerDataChanged(o, section, section);
-        return true;
-    }
-
-    void ensureCols(int n)
-    {
-        if (n <= colCount)
-            return;
-        beginInsertColumns(QModelIndex(), colCount, n - 1);
-        colCount = n;
-        while (headers.size() < n)
-            headers.append(QString());
-        checkCols.resize(n, false);
-        editCols.resize(n, false);
-        endInsertColumns();
-    }
-
-    void refreshAll()
-    {
-        if (!rows.empty() && colCount > 0)
-            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, colCount - 1));
-    }
-};
 
 namespace {
 
@@ -223,7 +49,7 @@ private:
 
 } // namespace
 
-QdGrid::QdGrid(QWidget *parent) : QTableView(parent), m_legacy(new QdGridModel(this))
+QdGrid::QdGrid(QWidget *parent) : QTableView(parent)
 {
     setItemDelegate(new MarkDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -234,7 +60,6 @@ QdGrid::QdGrid(QWidget *parent) : QTableView(parent), m_legacy(new QdGridModel(t
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
     setWordWrap(false);
-    setModel(m_legacy);
 }
 
 void QdGrid::setModel(QAbstractItemModel *model)
@@ -242,14 +67,17 @@ void QdGrid::setModel(QAbstractItemModel *model)
     for (const QMetaObject::Connection &link : std::as_const(m_modelLinks))
         disconnect(link);
     m_modelLinks.clear();
-    QTableView::setModel(model ? model : m_legacy);
-    QAbstractItemModel *m = QTableView::model();
+    QTableView::setModel(model);
+    if (!model) {
+        clearSpans();
+        return;
+    }
     const auto spans = [this] { updateSpans(); };
-    m_modelLinks << connect(m, &QAbstractItemModel::modelReset, this, spans)
-                 << connect(m, &QAbstractItemModel::rowsInserted, this, spans)
-                 << connect(m, &QAbstractItemModel::rowsRemoved, this, spans);
+    m_modelLinks << connect(model, &QAbstractItemModel::modelReset, this, spans)
+                 << connect(model, &QAbstractItemModel::rowsInserted, this, spans)
+                 << connect(model, &QAbstractItemModel::rowsRemoved, this, spans);
     m_modelLinks << connect(
-        m, &QAbstractItemModel::dataChanged, this,
+        model, &QAbstractItemModel::dataChanged, this,
         [this](const QModelIndex &tl, const QModelIndex &br, const QList<int> &roles) {
             bool merged = false;
             for (int c = tl.column(); c <= br.column(); ++c)
@@ -270,11 +98,6 @@ void QdGrid::setModel(QAbstractItemModel *model)
     updateSpans();
 }
 
-bool QdGrid::legacy() const
-{
-    return model() == m_legacy;
-}
-
 QModelIndex QdGrid::cellIndex(int row, int col) const
 {
     if (row < 1 || row > dataRows() || col < 0 || col >= cols())
@@ -285,8 +108,6 @@ QModelIndex QdGrid::cellIndex(int row, int col) const
 void QdGrid::setFormatString(const QString &format)
 {
     const QStringList parts = format.split(QLatin1Char('|'));
-    if (legacy())
-        m_legacy->ensureCols(static_cast<int>(parts.size()));
     const QFontMetrics fm = horizontalHeader()->fontMetrics();
     for (int c = 0; c < parts.size() && c < cols(); ++c) {
         QString header = parts[c];
@@ -298,20 +119,15 @@ void QdGrid::setFormatString(const QString &format)
     }
 }
 
-void QdGrid::setCols(int count)
-{
-    if (legacy())
-        m_legacy->ensureCols(count);
-}
-
 int QdGrid::cols() const
 {
-    return model()->columnCount();
+    return model() ? model()->columnCount() : 0;
 }
 
 void QdGrid::setColHeader(int col, const QString &text)
 {
-    model()->setHeaderData(col, Qt::Horizontal, text, Qt::EditRole);
+    if (model())
+        model()->setHeaderData(col, Qt::Horizontal, text, Qt::EditRole);
 }
 
 QString QdGrid::colHeader(int col) const
@@ -349,8 +165,6 @@ int QdGrid::colIndex(const QString &key) const
 
 void QdGrid::setColWidthTwips(int col, int twips)
 {
-    if (legacy())
-        m_legacy->ensureCols(col + 1);
     if (twips <= 0) {
         setColumnHidden(col, true);
         return;
@@ -361,18 +175,7 @@ void QdGrid::setColWidthTwips(int col, int twips)
 
 void QdGrid::setColHidden(int col, bool hidden)
 {
-    if (legacy())
-        m_legacy->ensureCols(col + 1);
     setColumnHidden(col, hidden);
-}
-
-void QdGrid::setCheckColumn(int col, bool isCheck)
-{
-    if (!legacy())
-        return;
-    m_legacy->ensureCols(col + 1);
-    m_legacy->checkCols[col] = isCheck;
-    m_legacy->refreshAll();
 }
 
 void QdGrid::setColMerge(int col, bool merge)
@@ -385,14 +188,6 @@ void QdGrid::setColMerge(int col, bool merge)
     updateSpans();
 }
 
-void QdGrid::setColEditable(int col, bool editable)
-{
-    if (!legacy())
-        return;
-    m_legacy->ensureCols(col + 1);
-    m_legacy->editCols[col] = editable;
-}
-
 int QdGrid::rows() const
 {
     return dataRows() + 1;
@@ -400,45 +195,13 @@ int QdGrid::rows() const
 
 int QdGrid::dataRows() const
 {
-    return model()->rowCount();
-}
-
-void QdGrid::clearRows()
-{
-    if (!legacy())
-        return;
-    m_legacy->beginResetModel();
-    m_legacy->rows.clear();
-    m_legacy->endResetModel();
-}
-
-int QdGrid::addRow(const QStringList &cells)
-{
-    if (!legacy())
-        return 0;
-    const int at = dataRows();
-    m_legacy->ensureCols(static_cast<int>(cells.size()));
-    m_legacy->beginInsertRows(QModelIndex(), at, at);
-    m_legacy->rows.push_back(GridRow{cells, {}, {}});
-    m_legacy->endInsertRows();
-    return at + 1;
-}
-
-void QdGrid::removeRow(int row)
-{
-    if (!legacy() || row < 1 || row > dataRows())
-        return;
-    m_legacy->beginRemoveRows(QModelIndex(), row - 1, row - 1);
-    m_legacy->rows.erase(m_legacy->rows.begin() + (row - 1));
-    m_legacy->endRemoveRows();
+    return model() ? model()->rowCount() : 0;
 }
 
 QString QdGrid::text(int row, int col) const
 {
     if (row == 0)
         return colHeader(col);
-    if (legacy())
-        return row >= 1 && row <= dataRows() && col >= 0 ? m_legacy->cell(row - 1, col) : QString();
     return cellIndex(row, col).data(Qt::DisplayRole).toString();
 }
 
@@ -447,31 +210,8 @@ QString QdGrid::text(int row, const QString &key) const
     return text(row, colIndex(key));
 }
 
-void QdGrid::setText(int row, int col, const QString &value)
-{
-    if (col < 0)
-        return;
-    if (row == 0) {
-        setColHeader(col, value);
-        return;
-    }
-    if (!legacy() || row < 1 || row > dataRows())
-        return;
-    m_legacy->ensureCols(col + 1);
-    m_legacy->setCell(row - 1, col, value);
-    const QModelIndex idx = m_legacy->index(row - 1, col);
-    Q_EMIT m_legacy->dataChanged(idx, idx);
-}
-
-void QdGrid::setText(int row, const QString &key, const QString &value)
-{
-    setText(row, colIndex(key), value);
-}
-
 bool QdGrid::isChecked(int row, int col) const
 {
-    if (legacy())
-        return QdGridModel::truthy(text(row, col));
     return cellIndex(row, col).data(Qt::CheckStateRole).toInt() == Qt::Checked;
 }
 
@@ -479,33 +219,6 @@ void QdGrid::setChecked(int row, int col, bool checked)
 {
     if (const QModelIndex idx = cellIndex(row, col); idx.isValid())
         model()->setData(idx, checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
-}
-
-void QdGrid::setRowsData(std::vector<QStringList> rows)
-{
-    if (!legacy())
-        return;
-    int widest = 0;
-    for (const QStringList &r : rows)
-        widest = std::max(widest, static_cast<int>(r.size()));
-    m_legacy->ensureCols(widest);
-    m_legacy->beginResetModel();
-    m_legacy->rows.clear();
-    m_legacy->rows.reserve(rows.size());
-    for (QStringList &r : rows)
-        m_legacy->rows.push_back(GridRow{std::move(r), {}, {}});
-    m_legacy->endResetModel();
-}
-
-void QdGrid::setRowColors(int row, const QColor &back, const QColor &fore)
-{
-    if (legacy() && row >= 1 && row <= dataRows())
-        m_legacy->setColors(row - 1, back, fore);
-}
-
-QColor QdGrid::rowBackColor(int row) const
-{
-    return legacy() && row >= 1 && row <= dataRows() ? m_legacy->rows[row - 1].back : QColor();
 }
 
 void QdGrid::setRowMarked(int row, bool marked)

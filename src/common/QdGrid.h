@@ -16,8 +16,6 @@
 
 namespace quenda {
 
-class QdGridModel;
-
 class QdGrid : public QTableView {
     Q_OBJECT
 public:
@@ -29,12 +27,11 @@ public:
 
     explicit QdGrid(QWidget *parent = nullptr);
 
-    // A model of the window's own; the grid's built-in string model stays behind for the
-    // windows that still fill cells by text.
+    // The model whose rows the grid draws; until one is set the grid is empty.
     void setModel(QAbstractItemModel *model) override;
 
     // --- layout
-    // Headers go to the model's setHeaderData; the legacy model also grows to the format's width.
+    // Headers go to the model's setHeaderData; parts beyond the model's columns are ignored.
     void setFormatString(const QString &format);
     int cols() const;
     void setColHeader(int col, const QString &text);
@@ -63,23 +60,6 @@ public:
     void setGridTextColor(const QColor &color);
     QColor gridTextColor() const { return m_textColor; }
 
-    // --- legacy: the built-in string model, filled cell by cell. Windows converted to a model
-    // of their own do not use these; they do nothing while such a model is set.
-    void setCols(int count);
-    void setCheckColumn(int col, bool isCheck = true);
-    // Cells of an editable column take the view's edit triggers; no column is editable at first.
-    void setColEditable(int col, bool editable = true);
-    void clearRows();
-    int addRow(const QStringList &cells = QStringList()); // returns the new row's number
-    void removeRow(int row);
-    void setText(int row, int col, const QString &text);
-    void setText(int row, const QString &key, const QString &text);
-    // Replaces the data rows; the rows come from src/db, never from a query made here.
-    void setRowsData(std::vector<QStringList> rows);
-
-    void setRowColors(int row, const QColor &back, const QColor &fore);
-    QColor rowBackColor(int row) const; // invalid for a row never coloured
-
     // --- current row
     int currentRowNumber() const; // 0 when there is none
     void setCurrentRowNumber(int row);
@@ -95,10 +75,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    bool legacy() const;
     QModelIndex cellIndex(int row, int col) const; // invalid outside the data rows
     void updateSpans();
-    QdGridModel *m_legacy;
     QStringList m_keys;
     std::vector<bool> m_mergeCols;
     QColor m_textColor;

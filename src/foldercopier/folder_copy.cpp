@@ -210,4 +210,30 @@ FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &co
                        progress);
 }
 
+QString failureListText(const std::vector<ItemFailure> &failures, int shown)
+{
+    QStringList lines;
+    for (const ItemFailure &f : failures) {
+        if (lines.size() == shown) {
+            lines << QStringLiteral("and %1 more").arg(failures.size() - shown);
+            break;
+        }
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString copyProblemsText(const FolderCopyOutcome &outcome, const std::vector<ItemFailure> &failures)
+{
+    QStringList problems;
+    if (!failures.empty())
+        problems << QStringLiteral("%1 could not be copied:\n%2")
+                        .arg(failures.size() == 1 ? QStringLiteral("1 item")
+                                                  : QStringLiteral("%1 items").arg(failures.size()),
+                             failureListText(failures));
+    if (const QString replaced = replacementsText(outcome.replaced); !replaced.isEmpty())
+        problems << replaced;
+    return problems.join(QStringLiteral("\n\n"));
+}
+
 } // namespace quenda

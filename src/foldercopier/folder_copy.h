@@ -85,4 +85,11 @@ struct PickedCopyRequest {
 FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control,
                                 FolderCopyProgress *progress = nullptr);
 
+// One "path: reason" line per failure, the first `shown` of them and a line for the rest.
+QString failureListText(const std::vector<ItemFailure> &failures, int shown = 20);
+// What a finished copy has to tell beyond its result: the items that failed and the files
+// that were replaced; "" when there is neither.
+QString copyProblemsText(const FolderCopyOutcome &outcome,
+                         const std::vector<ItemFailure> &failures);
+
 } // namespace quenda

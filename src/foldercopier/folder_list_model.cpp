@@ -98,4 +98,20 @@ std::vector<std::pair<QString, bool>> FolderListModel::ticks() const
     return list;
 }
 
+QHash<QString, bool> FolderListModel::ticksOfScheme(const QString &scheme) const
+{
+    QHash<QString, bool> out;
+    for (const SchemeFolderRow &r : rows())
+        if (r.scheme == scheme)
+            out.insert(r.path, r.ticked);
+    return out;
+}
+
+void FolderListModel::restoreTicks(const QHash<QString, bool> &ticks)
+{
+    for (int r = 0; r < rowCount(); ++r)
+        if (const auto it = ticks.constFind(row(r).path); it != ticks.constEnd())
+            setTicked(r, *it);
+}
+
 } // namespace quenda

@@ -6,6 +6,8 @@
 #include "common/row_table_model.h"
 #include "db/folder_schemes.h"
 
+#include <QHash>
+
 namespace quenda {
 
 class FolderListModel : public RowTableModel<SchemeFolderRow> {
@@ -24,6 +26,10 @@ public:
     QStringList tickedPaths() const;
     // Each row's path with its tick, in list order.
     std::vector<std::pair<QString, bool>> ticks() const;
+    // The ticks of one scheme's rows by path: what a refresh of that scheme should keep.
+    QHash<QString, bool> ticksOfScheme(const QString &scheme) const;
+    // Gives each row whose path is in ticks that tick; other rows stay as they are.
+    void restoreTicks(const QHash<QString, bool> &ticks);
 };
 
 } // namespace quenda

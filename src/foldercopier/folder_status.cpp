@@ -32,7 +32,7 @@ QString selectedFolderText(int ticked, int rows)
 FolderContents folderContents(const QString &folder, JobControl &control)
 {
     FolderContents contents;
-    if (Result<QStringList> files = filesInFolder(folder, control))
+    if (Result<std::vector<ListedEntry>> files = filesInFolder(folder, control))
         contents.files = std::move(*files);
     else
         contents.listError = files.message();

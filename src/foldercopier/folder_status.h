@@ -3,6 +3,7 @@
 // size is read again from the disk each time, which takes as long as walking the folders, so
 // it is computed off the window's thread and only the newest question is answered.
 
+#include "foldercopier/scheme_scan.h"
 #include "jobs/newest_request.h"
 
 #include <QObject>
@@ -26,8 +27,8 @@ QString selectedFolderText(int ticked, int rows);
 
 struct FolderContents {
     SizeTotal size;
-    QStringList files; // the files directly in the folder, as filesInFolder gives them
-    QString listError; // why they could not be listed; empty when they were
+    std::vector<ListedEntry> files; // the files directly in the folder, as filesInFolder gives them
+    QString listError;              // why they could not be listed; empty when they were
 };
 
 // The drive viewer's folder pane: the files directly in folder and the total size of it.

@@ -6,28 +6,18 @@
 #include "filecopier/frmFileCopy.h"
 #include "foldercopier/FrmProperty.h"
 #include "foldercopier/folder_status.h"
-#include "fs/drives.h"
 #include "fs/shortcuts.h"
 #include "jobs/job_widgets.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QCursor>
 #include <QDir>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QToolBar>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -37,26 +27,11 @@ namespace {
 
 const QString kTitle = QStringLiteral("Quenda Folder Copier");
 
-QString gridFormat(int pathBlanks, int nameBlanks, int sizeBlanks)
+// The viewer's lists show names and keep the path each stands for.
+void addViewerItem(QListWidget *list, const ListedEntry &entry)
 {
-    return QStringLiteral("|FolderPath") + QString(pathBlanks, u' ') +
-           QStringLiteral("|FolderName") + QString(nameBlanks, u' ') +
-           QStringLiteral("|FolderSize") + QString(sizeBlanks, u' ') +
-           QStringLiteral("|SelectFolder");
-}
-
-QString failureLines(const std::vector<ItemFailure> &failures)
-{
-    constexpr int kShown = 20;
-    QStringList lines;
-    for (const ItemFailure &f : failures) {
-        if (lines.size() == kShown) {
-            lines << QStringLiteral("and %1 more").arg(failures.size() - kShown);
-            break;
-        }
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
-    }
-    return lines.join(QLatin1Char('\n'));
+    auto *item = new QListWidgetItem(entry.name, list);
+    item->setData(Qt::UserRole, entry.path);
 }
 
 } // namespace
@@ -89,98 +64,6 @@ frmFile::frmFile(const Services &services, QWidget *parent)
 }
 
 frmFile::~frmFile() = default;
-
-void frmFile::connectControls()
-{
-    connect(SSCommand1, &QPushButton::clicked, this, [this] { FrmScan->setVisible(true); });
-    connect(dxColorBtn2, &QPushButton::clicked, this, [this] { FrmScan->setVisible(false); });
-    connect(CdmScanDrives, &QPushButton::clicked, this,
-            [this] { startScan(SchemeScanMode::Replace); });
-    connect(CmdScan, &QPushButton::clicked, this, [this] { startScan(SchemeScanMode::Refresh); });
-    connect(CmbScheeme, &QComboBox::activated, this, [this] { showScheme(); });
-    connect(lstDrives, &QListWidget::itemClicked, this, [this] { CmbScheeme->setEditText({}); });
-    connect(CmdSave, &QPushButton::clicked, this, [this] { saveScheme(); });
-    connect(CmdDelete, &QPushButton::clicked, this, [this] { deleteAll(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { findScheme(); });
-    connect(Command4, &QPushButton::clicked, this, [this] { showScheme(SchemeRows::All); });
-    connect(Command5, &QPushButton::clicked, this, [this] { showScheme(SchemeRows::Ticked); });
-    connect(Tabs2, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == 1)
-            showSecondGrid();
-    });
-    connect(dxColorBtn1, &QPushButton::clicked, this, &QDialog::close);
-
-    connect(Grid1, &QdGrid::rowPressed, this,
-            [this](int row, Qt::MouseButton mouse, Qt::KeyboardModifiers modifiers) {
-                // On the box itself the box turns, and its colour follows (below).
-                const bool onBox = Grid1->currentIndex().column() == kTickCol;
-                if (mouse == Qt::LeftButton && (modifiers & Qt::ControlModifier) && row >= 1 &&
-                    !onBox) {
-                    toggleRow(row);
-                } else if (mouse == Qt::RightButton) {
-                    if (row >= 1)
-                        Grid1->setCurrentRowNumber(row);
-                    Menu->popup(QCursor::pos());
-                }
-            });
-    // A box ticked with the mouse gets the colour that goes with it.
-    connect(Grid1, &QdGrid::checkToggled, this, [this](int row, int col, bool checked) {
-        if (m_settingTicks || col != kTickCol)
-            return;
-        m_settingTicks = true;
-        setRowTicked(row, checked);
-        m_settingTicks = false;
-        updateStatus();
-    });
-
-    connect(Property, &QAction::triggered, this, [this] { showProperties(); });
-    connect(SendtoProgramLauncher, &QAction::triggered, this, [this] { sendToLauncher(); });
-    connect(CreateShortcutonDesktop, &QAction::triggered, this, [this] { createShortcut(); });
-
-    connect(CmdCpview, &QPushButton::clicked, this, [this] { FraCopy->setVisible(true); });
-    connect(CmdClose, &QPushButton::clicked, this, [this] { FraCopy->setVisible(false); });
-    connect(CmdBrowse, &QPushButton::clicked, this, [this] {
-        const QString folder = m_services.dialogs->chooseFolder(
-            QStringLiteral("Destination Path"), QDir::fromNativeSeparators(BrowseFolder1->text()));
-        if (!folder.isEmpty())
-            BrowseFolder1->setText(QDir::toNativeSeparators(folder));
-    });
-    connect(Command2, &QPushButton::clicked, this, [this] { copyTicked(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { copyPicked(); });
-    connect(CmdCancelCopy, &QPushButton::clicked, this, [this] {
-        if (m_action == Action::Copy)
-            m_job->cancel();
-    });
-    connect(CmdAdvance, &QPushButton::clicked, this, [this] { openFileCopier(); });
-
-    connect(lstFolders, &QListWidget::itemClicked, this, [this] { pickFolder(); });
-    connect(lstFiles, &QListWidget::itemClicked, this, [this] { pickFile(); });
-
-    connect(m_job, &JobRunner::progressChanged, this, [this] {
-        if (m_action == Action::Scan && m_scanProgress) {
-            const qint64 found = m_scanProgress->found;
-            if (found > 0)
-                PG3->setValue(static_cast<int>(30 + 60 * m_scanProgress->measured / found));
-        } else if (m_action == Action::Copy) {
-            // A copy to the Desktop waits while another one fills its "File Copier" folder.
-            const QString waiting = copyWaitingText(fileCopierFolder(m_services.places.desktopDir));
-            LblCopyWait->setText(waiting);
-            LblCopyWait->setVisible(m_job->progress().item == waiting);
-            showCopyProgress();
-        }
-    });
-}
-
-void frmFile::applyLayout(QdGrid *grid, bool second)
-{
-    grid->setFormatString(second ? gridFormat(48, 19, 2) : gridFormat(53, 22, 6));
-    const char *keys[] = {"",           "FolderPath",   "FolderName",
-                          "FolderSize", "SelectFolder", "ScheemeName"};
-    for (int col = 0; col < 6; ++col)
-        grid->setColKey(col, QString::fromLatin1(keys[col]));
-    grid->setColWidthTwips(0, 0);
-    grid->setColHidden(5, true);
-}
 
 QString frmFile::schemeName() const
 {
@@ -219,22 +102,6 @@ void frmFile::showScheme(SchemeRows which)
     }
     showRows(std::move(*rows));
     PG3->setValue(100);
-}
-
-void frmFile::fillDrives()
-{
-    lstDrives->clear();
-    Drive1->clear();
-    int removable = -1;
-    for (const DriveInfo &drive : listDrives()) {
-        lstDrives->addItem(drive.rootPath);
-        Drive1->addItem(drive.rootPath);
-        Drive1->setItemData(Drive1->count() - 1, drive.typeName(), Qt::ToolTipRole);
-        if (removable < 0 && drive.type == DriveType::Removable)
-            removable = Drive1->count() - 1;
-    }
-    if (removable >= 0)
-        Drive1->setCurrentIndex(removable);
 }
 
 QStringList frmFile::tickedFolders() const
@@ -316,9 +183,7 @@ void frmFile::startScan(SchemeScanMode mode)
     if (mode == SchemeScanMode::Refresh) {
         // Refresh reads the drive the scheme was recorded from.
         root = m_schemes.recordedRoot(scheme);
-        for (const SchemeFolderRow &row : m_folders->rows())
-            if (row.scheme == scheme)
-                workingTicks.insert(row.path, row.ticked);
+        workingTicks = m_folders->ticksOfScheme(scheme);
     }
     if (root.isEmpty() && lstDrives->currentItem())
         root = lstDrives->currentItem()->text();
@@ -357,7 +222,8 @@ void frmFile::scanFinished(SchemeScanOutcome outcome, const JobReport &report, S
     }
     if (mode == SchemeScanMode::Replace) {
         lstFolders->clear();
-        lstFolders->addItems(outcome.folderNames);
+        for (const ListedEntry &folder : outcome.folders)
+            addViewerItem(lstFolders, folder);
         lstFiles->clear();
         m_viewerRoot = root;
         showPane(drivePane(outcome.drive));
@@ -367,11 +233,9 @@ void frmFile::scanFinished(SchemeScanOutcome outcome, const JobReport &report, S
     showScheme();
     if (!workingTicks.isEmpty()) {
         // Ticks not yet saved survive the refresh for the folders that are still there.
-        for (int row = 0; row < m_folders->rowCount(); ++row) {
-            const auto it = workingTicks.constFind(m_folders->row(row).path);
-            if (it != workingTicks.constEnd())
-                setRowTicked(row + 1, *it);
-        }
+        m_settingTicks = true;
+        m_folders->restoreTicks(workingTicks);
+        m_settingTicks = false;
         updateStatus();
     }
     if (!report.error.isEmpty())
@@ -515,18 +379,8 @@ void frmFile::copyFinished(const FolderCopyOutcome &outcome, const JobReport &re
     } else {
         m_services.messages->show(QStringLiteral("Copy Complete"));
     }
-    QStringList problems;
-    if (!report.failures.empty())
-        problems << QStringLiteral("%1 could not be copied:\n%2")
-                        .arg(report.failures.size() == 1
-                                 ? QStringLiteral("1 item")
-                                 : QStringLiteral("%1 items").arg(report.failures.size()),
-                             failureLines(report.failures));
-    if (const QString replaced = replacementsText(outcome.replaced); !replaced.isEmpty())
-        problems << replaced;
-    if (!problems.isEmpty())
-        m_services.messages->show(problems.join(QStringLiteral("\n\n")), MsgIcon::Exclamation,
-                                  MsgButtons::Ok, kTitle);
+    if (const QString problems = copyProblemsText(outcome, report.failures); !problems.isEmpty())
+        m_services.messages->show(problems, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
     Pbar1->setValue(0);
     Pbar1->setVisible(false);
     m_copyProgress.reset();
@@ -556,7 +410,7 @@ void frmFile::pickFolder()
     QListWidgetItem *item = lstFolders->currentItem();
     if (!item || !viewerDriveReady())
         return;
-    const QString folder = QDir(m_viewerRoot).filePath(item->text());
+    const QString folder = item->data(Qt::UserRole).toString();
     const Result<InfoPane> pane = folderPane(folder);
     lstFiles->clear();
     if (!pane) {
@@ -567,7 +421,8 @@ void frmFile::pickFolder()
     txt[kPaneSizeLine]->clear();
     txt[kPaneSizeLine]->setPlaceholderText(QStringLiteral("Counting..."));
     m_paneSizes->requestContents(folder, [this, folder](const FolderContents &contents) {
-        lstFiles->addItems(contents.files);
+        for (const ListedEntry &file : contents.files)
+            addViewerItem(lstFiles, file);
         txt[kPaneSizeLine]->setText(QString::number(contents.size.bytes) +
                                     (contents.size.incomplete.isEmpty()
                                          ? QString()
@@ -585,8 +440,7 @@ void frmFile::pickFile()
     if (!folder || !file || !viewerDriveReady())
         return;
     m_paneSizes->cancel();
-    const Result<InfoPane> pane =
-        filePane(QDir(QDir(m_viewerRoot).filePath(folder->text())).filePath(file->text()));
+    const Result<InfoPane> pane = filePane(file->data(Qt::UserRole).toString());
     if (!pane) {
         showError(pane.message());
         return;
@@ -653,38 +507,8 @@ void frmFile::showError(const QString &text)
 void frmFile::reportFailures(const QString &heading, const JobReport &report)
 {
     if (!report.failures.empty())
-        m_services.messages->show(heading + QLatin1Char('\n') + failureLines(report.failures),
+        m_services.messages->show(heading + QLatin1Char('\n') + failureListText(report.failures),
                                   MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
-}
-
-bool frmFile::isSelectionKey(const QKeyEvent *key)
-{
-    const bool ctrl = key->modifiers() & Qt::ControlModifier;
-    return (ctrl && (key->key() == Qt::Key_A || key->key() == Qt::Key_Q)) ||
-           (key->key() == Qt::Key_F5 && !(key->modifiers() & Qt::ControlModifier));
-}
-
-bool frmFile::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (isSelectionKey(key)) {
-            if (event->type() == QEvent::KeyPress)
-                tickAll(key->key() != Qt::Key_F5);
-            event->accept();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-void frmFile::keyPressEvent(QKeyEvent *event)
-{
-    if (isSelectionKey(event)) {
-        tickAll(event->key() != Qt::Key_F5);
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void frmFile::reject()

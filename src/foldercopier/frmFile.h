@@ -65,17 +65,17 @@ private:
     enum class Action { None, Scan, Copy };
     static constexpr int kTickCol = 4; // Grid1's SelectFolder column
 
-    // Built in frmFile_controls.cpp.
-
+    // Built in frmFile_controls.cpp, with the keys and the drive lists.
     static bool isSelectionKey(const QKeyEvent *key);
     void buildControls();
     void nameControls();
     void connectControls();
     void applyLayout(QdGrid *grid, bool second);
+    void fillDrives();
+
     void fillSchemeList();
     void showRows(std::vector<SchemeFolderRow> rows);
     void showScheme(SchemeRows which = SchemeRows::All);
-    void fillDrives();
     QString schemeName() const;
 
     // Selection and status

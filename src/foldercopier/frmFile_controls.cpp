@@ -4,12 +4,16 @@
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
 #include "foldercopier/folder_status.h"
+#include "fs/drives.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QCursor>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,6 +36,14 @@ QPushButton *button(const QString &caption, QWidget *parent, const QString &tip 
     if (!tip.isEmpty())
         b->setToolTip(tip);
     return b;
+}
+
+QString gridFormat(int pathBlanks, int nameBlanks, int sizeBlanks)
+{
+    return QStringLiteral("|FolderPath") + QString(pathBlanks, u' ') +
+           QStringLiteral("|FolderName") + QString(nameBlanks, u' ') +
+           QStringLiteral("|FolderSize") + QString(sizeBlanks, u' ') +
+           QStringLiteral("|SelectFolder");
 }
 
 } // namespace
@@ -308,6 +320,144 @@ void frmFile::nameControls()
         lbl[i]->setObjectName(QStringLiteral("lbl%1").arg(i));
         txt[i]->setObjectName(QStringLiteral("txt%1").arg(i));
     }
+}
+
+void frmFile::connectControls()
+{
+    connect(SSCommand1, &QPushButton::clicked, this, [this] { FrmScan->setVisible(true); });
+    connect(dxColorBtn2, &QPushButton::clicked, this, [this] { FrmScan->setVisible(false); });
+    connect(CdmScanDrives, &QPushButton::clicked, this,
+            [this] { startScan(SchemeScanMode::Replace); });
+    connect(CmdScan, &QPushButton::clicked, this, [this] { startScan(SchemeScanMode::Refresh); });
+    connect(CmbScheeme, &QComboBox::activated, this, [this] { showScheme(); });
+    connect(lstDrives, &QListWidget::itemClicked, this, [this] { CmbScheeme->setEditText({}); });
+    connect(CmdSave, &QPushButton::clicked, this, [this] { saveScheme(); });
+    connect(CmdDelete, &QPushButton::clicked, this, [this] { deleteAll(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { findScheme(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { showScheme(SchemeRows::All); });
+    connect(Command5, &QPushButton::clicked, this, [this] { showScheme(SchemeRows::Ticked); });
+    connect(Tabs2, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 1)
+            showSecondGrid();
+    });
+    connect(dxColorBtn1, &QPushButton::clicked, this, &QDialog::close);
+
+    connect(Grid1, &QdGrid::rowPressed, this,
+            [this](int row, Qt::MouseButton mouse, Qt::KeyboardModifiers modifiers) {
+                // On the box itself the box turns, and its colour follows (below).
+                const bool onBox = Grid1->currentIndex().column() == kTickCol;
+                if (mouse == Qt::LeftButton && (modifiers & Qt::ControlModifier) && row >= 1 &&
+                    !onBox) {
+                    toggleRow(row);
+                } else if (mouse == Qt::RightButton) {
+                    if (row >= 1)
+                        Grid1->setCurrentRowNumber(row);
+                    Menu->popup(QCursor::pos());
+                }
+            });
+    // A box ticked with the mouse gets the colour that goes with it.
+    connect(Grid1, &QdGrid::checkToggled, this, [this](int row, int col, bool checked) {
+        if (m_settingTicks || col != kTickCol)
+            return;
+        m_settingTicks = true;
+        setRowTicked(row, checked);
+        m_settingTicks = false;
+        updateStatus();
+    });
+
+    connect(Property, &QAction::triggered, this, [this] { showProperties(); });
+    connect(SendtoProgramLauncher, &QAction::triggered, this, [this] { sendToLauncher(); });
+    connect(CreateShortcutonDesktop, &QAction::triggered, this, [this] { createShortcut(); });
+
+    connect(CmdCpview, &QPushButton::clicked, this, [this] { FraCopy->setVisible(true); });
+    connect(CmdClose, &QPushButton::clicked, this, [this] { FraCopy->setVisible(false); });
+    connect(CmdBrowse, &QPushButton::clicked, this, [this] {
+        const QString folder = m_services.dialogs->chooseFolder(
+            QStringLiteral("Destination Path"), QDir::fromNativeSeparators(BrowseFolder1->text()));
+        if (!folder.isEmpty())
+            BrowseFolder1->setText(QDir::toNativeSeparators(folder));
+    });
+    connect(Command2, &QPushButton::clicked, this, [this] { copyTicked(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { copyPicked(); });
+    connect(CmdCancelCopy, &QPushButton::clicked, this, [this] {
+        if (m_action == Action::Copy)
+            m_job->cancel();
+    });
+    connect(CmdAdvance, &QPushButton::clicked, this, [this] { openFileCopier(); });
+
+    connect(lstFolders, &QListWidget::itemClicked, this, [this] { pickFolder(); });
+    connect(lstFiles, &QListWidget::itemClicked, this, [this] { pickFile(); });
+
+    connect(m_job, &JobRunner::progressChanged, this, [this] {
+        if (m_action == Action::Scan && m_scanProgress) {
+            const qint64 found = m_scanProgress->found;
+            if (found > 0)
+                PG3->setValue(static_cast<int>(30 + 60 * m_scanProgress->measured / found));
+        } else if (m_action == Action::Copy) {
+            // A copy to the Desktop waits while another one fills its "File Copier" folder.
+            const QString waiting = copyWaitingText(fileCopierFolder(m_services.places.desktopDir));
+            LblCopyWait->setText(waiting);
+            LblCopyWait->setVisible(m_job->progress().item == waiting);
+            showCopyProgress();
+        }
+    });
+}
+
+void frmFile::applyLayout(QdGrid *grid, bool second)
+{
+    grid->setFormatString(second ? gridFormat(48, 19, 2) : gridFormat(53, 22, 6));
+    const char *keys[] = {"",           "FolderPath",   "FolderName",
+                          "FolderSize", "SelectFolder", "ScheemeName"};
+    for (int col = 0; col < 6; ++col)
+        grid->setColKey(col, QString::fromLatin1(keys[col]));
+    grid->setColWidthTwips(0, 0);
+    grid->setColHidden(5, true);
+}
+
+void frmFile::fillDrives()
+{
+    lstDrives->clear();
+    Drive1->clear();
+    int removable = -1;
+    for (const DriveInfo &drive : listDrives()) {
+        lstDrives->addItem(drive.rootPath);
+        Drive1->addItem(drive.rootPath);
+        Drive1->setItemData(Drive1->count() - 1, drive.typeName(), Qt::ToolTipRole);
+        if (removable < 0 && drive.type == DriveType::Removable)
+            removable = Drive1->count() - 1;
+    }
+    if (removable >= 0)
+        Drive1->setCurrentIndex(removable);
+}
+
+bool frmFile::isSelectionKey(const QKeyEvent *key)
+{
+    const bool ctrl = key->modifiers() & Qt::ControlModifier;
+    return (ctrl && (key->key() == Qt::Key_A || key->key() == Qt::Key_Q)) ||
+           (key->key() == Qt::Key_F5 && !(key->modifiers() & Qt::ControlModifier));
+}
+
+bool frmFile::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isSelectionKey(key)) {
+            if (event->type() == QEvent::KeyPress)
+                tickAll(key->key() != Qt::Key_F5);
+            event->accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmFile::keyPressEvent(QKeyEvent *event)
+{
+    if (isSelectionKey(event)) {
+        tickAll(event->key() != Qt::Key_F5);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace quenda

@@ -33,9 +33,9 @@ Status listFolder(const QString &folder, bool folders, JobControl &control, Take
 
 } // namespace
 
-Result<std::vector<TopFolder>> topLevelFolders(const QString &root, JobControl &control)
+Result<std::vector<ListedEntry>> topLevelFolders(const QString &root, JobControl &control)
 {
-    std::vector<TopFolder> folders;
+    std::vector<ListedEntry> folders;
     const Status listed = listFolder(root, true, control, [&](const ScanEntry &e) {
         if (e.kind() == EntryKind::Folder)
             folders.push_back({e.path(), e.name()});
@@ -45,16 +45,16 @@ Result<std::vector<TopFolder>> topLevelFolders(const QString &root, JobControl &
     return folders;
 }
 
-Result<QStringList> filesInFolder(const QString &folder, JobControl &control)
+Result<std::vector<ListedEntry>> filesInFolder(const QString &folder, JobControl &control)
 {
-    QStringList names;
+    std::vector<ListedEntry> files;
     const Status listed = listFolder(folder, false, control, [&](const ScanEntry &e) {
         if (e.kind() == EntryKind::File || e.kind() == EntryKind::Link)
-            names << e.name();
+            files.push_back({e.path(), e.name()});
     });
     if (!listed)
         return listed.error();
-    return names;
+    return files;
 }
 
 SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root,
@@ -64,13 +64,12 @@ SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root
     SchemeScanOutcome out;
     // Readiness is settled before anything is deleted: a drive that is not plugged in must not
     // cost the scheme its rows and saved ticks.
-    const Result<std::vector<TopFolder>> folders = topLevelFolders(root, control);
+    const Result<std::vector<ListedEntry>> folders = topLevelFolders(root, control);
     if (!folders) {
         out.notReady = true;
         return out;
     }
-    for (const TopFolder &folder : *folders)
-        out.folderNames << folder.name;
+    out.folders = *folders;
     out.drive = driveOfPath(root);
 
     Connection connection(databasePath);
@@ -96,7 +95,7 @@ SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root
 
     if (progress)
         progress->found = static_cast<qint64>(folders->size());
-    for (const TopFolder &folder : *folders) {
+    for (const ListedEntry &folder : *folders) {
         if (control.isCancelled())
             break;
         SchemeFolderRow row{folder.path, folder.name, std::nullopt,

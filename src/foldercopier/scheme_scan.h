@@ -17,17 +17,18 @@
 
 namespace quenda {
 
-struct TopFolder {
+// A folder or file the drive viewer lists: its name as shown, and the path it stands for.
+struct ListedEntry {
     QString path;
     QString name;
 };
 
 // The folders directly under root (links to folders are not folders here), in natural name
 // order. Fails when root cannot be read: a drive that is not ready.
-Result<std::vector<TopFolder>> topLevelFolders(const QString &root, JobControl &control);
+Result<std::vector<ListedEntry>> topLevelFolders(const QString &root, JobControl &control);
 
 // The files directly in folder, by natural name order; links count as files.
-Result<QStringList> filesInFolder(const QString &folder, JobControl &control);
+Result<std::vector<ListedEntry>> filesInFolder(const QString &folder, JobControl &control);
 
 enum class SchemeScanMode {
     Replace, // Start: the scheme's rows are replaced, every new row unticked
@@ -41,9 +42,9 @@ struct SchemeScanProgress {
 };
 
 struct SchemeScanOutcome {
-    bool notReady = false;   // root could not be read: nothing was changed
-    QStringList folderNames; // the drive viewer's folder list
-    DriveInfo drive;         // the drive holding root, for the drive pane
+    bool notReady = false;            // root could not be read: nothing was changed
+    std::vector<ListedEntry> folders; // the drive viewer's folder list
+    DriveInfo drive;                  // the drive holding root, for the drive pane
     std::vector<SchemeFolderRow> recorded;
     QStringList incompleteSizes; // folders whose size counts only what could be read
 };

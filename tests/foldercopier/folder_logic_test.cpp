@@ -1,6 +1,7 @@
 #include "db/folder_schemes.h"
 #include "db/launcher.h"
 #include "foldercopier/folder_copy.h"
+#include "foldercopier/folder_list_model.h"
 #include "foldercopier/folder_status.h"
 #include "foldercopier/info_panes.h"
 #include "foldercopier/scheme_scan.h"
@@ -8,6 +9,7 @@
 #include "jobs/job_runner.h"
 #include "support/test_places.h"
 
+#include <QAbstractItemModelTester>
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
@@ -42,6 +44,14 @@ std::vector<SchemeFolderRow> rowsOf(TempPlaces &places, const QString &scheme)
     return rows ? *rows : std::vector<SchemeFolderRow>{};
 }
 
+QStringList namesOf(const std::vector<ListedEntry> &entries)
+{
+    QStringList names;
+    for (const ListedEntry &e : entries)
+        names << e.name;
+    return names;
+}
+
 SchemeScanOutcome scan(TempPlaces &places, const QString &root, const QString &scheme,
                        SchemeScanMode mode = SchemeScanMode::Replace)
 {
@@ -72,7 +82,8 @@ TEST(SchemeScan, RecordsTopFoldersWithSizesAndReplacesOnlyItsScheme)
 
     const SchemeScanOutcome outcome = scan(places, drive.root(), QStringLiteral("Mum's"));
     EXPECT_FALSE(outcome.notReady);
-    EXPECT_EQ(outcome.folderNames, (QStringList{"Empty", "Kid's Music", "Photos"}));
+    EXPECT_EQ(namesOf(outcome.folders), (QStringList{"Empty", "Kid's Music", "Photos"}));
+    EXPECT_EQ(outcome.folders[1].path, drive.path("Kid's Music"));
     const auto rows = rowsOf(places, QStringLiteral("Mum's"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].path, drive.path("Kid's Music"));
@@ -398,13 +409,14 @@ TEST(FolderStatus, TheFolderPaneGetsItsFilesAndSizeOrTheReasonTheyAreMissing)
     tree.link("Work/shortcut", "/etc");
     JobControl control;
     FolderContents contents = folderContents(tree.path("Work"), control);
-    EXPECT_EQ(contents.files, (QStringList{"notes.txt", "plan.doc", "shortcut"}));
+    EXPECT_EQ(namesOf(contents.files), (QStringList{"notes.txt", "plan.doc", "shortcut"}));
+    EXPECT_EQ(contents.files[0].path, tree.path("Work/notes.txt"));
     EXPECT_EQ(contents.size.bytes, 106);
     EXPECT_TRUE(contents.listError.isEmpty());
 
     JobControl missing;
     contents = folderContents(tree.path("Gone"), missing);
-    EXPECT_TRUE(contents.files.isEmpty());
+    EXPECT_TRUE(contents.files.empty());
     EXPECT_FALSE(contents.listError.isEmpty());
     EXPECT_EQ(contents.size.incomplete, QStringList{tree.path("Gone")});
 
@@ -412,7 +424,47 @@ TEST(FolderStatus, TheFolderPaneGetsItsFilesAndSizeOrTheReasonTheyAreMissing)
     SizeRequests requests;
     QStringList delivered;
     requests.requestContents(tree.path("Work"),
-                             [&](const FolderContents &c) { delivered = c.files; });
+                             [&](const FolderContents &c) { delivered = namesOf(c.files); });
     requests.waitForIdle();
     EXPECT_EQ(delivered.size(), 3);
+}
+
+TEST(FolderListModel, ARefreshKeepsTheWorkingTicksOfItsSchemeByPath)
+{
+    FolderListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setRows({{"/d/A", "A", 1, true, "Mum's"},
+                   {"/d/B", "B", 2, false, "Mum's"},
+                   {"/e/C", "C", 3, true, "Work"}});
+    const QHash<QString, bool> working = model.ticksOfScheme(QStringLiteral("Mum's"));
+    EXPECT_EQ(working, (QHash<QString, bool>{{"/d/A", true}, {"/d/B", false}}));
+
+    // The rescan brings B back saved as ticked and a new folder D; A is gone.
+    model.setRows({{"/d/B", "B", 2, true, "Mum's"}, {"/d/D", "D", 4, true, "Mum's"}});
+    model.restoreTicks(working);
+    EXPECT_FALSE(model.row(0).ticked) << "the unsaved untick wins over the saved tick";
+    EXPECT_TRUE(model.row(1).ticked) << "a folder the window never saw keeps its saved tick";
+    EXPECT_EQ(model.tickedPaths(), QStringList{"/d/D"});
+    EXPECT_EQ(model.index(1, 1).data(RowMarkRole).toInt(), static_cast<int>(RowMark::Marked));
+}
+
+TEST(FolderCopy, ProblemsAreToldInOneTextWithALongListCut)
+{
+    EXPECT_EQ(copyProblemsText({}, {}), QString());
+    std::vector<ItemFailure> one{{"/d/a.txt", "Permission denied"}};
+    EXPECT_EQ(copyProblemsText({}, one),
+              QStringLiteral("1 item could not be copied:\n/d/a.txt: Permission denied"));
+    std::vector<ItemFailure> many;
+    for (int i = 0; i < 25; ++i)
+        many.push_back({QStringLiteral("/d/%1").arg(i), QStringLiteral("gone")});
+    const QStringList lines = copyProblemsText({}, many).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 22);
+    EXPECT_EQ(lines.front(), QStringLiteral("25 items could not be copied:"));
+    EXPECT_EQ(lines.back(), QStringLiteral("and 5 more"));
+
+    FolderCopyOutcome replaced;
+    replaced.replaced.push_back({"/t/x", "/s/x", {}});
+    const QString both = copyProblemsText(replaced, one);
+    EXPECT_TRUE(both.startsWith(QStringLiteral("1 item could not be copied")));
+    EXPECT_TRUE(both.contains(QStringLiteral("\n\n"))) << "the replaced files follow, apart";
 }

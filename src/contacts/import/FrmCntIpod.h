@@ -2,8 +2,8 @@
 
 #include "common/services.h"
 #include "contacts/import/contact_import.h"
+#include "contacts/import/import_session.h"
 #include "contacts/import/import_source.h"
-#include "db/database.h"
 #include "jobs/job_runner.h"
 
 #include <QDialog>
@@ -51,12 +51,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Built in FrmCntIpod_controls.cpp.
     void buildControls();
     QWidget *buildSelectFileTab();
     QWidget *buildSetFieldsTab();
     void buildGrids();
     void prepareMappingGrid(QdGrid *grid, MappingModel *model, const QString &format,
                             bool isSelection);
+
     void tabChosen(int index);
     void setStepButtons(int tab);
     void step(int by);
@@ -94,7 +96,7 @@ private:
     void sendToDesktop();
 
     Services m_services;
-    Connection m_connection;
+    ImportSession m_session;
     JobRunner *m_job = nullptr;
     JobRunner *m_preview = nullptr;
     JobRunner *m_reading = nullptr;

@@ -1,5 +1,11 @@
 #include "contacts/import/import_models.h"
 
+#include "contacts/import/field_suggestion.h"
+
+#include <QHash>
+
+#include <algorithm>
+
 namespace quenda {
 
 namespace {
@@ -40,6 +46,48 @@ void MappingModel::setField(int row, const QString &field)
 {
     if (row >= 0 && row < rowCount() && this->row(row).field != field)
         updateRow(row, [&field](MappingGridRow &r) { r.field = field; });
+}
+
+QStringList MappingModel::fields() const
+{
+    QStringList out;
+    for (const MappingGridRow &r : rows())
+        out << r.field;
+    return out;
+}
+
+bool MappingModel::anyMapped() const
+{
+    return std::any_of(rows().begin(), rows().end(),
+                       [](const MappingGridRow &r) { return !r.field.trimmed().isEmpty(); });
+}
+
+std::vector<ImportPair> MappingModel::includedPairs() const
+{
+    std::vector<ImportPair> pairs;
+    for (const MappingGridRow &r : rows())
+        if (!r.field.isEmpty() && r.include)
+            pairs.push_back({r.column, r.field});
+    return pairs;
+}
+
+void applySuggestedFields(const std::vector<MappingModel *> &lists, const QStringList &sourceFields,
+                          const QString &kind)
+{
+    QStringList columns;
+    for (const MappingModel *model : lists)
+        for (const MappingGridRow &row : model->rows())
+            columns << row.column;
+    QHash<QString, QString> fieldOf;
+    for (const ImportPair &pair : suggestMapping(sourceFields, columns, kind))
+        fieldOf.insert(pair.column.toUpper(), pair.field);
+    for (MappingModel *model : lists) {
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QString field = fieldOf.value(model->row(r).column.toUpper());
+            if (!field.isEmpty() && model->row(r).field.trimmed().isEmpty())
+                model->setField(r, field);
+        }
+    }
 }
 
 PreviewModel::PreviewModel(QObject *parent)

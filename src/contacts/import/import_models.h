@@ -24,7 +24,18 @@ public:
                  QObject *parent = nullptr);
 
     void setField(int row, const QString &field);
+    // Each row's field, in row order: what a scheme keeps.
+    QStringList fields() const;
+    // Whether any row names a field at all.
+    bool anyMapped() const;
+    // The rows that name a field and are ticked: what an import reads.
+    std::vector<ImportPair> includedPairs() const;
 };
+
+// Fills the rows of the lists that have no field yet with the field the source's field names
+// suggest for their column; a field the user (or a recalled scheme) chose stays.
+void applySuggestedFields(const std::vector<MappingModel *> &lists, const QStringList &sourceFields,
+                          const QString &kind);
 
 // One record of a preview: its values in the order of the preview's fields.
 struct PreviewRecord {

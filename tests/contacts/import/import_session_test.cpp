@@ -1,0 +1,81 @@
+#include "contacts/import/field_catalogue.h"
+#include "contacts/import/import_models.h"
+#include "contacts/import/import_session.h"
+#include "support/test_places.h"
+
+#include <QAbstractItemModelTester>
+
+#include <gtest/gtest.h>
+
+using namespace quenda;
+using namespace quenda::test;
+
+TEST(ImportSession, SchemesRoundTripAndRowsPastTheListArePassedOver)
+{
+    TempPlaces places;
+    ImportSession session(places.databasePath());
+    const MappingLists lists = session.mappingLists();
+    EXPECT_EQ(lists.important.size(), 39u);
+    EXPECT_EQ(lists.other.size(), 32u);
+
+    ASSERT_TRUE(session.saveScheme(QStringLiteral("Mum's"), {"Nm", "", "O'Title"}));
+    ASSERT_TRUE(session.saveScheme(QStringLiteral("Work"), {"Who"}));
+    EXPECT_EQ(*session.schemeNames(), (QStringList{"Mum's", "Work"}));
+    const auto rows = session.schemeRows(QStringLiteral("MUM'S"), 2);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 2u) << "row 3 lies past a list of two";
+    EXPECT_EQ((*rows)[0].field, QStringLiteral("Nm"));
+    EXPECT_EQ((*rows)[1].row, 2);
+    EXPECT_TRUE(session.schemeRows(QStringLiteral("None"), 39)->empty());
+
+    const Result<PreviewTable> stored = session.storedContacts(10);
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->rows.empty());
+    EXPECT_EQ(stored->headers.size(), columnsOfList(previewFieldList()).size());
+    EXPECT_TRUE(session.contactNames()->isEmpty());
+}
+
+TEST(ImportSession, ADatabaseThatCannotBeOpenedIsToldInASentence)
+{
+    TempPlaces places(false);
+    ImportSession session(places.root() + QStringLiteral("/missing/organizer.db"));
+    const Result<QStringList> names = session.schemeNames();
+    ASSERT_FALSE(names);
+    EXPECT_TRUE(names.message().startsWith(QStringLiteral("The saved schemes could not be read: ")))
+        << names.message().toStdString();
+    const Status saved = session.saveScheme(QStringLiteral("Mum's"), {"Nm"});
+    ASSERT_FALSE(saved);
+    EXPECT_TRUE(
+        saved.message().startsWith(QStringLiteral("The scheme \"Mum's\" could not be saved")));
+    EXPECT_FALSE(session.contactNames());
+    EXPECT_FALSE(session.storedContacts(10));
+    EXPECT_EQ(session.helpText(QStringLiteral("LS0017")), QString());
+}
+
+TEST(MappingModel, SuggestionsFillOnlyEmptyRowsAndAnImportTakesTickedMappedRows)
+{
+    const auto rows = mappingRows(columnsOfList(importantFieldList()));
+    MappingModel mapping(MappingModel::Kind::Mapping, rows, false);
+    QAbstractItemModelTester tester(&mapping,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_FALSE(mapping.anyMapped());
+    mapping.setField(0, QStringLiteral("Custom"));
+    applySuggestedFields({&mapping}, {"Name", "E-mail Address", "Nothing Like A Column"},
+                         QStringLiteral("Text;"));
+    EXPECT_EQ(mapping.row(0).field, QStringLiteral("Custom")) << "the user's choice stays";
+    const QStringList fields = mapping.fields();
+    EXPECT_EQ(fields.size(), static_cast<qsizetype>(rows.size()));
+    EXPECT_TRUE(fields.contains(QStringLiteral("E-mail Address")));
+    EXPECT_FALSE(fields.contains(QStringLiteral("Name"))) << "its column has a field already";
+    EXPECT_TRUE(mapping.anyMapped());
+    EXPECT_TRUE(mapping.includedPairs().empty()) << "mapped but unticked rows import nothing";
+
+    MappingModel selection(MappingModel::Kind::Selection, rows, true);
+    selection.setField(0, QStringLiteral("Custom"));
+    selection.setField(2, QStringLiteral("Mail"));
+    const auto pairs = selection.includedPairs();
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0], (ImportPair{rows[0].column, QStringLiteral("Custom")}));
+    EXPECT_FALSE(selection.flags(selection.index(0, MappingModel::FieldCol)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(mapping.flags(mapping.index(0, MappingModel::FieldCol)) & Qt::ItemIsEditable);
+}
