@@ -2,7 +2,6 @@
 #include "db/database.h"
 #include "db/scans.h"
 #include "filecopier/copy_schemes.h"
-#include "filecopier/file_details.h"
 #include "filecopier/office_scan.h"
 #include "filecopier/organised_copy.h"
 #include "filecopier/scan_dates.h"
@@ -20,7 +19,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -510,15 +508,4 @@ TEST_F(OrganisedCopyTest, TheFileListCopyFillsAFreshFileCopierFolderOrKeepsOrigi
     EXPECT_FALSE(refused.error().isEmpty());
     EXPECT_EQ(outcome.copied, 0);
     EXPECT_EQ(readAll(copier + QStringLiteral("/Work/b.doc")), QByteArray("b"));
-}
-
-TEST(FileDetails, ThePhotoViewerIsOfferedOnlyWhenItCanBeRun)
-{
-    TempPlaces places;
-    const QString dir = places.root();
-    EXPECT_EQ(photoViewerIn(dir), QString());
-    const QString viewer = places.writeFile(QStringLiteral("Quenda Photo Viewer"), "#!/bin/sh\n");
-    EXPECT_EQ(photoViewerIn(dir), QString());
-    ASSERT_EQ(::chmod(QFile::encodeName(viewer).constData(), 0755), 0);
-    EXPECT_EQ(photoViewerIn(dir), viewer);
 }

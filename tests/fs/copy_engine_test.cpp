@@ -215,9 +215,12 @@ TEST(CopyEngine, CancellingKeepsWhatWasCopiedAndNoPartialFile)
     else
         EXPECT_EQ(QFileInfo(tree.path("dst/big.bin")).size(), 512LL * 1024 * 1024);
 
+    // A cancel before the first file copies nothing.
     JobControl early;
     early.cancel();
-    EXPECT_TRUE(executeCopy(*plan, early).cancelled);
+    const CopyOutcome none = executeCopy(*plan, early);
+    EXPECT_TRUE(none.cancelled && early.report().cancelled);
+    EXPECT_EQ(none.filesCopied, 0);
 }
 
 TEST(RemoveTree, RemovesContentButNeverWhatLinksPointAt)

@@ -138,6 +138,20 @@ void expectDurableOrder(const std::vector<Event> &events, const QString &below)
     }
 }
 
+// The organised copy of the file copier, with no recorded facts: each file keeps its folder.
+OrganisedCopyOutcome organisedCopy(const QStringList &sources, const QString &destination,
+                                   JobControl &control)
+{
+    OrganisedCopyRequest request;
+    request.sources = sources;
+    request.destination = destination;
+    request.layout = CopyLayout::KeepOriginal;
+    return copyIntoFolders(
+        request,
+        [](const QString &) { return Result<std::optional<OfficeFileFacts>>(std::nullopt); },
+        control);
+}
+
 } // namespace
 
 extern "C" {
@@ -236,16 +250,8 @@ TEST(Durability, TheOrganisedCopyFlushesInBatchesAndEachFolderOnce)
     for (int i = 0; i < 40; ++i)
         sources << tree.file(QStringLiteral("docs/%1/file%2.doc").arg(i % 3).arg(i), "doc");
     takeEvents();
-    OrganisedCopyRequest request;
-    request.sources = sources;
-    request.destination = tree.path("out");
-    request.layout = CopyLayout::KeepOriginal;
     JobControl control;
-    const OrganisedCopyOutcome outcome = copyIntoFolders(
-        request,
-        [](const QString &) { return Result<std::optional<OfficeFileFacts>>(std::nullopt); },
-        control);
-    EXPECT_EQ(outcome.copied, 40);
+    EXPECT_EQ(organisedCopy(sources, tree.path("out"), control).copied, 40);
     const std::vector<Event> events = takeEvents();
     expectDurableOrder(events, tree.path("out"));
     EXPECT_LT(flushes(events), 5) << "one flush per file is what the batches are there to avoid";
@@ -298,6 +304,12 @@ TEST(Durability, ACancelThatArrivesAtTheLastFlushFindsTheCopyDone)
     QStringList sources;
     for (int i = 0; i < 3; ++i)
         sources << tree.file(QStringLiteral("src/f%1.txt").arg(i), "x");
+    tree.folder("folders");
+    const auto expectDone = [](const JobControl &control, bool cancelled) {
+        EXPECT_FALSE(cancelled);
+        EXPECT_TRUE(control.report().succeeded());
+        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+    };
     {
         JobControl control;
         Result<CopyPlan> plan =
@@ -306,48 +318,24 @@ TEST(Durability, ACancelThatArrivesAtTheLastFlushFindsTheCopyDone)
         const CancelAtFlush late(control);
         const CopyOutcome out = executeCopy(*plan, control);
         EXPECT_EQ(out.filesCopied, 3);
-        EXPECT_FALSE(out.cancelled);
-        EXPECT_TRUE(control.report().succeeded());
-        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+        expectDone(control, out.cancelled);
     }
     {
-        tree.folder("folders");
         JobControl control;
         const CancelAtFlush late(control);
         const FolderCopyOutcome out = copyFolders({tree.path("src")}, tree.path("folders"),
                                                   FolderCopyLayout::Subfolders, control);
         EXPECT_EQ(out.foldersCopied, 1);
         EXPECT_EQ(out.filesCopied, 3);
-        EXPECT_FALSE(out.cancelled);
-        EXPECT_TRUE(control.report().succeeded());
-        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+        expectDone(control, out.cancelled);
     }
     {
-        OrganisedCopyRequest request;
-        request.sources = sources;
-        request.destination = tree.path("organised");
-        request.layout = CopyLayout::KeepOriginal;
         JobControl control;
         const CancelAtFlush late(control);
-        const OrganisedCopyOutcome outcome = copyIntoFolders(
-            request,
-            [](const QString &) { return Result<std::optional<OfficeFileFacts>>(std::nullopt); },
-            control);
-        EXPECT_EQ(outcome.copied, 3);
-        EXPECT_FALSE(outcome.cancelled);
-        EXPECT_TRUE(control.report().succeeded());
-        EXPECT_TRUE(control.isCancelled()) << "a flush came after the last file";
+        const OrganisedCopyOutcome out = organisedCopy(sources, tree.path("organised"), control);
+        EXPECT_EQ(out.copied, 3);
+        expectDone(control, out.cancelled);
     }
-    // A copy that meets the cancel before its end stops.
-    JobControl control;
-    Result<CopyPlan> plan =
-        planCopy(tree.path("src"), tree.path("stopped"), ClashPolicy::Replace, control);
-    ASSERT_TRUE(plan);
-    control.cancel();
-    const CopyOutcome out = executeCopy(*plan, control);
-    EXPECT_TRUE(out.cancelled);
-    EXPECT_EQ(out.filesCopied, 0);
-    EXPECT_TRUE(control.report().cancelled);
 }
 
 TEST(Durability, SplitPiecesReachTheDiskInBatchesBeforeTheyTakeTheirNames)

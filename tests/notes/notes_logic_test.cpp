@@ -19,8 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 using namespace quenda;
 using namespace quenda::test;
 
@@ -247,73 +245,56 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
     EXPECT_TRUE(tableRows(c->db(), QStringLiteral("Quenda_IpodScanedtxt")).empty());
 }
 
-TEST(NoteConversion, AFailureInTheMiddleIsReportedByPathAndTheRestIsDone)
+TEST(NoteConversion, CancelledBeforeItBeganWritesNothingYetListsTheFolder)
 {
     TempPlaces places;
-    const QString a = places.writeFile(QStringLiteral("src/a.txt"), "first");
-    const QString pipe = QDir(places.root()).filePath(QStringLiteral("src/pipe.txt"));
-    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QString c = places.writeFile(QStringLiteral("src/c.txt"), "third");
+    places.writeFile(QStringLiteral("Desktop/Ipod/c.txt"), "earlier note");
     auto db = places.connect();
-    JobControl control;
-    const ConversionOutcome outcome = convertDocuments(db->db(),
-                                                       {{QStringLiteral("a.txt"), a},
-                                                        {QStringLiteral("pipe.txt"), pipe},
-                                                        {QStringLiteral("c.txt"), c}},
-                                                       {}, places.stagingDir(), control);
-    // The pipe is refused at once instead of holding the conversion forever.
-    ASSERT_EQ(control.failures().size(), 1u);
-    EXPECT_EQ(control.failures()[0].path, pipe);
-    EXPECT_TRUE(control.failures()[0].reason.contains(QLatin1String("not a regular file")));
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/c.txt")), QByteArray("third"));
-    EXPECT_FALSE(QFileInfo::exists(places.stagingDir() + QStringLiteral("/pipe.txt")));
-    EXPECT_EQ(outcome.notesFound, 2);
-
-    // Cancelled before it began: nothing is written, yet the list matches the folder.
     JobControl cancelled;
     cancelled.cancel();
-    QFile::remove(places.stagingDir() + QStringLiteral("/c.txt"));
     const ConversionOutcome none = convertDocuments(db->db(), {{QStringLiteral("c.txt"), c}}, {},
                                                     places.stagingDir(), cancelled);
     EXPECT_EQ(none.written, 0);
     EXPECT_EQ(none.notesFound, 1);
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/c.txt")), QByteArray("earlier note"));
 }
 
+// Pieces of 100 characters, then 97 (the marker takes three), that join to the note again;
+// an even hundred leaves an empty last piece, and neither a CR LF nor a character beyond the
+// basic plane is cut in two.
 TEST(NoteCutting, PiecesOfHundredThenNinetySevenCharacters)
 {
-    const QStringList p250 = sectionPieces(insertSectionBreaks(repeatChars(250)));
-    ASSERT_EQ(p250.size(), 3);
-    EXPECT_EQ(p250[0].size(), 100);
-    EXPECT_EQ(p250[1].size(), 97);
-    EXPECT_EQ(p250[2].size(), 53);
-    EXPECT_EQ(p250.join(QString()), repeatChars(250));
+    QString faces;
+    for (int i = 0; i < 150; ++i)
+        faces += QString::fromUcs4(U"\U0001F600", 1);
+    const std::pair<QString, std::vector<qsizetype>> cases[] = {
+        {repeatChars(250), {100, 97, 53}},
+        {repeatChars(100), {100, 0}},
+        {repeatChars(99), {99}},
+        {QString(99, QLatin1Char('a')) + "\r\n" + QString(50, QLatin1Char('b')), {101, 50}},
+        {faces, {100, 50}},
+    };
+    for (const auto &[note, sizes] : cases) {
+        SCOPED_TRACE(note.left(120).toStdString());
+        const QStringList pieces = sectionPieces(insertSectionBreaks(note));
+        std::vector<qsizetype> got;
+        for (const QString &piece : pieces) {
+            got.push_back(piece.toUcs4().size());
+            EXPECT_FALSE(piece.startsWith(QLatin1Char('\n')) ||
+                         (!piece.isEmpty() && piece.front().isLowSurrogate()));
+        }
+        EXPECT_EQ(got, sizes);
+        EXPECT_EQ(pieces.join(QString()), note);
+    }
 
-    const QStringList p100 = sectionPieces(insertSectionBreaks(repeatChars(100)));
-    ASSERT_EQ(p100.size(), 2);
-    EXPECT_EQ(p100[0], repeatChars(100));
-    EXPECT_TRUE(p100[1].isEmpty());
-
-    EXPECT_EQ(sectionPieces(insertSectionBreaks(repeatChars(99))), QStringList{repeatChars(99)});
-    EXPECT_EQ(sectionPieces(QStringLiteral("a@*@b")), (QStringList{"a", "b"}));
-    EXPECT_EQ(pieceFileName(QStringLiteral("notes.txt"), 1), QStringLiteral("notes.txt1.txt"));
-}
-
-TEST(NoteCutting, LongNotesAndCharactersBeyondTheBasicPlane)
-{
     // Far beyond 32,767 characters: 400 markers, the last piece holds what the markers pushed.
     const QStringList big = sectionPieces(insertSectionBreaks(repeatChars(40000)));
     ASSERT_EQ(big.size(), 401);
     EXPECT_EQ(big[399].size(), 97);
     EXPECT_EQ(big[400].size(), 40000 - 100 - 97 * 399);
-
-    QString faces;
-    for (int i = 0; i < 150; ++i)
-        faces += QString::fromUcs4(U"\U0001F600", 1);
-    const QStringList pieces = sectionPieces(insertSectionBreaks(faces));
-    ASSERT_EQ(pieces.size(), 2);
-    EXPECT_EQ(pieces[0].toUcs4().size(), 100);
-    EXPECT_EQ(pieces[1].toUcs4().size(), 50);
-    EXPECT_FALSE(pieces[1].front().isLowSurrogate());
+    EXPECT_EQ(sectionPieces(QStringLiteral("a@*@b")), (QStringList{"a", "b"}));
+    EXPECT_EQ(pieceFileName(QStringLiteral("notes.txt"), 1), QStringLiteral("notes.txt1.txt"));
 }
 
 TEST(NoteDisplay, LongLinesAreBrokenForTheViewerOnly)

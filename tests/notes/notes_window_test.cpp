@@ -61,6 +61,14 @@ struct NotesWindowTest : ::testing::Test {
         control<QLineEdit>(&w, "FolderViewOff")->setText(src());
         click(w, "CmdScanOff");
     }
+    // Scans src, converts what it holds and chooses the first note, as the user would.
+    void convertAndView(FrmNotesIpod &w, int notes = 1)
+    {
+        scan(w);
+        click(w, "CmdConvert");
+        ASSERT_EQ(grid(w, "GrdView")->dataRows(), notes);
+        grid(w, "GrdView")->setCurrentRowNumber(1);
+    }
     static int rowOf(QdGrid *grid, const QString &app)
     {
         for (int r = 1; r <= grid->dataRows(); ++r)
@@ -173,10 +181,7 @@ TEST_F(NotesWindowTest, ViewCutAndSplitterHandOver)
         text += QChar(u'A' + i % 26);
     places.writeFile(QStringLiteral("src/long.txt"), text.toLatin1());
     auto w = open();
-    scan(*w);
-    click(*w, "CmdConvert");
-    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 1);
-    grid(*w, "GrdView")->setCurrentRowNumber(1);
+    ASSERT_NO_FATAL_FAILURE(convertAndView(*w));
     EXPECT_EQ(w->viewText(), text);
     ASSERT_NE(w->splitWindow(), nullptr);
     const QString note = places.stagingDir() + QStringLiteral("/long.txt");
@@ -203,9 +208,7 @@ TEST_F(NotesWindowTest, MergeSkipsDeletedNotesAndCancelSavesNothing)
     places.writeFile(QStringLiteral("src/b.txt"), "Bananas");
     places.writeFile(QStringLiteral("src/c.txt"), "Cherries");
     auto w = open();
-    scan(*w);
-    click(*w, "CmdConvert");
-    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 3);
+    ASSERT_NO_FATAL_FAILURE(convertAndView(*w, 3));
     QFile::remove(places.stagingDir() + QStringLiteral("/b.txt"));
 
     doubles.messages.shown.clear();
@@ -299,9 +302,7 @@ TEST_F(NotesWindowTest, ALongCutAsksOnceAndEndsWithOneSummary)
 {
     places.writeFile(QStringLiteral("src/long.txt"), QByteArray(97 * 30, 'x'));
     auto w = open();
-    scan(*w);
-    click(*w, "CmdConvert");
-    grid(*w, "GrdView")->setCurrentRowNumber(1);
+    ASSERT_NO_FATAL_FAILURE(convertAndView(*w));
     const QString first = places.stagingDir() + QStringLiteral("/long.txt0.txt");
 
     doubles.messages.shown.clear();
@@ -360,14 +361,10 @@ TEST_F(NotesWindowTest, AHugeDocumentPreviewsItsStartOnly)
 
 TEST_F(NotesWindowTest, ALargeNoteArrivesBeforeItCanBeCut)
 {
-    QDir().mkpath(src());
     const QByteArray big = (QByteArray(98, 'y') + "\r\n").repeated(32 << 10);
     places.writeFile(QStringLiteral("src/big.txt"), big);
     auto w = open();
-    scan(*w);
-    click(*w, "CmdConvert");
-    ASSERT_EQ(grid(*w, "GrdView")->dataRows(), 1);
-    grid(*w, "GrdView")->setCurrentRowNumber(1);
+    ASSERT_NO_FATAL_FAILURE(convertAndView(*w));
 
     // While the note is read, a cut waits for it rather than cutting nothing.
     doubles.messages.shown.clear();

@@ -125,15 +125,6 @@ TEST_F(PictureLogicTest, ScanRecordsFourLevelsParentsFirstInNaturalOrder)
     EXPECT_TRUE(scan(nullptr, tree.folder(QStringLiteral("Empty"))).empty());
 }
 
-TEST_F(PictureLogicTest, AFolderThatCannotBeReadLeavesTheTableAsItWas)
-{
-    tree.folder(QStringLiteral("Pics/Trip"));
-    ASSERT_EQ(scan().size(), 1u);
-    JobReport report;
-    EXPECT_EQ(scan(&report, tree.path(QStringLiteral("gone"))).size(), 1u);
-    EXPECT_TRUE(report.error.contains(QStringLiteral("No such file or directory")));
-}
-
 TEST_F(PictureLogicTest, SendCopiesEachRowMergingAndKeepsTimesAndExtraFiles)
 {
     tree.file(QStringLiteral("Pics/Trip/t.jpg"), "trip");

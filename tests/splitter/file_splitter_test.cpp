@@ -116,29 +116,6 @@ QString fixture(const char *name)
 
 } // namespace
 
-TEST(SplitFile, LinesFillEachPieceAndAnEvenDivisionLeavesAnEmptyLastPiece)
-{
-    TempPlaces places(false);
-    const QString ten = places.writeFile(QStringLiteral("ten/long.txt"), numberedLines(10, "\r\n"));
-    const SplitResult even = splitNow(ten, 5, SplitUnit::Lines);
-    EXPECT_EQ(even.pieces, 3);
-    EXPECT_FALSE(even.message);
-    const QList<QByteArray> evenPieces = pieces(ten);
-    ASSERT_EQ(evenPieces.size(), 3);
-    EXPECT_EQ(evenPieces[0] + evenPieces[1], numberedLines(10, "\r\n"));
-    EXPECT_EQ(evenPieces[0].count('\n'), 5);
-    EXPECT_TRUE(evenPieces[2].isEmpty());
-    EXPECT_TRUE(QFileInfo(places.root() + QStringLiteral("/ten/long3.txt")).isFile());
-
-    const QString seven =
-        places.writeFile(QStringLiteral("seven/long.txt"), numberedLines(7, "\r\n"));
-    EXPECT_EQ(splitNow(seven, 5, SplitUnit::Lines).pieces, 2);
-    const QList<QByteArray> sevenPieces = pieces(seven);
-    ASSERT_EQ(sevenPieces.size(), 2);
-    EXPECT_EQ(sevenPieces[0].count('\n'), 5);
-    EXPECT_EQ(sevenPieces[1], "line 6\r\nline 7\r\n");
-}
-
 TEST(SplitFile, SizesThatNoLineCountReachesKeepTheWholeFileInOnePiece)
 {
     TempPlaces places(false);
@@ -148,41 +125,6 @@ TEST(SplitFile, SizesThatNoLineCountReachesKeepTheWholeFileInOnePiece)
         EXPECT_EQ(splitNow(path, size, SplitUnit::Lines).pieces, 1);
         EXPECT_EQ(pieces(path), QList<QByteArray>{numberedLines(9, "\r\n")});
     }
-}
-
-TEST(SplitFile, CrLfAndCrAndLfAllEndALineAndPiecesUseCrLf)
-{
-    TempPlaces places(false);
-    // "\n\r" is two line ends: an empty line sits between them.
-    const QString mixed = places.writeFile(QStringLiteral("mixed.txt"), "a\rb\nc\r\nd\n\re\r\r\nf");
-    EXPECT_EQ(splitNow(mixed, 2, SplitUnit::Lines).pieces, 5);
-    EXPECT_EQ(pieces(mixed), (QList<QByteArray>{"a\r\nb\r\n", "c\r\nd\r\n", "\r\ne\r\n",
-                                                "\r\nf\r\n", QByteArray()}));
-
-    const QString empty = places.writeFile(QStringLiteral("empty.txt"), QByteArray());
-    EXPECT_EQ(splitNow(empty, 5, SplitUnit::Lines).pieces, 1);
-    EXPECT_EQ(pieces(empty), QList<QByteArray>{QByteArray()});
-}
-
-TEST(SplitFile, ALineEndOrALineLongerThanAReadBlockIsNotBrokenAtTheBlockEdge)
-{
-    TempPlaces places(false);
-    const int block = static_cast<int>(kSplitReadBlock);
-    // The CR is the last byte of the first read block and its LF the first of the next.
-    QByteArray text(block - 1, 'x');
-    text += "\r\nnext\r\n";
-    // The long line starts just before the second block ends and runs through the third.
-    text += QByteArray(block - 100, 'y') + "\r\n" + QByteArray(block + 300 * 1024, 'z') + "\r\nend";
-    const QString path = places.writeFile(QStringLiteral("edge.txt"), text);
-    EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 6);
-    const QList<QByteArray> got = pieces(path);
-    ASSERT_EQ(got.size(), 6);
-    EXPECT_EQ(got[0], QByteArray(block - 1, 'x') + "\r\n");
-    EXPECT_EQ(got[1], "next\r\n");
-    EXPECT_EQ(got[2], QByteArray(block - 100, 'y') + "\r\n");
-    EXPECT_EQ(got[3], QByteArray(block + 300 * 1024, 'z') + "\r\n");
-    EXPECT_EQ(got[4], "end\r\n");
-    EXPECT_TRUE(got[5].isEmpty());
 }
 
 namespace {
@@ -252,6 +194,9 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
         {"lone-ends",
          lone,
          {{1000, SplitUnit::Lines}, {100.5, SplitUnit::KB}, {0.4, SplitUnit::MB}}},
+        // "\n\r" is two line ends with an empty line between; the last line has no end.
+        {"mixed", "a\rb\nc\r\nd\n\re\r\r\nf", {{2, SplitUnit::Lines}}},
+        {"empty", QByteArray(), {{5, SplitUnit::Lines}}},
     };
 
     TempPlaces places(false);
@@ -272,51 +217,6 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
                 ASSERT_TRUE(got[k] == want[k]) << "piece " << k + 1 << " of " << got.size();
         }
     }
-}
-
-TEST(SplitFile, KilobytePiecesEndOnTheLineThatReachesTheSize)
-{
-    TempPlaces places(false);
-    QByteArray text;
-    for (int i = 0; i < 100; ++i)
-        text += QByteArray(50 + (i * 37) % 200, char('a' + i % 26)) + "\r\n";
-    text += QByteArray(300 * 1024, 'L') + "\r\n" + "tail\r\n";
-    const QString path = places.writeFile(QStringLiteral("kb.txt"), text);
-
-    const int count = splitNow(path, 2, SplitUnit::KB).pieces;
-    const QList<QByteArray> got = pieces(path);
-    ASSERT_EQ(got.size(), count);
-    ASSERT_GE(count, 3);
-    QByteArray joined;
-    for (int k = 0; k < count; ++k) {
-        joined += got[k];
-        if (k + 1 == count)
-            break;
-        // Full, yet one line short of full before its last line was written.
-        const QByteArray piece = got[k];
-        EXPECT_GE(piece.size(), 2048) << "piece " << k + 1;
-        const qsizetype previousEnd = piece.lastIndexOf("\r\n", piece.size() - 3);
-        EXPECT_LT(previousEnd < 0 ? 0 : previousEnd + 2, 2048) << "piece " << k + 1;
-    }
-    EXPECT_EQ(joined, text);
-    // The 300 KB line alone overflows the limit and closes the piece it lands in.
-    EXPECT_TRUE(got[count - 2].endsWith(QByteArray(300 * 1024, 'L') + "\r\n"));
-    EXPECT_EQ(got[count - 1], "tail\r\n");
-}
-
-TEST(SplitFile, MegabytePiecesCountTheBytesWrittenWithCrLf)
-{
-    TempPlaces places(false);
-    // 40000 lines of 49 bytes + LF: 2,000,000 bytes read, 2,040,000 written.
-    QByteArray text;
-    for (int i = 0; i < 40000; ++i)
-        text += QByteArray(49, 'm') + "\n";
-    const QString path = places.writeFile(QStringLiteral("mb.txt"), text);
-    EXPECT_EQ(splitNow(path, 1, SplitUnit::MB).pieces, 2);
-    const QList<QByteArray> got = pieces(path);
-    ASSERT_EQ(got.size(), 2);
-    EXPECT_EQ(got[0].size(), 20561 * 51); // the first line to reach 1,048,576 bytes
-    EXPECT_EQ(got[0].size() + got[1].size(), 40000 * 51);
 }
 
 TEST(SplitFile, TooSmallAndFolderChecksRefuseBeforeAnyPieceIsWritten)

@@ -134,13 +134,3 @@ TEST(TextFileWrite, ReplacesTheFileOrLeavesItWholeAndSaysWhy)
     EXPECT_TRUE(refused.message().contains("No such file or directory"));
     EXPECT_FALSE(writeTextFileFromGrid(textFilePath(QString()), gridOf({{"A"}})));
 }
-
-TEST(TextFileImport, UnreadableFilesAreRefusedWithTheirName)
-{
-    TempPlaces places(false);
-    const QString junk = places.writeFile("junk.xls", QByteArray(5000, '\x07'));
-    const Result<TextGrid> grid = importSpreadsheet(junk);
-    ASSERT_FALSE(grid);
-    EXPECT_TRUE(grid.message().contains(junk));
-    EXPECT_FALSE(importSpreadsheet(places.root() + "/missing.csv"));
-}

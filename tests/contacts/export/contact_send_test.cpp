@@ -35,19 +35,6 @@ protected:
 
 } // namespace
 
-TEST_F(ContactSendTest, EveryContactGetsHomeWorkAndCombinedCards)
-{
-    for (const char *name : {"Zoe", "Dentist", "O'Brien"})
-        addNamed(db(), QString::fromUtf8(name));
-    EXPECT_EQ(*contactNames(db()), (QStringList{"Dentist", "O'Brien", "Zoe"}));
-    EXPECT_EQ(sendAll(), 9);
-    EXPECT_TRUE(control.report().succeeded());
-    EXPECT_EQ(control.progress().done, 3);
-    EXPECT_EQ(filesIn(folder),
-              (QStringList{"Dentist-H.vcf", "Dentist-W .vcf", "Dentist.vcf", "O'Brien-H.vcf",
-                           "O'Brien-W .vcf", "O'Brien.vcf", "Zoe-H.vcf", "Zoe-W .vcf", "Zoe.vcf"}));
-}
-
 TEST_F(ContactSendTest, EachNameTakesTheFirstHolderOfExactlyThatName)
 {
     addContact(db(), {{"NAME", "Twin"}, {"NICK", "first"}});
