@@ -13,6 +13,14 @@ using namespace quenda::cli;
 
 namespace {
 
+#ifdef QUENDA_CLI_SPLIT_ONLY
+// The module the tool loads for "split": the splitter and nothing that needs more than Qt Core.
+const Verb kVerbs[] = {
+    {"split", "FILE (--lines N | --kb N | --mb N)",
+     "cut a text file into numbered pieces beside it, as the splitter window does", runSplit,
+     "--lines= --kb= --mb="},
+};
+#else
 const Verb kVerbs[] = {
     {"vcf", "[--out DIR] [--vcard 2.1|3.0|4.0] ID...",
      "write the combined vCard of each contact id, as the contact export window does", runVcf,
@@ -49,6 +57,7 @@ const Verb kVerbs[] = {
      "list the players plugged in, send the staging folder's contacts and notes, eject one",
      runPlayer, "--player= --contacts --notes"},
 };
+#endif
 
 void printHelp(QTextStream &out)
 {
@@ -125,9 +134,10 @@ std::optional<QStringList> normalizeOptions(const Verb &verb, const QStringList 
 
 } // namespace
 
-int main(int argc, char *argv[])
+// Called by the tool (launcher.cpp) once it has loaded this module.
+extern "C" __attribute__((visibility("default"))) int quenda_cli_main(int *argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QCoreApplication app(*argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments().mid(1);

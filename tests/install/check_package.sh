@@ -13,6 +13,8 @@ fi
 status=0
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/quenda-ipod ./usr/bin/quenda-ipod-cli ./usr/bin/quenda-mdb-reader \
+  ./usr/lib/x86_64-linux-gnu/quenda-ipod/quenda-cli-verbs.so \
+  ./usr/lib/x86_64-linux-gnu/quenda-ipod/quenda-cli-split.so \
   ./usr/share/applications/org.quenda.Ipod.desktop \
   ./usr/share/metainfo/org.quenda.Ipod.metainfo.xml \
   ./usr/share/icons/hicolor/scalable/apps/org.quenda.Ipod.svg \
