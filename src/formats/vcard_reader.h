@@ -67,7 +67,7 @@ public:
 
     const std::vector<FieldInfo> &fields() const override;
     bool next(QVariantList &values) override;
-    QString error() const override;
+    Status status() const override;
     // 65001 (UTF-8 and the per-value character sets), 1200 or 1201 for a UTF-16 file.
     int codePage() const override;
     qint64 recordNumber() const override;

@@ -27,7 +27,7 @@ std::vector<QStringList> rowsOf(const QByteArray &bytes, DelimitedOptions option
     std::vector<QStringList> rows{reader->fieldNames()};
     for (const QStringList &row : readAllAsText(*reader))
         rows.push_back(row);
-    EXPECT_EQ(reader->error(), QString());
+    EXPECT_EQ(reader->status().message(), QString());
     return rows;
 }
 
@@ -197,7 +197,7 @@ TEST(DelimitedReader, TextValuesAreTheUtf8OfTheValues)
         EXPECT_FALSE(asText->nextText(texts));
         EXPECT_TRUE(texts.empty());
         EXPECT_EQ(asText->recordNumber(), asValues->recordNumber());
-        EXPECT_EQ(asText->error(), QString());
+        EXPECT_EQ(asText->status().message(), QString());
     }
 }
 
@@ -241,13 +241,13 @@ TEST(DelimitedReader, RecordsAcrossBlockBoundariesAndTheLengthCap)
                                             QString(seen % 97, u'x') + QStringLiteral("\""));
     }
     EXPECT_EQ(seen, count);
-    EXPECT_EQ(reader->error(), QString());
+    EXPECT_EQ(reader->status().message(), QString());
 
     QByteArray huge = "a\nfirst\n" + QByteArray(DelimitedReader::kMaxRecordBytes + 10, 'y');
     auto capped = openBytes(huge);
     ASSERT_TRUE(capped->next(values));
     EXPECT_FALSE(capped->next(values));
-    EXPECT_EQ(capped->error(),
+    EXPECT_EQ(capped->status().message(),
               QStringLiteral("The file t.csv cannot be read: the record at line 3 is longer "
                              "than 16 MiB."));
 }
@@ -277,7 +277,7 @@ TEST(DelimitedReader, AHeaderLineIsAsLongAsTheFileSays)
         EXPECT_EQ(values[0].toString(), QStringLiteral("Smith"));
         EXPECT_EQ(values[5000].toString(), QStringLiteral("35000"));
         EXPECT_FALSE(reader->next(values));
-        EXPECT_EQ(reader->error(), QString());
+        EXPECT_EQ(reader->status().message(), QString());
     }
 
     QByteArray wide = "a";

@@ -46,7 +46,7 @@ Read readAll(VCardReader &reader)
                 card.insert(out.fields[i], values[i].toString());
         out.cards.push_back(card);
     }
-    out.error = reader.error();
+    out.error = reader.status().message();
     EXPECT_EQ(reader.recordNumber(), qint64(out.cards.size()));
     return out;
 }
@@ -106,7 +106,7 @@ public:
         }
         return done;
     }
-    QString error() const override { return {}; }
+    Status status() const override { return {}; }
 
 private:
     qint64 body() const { return m_unit.size() * m_repeats; }

@@ -344,11 +344,11 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
             control.setDone(static_cast<qint64>(preview.rows.size()));
     }
     preview.total = reader.recordNumber();
-    if (!reader.error().isEmpty()) {
+    if (!reader.status().ok()) {
         // Past the rows shown, the rows stay in sight and the count says where it stopped.
         if (static_cast<qsizetype>(preview.rows.size()) < maxRows)
-            return fail(reader.error());
-        preview.countStopped = reader.error();
+            return reader.status().error();
+        preview.countStopped = reader.status().message();
     }
     return preview;
 }
@@ -436,11 +436,11 @@ Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
         if (reader.recordNumber() % kProgressEvery == 0)
             control.setDone(reader.recordNumber());
     }
-    if (!reader.error().isEmpty()) {
+    if (!reader.status().ok()) {
         writer.rollback();
         return fail(QStringLiteral("Nothing was imported: record %1 could not be read. %2")
                         .arg(reader.recordNumber() + 1)
-                        .arg(reader.error()));
+                        .arg(reader.status().message()));
     }
     if (control.isCancelled()) {
         writer.rollback();
@@ -495,10 +495,10 @@ Result<DuplicateScan> scanForDuplicates(QSqlDatabase &db, TableReader &reader,
         if (reader.recordNumber() % kProgressEvery == 0)
             control.setDone(reader.recordNumber());
     }
-    if (!reader.error().isEmpty())
+    if (!reader.status().ok())
         return fail(QStringLiteral("Record %1 could not be read. %2")
                         .arg(reader.recordNumber() + 1)
-                        .arg(reader.error()));
+                        .arg(reader.status().message()));
     return scan;
 }
 
