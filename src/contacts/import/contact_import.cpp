@@ -348,7 +348,7 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
         // Past the rows shown, the rows stay in sight and the count says where it stopped.
         if (static_cast<qsizetype>(preview.rows.size()) < maxRows)
             return reader.status().error();
-        preview.countStopped = reader.status().message();
+        preview.counted = reader.status();
     }
     return preview;
 }
@@ -356,12 +356,13 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
 QString previewExtentText(const SourcePreview &preview)
 {
     const auto shown = static_cast<qint64>(preview.rows.size());
-    if (shown >= preview.total && preview.countStopped.isEmpty())
+    if (shown >= preview.total && preview.counted)
         return {};
     const QLocale english(QLocale::English);
-    if (!preview.countStopped.isEmpty())
+    if (!preview.counted)
         return QStringLiteral("showing the first %1 of at least %2 rows; the count stopped: %3")
-            .arg(english.toString(shown), english.toString(preview.total), preview.countStopped);
+            .arg(english.toString(shown), english.toString(preview.total),
+                 preview.counted.message());
     return QStringLiteral("showing the first %1 of %2 rows")
         .arg(english.toString(shown), english.toString(preview.total));
 }
