@@ -359,6 +359,36 @@ private:
 
 } // namespace
 
+// A table or memo read the disk refuses stops the reader with the file and the system's reason;
+// the records before it were given.
+TEST(DbfReader, AFailedReadStopsWithTheSystemsReason)
+{
+    const std::vector<FieldSpec> fields = {{"NAME", 'C', 5}, {"NOTE", 'M', 10}};
+    std::vector<QByteArray> records;
+    for (int i = 0; i < 20000; ++i)
+        records.push_back("name " + QByteArray(10, ' '));
+    records.push_back("memo          8");
+    const QByteArray table = buildDbf(0xF5, fields, records);
+    const QByteArray memo = buildFpt({{1, "a memo"}});
+    const QString expected =
+        QStringLiteral("The file t.dbf cannot be read: %1.").arg(systemErrorText(EIO));
+
+    for (const bool tableFails : {true, false}) {
+        auto reader = DbfReader::open(
+            std::make_unique<FailingSource>(table, table.size() - (tableFails ? 1000 : 0)),
+            std::make_unique<FailingSource>(memo, tableFails ? memo.size() : 512), true,
+            QStringLiteral("t.dbf"));
+        ASSERT_TRUE(reader) << reader.message().toStdString();
+        QVariantList v;
+        int seen = 0;
+        while ((*reader)->next(v))
+            ++seen;
+        EXPECT_GT(seen, 0) << tableFails;
+        EXPECT_LT(seen, int(records.size())) << tableFails;
+        EXPECT_EQ((*reader)->status().message(), expected) << tableFails;
+    }
+}
+
 // Records that share one large memo block read it once; a memo past the cap is named.
 TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
 {

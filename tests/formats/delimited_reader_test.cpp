@@ -252,6 +252,32 @@ TEST(DelimitedReader, RecordsAcrossBlockBoundariesAndTheLengthCap)
                              "than 16 MiB."));
 }
 
+// A read the disk refuses stops the reader: the records before it were given, and the status
+// names the file and the system's reason, whether the fault comes at the opening or later.
+TEST(DelimitedReader, AFailedReadStopsWithTheSystemsReason)
+{
+    QByteArray csv = "id,text\n";
+    for (int i = 1; csv.size() < 1024 * 1024; ++i)
+        csv += QByteArray::number(i) + ",some words of text\n";
+    const QString expected =
+        QStringLiteral("The file t.csv cannot be read: %1.").arg(systemErrorText(EIO));
+
+    auto reader = DelimitedReader::open(std::make_unique<FailingSource>(csv, 300 * 1024),
+                                        QStringLiteral("t.csv"));
+    ASSERT_TRUE(reader) << reader.message().toStdString();
+    QVariantList values;
+    int seen = 0;
+    while ((*reader)->next(values))
+        ASSERT_EQ(values[0].toInt(), ++seen);
+    EXPECT_GT(seen, 0);
+    EXPECT_FALSE((*reader)->status().ok());
+    EXPECT_EQ((*reader)->status().message(), expected);
+
+    auto atOnce =
+        DelimitedReader::open(std::make_unique<FailingSource>(csv, 0), QStringLiteral("t.csv"));
+    EXPECT_EQ(atOnce.message(), expected);
+}
+
 // A header line far longer than the first 64 KiB still splits as the file says; past the
 // documented caps the message says which one.
 TEST(DelimitedReader, AHeaderLineIsAsLongAsTheFileSays)
