@@ -101,8 +101,8 @@ template <class Open> double bestSeconds(Open open, qint64 *rows)
         qint64 count = 0;
         while (reader->next(values))
             ++count;
-        if (!reader->error().isEmpty())
-            std::fprintf(stderr, "%s\n", qPrintable(reader->error()));
+        if (!reader->status().ok())
+            std::fprintf(stderr, "%s\n", qPrintable(reader->status().message()));
         best = std::min(best, timer.nsecsElapsed() / 1e9);
         *rows = count;
     }

@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
         }
         std::printf("read %.3f %lld\n", timer.nsecsElapsed() / 1e9,
                     static_cast<long long>((*reader)->recordNumber()));
-        return (*reader)->error().isEmpty() ? 0 : 1;
+        return (*reader)->status().ok() ? 0 : 1;
     }
     if (Status s = ensureDatabase(database); !s) {
         std::fprintf(stderr, "%s\n", qPrintable(s.message()));

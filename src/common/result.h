@@ -63,6 +63,12 @@ inline Error fail(QString message, int code = 0)
     return Error{std::move(message), code};
 }
 
+// The status of a reader that keeps its first fault as a sentence: ok while there is none.
+inline Status faultStatus(const QString &fault)
+{
+    return fault.isEmpty() ? Status() : Status(fail(fault));
+}
+
 // The system's own wording for an errno value ("No space left on device").
 QString systemErrorText(int errnoValue);
 

@@ -88,7 +88,7 @@ Status ensureDatabase(const QString &path)
 
     Connection connection(path);
     if (!connection.isOpen())
-        return unusable(connection.error());
+        return unusable(errorText(connection.db().lastError()));
     QSqlDatabase &db = connection.db();
 
     if (existed) {

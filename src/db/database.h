@@ -39,8 +39,7 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     bool isOpen() const { return m_db.isOpen(); }
-    // Empty while open; the driver's reason otherwise.
-    QString error() const { return m_error; }
+    // Ok while open; otherwise the file and the driver's reason.
     Status status() const;
     QSqlDatabase &db() { return m_db; }
 

@@ -74,7 +74,7 @@ Status checkDatabaseFile(const QString &path)
     unsigned char head[0x18 + 128] = {};
     const qint64 got = (*source)->readAt(0, reinterpret_cast<char *>(head), sizeof head);
     if (got < 0)
-        return fail(cannotRead(path, (*source)->error()));
+        return fail(cannotRead(path, (*source)->status().message()));
     const QByteArrayView magic(reinterpret_cast<const char *>(head) + 4, 15);
     if (got < 19 ||
         (magic != QByteArrayView("Standard Jet DB") && magic != QByteArrayView("Standard ACE DB")))
@@ -386,9 +386,9 @@ bool AccessReader::next(QVariantList &values)
     }
 }
 
-QString AccessReader::error() const
+Status AccessReader::status() const
 {
-    return d->error;
+    return faultStatus(d->error);
 }
 
 void AccessReader::cancel()

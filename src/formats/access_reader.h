@@ -48,7 +48,7 @@ public:
 
     const std::vector<FieldInfo> &fields() const override;
     bool next(QVariantList &values) override;
-    QString error() const override;
+    Status status() const override;
     // 1200 for Jet 4 and later (text stored as UTF-16), 1252 for Jet 3.
     int codePage() const override;
     qint64 recordNumber() const override;

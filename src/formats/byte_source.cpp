@@ -42,7 +42,7 @@ public:
         return done;
     }
 
-    QString error() const override { return m_error; }
+    Status status() const override { return faultStatus(m_error); }
 
 private:
     int m_fd;
@@ -62,7 +62,7 @@ public:
         std::memcpy(dest, m_bytes.constData() + offset, static_cast<size_t>(n));
         return n;
     }
-    QString error() const override { return {}; }
+    Status status() const override { return {}; }
 
 private:
     QByteArray m_bytes;

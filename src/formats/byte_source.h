@@ -18,9 +18,10 @@ public:
     // The size when opened.
     virtual qint64 size() const = 0;
     // Reads up to count bytes at offset into dest: the number read, 0 at the end, -1 on a fault
-    // (then error() gives the system's reason).
+    // (then status() gives the system's reason).
     virtual qint64 readAt(qint64 offset, char *dest, qint64 count) = 0;
-    virtual QString error() const = 0;
+    // Ok unless a read failed: then the system's reason, without the file name.
+    virtual Status status() const = 0;
 };
 
 // Opens a regular file for reading. Fails with kErrorFileNotFound when nothing is at the path,

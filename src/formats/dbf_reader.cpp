@@ -314,7 +314,7 @@ struct DbfReader::Impl {
         unsigned char head[8] = {};
         const qint64 got = memo->readAt(offset, reinterpret_cast<char *>(head), 8);
         if (got < 0) {
-            fault(cannotReadMessage(name, memo->error()));
+            fault(cannotReadMessage(name, memo->status().message()));
             return false;
         }
         qint64 start = offset;
@@ -346,7 +346,7 @@ struct DbfReader::Impl {
             }
             memoBytes.resize(length);
             if (memo->readAt(start, memoBytes.data(), length) != length) {
-                fault(cannotReadMessage(name, memo->error()));
+                fault(cannotReadMessage(name, memo->status().message()));
                 return false;
             }
         } else {
@@ -355,7 +355,7 @@ struct DbfReader::Impl {
             for (qint64 at = start;; at += kDbaseBlock) {
                 const qint64 n = memo->readAt(at, chunk, kDbaseBlock);
                 if (n < 0) {
-                    fault(cannotReadMessage(name, memo->error()));
+                    fault(cannotReadMessage(name, memo->status().message()));
                     return false;
                 }
                 const void *end = std::memchr(chunk, 0x1A, size_t(n));
@@ -506,7 +506,7 @@ struct DbfReader::Impl {
             const qint64 got =
                 table->readAt(headerLength + index * recordLength, block.data(), want);
             if (got < 0) {
-                fault(cannotReadMessage(name, table->error()));
+                fault(cannotReadMessage(name, table->status().message()));
                 return nullptr;
             }
             if (got < want) {
@@ -620,7 +620,7 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
     unsigned char head[32] = {};
     const qint64 got = d->table->readAt(0, reinterpret_cast<char *>(head), 32);
     if (got < 0)
-        return fail(cannotReadMessage(name, d->table->error()));
+        return fail(cannotReadMessage(name, d->table->status().message()));
     if (got < 32)
         return wrongFormat(QStringLiteral("it is too short"));
     d->version = head[0];
@@ -649,7 +649,7 @@ Result<std::unique_ptr<DbfReader>> DbfReader::open(std::unique_ptr<ByteSource> t
 
     QByteArray header(d->headerLength, Qt::Uninitialized);
     if (d->table->readAt(0, header.data(), d->headerLength) != d->headerLength)
-        return fail(cannotReadMessage(name, d->table->error()));
+        return fail(cannotReadMessage(name, d->table->status().message()));
     const auto *h = reinterpret_cast<const unsigned char *>(header.constData());
 
     // Field descriptors, up to the 0x0D that ends them.
@@ -777,9 +777,9 @@ bool DbfReader::next(QVariantList &values)
     return false;
 }
 
-QString DbfReader::error() const
+Status DbfReader::status() const
 {
-    return d->error;
+    return faultStatus(d->error);
 }
 
 int DbfReader::codePage() const

@@ -48,7 +48,7 @@ public:
 
     const std::vector<FieldInfo> &fields() const override;
     bool next(QVariantList &values) override;
-    QString error() const override;
+    Status status() const override;
     int codePage() const override;
     qint64 recordNumber() const override;
 

@@ -303,7 +303,7 @@ struct DelimitedReader::Impl {
                 }
             }
             if (got < 0) {
-                fault(source->error());
+                fault(source->status().message());
                 return false;
             }
             if (got == 0) {
@@ -565,7 +565,7 @@ Result<std::unique_ptr<DelimitedReader>> DelimitedReader::open(std::unique_ptr<B
                     Qt::Uninitialized);
     const qint64 got = d->source->readAt(0, head.data(), head.size());
     if (got < 0)
-        return fail(cannotReadMessage(name, d->source->error()));
+        return fail(cannotReadMessage(name, d->source->status().message()));
     const bool wholeFile = got < head.size();
     head.truncate(got);
 
@@ -713,9 +713,9 @@ bool DelimitedReader::nextRow(QStringList &cells)
     return true;
 }
 
-QString DelimitedReader::error() const
+Status DelimitedReader::status() const
 {
-    return d->error;
+    return faultStatus(d->error);
 }
 
 int DelimitedReader::codePage() const

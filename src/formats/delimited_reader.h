@@ -61,7 +61,7 @@ public:
     bool next(QVariantList &values) override;
     bool givesText() const override { return true; }
     bool nextText(std::vector<QByteArrayView> &values) override;
-    QString error() const override;
+    Status status() const override;
     int codePage() const override;
     qint64 recordNumber() const override;
 

@@ -61,7 +61,7 @@ public:
     }
     bool open(QString *error);
     bool nextRow(SheetRow &row) override;
-    QString error() const override { return m_error; }
+    Status status() const override { return faultStatus(m_error); }
     QString sheetName() const override { return m_sheetName; }
     int codePage() const override { return 65001; }
 
@@ -90,7 +90,7 @@ bool OdsSource::fail(const QString &why)
 {
     m_done = true;
     if (m_error.isEmpty())
-        m_error = m_content->error().isEmpty() ? why : m_content->error();
+        m_error = m_content->status().ok() ? why : m_content->status().message();
     return false;
 }
 
@@ -116,7 +116,7 @@ bool OdsSource::findTable(const QString &wanted, QString *error)
         if (t == QXmlStreamReader::EndDocument)
             return false;
         if (t == QXmlStreamReader::Invalid) {
-            *error = m_content->error();
+            *error = m_content->status().message();
             return false;
         }
         if (t != QXmlStreamReader::StartElement ||
@@ -129,7 +129,7 @@ bool OdsSource::findTable(const QString &wanted, QString *error)
             return true;
         }
         if (!m_content->skipElement()) {
-            *error = m_content->error();
+            *error = m_content->status().message();
             return false;
         }
     }

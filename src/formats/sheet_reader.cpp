@@ -49,7 +49,7 @@ public:
                 row.cells.push_back(SheetCell{int(c), cells[c]});
         return true;
     }
-    QString error() const override { return m_reader->error(); }
+    Status status() const override { return m_reader->status(); }
     QString sheetName() const override { return m_name; }
     int codePage() const override { return m_reader->codePage(); }
     bool errorNamesFile() const override { return true; }
@@ -201,13 +201,13 @@ public:
     {
     }
 
-    // Reads the row of field names; false with the reason in error() on a fault.
+    // Reads the row of field names; false with the reason in status() on a fault.
     bool start()
     {
         SheetRow header;
         if (!m_source->nextRow(header)) {
-            if (!m_source->error().isEmpty())
-                m_error = cannotRead(m_path, m_source->error());
+            if (const Status s = m_source->status(); !s)
+                m_error = cannotRead(m_path, s.message());
             return m_error.isEmpty();
         }
         m_lastIndex = header.index;
@@ -246,12 +246,12 @@ public:
             ++m_record;
             return true;
         }
-        if (!m_source->error().isEmpty())
-            m_error = cannotRead(m_path, m_source->error());
+        if (const Status s = m_source->status(); !s)
+            m_error = cannotRead(m_path, s.message());
         return false;
     }
 
-    QString error() const override { return m_error; }
+    Status status() const override { return faultStatus(m_error); }
     int codePage() const override { return m_source->codePage(); }
     qint64 recordNumber() const override { return m_record; }
 
@@ -299,8 +299,8 @@ Result<SheetBlock> readSheetBlock(const QString &path, int rows, int columns)
             block.usedColumns = std::max(block.usedColumns, c.column + 1);
         }
     }
-    if (!complete && !source.error().isEmpty())
-        return fail(source.errorNamesFile() ? source.error() : cannotRead(path, source.error()));
+    if (const Status s = source.status(); !complete && !s)
+        return fail(source.errorNamesFile() ? s.message() : cannotRead(path, s.message()));
     return block;
 }
 
@@ -317,7 +317,7 @@ Result<std::unique_ptr<TableReader>> openSheetReader(const QString &path)
         return opened.error();
     auto reader = std::make_unique<SheetTableReader>(std::move(*opened), path);
     if (!reader->start())
-        return fail(reader->error());
+        return reader->status().error();
     return std::unique_ptr<TableReader>(std::move(reader));
 }
 

@@ -101,11 +101,11 @@ public:
     virtual ~SheetSource() = default;
 
     // The next row holding at least one non-empty cell. False at the end of the sheet, or on a
-    // fault: then error() says why (without the file name).
+    // fault: then status() says why (without the file name).
     virtual bool nextRow(SheetRow &row) = 0;
-    virtual QString error() const = 0;
+    virtual Status status() const = 0;
     virtual QString sheetName() const = 0;
-    // True when error() is already a whole sentence naming the file.
+    // True when the message of status() is already a whole sentence naming the file.
     virtual bool errorNamesFile() const { return false; }
     // From now on cells at or right of this column are not stored.
     void setMaxColumns(int columns) { m_maxColumns = columns; }

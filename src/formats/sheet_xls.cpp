@@ -304,7 +304,7 @@ public:
     bool open(QString *error);
 
     bool nextRow(SheetRow &row) override;
-    QString error() const override { return m_error; }
+    Status status() const override { return faultStatus(m_error); }
     QString sheetName() const override { return m_sheetName; }
     int codePage() const override { return m_biff8 ? 1200 : m_codePage; }
 

@@ -198,7 +198,7 @@ public:
     }
     bool open(QString *error);
     bool nextRow(SheetRow &row) override;
-    QString error() const override { return m_error; }
+    Status status() const override { return faultStatus(m_error); }
     QString sheetName() const override { return m_sheetName; }
     int codePage() const override { return 65001; }
 
@@ -373,7 +373,7 @@ bool XlsxSource::readSharedStrings(const QString &path, QString *error)
         if (t == QXmlStreamReader::EndDocument)
             break;
         if (t == QXmlStreamReader::Invalid) {
-            *error = feed.error();
+            *error = feed.status().message();
             return false;
         }
         const QXmlStreamReader &xml = feed.xml();
@@ -545,7 +545,7 @@ bool XlsxSource::nextRow(SheetRow &row)
         const auto t = m_sheet->next();
         if (t == QXmlStreamReader::Invalid || t == QXmlStreamReader::EndDocument) {
             m_done = true;
-            m_error = m_sheet->error();
+            m_error = m_sheet->status().message();
             return false;
         }
         const QXmlStreamReader &xml = m_sheet->xml();
@@ -564,7 +564,7 @@ bool XlsxSource::nextRow(SheetRow &row)
         if (xml.name() != QLatin1String("row")) {
             if (!m_sheet->skipElement()) {
                 m_done = true;
-                m_error = m_sheet->error();
+                m_error = m_sheet->status().message();
                 return false;
             }
             continue;
@@ -579,8 +579,8 @@ bool XlsxSource::nextRow(SheetRow &row)
             const auto u = m_sheet->next();
             if (u == QXmlStreamReader::Invalid || u == QXmlStreamReader::EndDocument) {
                 m_done = true;
-                m_error = m_sheet->error().isEmpty() ? QStringLiteral("a sheet row is cut short")
-                                                     : m_sheet->error();
+                m_error = m_sheet->status().ok() ? QStringLiteral("a sheet row is cut short")
+                                                 : m_sheet->status().message();
                 return false;
             }
             if (u == QXmlStreamReader::EndElement)
@@ -590,15 +590,15 @@ bool XlsxSource::nextRow(SheetRow &row)
             if (m_sheet->xml().name() == QLatin1String("c")) {
                 if (!readCell(row, &nextColumn)) {
                     if (m_error.isEmpty())
-                        m_error = m_sheet->error().isEmpty()
+                        m_error = m_sheet->status().ok()
                                       ? QStringLiteral("a sheet cell is cut short")
-                                      : m_sheet->error();
+                                      : m_sheet->status().message();
                     m_done = true;
                     return false;
                 }
             } else if (!m_sheet->skipElement()) {
                 m_done = true;
-                m_error = m_sheet->error();
+                m_error = m_sheet->status().message();
                 return false;
             }
         }

@@ -168,8 +168,8 @@ Result<QByteArray> ZipArchive::readAll(const QString &name, qint64 cap) const
     QByteArray out;
     while (!entry.atEnd()) {
         const QByteArray chunk = entry.read(kFeedBlock);
-        if (!entry.error().isEmpty())
-            return fail(entry.error());
+        if (const Status s = entry.status(); !s)
+            return s.error();
         out.append(chunk);
         if (out.size() > cap)
             return fail(QStringLiteral("its part \"%1\" is too large").arg(name));
@@ -187,8 +187,8 @@ QXmlStreamReader::TokenType XmlFeed::next()
             m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || m_entry->atEnd())
             return t;
         const QByteArray chunk = m_entry->read(kFeedBlock);
-        if (!m_entry->error().isEmpty()) {
-            m_xml.raiseError(m_entry->error());
+        if (const Status s = m_entry->status(); !s) {
+            m_xml.raiseError(s.message());
             return QXmlStreamReader::Invalid;
         }
         const qsizetype first = chunk.indexOf('<');
@@ -257,17 +257,17 @@ QString XmlFeed::elementText()
     return text;
 }
 
-QString XmlFeed::error() const
+Status XmlFeed::status() const
 {
     if (!m_xml.hasError())
-        return QString();
-    if (!m_entry->error().isEmpty())
-        return m_entry->error();
+        return {};
+    if (Status entry = m_entry->status(); !entry)
+        return entry;
     if (!m_runError.isEmpty())
-        return m_runError;
-    return QStringLiteral("its part \"%1\" is damaged (%2, line %3)")
-        .arg(m_entry->name(), m_xml.errorString())
-        .arg(m_xml.lineNumber());
+        return fail(m_runError);
+    return fail(QStringLiteral("its part \"%1\" is damaged (%2, line %3)")
+                    .arg(m_entry->name(), m_xml.errorString())
+                    .arg(m_xml.lineNumber()));
 }
 
 } // namespace quenda

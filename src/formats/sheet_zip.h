@@ -36,7 +36,7 @@ public:
     QByteArray read(qint64 maxBytes);
     bool atEnd() const { return m_atEnd; }
     const QString &name() const { return m_name; }
-    const QString &error() const { return m_error; }
+    Status status() const { return faultStatus(m_error); }
 
 private:
     zip_file_t *m_file;
@@ -91,8 +91,8 @@ public:
     // The text of the element whose start was just read, nested elements' text included.
     QString elementText();
     bool failed() const { return m_xml.hasError(); }
-    // Why reading stopped; empty unless it failed.
-    QString error() const;
+    // Why reading stopped; ok unless it failed.
+    Status status() const;
 
 private:
     std::unique_ptr<ZipEntry> m_entry;

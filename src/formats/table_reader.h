@@ -3,7 +3,9 @@
 // dBASE/FoxPro tables, Access tables (through the reading helper) and spreadsheets. A reader
 // gives the field names in file order, then one record at a time in file order, so a source of
 // any size is read in bounded memory. A reader never throws and never crashes on a hostile
-// file: reading stops and error() names the file and what is wrong with it.
+// file: reading stops and status() names the file and what is wrong with it.
+
+#include "common/result.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -52,7 +54,7 @@ public:
 
     // Fills values with the next record, one value per field (a null QVariant for an empty or
     // missing value). Returns false at the end of the table or when reading stopped on a fault;
-    // error() tells the two apart.
+    // status() tells the two apart.
     virtual bool next(QVariantList &values) = 0;
 
     // Whether nextText() is offered: every value of the source is text.
@@ -67,8 +69,8 @@ public:
         return false;
     }
 
-    // Empty unless reading stopped on a fault: then a sentence naming the file and the fault.
-    virtual QString error() const = 0;
+    // Ok unless reading stopped on a fault: then a sentence naming the file and the fault.
+    virtual Status status() const = 0;
 
     // The Windows code page number the text was decoded with (1252, 850, 65001 for UTF-8,
     // 1200 for UTF-16); 0 when the format stores no text bytes of its own.

@@ -393,7 +393,7 @@ struct VCardReader::Impl {
         raw.resize(kBlock);
         const qint64 got = source->readAt(sourceOffset, raw.data(), kBlock);
         if (got < 0) {
-            fault(source->error());
+            fault(source->status().message());
             return false;
         }
         if (got == 0) {
@@ -915,7 +915,7 @@ struct VCardReader::Impl {
         QByteArray first(4096, Qt::Uninitialized);
         const qint64 got = source->readAt(0, first.data(), first.size());
         if (got < 0)
-            return fail(cannotReadMessage(name, source->error()));
+            return fail(cannotReadMessage(name, source->status().message()));
         first.truncate(got);
         if (first.startsWith("\xEF\xBB\xBF")) {
             bomLength = 3;
@@ -1047,9 +1047,9 @@ bool VCardReader::nextText(std::vector<QByteArrayView> &values)
     return true;
 }
 
-QString VCardReader::error() const
+Status VCardReader::status() const
 {
-    return d->error;
+    return faultStatus(d->error);
 }
 
 int VCardReader::codePage() const

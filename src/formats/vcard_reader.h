@@ -70,7 +70,7 @@ public:
     bool next(QVariantList &values) override;
     bool givesText() const override { return true; }
     bool nextText(std::vector<QByteArrayView> &values) override;
-    QString error() const override;
+    Status status() const override;
     // 65001 (UTF-8 and the per-value character sets), 1200 or 1201 for a UTF-16 file.
     int codePage() const override;
     qint64 recordNumber() const override;

@@ -154,7 +154,7 @@ void FrmSendPlayer::showPlan(const Result<PlayerSendPlan> &plan)
         m_mayStart = false;
     } else {
         TxtPreview->setPlainText(playerSendPreview(*plan));
-        m_mayStart = plan->files > 0 && plan->refusal.isEmpty();
+        m_mayStart = plan->files > 0 && plan->allowed.ok();
     }
     updateButtons();
 }

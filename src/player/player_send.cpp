@@ -335,20 +335,21 @@ Result<PlayerSendPlan> planPlayerSend(const PlayerSendRequest &request)
     if (plan.files == 0)
         return plan;
     if (plan.player.readOnly)
-        plan.refusal =
-            QStringLiteral("The player %1 is read-only; nothing was written.").arg(shownName);
+        plan.allowed =
+            fail(QStringLiteral("The player %1 is read-only; nothing was written.").arg(shownName));
     else if (access(toNativePath(root).constData(), W_OK) != 0)
-        plan.refusal = QStringLiteral("Cannot write to the player %1: %2; nothing was written.")
-                           .arg(shownName, systemErrorText(errno));
+        plan.allowed =
+            fail(QStringLiteral("Cannot write to the player %1: %2; nothing was written.")
+                     .arg(shownName, systemErrorText(errno)));
     else if (plan.contacts > 0 && !contacts.refusal.isEmpty())
-        plan.refusal = contacts.refusal;
+        plan.allowed = fail(contacts.refusal);
     else if (plan.notes > 0 && !notes.refusal.isEmpty())
-        plan.refusal = notes.refusal;
+        plan.allowed = fail(notes.refusal);
     else if (plan.neededBytes > plan.player.freeBytes)
-        plan.refusal = QStringLiteral("Not enough space on the player %1: the send needs %2 and "
-                                      "%3 are free; nothing was written.")
-                           .arg(shownName, sizeWithBytes(plan.neededBytes),
-                                sizeWithBytes(plan.player.freeBytes));
+        plan.allowed = fail(QStringLiteral("Not enough space on the player %1: the send needs %2 "
+                                           "and %3 are free; nothing was written.")
+                                .arg(shownName, sizeWithBytes(plan.neededBytes),
+                                     sizeWithBytes(plan.player.freeBytes)));
     return plan;
 }
 
@@ -572,8 +573,8 @@ PlayerSendOutcome sendToPlayer(const PlayerSendPlan &plan, JobControl &control,
     PlayerSendOutcome outcome;
     outcome.playerName = plan.player.name;
     outcome.planned = plan.files;
-    if (!plan.refusal.isEmpty()) {
-        control.abort(plan.refusal);
+    if (!plan.allowed) {
+        control.abort(plan.allowed.message());
         outcome.stopped = true;
         return outcome;
     }
@@ -745,8 +746,8 @@ QString playerSendPreview(const PlayerSendPlan &plan)
     listNames(lines, QStringLiteral("Not sent (%1):"), skipped);
     if (const QString warning = tooManyNotesWarning(plan.notesOnPlayerAfter); !warning.isEmpty())
         lines << QString(warning).replace(QLatin1String("now holds"), QLatin1String("will hold"));
-    if (!plan.refusal.isEmpty())
-        lines << plan.refusal;
+    if (!plan.allowed)
+        lines << plan.allowed.message();
     return lines.join(QLatin1Char('\n'));
 }
 

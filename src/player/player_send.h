@@ -67,7 +67,7 @@ struct PlayerSendPlan {
     qint64 bytes = 0;
     qint64 neededBytes = 0; // on the player, rounded to its allocation unit
     qint64 notesOnPlayerAfter = 0;
-    QString refusal; // why the send must not start; empty when it may
+    Status allowed; // ok when the send may start; otherwise why it must not
 };
 
 // The plan and preview. Fails only when there is nothing to look at: the staging folder or the

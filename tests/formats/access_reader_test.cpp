@@ -235,7 +235,7 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
         {dec2, dec2, dec2}};
     QVariantList v;
     for (std::size_t row = 0; row < dates.size(); ++row) {
-        ASSERT_TRUE((*reader)->next(v)) << (*reader)->error().toStdString();
+        ASSERT_TRUE((*reader)->next(v)) << (*reader)->status().message().toStdString();
         const QStringList &want = expected[row + 1];
         EXPECT_EQ(v[0], QVariant(qint64(want[0].toInt())));
         for (int c = 0; c < 3; ++c)
@@ -249,7 +249,7 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
         EXPECT_EQ(v[5].toString(), want[5]);
     }
     EXPECT_FALSE((*reader)->next(v));
-    EXPECT_EQ((*reader)->error(), QString());
+    EXPECT_EQ((*reader)->status().message(), QString());
     EXPECT_EQ((*reader)->recordNumber(), 6);
 
     auto missing = AccessReader::open(kFixture, QStringLiteral("NoSuchTable"), realHelper());
@@ -287,11 +287,11 @@ TEST(AccessReader, RecordsArriveInBatchesAskedForOneByOne)
     ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
     QVariantList v;
     for (qint64 n = 1; n <= 3; ++n) {
-        ASSERT_TRUE((*reader)->next(v)) << (*reader)->error().toStdString();
+        ASSERT_TRUE((*reader)->next(v)) << (*reader)->status().message().toStdString();
         EXPECT_EQ(v.front(), QVariant(n));
     }
     EXPECT_FALSE((*reader)->next(v));
-    EXPECT_EQ((*reader)->error(), QString());
+    EXPECT_EQ((*reader)->status().message(), QString());
 }
 
 TEST(AccessReader, AFailingHelperBecomesAMessage)
@@ -329,7 +329,7 @@ TEST(AccessReader, AFailingHelperBecomesAMessage)
     QVariantList v;
     ASSERT_TRUE((*reader)->next(v));
     EXPECT_FALSE((*reader)->next(v));
-    EXPECT_EQ((*reader)->error(),
+    EXPECT_EQ((*reader)->status().message(),
               prefix + QStringLiteral("the reading helper's answer ended too soon."));
 }
 
@@ -471,8 +471,8 @@ TEST(AccessReader, CancelEndsAHelperThatHangs)
     QVariantList v;
     EXPECT_FALSE((*reader)->next(v));
     canceller.join();
-    EXPECT_TRUE((*reader)->error().endsWith(QStringLiteral(": reading was cancelled.")))
-        << (*reader)->error().toStdString();
+    EXPECT_TRUE((*reader)->status().message().endsWith(QStringLiteral(": reading was cancelled.")))
+        << (*reader)->status().message().toStdString();
     EXPECT_FALSE((*reader)->next(v));
 
     QElapsedTimer asked;

@@ -31,7 +31,7 @@ std::vector<QVariantList> allRecords(TableReader &reader)
     QVariantList values;
     while (reader.next(values))
         rows.push_back(values);
-    EXPECT_EQ(reader.error(), QString());
+    EXPECT_EQ(reader.status().message(), QString());
     return rows;
 }
 

@@ -148,7 +148,7 @@ void expectMatchesOracle(const QString &table, const QString &oracle, int codePa
         }
     }
     EXPECT_FALSE((*reader)->next(values));
-    EXPECT_EQ((*reader)->error(), QString());
+    EXPECT_EQ((*reader)->status().message(), QString());
     EXPECT_EQ((*reader)->recordNumber(), qint64(expected.size() - 1));
 }
 
@@ -218,7 +218,7 @@ TEST(DbfReader, VisualFoxProTypesNullsAndMemoInAnyCase)
     EXPECT_TRUE(v[6].isNull()); // null flag
     EXPECT_TRUE(v[7].isNull()); // null flag
     EXPECT_FALSE((*reader)->next(v));
-    EXPECT_EQ((*reader)->error(), QString());
+    EXPECT_EQ((*reader)->status().message(), QString());
     EXPECT_EQ((*reader)->recordNumber(), 2);
 }
 
@@ -298,8 +298,9 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     ASSERT_TRUE(claims->next(v));
     ASSERT_TRUE(claims->next(v));
     EXPECT_FALSE(claims->next(v));
-    EXPECT_EQ(claims->error(), QStringLiteral("The file t.dbf is damaged: its header announces "
-                                              "2147483648 records but only 2 are present."));
+    EXPECT_EQ(claims->status().message(),
+              QStringLiteral("The file t.dbf is damaged: its header announces "
+                             "2147483648 records but only 2 are present."));
 
     // Cut in the middle of the second record.
     QByteArray cut =
@@ -309,15 +310,16 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     ASSERT_TRUE(truncated->next(v));
     EXPECT_EQ(v[0], QVariant(QStringLiteral("one")));
     EXPECT_FALSE(truncated->next(v));
-    EXPECT_TRUE(truncated->error().contains(QStringLiteral("only 1 are present")));
+    EXPECT_TRUE(truncated->status().message().contains(QStringLiteral("only 1 are present")));
 
     // A memo pointer past the end of the memo file.
     auto pointer = openBytes(buildDbf(0xF5, fields, {"one           8", "two      999999"}), memo);
     ASSERT_TRUE(pointer->next(v));
     EXPECT_EQ(v[1], QVariant(QStringLiteral("ok")));
     EXPECT_FALSE(pointer->next(v));
-    EXPECT_EQ(pointer->error(), QStringLiteral("The memo file of t.dbf is damaged: a memo lies "
-                                               "past its end (record 2)."));
+    EXPECT_EQ(pointer->status().message(),
+              QStringLiteral("The memo file of t.dbf is damaged: a memo lies "
+                             "past its end (record 2)."));
 
     // Fields of no width, last in the record: nothing may be read beyond them.
     auto empty = openBytes(buildDbf(
@@ -331,7 +333,7 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     putBe(longMemo, 512 + 4, 1u << 20);
     auto runs = openBytes(buildDbf(0xF5, fields, {"one           8"}), longMemo);
     EXPECT_FALSE(runs->next(v));
-    EXPECT_TRUE(runs->error().contains(QStringLiteral("runs past its end")));
+    EXPECT_TRUE(runs->status().message().contains(QStringLiteral("runs past its end")));
 }
 
 namespace {
@@ -348,7 +350,7 @@ public:
         *m_read += n;
         return n;
     }
-    QString error() const override { return {}; }
+    Status status() const override { return {}; }
 
 private:
     QByteArray m_bytes;
@@ -356,6 +358,36 @@ private:
 };
 
 } // namespace
+
+// A table or memo read the disk refuses stops the reader with the file and the system's reason;
+// the records before it were given.
+TEST(DbfReader, AFailedReadStopsWithTheSystemsReason)
+{
+    const std::vector<FieldSpec> fields = {{"NAME", 'C', 5}, {"NOTE", 'M', 10}};
+    std::vector<QByteArray> records;
+    for (int i = 0; i < 20000; ++i)
+        records.push_back("name " + QByteArray(10, ' '));
+    records.push_back("memo          8");
+    const QByteArray table = buildDbf(0xF5, fields, records);
+    const QByteArray memo = buildFpt({{1, "a memo"}});
+    const QString expected =
+        QStringLiteral("The file t.dbf cannot be read: %1.").arg(systemErrorText(EIO));
+
+    for (const bool tableFails : {true, false}) {
+        auto reader = DbfReader::open(
+            std::make_unique<FailingSource>(table, table.size() - (tableFails ? 1000 : 0)),
+            std::make_unique<FailingSource>(memo, tableFails ? memo.size() : 512), true,
+            QStringLiteral("t.dbf"));
+        ASSERT_TRUE(reader) << reader.message().toStdString();
+        QVariantList v;
+        int seen = 0;
+        while ((*reader)->next(v))
+            ++seen;
+        EXPECT_GT(seen, 0) << tableFails;
+        EXPECT_LT(seen, int(records.size())) << tableFails;
+        EXPECT_EQ((*reader)->status().message(), expected) << tableFails;
+    }
+}
 
 // Records that share one large memo block read it once; a memo past the cap is named.
 TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
@@ -384,7 +416,7 @@ TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
             ASSERT_EQ(v[1].toString().size(), text.size()) << count;
         }
         EXPECT_EQ(count, 2000);
-        EXPECT_EQ((*reader)->error(), QString());
+        EXPECT_EQ((*reader)->status().message(), QString());
         EXPECT_LT(read, 2 * text.size()) << "the memo was read again";
     }
 
@@ -395,9 +427,10 @@ TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
         auto reader = openBytes(buildDbf(fpt ? 0xF5 : 0x83, fields, records), memo, fpt);
         QVariantList v;
         EXPECT_FALSE(reader->next(v));
-        EXPECT_EQ(reader->error(), QStringLiteral("The file t.dbf cannot be read: a memo of record "
-                                                  "1 is longer than 16 MiB, more than this "
-                                                  "program reads."));
+        EXPECT_EQ(reader->status().message(),
+                  QStringLiteral("The file t.dbf cannot be read: a memo of record "
+                                 "1 is longer than 16 MiB, more than this "
+                                 "program reads."));
     }
 }
 

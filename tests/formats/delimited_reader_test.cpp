@@ -27,7 +27,7 @@ std::vector<QStringList> rowsOf(const QByteArray &bytes, DelimitedOptions option
     std::vector<QStringList> rows{reader->fieldNames()};
     for (const QStringList &row : readAllAsText(*reader))
         rows.push_back(row);
-    EXPECT_EQ(reader->error(), QString());
+    EXPECT_EQ(reader->status().message(), QString());
     return rows;
 }
 
@@ -197,7 +197,7 @@ TEST(DelimitedReader, TextValuesAreTheUtf8OfTheValues)
         EXPECT_FALSE(asText->nextText(texts));
         EXPECT_TRUE(texts.empty());
         EXPECT_EQ(asText->recordNumber(), asValues->recordNumber());
-        EXPECT_EQ(asText->error(), QString());
+        EXPECT_EQ(asText->status().message(), QString());
     }
 }
 
@@ -241,15 +241,41 @@ TEST(DelimitedReader, RecordsAcrossBlockBoundariesAndTheLengthCap)
                                             QString(seen % 97, u'x') + QStringLiteral("\""));
     }
     EXPECT_EQ(seen, count);
-    EXPECT_EQ(reader->error(), QString());
+    EXPECT_EQ(reader->status().message(), QString());
 
     QByteArray huge = "a\nfirst\n" + QByteArray(DelimitedReader::kMaxRecordBytes + 10, 'y');
     auto capped = openBytes(huge);
     ASSERT_TRUE(capped->next(values));
     EXPECT_FALSE(capped->next(values));
-    EXPECT_EQ(capped->error(),
+    EXPECT_EQ(capped->status().message(),
               QStringLiteral("The file t.csv cannot be read: the record at line 3 is longer "
                              "than 16 MiB."));
+}
+
+// A read the disk refuses stops the reader: the records before it were given, and the status
+// names the file and the system's reason, whether the fault comes at the opening or later.
+TEST(DelimitedReader, AFailedReadStopsWithTheSystemsReason)
+{
+    QByteArray csv = "id,text\n";
+    for (int i = 1; csv.size() < 1024 * 1024; ++i)
+        csv += QByteArray::number(i) + ",some words of text\n";
+    const QString expected =
+        QStringLiteral("The file t.csv cannot be read: %1.").arg(systemErrorText(EIO));
+
+    auto reader = DelimitedReader::open(std::make_unique<FailingSource>(csv, 300 * 1024),
+                                        QStringLiteral("t.csv"));
+    ASSERT_TRUE(reader) << reader.message().toStdString();
+    QVariantList values;
+    int seen = 0;
+    while ((*reader)->next(values))
+        ASSERT_EQ(values[0].toInt(), ++seen);
+    EXPECT_GT(seen, 0);
+    EXPECT_FALSE((*reader)->status().ok());
+    EXPECT_EQ((*reader)->status().message(), expected);
+
+    auto atOnce =
+        DelimitedReader::open(std::make_unique<FailingSource>(csv, 0), QStringLiteral("t.csv"));
+    EXPECT_EQ(atOnce.message(), expected);
 }
 
 // A header line far longer than the first 64 KiB still splits as the file says; past the
@@ -277,7 +303,7 @@ TEST(DelimitedReader, AHeaderLineIsAsLongAsTheFileSays)
         EXPECT_EQ(values[0].toString(), QStringLiteral("Smith"));
         EXPECT_EQ(values[5000].toString(), QStringLiteral("35000"));
         EXPECT_FALSE(reader->next(values));
-        EXPECT_EQ(reader->error(), QString());
+        EXPECT_EQ(reader->status().message(), QString());
     }
 
     QByteArray wide = "a";

@@ -2,6 +2,7 @@
 // Helpers for the reader tests: LibreOffice's CSV oracles, read by a parser of their own so that
 // a fault of the reader under test cannot hide in the comparison, and the reader's rows as text.
 
+#include "formats/byte_source.h"
 #include "formats/table_reader.h"
 
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cerrno>
 #include <vector>
 
 namespace quenda::test {
@@ -66,6 +69,36 @@ inline std::vector<QStringList> parseOracleCsv(const QByteArray &utf8)
 }
 
 // Every remaining record, each value through toString() (a null value reads as "").
+// Bytes that read well up to failFrom; a read reaching past it fails as a disk would, with the
+// system's reason.
+class FailingSource final : public ByteSource {
+public:
+    FailingSource(QByteArray bytes, qint64 failFrom)
+        : m_bytes(std::move(bytes)), m_failFrom(failFrom)
+    {
+    }
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 readAt(qint64 offset, char *dest, qint64 count) override
+    {
+        const qint64 n = std::clamp<qint64>(m_bytes.size() - offset, 0, count);
+        if (offset + n > m_failFrom) {
+            m_failed = true;
+            return -1;
+        }
+        std::copy_n(m_bytes.constData() + offset, n, dest);
+        return n;
+    }
+    Status status() const override
+    {
+        return m_failed ? Status(fail(systemErrorText(EIO))) : Status();
+    }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_failFrom;
+    bool m_failed = false;
+};
+
 inline std::vector<QStringList> readAllAsText(TableReader &reader)
 {
     std::vector<QStringList> rows;

@@ -53,10 +53,11 @@ void expectCases(const QString &folder, const std::vector<Case> &cases)
         while ((*table)->next(values)) {
         }
         if (c.expands) {
-            EXPECT_TRUE((*table)->error().contains(QLatin1String("its text expands to more than")))
-                << (*table)->error().toStdString();
+            EXPECT_TRUE((*table)->status().message().contains(
+                QLatin1String("its text expands to more than")))
+                << (*table)->status().message().toStdString();
         } else {
-            EXPECT_EQ((*table)->error(), QString());
+            EXPECT_EQ((*table)->status().message(), QString());
         }
     }
 }

@@ -302,7 +302,7 @@ TEST(SheetHostile, OdsRepeatsAreNeverSpreadOutInMemory)
     qint64 records = 0;
     while ((*reader)->next(values))
         ++records;
-    EXPECT_TRUE((*reader)->error().isEmpty());
+    EXPECT_TRUE((*reader)->status().ok());
     EXPECT_EQ(records, 100000);
     EXPECT_EQ(values, (QVariantList{QStringLiteral("x  y"), QStringLiteral("x  y")}));
 }
@@ -453,9 +453,9 @@ TEST(SheetHostile, DamageBeyondTheBlockAndInTheTable)
     while ((*reader)->next(values))
         ++records;
     EXPECT_EQ(records, 29);
-    EXPECT_TRUE(
-        (*reader)->error().startsWith(QStringLiteral("The file %1 cannot be read: ").arg(path)))
-        << (*reader)->error().toStdString();
+    EXPECT_TRUE((*reader)->status().message().startsWith(
+        QStringLiteral("The file %1 cannot be read: ").arg(path)))
+        << (*reader)->status().message().toStdString();
     EXPECT_FALSE((*reader)->next(values)); // and it stays stopped
 }
 
@@ -612,8 +612,9 @@ TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
     while ((*reader)->next(values))
         ++records;
     EXPECT_LT(records, 10000);
-    EXPECT_TRUE((*reader)->error().contains(QLatin1String("its text expands to more than")))
-        << (*reader)->error().toStdString();
+    EXPECT_TRUE(
+        (*reader)->status().message().contains(QLatin1String("its text expands to more than")))
+        << (*reader)->status().message().toStdString();
 
     // Shared strings are kept for the whole read, so they are paid for as they are read.
     QByteArray strings = "<sst>";

@@ -46,7 +46,7 @@ Read readAll(VCardReader &reader)
                 card.insert(out.fields[i], values[i].toString());
         out.cards.push_back(card);
     }
-    out.error = reader.error();
+    out.error = reader.status().message();
     EXPECT_EQ(reader.recordNumber(), qint64(out.cards.size()));
     return out;
 }
@@ -171,7 +171,7 @@ public:
         }
         return done;
     }
-    QString error() const override { return {}; }
+    Status status() const override { return {}; }
 
 private:
     qint64 body() const { return m_unit.size() * m_repeats; }
@@ -405,7 +405,7 @@ TEST(VCardReader, TextViewsGiveWhatTheValuesGive)
                     EXPECT_EQ(mixedRow[i], row[i]) << where;
             }
         }
-        EXPECT_EQ(texts->error(), values->error());
+        EXPECT_EQ(texts->status().message(), values->status().message());
         EXPECT_TRUE(text.empty()) << "no views are left after the end";
     }
 

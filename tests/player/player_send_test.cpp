@@ -66,7 +66,7 @@ TEST(PlayerSend, PreviewThenJobWritesEveryFileAndNamesWhatItReplacedAndRenamed)
 
     Result<PlayerSendPlan> plan = planPlayerSend(s.request());
     ASSERT_TRUE(plan.ok()) << plan.message().toStdString();
-    EXPECT_TRUE(plan->refusal.isEmpty()) << plan->refusal.toStdString();
+    EXPECT_TRUE(plan->allowed.ok()) << plan->allowed.message().toStdString();
     EXPECT_EQ(plan->contacts, 3);
     EXPECT_EQ(plan->notes, 2);
     EXPECT_EQ(plan->cutNotes, 1);
@@ -127,11 +127,12 @@ TEST(PlayerSend, AFolderThatIsALinkOrAFileIsRefusedByNameAndNothingIsWritten)
 
     Result<PlayerSendPlan> plan = planPlayerSend(s.request());
     ASSERT_TRUE(plan.ok());
-    EXPECT_TRUE(plan->refusal.contains("\"Contacts\"")) << plan->refusal.toStdString();
-    EXPECT_TRUE(plan->refusal.contains("link"));
+    EXPECT_TRUE(plan->allowed.message().contains("\"Contacts\""))
+        << plan->allowed.message().toStdString();
+    EXPECT_TRUE(plan->allowed.message().contains("link"));
     JobControl control;
     (void)sendToPlayer(*plan, control);
-    EXPECT_EQ(control.error(), plan->refusal);
+    EXPECT_EQ(control.error(), plan->allowed.message());
     EXPECT_TRUE(s.tree.listing("Elsewhere").isEmpty());
 
     // Notes alone meets the file in its way.

@@ -344,11 +344,11 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
             control.setDone(static_cast<qint64>(preview.rows.size()));
     }
     preview.total = reader.recordNumber();
-    if (!reader.error().isEmpty()) {
+    if (!reader.status().ok()) {
         // Past the rows shown, the rows stay in sight and the count says where it stopped.
         if (static_cast<qsizetype>(preview.rows.size()) < maxRows)
-            return fail(reader.error());
-        preview.countStopped = reader.error();
+            return reader.status().error();
+        preview.counted = reader.status();
     }
     return preview;
 }
@@ -356,12 +356,13 @@ Result<SourcePreview> readSourcePreview(const ImportSource &source, qsizetype ma
 QString previewExtentText(const SourcePreview &preview)
 {
     const auto shown = static_cast<qint64>(preview.rows.size());
-    if (shown >= preview.total && preview.countStopped.isEmpty())
+    if (shown >= preview.total && preview.counted)
         return {};
     const QLocale english(QLocale::English);
-    if (!preview.countStopped.isEmpty())
+    if (!preview.counted)
         return QStringLiteral("showing the first %1 of at least %2 rows; the count stopped: %3")
-            .arg(english.toString(shown), english.toString(preview.total), preview.countStopped);
+            .arg(english.toString(shown), english.toString(preview.total),
+                 preview.counted.message());
     return QStringLiteral("showing the first %1 of %2 rows")
         .arg(english.toString(shown), english.toString(preview.total));
 }
@@ -436,11 +437,11 @@ Result<ImportOutcome> importContacts(QSqlDatabase &db, TableReader &reader,
         if (reader.recordNumber() % kProgressEvery == 0)
             control.setDone(reader.recordNumber());
     }
-    if (!reader.error().isEmpty()) {
+    if (!reader.status().ok()) {
         writer.rollback();
         return fail(QStringLiteral("Nothing was imported: record %1 could not be read. %2")
                         .arg(reader.recordNumber() + 1)
-                        .arg(reader.error()));
+                        .arg(reader.status().message()));
     }
     if (control.isCancelled()) {
         writer.rollback();
@@ -495,10 +496,10 @@ Result<DuplicateScan> scanForDuplicates(QSqlDatabase &db, TableReader &reader,
         if (reader.recordNumber() % kProgressEvery == 0)
             control.setDone(reader.recordNumber());
     }
-    if (!reader.error().isEmpty())
+    if (!reader.status().ok())
         return fail(QStringLiteral("Record %1 could not be read. %2")
                         .arg(reader.recordNumber() + 1)
-                        .arg(reader.error()));
+                        .arg(reader.status().message()));
     return scan;
 }
 

@@ -43,7 +43,7 @@ struct SourcePreview {
     QStringList fields;
     std::vector<QStringList> rows; // each after leadingCols empty cells
     qint64 total = 0;              // the records of the source, those past the rows given too
-    QString countStopped;          // the fault that ended the count past the rows given
+    Status counted;                // ok unless a fault ended the count past the rows given
 };
 
 // What the preview says under its rows when it shows fewer than the source holds: "showing the

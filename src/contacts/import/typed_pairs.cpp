@@ -101,7 +101,7 @@ public:
         return true;
     }
 
-    QString error() const override { return m_source->error(); }
+    Status status() const override { return m_source->status(); }
     int codePage() const override { return m_source->codePage(); }
     qint64 recordNumber() const override { return m_source->recordNumber(); }
 

@@ -94,7 +94,7 @@ public:
     explicit ValuesOnly(TableReader &inner) : m_inner(inner) {}
     const std::vector<FieldInfo> &fields() const override { return m_inner.fields(); }
     bool next(QVariantList &values) override { return m_inner.next(values); }
-    QString error() const override { return m_inner.error(); }
+    Status status() const override { return m_inner.status(); }
     int codePage() const override { return m_inner.codePage(); }
     qint64 recordNumber() const override { return m_inner.recordNumber(); }
 
