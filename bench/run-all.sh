@@ -6,6 +6,7 @@
 #   RTF to text                     vs  unrtf --text
 #   contact send                    vs  a python3 loop writing the same cards, then sync -f
 #   import of CSV and of dBASE      vs  sqlite3 .import of the same CSV file
+#   import of vCard                 vs  sqlite3 .import of a CSV file of the same fields
 #   folder size                     vs  du -sb
 #   folder copy, organised copy     vs  cp -a, then sync -f
 #   picture send, player send       vs  cp -a of the same files, then sync -f
@@ -243,6 +244,7 @@ import_job() { # ROWS SECTION
         again growth import "import of CSV vs sqlite3 .import" "$size" "$rows" row import 0 2
         check "rows" "$(sqlite3 "$dir/program/QUENDADATA.Dll" 'SELECT count(*) FROM cnt_main')" \
             "$(sqlite3 "$dir/scratch.db" 'SELECT count(*) FROM contacts')"
+        vcard_job "$rows"
     else
         measure growth import "import of CSV vs sqlite3 .import" "$size" "$rows" row \
             "import-$rows" -- \
@@ -424,6 +426,22 @@ split_sizes() {
     split_job $((split_mib / 16)) growth
     split_job $((split_mib / 4)) growth
     split_job "$split_mib" main
+}
+vcard_job() { # CARDS: one .vcf of 3.0 cards, and a delimited file of the same 20 fields
+    local cards=$1 source=$data/vcard-$1 dir=$work/vcard
+    [[ -f $source/contacts.vcf ]] || python3 "$here/vcard_generate.py" "$source" "$cards" > /dev/null
+    rm -rf "$dir"
+    program "$dir/program"
+    cp "$dir/program/QUENDADATA.Dll" "$dir/empty.Dll"
+    measure main import-vcard "import of vCard vs sqlite3 .import" "$(n "$cards") cards" "$cards" \
+        card import-vcard -- \
+        --prepare "cp $(q "$dir/empty.Dll" "$dir/program/QUENDADATA.Dll")" -n ours \
+        "$(at "$dir/program")$(q "$cli" import run "$source/contacts.vcf" --kind vCard --auto-map)" \
+        --prepare "rm -f $(q "$dir/scratch.db")" -n peer \
+        "sqlite3 $(q "$dir/scratch.db" .mode\ csv ".import $source/contacts.csv contacts")"
+    check "cards" "$(sqlite3 "$dir/program/QUENDADATA.Dll" 'SELECT count(*) FROM cnt_main')" \
+        "$(sqlite3 "$dir/scratch.db" 'SELECT count(*) FROM contacts')"
+    rm -rf "$dir"
 }
 import_sizes() {
     import_job $((import_rows / 16)) growth
