@@ -336,6 +336,26 @@ bool refusesTheRow(int rc)
     return primary == SQLITE_CONSTRAINT || primary == SQLITE_MISMATCH || primary == SQLITE_TOOBIG;
 }
 
+// Rows an import adds before its indexes may be set aside: a small import keeps them as they are.
+constexpr qint64 kRowsBeforeIndexesAside = 4096;
+
+// The first column of the first row of a statement without parameters; 0 when it gives none.
+qint64 firstInteger(sqlite3 *handle, const char *sql, int *rc)
+{
+    sqlite3_stmt *statement = nullptr;
+    *rc = sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr);
+    qint64 value = 0;
+    if (*rc == SQLITE_OK) {
+        *rc = sqlite3_step(statement);
+        if (*rc == SQLITE_ROW)
+            value = sqlite3_column_int64(statement, 0);
+        if (*rc == SQLITE_ROW || *rc == SQLITE_DONE)
+            *rc = SQLITE_OK;
+    }
+    sqlite3_finalize(statement);
+    return value;
+}
+
 } // namespace
 
 Result<std::vector<ContactColumnInfo>> contactColumnTypes(QSqlDatabase &db)
@@ -413,6 +433,15 @@ Status ContactImportWriter::begin(const std::vector<ContactColumnInfo> &columns)
     m_open = true;
     m_added = 0;
     m_failedRow = 0;
+    m_indexesAside = false;
+    m_indexSql.clear();
+    int rc = SQLITE_OK;
+    m_rowsBefore = firstInteger(m_handle, "SELECT max(rowid) FROM cnt_main", &rc);
+    if (rc != SQLITE_OK) {
+        const Error why = handleError(m_handle);
+        rollback();
+        return why;
+    }
     QStringList names;
     QStringList values;
     for (const ContactColumnInfo &column : columns) {
@@ -546,6 +575,7 @@ Status ContactImportWriter::transactionLost(const Error &why)
 {
     finishStatements();
     clearPending();
+    m_indexSql.clear();
     m_open = false;
     m_added = 0;
     return why;
@@ -567,6 +597,8 @@ Status ContactImportWriter::flush()
         if (rc == SQLITE_DONE) {
             m_added += m_batchRows;
             clearPending();
+            if (!m_indexesAside && m_added >= std::max(kRowsBeforeIndexesAside, m_rowsBefore))
+                return setIndexesAside();
             return {};
         }
         const Error why = handleError(m_handle);
@@ -597,6 +629,41 @@ Status ContactImportWriter::flush()
     return {};
 }
 
+// The plain indexes go while the rows come; the rows added so far leave with them and come back
+// when they are built again. A unique index stays, so that a row it refuses is named as such.
+Status ContactImportWriter::setIndexesAside()
+{
+    m_indexesAside = true;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT i.name, m.sql FROM pragma_index_list('cnt_main') i "
+                               "JOIN sqlite_master m ON m.type = 'index' AND m.name = i.name "
+                               "WHERE i.\"unique\" = 0 AND i.origin = 'c' AND m.sql IS NOT NULL")))
+        return sqlError(q);
+    QStringList names;
+    while (q.next()) {
+        names << q.value(0).toString();
+        m_indexSql << q.value(1).toString();
+    }
+    if (q.lastError().isValid())
+        return sqlError(q);
+    q.finish();
+    for (const QString &name : std::as_const(names))
+        if (Status s = runStatement(m_db, QStringLiteral("DROP INDEX %1").arg(quotedName(name)));
+            !s)
+            return s;
+    return {};
+}
+
+Status ContactImportWriter::rebuildIndexes()
+{
+    for (const QString &sql : std::as_const(m_indexSql))
+        if (Status s = runStatement(m_db, sql); !s)
+            return s;
+    m_indexSql.clear();
+    return {};
+}
+
 Status ContactImportWriter::addRow()
 {
     if (!m_open || !m_insert)
@@ -620,6 +687,10 @@ Status ContactImportWriter::commit()
         return s;
     }
     finishStatements();
+    if (Status s = rebuildIndexes(); !s) {
+        rollback();
+        return s;
+    }
     if (Status s = runStatement(m_db, QStringLiteral("COMMIT")); !s) {
         rollback();
         return s;
@@ -632,6 +703,7 @@ void ContactImportWriter::rollback()
 {
     finishStatements();
     clearPending();
+    m_indexSql.clear(); // the rollback brings them back
     if (m_open) {
         (void)runStatement(m_db, QStringLiteral("ROLLBACK"));
         m_open = false;

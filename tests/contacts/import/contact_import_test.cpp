@@ -347,6 +347,63 @@ TEST_F(ContactImportTest, AFaultOfTheDatabaseItselfKeepsTheContactsExactlyAsThey
     EXPECT_EQ(contactCount(db()), 302);
 }
 
+// A large import sets the plain indexes aside and builds them again; whatever way it ends, the
+// table has the same indexes after it, each holding every row.
+TEST_F(ContactImportTest, ALargeImportLeavesEveryIndexWholeHoweverItEnds)
+{
+    QSqlQuery(db()).exec(QStringLiteral("insert into cnt_main (NAME) values ('Kept')"));
+    ASSERT_TRUE(QSqlQuery(db()).exec(
+        QStringLiteral("create index by_phone on cnt_main (H_PH1) where H_PH1 is not null")));
+    ASSERT_TRUE(QSqlQuery(db()).exec(
+        QStringLiteral("create unique index one_mail on cnt_main (H_EMAIL1)")));
+    const auto indexes = [&] {
+        QStringList out;
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("select name, sql from sqlite_master where type = 'index' and "
+                              "tbl_name = 'cnt_main' order by name"));
+        while (q.next())
+            out << q.value(0).toString() + u'=' + q.value(1).toString();
+        return out;
+    };
+    const auto sound = [&] {
+        return scalar(db(), QStringLiteral("pragma integrity_check")).toString();
+    };
+    const QStringList before = indexes();
+    ASSERT_EQ(before.size(), 3);
+    const std::vector<ImportPair> pairs{pair("NAME", "Who"), pair("H_PH1", "Tel"),
+                                        pair("H_EMAIL1", "Mail")};
+
+    // Refused by the unique index late on: named exactly, as the index never left.
+    QByteArray twice = people(9000);
+    twice.replace("address.7000@", "address.17@");
+    const auto refused = run(csv(twice), pairs);
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.message().contains(QLatin1String("record 7000, field \"Mail\"")))
+        << refused.message().toStdString();
+    EXPECT_EQ(indexes(), before);
+    EXPECT_EQ(sound(), QStringLiteral("ok"));
+    EXPECT_EQ(contactCount(db()), 1);
+
+    // Ended by the database itself.
+    QSqlQuery(db()).exec(
+        QStringLiteral("create trigger injected after insert on cnt_main when new.NAME = 'P8000' "
+                       "begin select raise(rollback, 'injected fault'); end"));
+    EXPECT_FALSE(run(csv(people(9000)), pairs));
+    QSqlQuery(db()).exec(QStringLiteral("drop trigger injected"));
+    EXPECT_EQ(indexes(), before);
+    EXPECT_EQ(contactCount(db()), 1);
+
+    const auto added = run(csv(people(9000)), pairs);
+    ASSERT_TRUE(added) << added.message().toStdString();
+    EXPECT_EQ(added->added, 9000);
+    EXPECT_EQ(indexes(), before);
+    EXPECT_EQ(sound(), QStringLiteral("ok"));
+    EXPECT_EQ(scalar(db(), QStringLiteral("select count(*) from cnt_main indexed by "
+                                          "cnt_main_name where NAME between 'P' and 'Q'"))
+                  .toLongLong(),
+              9000);
+}
+
 TEST_F(ContactImportTest, AFullDiskKeepsTheContactsExactlyAsTheyWere)
 {
     if (geteuid() != 0)
