@@ -13,6 +13,7 @@
 #include "filecopier/organised_copy.h"
 #include "fs/drives.h"
 #include "fs/shortcuts.h"
+#include "jobs/failure_text.h"
 #include "jobs/job_widgets.h"
 
 #include <QAction>
@@ -47,18 +48,6 @@ const QString kSelect = QStringLiteral("SelectFile");
 constexpr OfficeTab kTabs[] = {OfficeTab::All,    OfficeTab::Word,    OfficeTab::Excel,
                                OfficeTab::Access, OfficeTab::Picture, OfficeTab::Ppt,
                                OfficeTab::Acrobat};
-
-QString failureLines(const std::vector<ItemFailure> &failures)
-{
-    constexpr size_t kShown = 20;
-    QStringList lines;
-    for (size_t i = 0; i < failures.size() && i < kShown; ++i)
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failures[i].path),
-                                              failures[i].reason);
-    if (failures.size() > kShown)
-        lines << QStringLiteral("and %1 more").arg(failures.size() - kShown);
-    return lines.join(QLatin1Char('\n'));
-}
 
 } // namespace
 
@@ -197,7 +186,7 @@ void frmFileCopy::reportNotDone(const QString &heading, const JobReport &report)
     if (!report.error.isEmpty())
         complain(report.error);
     if (!report.failures.empty())
-        complain(heading + QLatin1Char('\n') + failureLines(report.failures));
+        complain(heading + QLatin1Char('\n') + failureListText(report.failures));
 }
 
 // ---- Scan

@@ -8,6 +8,7 @@
 
 #include "fs/copy_engine.h"
 #include "fs/fresh_folder.h"
+#include "jobs/failure_text.h"
 #include "jobs/job_control.h"
 
 #include <QString>
@@ -85,8 +86,6 @@ struct PickedCopyRequest {
 FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control,
                                 FolderCopyProgress *progress = nullptr);
 
-// One "path: reason" line per failure, the first `shown` of them and a line for the rest.
-QString failureListText(const std::vector<ItemFailure> &failures, int shown = 20);
 // What a finished copy has to tell beyond its result: the items that failed and the files
 // that were replaced; "" when there is neither.
 QString copyProblemsText(const FolderCopyOutcome &outcome,

@@ -4,6 +4,7 @@
 #include "common/note_names.h"
 #include "common/window_shape.h"
 #include "db/scans.h"
+#include "jobs/failure_text.h"
 #include "jobs/job_widgets.h"
 #include "notes/note_cutting.h"
 #include "notes/note_journal.h"
@@ -30,21 +31,6 @@ const QString kGridFormat = QStringLiteral("File|Path|Size|date");
 const QString kTitle = QStringLiteral("Quenda Ipod");
 // Above this many pieces a cut asks once and tells the result in one message.
 constexpr int kPiecesShownOneByOne = 20;
-
-// The list of what went wrong, shortened for a message box.
-QString failureLines(const std::vector<ItemFailure> &failures)
-{
-    constexpr int kShown = 20;
-    QStringList lines;
-    for (const ItemFailure &f : failures) {
-        if (lines.size() == kShown) {
-            lines << QStringLiteral("and %1 more").arg(failures.size() - kShown);
-            break;
-        }
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(f.path), f.reason);
-    }
-    return lines.join(QLatin1Char('\n'));
-}
 
 QLabel *wrappedLabel(const QString &text, QWidget *parent)
 {
@@ -333,7 +319,7 @@ void FrmNotesIpod::reportNotDone(const QString &heading, const JobReport &report
     if (!report.error.isEmpty())
         m_services.messages->show(report.error, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
     if (!report.failures.empty())
-        m_services.messages->show(heading + QLatin1Char('\n') + failureLines(report.failures),
+        m_services.messages->show(heading + QLatin1Char('\n') + failureListText(report.failures),
                                   MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/QdGrid.h"
 #include "common/window_shape.h"
+#include "jobs/failure_text.h"
 #include "jobs/job_widgets.h"
 #include "pictures/picture_folder_model.h"
 #include "pictures/picture_names.h"
@@ -46,18 +47,6 @@ protected:
         option->backgroundBrush = destinationBack();
     }
 };
-
-QString failureLines(const std::vector<ItemFailure> &failures)
-{
-    constexpr size_t kShown = 20;
-    QStringList lines;
-    for (size_t i = 0; i < failures.size() && i < kShown; ++i)
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failures[i].path),
-                                              failures[i].reason);
-    if (failures.size() > kShown)
-        lines << QStringLiteral("and %1 more").arg(failures.size() - kShown);
-    return lines.join(QLatin1Char('\n'));
-}
 
 // Long paths must not widen the window: the label takes the room it is given.
 QLabel *pathLabel(QWidget *parent)
@@ -253,7 +242,7 @@ void FrmPhIpod::scanFinished(const PictureScanOutcome &, const JobReport &report
         m_services.messages->show(report.error, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
     if (!report.failures.empty())
         m_services.messages->show(QStringLiteral("These folders could not be read or recorded:\n") +
-                                      failureLines(report.failures),
+                                      failureListText(report.failures),
                                   MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
 }
 
