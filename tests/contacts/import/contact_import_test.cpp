@@ -674,23 +674,19 @@ TEST_F(ContactImportTest, TypedPairsLandInTheColumnTheirTypeNamesRowByRow)
     const auto added = run(source, suggested);
     ASSERT_TRUE(added) << added.message().toStdString();
     ASSERT_EQ(added->added, 3);
-    EXPECT_EQ(columnValues(db(), QStringLiteral("MOBILE")),
-              (QStringList{"0400 111", "<null>", "<null>"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("W_PH1")),
-              (QStringList{"555 1000", "<null>", "<null>"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("W_PH2")),
-              (QStringList{"555 2000", "<null>", "<null>"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("FAX")),
-              (QStringList{"<null>", "555 4000", "<null>"}));
     // Bob's own "Home Phone" keeps its column; his typed home number goes to the next slot.
-    EXPECT_EQ(columnValues(db(), QStringLiteral("H_PH1")),
-              (QStringList{"<null>", "555 9999", "<null>"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("H_PH2")),
-              (QStringList{"<null>", "555 3000", "<null>"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("H_EMAIL1")),
-              (QStringList{"ann@example.org", "<null>", "cy@example.net"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("B_EMAIL1")),
-              (QStringList{"<null>", "bob@example.com", "<null>"}));
+    const std::pair<const char *, QStringList> expected[] = {
+        {"MOBILE", {"0400 111", "<null>", "<null>"}},
+        {"W_PH1", {"555 1000", "<null>", "<null>"}},
+        {"W_PH2", {"555 2000", "<null>", "<null>"}},
+        {"FAX", {"<null>", "555 4000", "<null>"}},
+        {"H_PH1", {"<null>", "555 9999", "<null>"}},
+        {"H_PH2", {"<null>", "555 3000", "<null>"}},
+        {"H_EMAIL1", {"ann@example.org", "<null>", "cy@example.net"}},
+        {"B_EMAIL1", {"<null>", "bob@example.com", "<null>"}},
+    };
+    for (const auto &[column, values] : expected)
+        EXPECT_EQ(columnValues(db(), QString::fromLatin1(column)), values) << column;
     EXPECT_TRUE(columnValues(db(), QStringLiteral("H_PH3")).contains(QStringLiteral("555 5000")) ||
                 columnValues(db(), QStringLiteral("B_PH1")).contains(QStringLiteral("555 5000")))
         << "a type no slot names goes to the other phone";
