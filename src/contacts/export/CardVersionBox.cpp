@@ -2,8 +2,8 @@
 
 namespace quenda {
 
-CardVersionBox::CardVersionBox(QSqlDatabase &db, const Services &services, QWidget *parent)
-    : QComboBox(parent), m_db(db), m_services(services)
+CardVersionBox::CardVersionBox(CardVersionMemory &memory, const Services &services, QWidget *parent)
+    : QComboBox(parent), m_memory(memory), m_services(services)
 {
     for (CardVersion v : {CardVersion::V21, CardVersion::V30, CardVersion::V40})
         addItem(QStringLiteral("vCard ") + cardVersionText(v), static_cast<int>(v));
@@ -12,7 +12,7 @@ CardVersionBox::CardVersionBox(QSqlDatabase &db, const Services &services, QWidg
                               "typed as home or work."));
     showRemembered();
     connect(this, &QComboBox::activated, this, [this] {
-        if (const Status kept = rememberCardVersion(m_db, version()); !kept)
+        if (const Status kept = m_memory.rememberCardVersion(version()); !kept)
             m_services.messages->show(
                 QStringLiteral("The card version could not be kept for the next time: %1")
                     .arg(kept.message()),
@@ -28,7 +28,7 @@ CardVersion CardVersionBox::version() const
 void CardVersionBox::showRemembered()
 {
     // An unreadable choice leaves the box as it is: the export still works in that version.
-    if (const Result<CardVersion> kept = rememberedCardVersion(m_db); kept)
+    if (const Result<CardVersion> kept = m_memory.rememberedCardVersion(); kept)
         setCurrentIndex(findData(static_cast<int>(*kept)));
 }
 

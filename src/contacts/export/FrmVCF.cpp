@@ -5,8 +5,6 @@
 #include "contacts/export/CardVersionBox.h"
 #include "contacts/export/contact_list_model.h"
 #include "contacts/export/vcard_writer.h"
-#include "db/contacts.h"
-#include "db/setup.h"
 #include "jobs/job_widgets.h"
 
 #include <QCheckBox>
@@ -38,8 +36,7 @@ const QString kGridFormat = QStringLiteral(
 } // namespace
 
 FrmVCF::FrmVCF(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services),
-      m_connection(services.places.databasePath(), BusyWait::Short)
+    : QDialog(parent), m_services(services), m_session(services.places.databasePath())
 {
     setObjectName(QStringLiteral("FrmVCF"));
     setWindowTitle(QStringLiteral("Export Quenda Contact to VCF"));
@@ -51,10 +48,10 @@ FrmVCF::FrmVCF(const Services &services, QWidget *parent)
                         {CmdSave, Menu->findChild<QAction *>(QStringLiteral("SaveasVCF"))});
 
     // Until the first filter, tab or F5 the grid shows the query's own columns.
-    if (loadRows(contactListRows(m_connection.db(), ContactFilter{})))
+    if (loadRows(m_session.contacts(ContactFilter{})))
         Grid1->setColumnWidth(0, 12);
     CmbCat->addItem(kAll);
-    if (const Result<QStringList> categories = contactCategories(m_connection.db()); categories)
+    if (const Result<QStringList> categories = m_session.categories(); categories)
         CmbCat->addItems(*categories);
     else
         m_services.messages->show(
@@ -146,7 +143,7 @@ void FrmVCF::buildControls()
     bottom->addWidget(ChkSelect);
     bottom->addStretch();
     CmdHelps = new QPushButton(QStringLiteral("?"), this);
-    CmbVersion = new CardVersionBox(m_connection.db(), m_services, this);
+    CmbVersion = new CardVersionBox(m_session, m_services, this);
     CmdSave = new QPushButton(QStringLiteral("Send to Desktop"), this);
     CmdClose = new QPushButton(QStringLiteral("X"), this);
     CmdHelps->setAutoDefault(false);
@@ -210,8 +207,7 @@ void FrmVCF::buildControls()
 bool FrmVCF::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == CmdHelps && event->type() == QEvent::Enter) {
-        const Result<QString> help = tooltipText(m_connection.db(), QStringLiteral("LS0027"));
-        CmdHelps->setToolTip(help ? *help : QString());
+        CmdHelps->setToolTip(m_session.helpText(QStringLiteral("LS0027")));
     }
     if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -268,7 +264,7 @@ void FrmVCF::categoryChosen()
     const QString category = CmbCat->currentText();
     CmbSub->clear();
     CmbSub->addItem(kAll);
-    if (const Result<QStringList> subs = contactSubCategories(m_connection.db(), category); subs)
+    if (const Result<QStringList> subs = m_session.subCategories(category); subs)
         CmbSub->addItems(*subs);
     else
         m_services.messages->show(
@@ -280,15 +276,14 @@ void FrmVCF::categoryChosen()
 
 void FrmVCF::filter()
 {
-    loadRows(contactListRows(
-        m_connection.db(),
+    loadRows(m_session.contacts(
         ContactFilter{CmbCat->currentText(), CmbSub->currentText(), CmbPriority->currentText()}));
     applyGridLayout();
 }
 
 void FrmVCF::showAll()
 {
-    loadRows(contactListRows(m_connection.db(), ContactFilter{}));
+    loadRows(m_session.contacts(ContactFilter{}));
     applyGridLayout();
     Grid1->setGridTextColor(palette().color(QPalette::WindowText));
     CmdFilter->setVisible(true);
@@ -322,7 +317,7 @@ void FrmVCF::viewSelected()
     CmdFilter->setVisible(false);
     ChkSelect->setVisible(false);
     Grid1->setGridTextColor(Qt::white);
-    if (loadRows(contactRowsByIds(m_connection.db(), ids)))
+    if (loadRows(m_session.contactsByIds(ids)))
         m_contacts->setAllMarked(true);
     applyGridLayout();
 }

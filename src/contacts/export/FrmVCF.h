@@ -1,8 +1,7 @@
 #pragma once
 
 #include "common/services.h"
-#include "db/contacts.h"
-#include "db/database.h"
+#include "contacts/export/export_session.h"
 #include "jobs/job_runner.h"
 
 #include <QDialog>
@@ -56,7 +55,7 @@ private:
     bool handleKey(QKeyEvent *event);
 
     Services m_services;
-    Connection m_connection;
+    ExportSession m_session;
     JobRunner *m_job = nullptr;
     ContactListModel *m_contacts = nullptr;
 

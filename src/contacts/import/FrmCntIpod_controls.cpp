@@ -145,7 +145,7 @@ void FrmCntIpod::buildControls()
     sendLayout->addWidget(GridIpod, 1);
     auto *sendRow = new QHBoxLayout;
     sendRow->addStretch();
-    CmbIpodVersion = new CardVersionBox(m_session.database(), m_services, FraSendIpod);
+    CmbIpodVersion = new CardVersionBox(m_session, m_services, FraSendIpod);
     CmbIpodVersion->setObjectName(QStringLiteral("CmbIpodVersion"));
     sendRow->addWidget(CmbIpodVersion);
     CmdIpod = new QPushButton(QStringLiteral("Send to Desktop"), FraSendIpod);

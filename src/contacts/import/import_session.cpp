@@ -74,4 +74,14 @@ QString ImportSession::helpText(const QString &code)
     return help ? *help : QString();
 }
 
+Result<CardVersion> ImportSession::rememberedCardVersion()
+{
+    return quenda::rememberedCardVersion(m_connection.db());
+}
+
+Status ImportSession::rememberCardVersion(CardVersion version)
+{
+    return quenda::rememberCardVersion(m_connection.db(), version);
+}
+
 } // namespace quenda

@@ -1,10 +1,11 @@
 #pragma once
 // What the contact window asks of the organizer database while it is open: the rows of the
 // mapping lists, the saved mapping schemes, the stored contacts for the preview and the names
-// the "Send Ipod" tab lists. The window keeps one session and never touches the database
-// itself.
+// the "Send Ipod" tab lists, and the card version of that tab. The window keeps one session
+// and never touches the database itself.
 
 #include "common/result.h"
+#include "contacts/export/card_version_memory.h"
 #include "contacts/import/field_mapping.h"
 #include "db/database.h"
 
@@ -25,12 +26,9 @@ struct PreviewTable {
     std::vector<QStringList> rows;
 };
 
-class ImportSession {
+class ImportSession : public CardVersionMemory {
 public:
     explicit ImportSession(const QString &databasePath);
-
-    // The database for the controls that read their own choices from it.
-    QSqlDatabase &database() { return m_connection.db(); }
 
     // The two mapping lists, with the column names the contact table reports.
     MappingLists mappingLists();
@@ -49,6 +47,9 @@ public:
     Result<QStringList> contactNames();
     // The help text stored under code; "" when there is none or it cannot be read.
     QString helpText(const QString &code);
+
+    Result<CardVersion> rememberedCardVersion() override;
+    Status rememberCardVersion(CardVersion version) override;
 
 private:
     Connection m_connection;
