@@ -1,7 +1,5 @@
 #include "filecopier/FrmFMSaveFolder.h"
 
-#include "db/database.h"
-#include "db/setup.h"
 #include "jobs/job_widgets.h"
 
 #include <QComboBox>
@@ -20,15 +18,6 @@ namespace quenda {
 namespace {
 
 const QString kCaption = QStringLiteral("Auto copy to folder");
-
-QStringList savedTicks(const QString &databasePath)
-{
-    Connection connection(databasePath, BusyWait::Short);
-    if (!connection.isOpen())
-        return {};
-    Result<QStringList> paths = selectedOfficeFilePaths(connection.db());
-    return paths ? *paths : QStringList();
-}
 
 QString joinedFolder(const QString &base)
 {
@@ -59,8 +48,8 @@ void showCopyResult(Messages &messages, const QString &completion, MsgIcon compl
 
 FrmFMSaveFolder::FrmFMSaveFolder(const Services &services, const QString &base,
                                  const QStringList &sources, QWidget *parent)
-    : QDialog(parent), m_services(services), m_base(base), m_proposed(joinedFolder(base)),
-      m_sources(sources)
+    : QDialog(parent), m_services(services), m_store(services.places.databasePath()), m_base(base),
+      m_proposed(joinedFolder(base)), m_sources(sources)
 {
     setObjectName(QStringLiteral("FrmFMSaveFolder"));
     setWindowTitle(kCaption);
@@ -144,9 +133,9 @@ FrmFMSaveFolder::FrmFMSaveFolder(const Services &services, const QString &base,
 }
 
 FrmFMSaveFolder::FrmFMSaveFolder(const Services &services, QWidget *parent)
-    : FrmFMSaveFolder(services, services.places.desktopDir,
-                      savedTicks(services.places.databasePath()), parent)
+    : FrmFMSaveFolder(services, services.places.desktopDir, QStringList(), parent)
 {
+    m_sources = m_store.tickedPaths();
 }
 
 bool FrmFMSaveFolder::eventFilter(QObject *watched, QEvent *event)
@@ -158,11 +147,7 @@ bool FrmFMSaveFolder::eventFilter(QObject *watched, QEvent *event)
 
 void FrmFMSaveFolder::showHelpText()
 {
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    if (!connection.isOpen())
-        return;
-    const Result<QString> text = tooltipText(connection.db(), QStringLiteral("UTL0038"));
-    if (text)
+    if (const std::optional<QString> text = m_store.helpText(QStringLiteral("UTL0038")))
         SSRibbon2->setToolTip(*text);
 }
 

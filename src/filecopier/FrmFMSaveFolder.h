@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/services.h"
+#include "filecopier/office_file_store.h"
 #include "filecopier/organised_copy.h"
 #include "jobs/job_runner.h"
 
@@ -47,6 +48,7 @@ private:
     void showHelpText();
 
     Services m_services;
+    OfficeFileStore m_store;
     QString m_base;
     QString m_proposed; // base + "/File Copier"
     QStringList m_sources;

@@ -4,8 +4,6 @@
 #include "common/QdGrid.h"
 #include "common/busy_cursor.h"
 #include "common/window_shape.h"
-#include "db/database.h"
-#include "db/launcher.h"
 #include "filecopier/FrmFMSaveFolder.h"
 #include "filecopier/FrmFileProperty.h"
 #include "filecopier/file_details.h"
@@ -52,7 +50,7 @@ constexpr OfficeTab kTabs[] = {OfficeTab::All,    OfficeTab::Word,    OfficeTab:
 } // namespace
 
 frmFileCopy::frmFileCopy(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services)
+    : QDialog(parent), m_services(services), m_store(services.places.databasePath())
 {
     setObjectName(QStringLiteral("frmFileCopy"));
     setWindowTitle(kTitle);
@@ -248,10 +246,7 @@ OfficeTab frmFileCopy::currentTab() const
 
 void frmFileCopy::loadList(OfficeTab tab, OfficeOrder order)
 {
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    Result<std::vector<QStringList>> rows =
-        connection.isOpen() ? officeFileRows(connection.db(), tab, order)
-                            : Result<std::vector<QStringList>>(connection.status().error());
+    Result<std::vector<QStringList>> rows = m_store.files(tab, order);
     if (!rows) {
         complain(QStringLiteral("The list of office files could not be read: ") + rows.message());
         return;
@@ -284,10 +279,7 @@ void frmFileCopy::applyListLayout()
 
 void frmFileCopy::loadView(View view)
 {
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    Result<std::vector<QStringList>> rows =
-        connection.isOpen() ? officeFileRowsByApplication(connection.db())
-                            : Result<std::vector<QStringList>>(connection.status().error());
+    Result<std::vector<QStringList>> rows = m_store.filesByApplication();
     if (!rows) {
         complain(QStringLiteral("The list of office files could not be read: ") + rows.message());
         return;
@@ -333,10 +325,7 @@ void frmFileCopy::rowDoubleClicked(int row)
     // A file of the same name in another folder is another file: the tick goes by path. A file
     // found twice (through nested ticked folders) is one file, and its rows go together.
     const QString path = m_files->row(row - 1).path;
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    const Status written = connection.isOpen()
-                               ? saveOfficeFileSelection(connection.db(), {{path, selected}})
-                               : connection.status();
+    const Status written = m_store.saveTicks({{path, selected}});
     if (!written) {
         complain(QStringLiteral("The tick of %1 could not be saved: %2")
                      .arg(QDir::toNativeSeparators(path), written.message()));
@@ -378,9 +367,7 @@ void frmFileCopy::CmdSave_Click()
 {
     const std::vector<std::pair<QString, bool>> states = m_files->selectionStates();
     BusyCursor busy;
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    const Status saved = connection.isOpen() ? saveOfficeFileSelection(connection.db(), states)
-                                             : connection.status();
+    const Status saved = m_store.saveTicks(states);
     if (!saved)
         complain(QStringLiteral("The ticks could not be saved: ") + saved.message());
 }
@@ -433,9 +420,7 @@ void frmFileCopy::deleteCurrent()
     if (m_services.messages->show(QStringLiteral(" You want to delete this Record"),
                                   MsgIcon::Question, MsgButtons::YesNo, kTitle) != MsgAnswer::Yes)
         return;
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    const Status deleted =
-        connection.isOpen() ? deleteOfficeFilesByPath(connection.db(), path) : connection.status();
+    const Status deleted = m_store.deleteFile(path);
     if (!deleted) {
         complain(QStringLiteral("The record could not be deleted: ") + deleted.message());
         return;
@@ -454,9 +439,7 @@ void frmFileCopy::deleteAll()
         return;
     if (m_files->rowCount() == 0)
         return;
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    const Status deleted =
-        connection.isOpen() ? deleteAllOfficeFiles(connection.db()) : connection.status();
+    const Status deleted = m_store.deleteAll();
     if (!deleted) {
         complain(QStringLiteral("The records could not be deleted: ") + deleted.message());
         return;
@@ -468,25 +451,20 @@ void frmFileCopy::deleteAll()
 
 void frmFileCopy::showLauncherMenu(const QPoint &globalPos)
 {
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    bool freeSlot = false;
-    bool current = false;
     MenuButtons->clear();
-    if (connection.isOpen()) {
-        const Result<bool> free = hasFreeLauncherButton(connection.db());
-        freeSlot = free && *free;
-        const Result<std::vector<LauncherButton>> buttons = visibleLauncherButtons(connection.db());
-        if (buttons) {
-            for (const LauncherButton &button : *buttons) {
-                QAction *choose = MenuButtons->addAction(button.title.isEmpty() ? button.application
-                                                                                : button.title);
-                choose->setObjectName(QStringLiteral("LauncherButton%1").arg(button.id));
-                choose->setCheckable(true);
-                choose->setChecked(button.id == m_launcherButton);
-                current = current || button.id == m_launcherButton;
-                const int id = button.id;
-                connect(choose, &QAction::triggered, this, [this, id] { m_launcherButton = id; });
-            }
+    const Result<bool> free = m_store.hasFreeLauncherButton();
+    const bool freeSlot = free && *free;
+    bool current = false;
+    if (const Result<std::vector<LauncherButton>> buttons = m_store.launcherButtons(); buttons) {
+        for (const LauncherButton &button : *buttons) {
+            QAction *choose =
+                MenuButtons->addAction(button.title.isEmpty() ? button.application : button.title);
+            choose->setObjectName(QStringLiteral("LauncherButton%1").arg(button.id));
+            choose->setCheckable(true);
+            choose->setChecked(button.id == m_launcherButton);
+            current = current || button.id == m_launcherButton;
+            const int id = button.id;
+            connect(choose, &QAction::triggered, this, [this, id] { m_launcherButton = id; });
         }
     }
     MenuButtons->setEnabled(!MenuButtons->isEmpty());
@@ -498,11 +476,7 @@ void frmFileCopy::showLauncherMenu(const QPoint &globalPos)
 
 void frmFileCopy::openLauncherButton()
 {
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    if (!connection.isOpen())
-        return;
-    const Result<std::optional<LauncherButton>> button =
-        launcherButton(connection.db(), m_launcherButton);
+    const Result<std::optional<LauncherButton>> button = m_store.launcherButton(m_launcherButton);
     if (!button || !button->has_value() || (*button)->application.isEmpty())
         return;
     if ((*button)->type == QLatin1String("A"))
@@ -513,10 +487,7 @@ void frmFileCopy::openLauncherButton()
 
 void frmFileCopy::freeLauncherButton()
 {
-    Connection connection(m_services.places.databasePath(), BusyWait::Short);
-    const Status freed = connection.isOpen()
-                             ? quenda::freeLauncherButton(connection.db(), m_launcherButton)
-                             : connection.status();
+    const Status freed = m_store.freeLauncherButton(m_launcherButton);
     if (!freed)
         complain(QStringLiteral("The launcher button could not be cleared: ") + freed.message());
 }

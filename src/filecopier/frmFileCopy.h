@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/services.h"
-#include "db/scans.h"
+#include "filecopier/office_file_store.h"
 #include "jobs/job_runner.h"
 
 #include <QDialog>
@@ -99,6 +99,7 @@ private:
     void reportNotDone(const QString &heading, const JobReport &report);
 
     Services m_services;
+    OfficeFileStore m_store;
     TickedFolders m_tickedFolders;
     JobRunner *m_job = nullptr;
     bool m_shownOnce = false;

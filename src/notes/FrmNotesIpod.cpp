@@ -3,7 +3,6 @@
 #include "common/QdGrid.h"
 #include "common/note_names.h"
 #include "common/window_shape.h"
-#include "db/scans.h"
 #include "jobs/failure_text.h"
 #include "jobs/job_widgets.h"
 #include "notes/note_cutting.h"
@@ -42,8 +41,7 @@ QLabel *wrappedLabel(const QString &text, QWidget *parent)
 } // namespace
 
 FrmNotesIpod::FrmNotesIpod(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services),
-      m_connection(services.places.databasePath(), BusyWait::Short)
+    : QDialog(parent), m_services(services), m_lists(services.places.databasePath())
 {
     setObjectName(QStringLiteral("FrmNotesIpod"));
     setWindowTitle(QStringLiteral("Send text file to Ipod"));
@@ -288,9 +286,7 @@ void FrmNotesIpod::loadGrids()
 {
     for (const auto &[model, table] :
          {std::pair{m_documents, ScanTable::Documents}, std::pair{m_notes, ScanTable::Notes}}) {
-        Result<std::vector<ScanRow>> rows =
-            m_connection.isOpen() ? scanListRows(m_connection.db(), table)
-                                  : Result<std::vector<ScanRow>>(m_connection.status().error());
+        Result<std::vector<ScanRow>> rows = m_lists.rows(table);
         if (rows)
             model->setRows(storedListRows(*rows));
         else

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/services.h"
-#include "db/database.h"
 #include "jobs/job_runner.h"
 #include "notes/note_conversion.h"
+#include "notes/note_list_store.h"
 #include "notes/note_merge.h"
 #include "notes/note_reading.h"
 #include "notes/notes_scan.h"
@@ -73,7 +73,7 @@ private:
     frmsplit *ensureSplitWindow();
 
     Services m_services;
-    Connection m_connection;
+    NoteListStore m_lists;
     JobRunner *m_job = nullptr;
     Action m_action = Action::None;
     QString m_previewText;

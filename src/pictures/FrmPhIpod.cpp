@@ -60,8 +60,7 @@ QLabel *pathLabel(QWidget *parent)
 } // namespace
 
 FrmPhIpod::FrmPhIpod(const Services &services, QWidget *parent)
-    : QDialog(parent), m_services(services),
-      m_connection(services.places.databasePath(), BusyWait::Short)
+    : QDialog(parent), m_services(services), m_store(services.places.databasePath())
 {
     setObjectName(QStringLiteral("FrmPhIpod"));
     setWindowTitle(kTitle);
@@ -182,10 +181,7 @@ void FrmPhIpod::layoutGrid()
 
 void FrmPhIpod::loadTable()
 {
-    Result<std::vector<PictureFolderRow>> rows =
-        m_connection.isOpen()
-            ? pictureFolderRows(m_connection.db())
-            : Result<std::vector<PictureFolderRow>>(m_connection.status().error());
+    Result<std::vector<PictureFolderRow>> rows = m_store.rows();
     if (!rows) {
         m_services.messages->show(
             QStringLiteral("The picture folders cannot be read: %1").arg(rows.message()),

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "common/services.h"
-#include "db/database.h"
-#include "db/picture_folders.h"
 #include "jobs/job_runner.h"
+#include "pictures/picture_folder_store.h"
 #include "pictures/picture_scan.h"
 #include "pictures/picture_send.h"
 
@@ -53,7 +52,7 @@ private:
     void sendFinished(const PictureSendOutcome &outcome, const JobReport &report);
 
     Services m_services;
-    Connection m_connection;
+    PictureFolderStore m_store;
     JobRunner *m_job = nullptr;
     Action m_action = Action::None;
     std::vector<PictureFolderRow> m_rows;
