@@ -1,10 +1,9 @@
 #include "app/FrmMDI.h"
 
 #include "app/program_info.h"
+#include "app/startup_keyword.h"
 #include "app/window_places.h"
 #include "app/window_registry.h"
-#include "db/database.h"
-#include "db/setup.h"
 #include "fs/fresh_folder.h"
 #include "jobs/job_runner.h"
 #include "player/player_panel.h"
@@ -25,7 +24,7 @@
 namespace quenda {
 
 FrmMDI::FrmMDI(const Services &services, QWidget *parent)
-    : QMainWindow(parent), m_services(services)
+    : QMainWindow(parent), m_services(services), m_startup(services.places.databasePath())
 {
     setObjectName(QStringLiteral("FrmMDI"));
     setWindowTitle(QString::fromUtf8(kProgramTitle));
@@ -57,11 +56,8 @@ FrmMDI::FrmMDI(const Services &services, QWidget *parent)
                                       .arg(QDir::toNativeSeparators(staging)),
                                   MsgIcon::Exclamation);
     m_keywordJob = new JobRunner(this);
-    Connection connection(m_services.places.databasePath(), BusyWait::None);
-    if (connection.isOpen()) {
-        const Result<QString> keyword = readStartupKeyword(connection.db());
-        m_keyword = keyword ? *keyword : QString();
-    }
+    const Result<QString> keyword = m_startup.read();
+    m_keyword = keyword ? *keyword : QString();
 }
 
 void FrmMDI::buildToolbar()
@@ -145,15 +141,12 @@ void FrmMDI::activated()
     }
     if (!m_keywordHandled) {
         m_keywordHandled = true;
-        Connection connection(m_services.places.databasePath(), BusyWait::None);
-        const Result<QString> keyword = connection.isOpen()
-                                            ? readStartupKeyword(connection.db())
-                                            : Result<QString>(connection.status().error());
+        const Result<QString> keyword = m_startup.read();
         const bool asked = !m_startFunction.isEmpty();
         if (!keyword) {
             finishKeywordInBackground(asked);
         } else {
-            if (!clearStartupKeyword(connection.db()))
+            if (!m_startup.clear())
                 finishKeywordInBackground(true);
             if (!asked)
                 openForKeyword(*keyword);
@@ -171,19 +164,7 @@ void FrmMDI::finishKeywordInBackground(bool opened)
 {
     const QString database = m_services.places.databasePath();
     m_keywordJob->start<QString>(
-        [database](JobControl &control) {
-            Connection connection(database, BusyWait::Long);
-            const Result<QString> keyword = connection.isOpen()
-                                                ? readStartupKeyword(connection.db())
-                                                : Result<QString>(connection.status().error());
-            if (!keyword) {
-                control.abort(keyword.message());
-                return QString();
-            }
-            if (Status cleared = clearStartupKeyword(connection.db()); !cleared)
-                control.abort(cleared.message());
-            return *keyword;
-        },
+        [database](JobControl &control) { return takeStartupKeyword(database, control); },
         [this, opened](const QString &keyword, const JobReport &) {
             // A keyword that still cannot be cleared opens its window only this once.
             if (!opened)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/startup_keyword.h"
 #include "common/services.h"
 
 #include <QMainWindow>
@@ -55,6 +56,7 @@ private:
     void buildToolbar();
 
     Services m_services;
+    StartupKeywordStore m_startup;
     QToolBar *SSActiveToolBars1 = nullptr;
     QMenu *ContactM = nullptr;
     QMenu *PhotoM = nullptr;

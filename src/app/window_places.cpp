@@ -1,8 +1,7 @@
 #include "app/window_places.h"
 
+#include "app/window_place_store.h"
 #include "common/keyboard_access.h"
-#include "db/database.h"
-#include "db/setup.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -34,11 +33,8 @@ protected:
 private:
     void save() const
     {
-        Connection connection(m_databasePath, BusyWait::None);
-        if (!connection.isOpen())
-            return;
         // A place that cannot be kept costs only the default place next time.
-        if (Status saved = saveWindowPlace(connection.db(), m_name, m_window->saveGeometry());
+        if (Status saved = keepWindowPlace(m_databasePath, m_name, m_window->saveGeometry());
             !saved)
             qWarning().noquote() << "The place of" << m_name
                                  << "could not be kept:" << saved.message();
@@ -91,14 +87,8 @@ void prepareProgramWindows(QObject *owner, const QString &databasePath)
 
 void rememberWindowPlace(QWidget *window, const QString &name, const QString &databasePath)
 {
-    {
-        Connection connection(databasePath, BusyWait::None);
-        if (connection.isOpen()) {
-            if (const Result<QByteArray> kept = windowPlace(connection.db(), name);
-                kept.ok() && !kept->isEmpty())
-                window->restoreGeometry(*kept);
-        }
-    }
+    if (const QByteArray kept = keptWindowPlace(databasePath, name); !kept.isEmpty())
+        window->restoreGeometry(kept);
     new PlaceKeeper(window, name, databasePath);
 }
 
