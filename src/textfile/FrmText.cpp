@@ -159,7 +159,7 @@ void FrmText::buildControls()
     connect(Dir1, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { setFolder(item->data(Qt::UserRole).toString()); });
     const auto pickFile = [this](QListWidgetItem *item) {
-        importFile(QDir(m_folder).filePath(item->text()));
+        importFile(item->data(Qt::UserRole).toString());
     };
     connect(File1, &QListWidget::itemClicked, this, pickFile);
     connect(File1, &QListWidget::itemActivated, this, pickFile);
@@ -256,12 +256,11 @@ void FrmText::setFolder(const QString &folder)
         auto *up = new QListWidgetItem(QStringLiteral(".."), Dir1);
         up->setData(Qt::UserRole, listing.parent);
     }
-    for (qsizetype i = 0; i < listing.folderNames.size(); ++i) {
-        auto *item = new QListWidgetItem(listing.folderNames[i], Dir1);
-        item->setData(Qt::UserRole, listing.folderPaths[i]);
-    }
+    for (const SpreadsheetEntry &folder : listing.folders)
+        (new QListWidgetItem(folder.name, Dir1))->setData(Qt::UserRole, folder.path);
     File1->clear();
-    File1->addItems(listing.fileNames);
+    for (const SpreadsheetEntry &file : listing.files)
+        (new QListWidgetItem(file.name, File1))->setData(Qt::UserRole, file.path);
 }
 
 void FrmText::CmdImport_Click()

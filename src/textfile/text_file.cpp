@@ -186,15 +186,14 @@ SpreadsheetFolder listSpreadsheetFolder(const QString &folder)
     const QDir dir(folder);
     if (!dir.isRoot())
         out.parent = QDir::cleanPath(dir.filePath(QStringLiteral("..")));
-    for (const QString &name : naturallySorted(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot))) {
-        out.folderNames << name;
-        out.folderPaths << dir.filePath(name);
-    }
+    for (const QString &name : naturallySorted(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)))
+        out.folders.push_back({name, dir.filePath(name)});
     QStringList files;
     for (const QString &name : dir.entryList(QDir::Files))
         if (isSpreadsheetName(name))
             files << name;
-    out.fileNames = naturallySorted(files);
+    for (const QString &name : naturallySorted(files))
+        out.files.push_back({name, dir.filePath(name)});
     return out;
 }
 

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace quenda {
 
 inline constexpr int kTextGridRows = 50;
@@ -68,12 +70,16 @@ QString readTextFileBack(const QString &path, qint64 maxBytes);
 QString spreadsheetStartFolder(const QString &userFilesDir, const QString &homeDir);
 
 // What the picking lists show of a folder: its sub-folders and its spreadsheets, each in
-// natural order ("Year 2" before "Year 10"); the parent is offered unless it is the root.
+// natural order ("Year 2" before "Year 10"); the parent is offered unless it is the root. Each
+// entry carries its path: a list shows names, but what is picked is opened by its path.
+struct SpreadsheetEntry {
+    QString name;
+    QString path;
+};
 struct SpreadsheetFolder {
     QString parent; // "" at the root
-    QStringList folderNames;
-    QStringList folderPaths;
-    QStringList fileNames;
+    std::vector<SpreadsheetEntry> folders;
+    std::vector<SpreadsheetEntry> files;
 };
 SpreadsheetFolder listSpreadsheetFolder(const QString &folder);
 

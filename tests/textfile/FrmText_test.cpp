@@ -137,6 +137,7 @@ TEST_F(TextWindowTest, PickingListsStartInTheExcelFolderAndImportAClickedFile)
     const QString excel = places.root() + "/home/QDuserFiles/Exported files/Excel";
     places.writeFile("home/QDuserFiles/Exported files/Excel/Year 2/sheet.txt", "x");
     places.writeFile("home/QDuserFiles/Exported files/Excel/Year 10/b.CSV", "Name\r\nAnn\r\n");
+    places.writeFile("home/QDuserFiles/Exported files/Excel/Year 10/x\\y.csv", "Name\r\nBea\r\n");
     places.writeFile("home/QDuserFiles/Exported files/Excel/notes.txt", "x");
     auto w = open();
     EXPECT_EQ(w->startFolder(), excel);
@@ -149,12 +150,17 @@ TEST_F(TextWindowTest, PickingListsStartInTheExcelFolderAndImportAClickedFile)
 
     emit dirs->itemActivated(dirs->item(2));
     auto *files = control<QListWidget>(w.get(), "File1");
-    ASSERT_EQ(files->count(), 1);
+    ASSERT_EQ(files->count(), 2);
     EXPECT_EQ(files->item(0)->text(), "b.CSV");
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
-                      files->visualItemRect(files->item(0)).center());
-    w->job()->wait();
-    EXPECT_EQ(control<QdGrid>(w.get(), "Grid1")->text(1, 1), "Ann");
+    EXPECT_EQ(files->item(1)->text(), "x\\y.csv");
+    // What a row shows is only its label: the file opened is the one the row was listed for.
+    files->item(1)->setText("b.CSV");
+    for (const auto &[row, first] : {std::pair{1, "Bea"}, std::pair{0, "Ann"}}) {
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                          files->visualItemRect(files->item(row)).center());
+        w->job()->wait();
+        EXPECT_EQ(control<QdGrid>(w.get(), "Grid1")->text(1, 1), first) << row;
+    }
 
     importThroughDialog(*w, contacts());
     EXPECT_EQ(doubles.dialogs.openRequests.back().initialDir, excel);
