@@ -263,7 +263,7 @@ int filesCopy(Context &context, const QStringList &args)
             outcome = runOrganisedCopy(database, request, control);
         },
         context.err);
-    if (!report.error.isEmpty() || report.cancelled)
+    if (!report.status || report.cancelled)
         return 1;
     // The failures themselves were printed as the copy ended; every replaced file follows.
     const QString replaced = copyProblemsText(JobReport{}, outcome, 0);

@@ -54,7 +54,7 @@ bool takeFlag(QStringList &args, const QString &name)
 // another's. Returns the exit status.
 int printCopyEnd(Context &context, const JobReport &report, const FolderCopyOutcome &outcome)
 {
-    if (!report.error.isEmpty())
+    if (!report.status)
         return 1;
     if (report.cancelled) {
         context.err << "Copy cancelled. What was copied so far stays in place." << Qt::endl;
@@ -98,11 +98,11 @@ int foldersScan(Context &context, QStringList args)
     const JobReport report = runInForeground(
         [&](JobControl &control) {
             outcome = runSchemeScan(database, root, scheme->trimmed(), SchemeScanMode::Replace,
-                                    control, nullptr, otherMounts);
+                                    control, otherMounts);
         },
         context.err);
-    if (outcome.notReady) {
-        context.err << "Drive not ready !" << Qt::endl;
+    if (!outcome.ready) {
+        context.err << outcome.ready.message() << Qt::endl;
         return 1;
     }
     Connection connection(database);

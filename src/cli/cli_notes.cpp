@@ -34,7 +34,7 @@ int notesScan(Context &context, const QString &folder)
     const JobReport report = runInForeground(
         [&](JobControl &control) { outcome = runDocumentScan(database, root, control); },
         context.err);
-    if (outcome.found == 0 && report.error.isEmpty())
+    if (outcome.found == 0 && report.status.ok())
         context.out << "File Not Found" << Qt::endl;
     context.out << documentCountText(static_cast<int>(outcome.rows.size())) << Qt::endl;
     return report.succeeded() ? 0 : 1;
@@ -72,7 +72,7 @@ int notesConvert(Context &context)
             outcome = runNoteConversion(database, sources, previous, staging, control);
         },
         context.err);
-    if (report.error.isEmpty())
+    if (report.status.ok())
         context.out << conversionMessage(outcome) << Qt::endl;
     return report.succeeded() ? 0 : 1;
 }

@@ -41,7 +41,7 @@ int picturesScan(Context &context, const QString &folder)
     const QString database = context.places.databasePath();
     const JobReport report = runInForeground(
         [&](JobControl &control) { (void)runPictureScan(database, folder, control); }, context.err);
-    if (!report.error.isEmpty())
+    if (!report.status)
         return 1;
     Connection connection(database);
     Result<std::vector<PictureFolderRow>> rows =
@@ -74,7 +74,7 @@ int picturesSend(Context &context)
     const JobReport report = runInForeground(
         [&](JobControl &control) { outcome = runPictureSend(database, staging, control); },
         context.err);
-    if (!report.error.isEmpty())
+    if (!report.status)
         return 1;
     if (outcome.cancelled) {
         context.err << sendCancelledMessage(outcome) << Qt::endl;

@@ -114,7 +114,7 @@ int playerSend(Context &context, const PlayerOptions &options)
     PlayerSendOutcome outcome;
     const JobReport report = runInForeground(
         [&](JobControl &control) { outcome = runPlayerSend(request, control); }, context.err);
-    if (report.error.isEmpty() || !outcome.written.empty())
+    if (report.status.ok() || !outcome.written.empty())
         context.out << playerSendSummary(outcome) << Qt::endl;
     return report.succeeded() ? 0 : 1;
 }

@@ -39,7 +39,7 @@ void showCopyResult(Messages &messages, const QString &completion, MsgIcon compl
             MsgIcon::Exclamation, MsgButtons::Ok, title);
         return;
     }
-    if (report.error.isEmpty())
+    if (report.status.ok())
         messages.show(completion, completionIcon);
     const QString problems = copyProblemsText(report, outcome);
     if (!problems.isEmpty())
@@ -201,7 +201,7 @@ void FrmFMSaveFolder::SSCommand9_Click()
                            QStringLiteral("File saved to folder ") + shown +
                                QStringLiteral(" is completed"),
                            MsgIcon::Information, outcome, report, kCaption);
-            if (report.error.isEmpty() && !report.cancelled)
+            if (report.status.ok() && !report.cancelled)
                 accept();
         });
 }

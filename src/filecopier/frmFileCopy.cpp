@@ -181,8 +181,8 @@ void frmFileCopy::complain(const QString &text)
 
 void frmFileCopy::reportNotDone(const QString &heading, const JobReport &report)
 {
-    if (!report.error.isEmpty())
-        complain(report.error);
+    if (!report.status)
+        complain(report.status.message());
     if (!report.failures.empty())
         complain(heading + QLatin1Char('\n') + failureListText(report.failures));
 }

@@ -178,7 +178,7 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
         return outcome;
     }
     // The progress counts files; the bytes would only confuse it.
-    CopyRun run(control, nullptr, false);
+    CopyRun run(control, false);
     auto [top, error] = run.openFolder(AT_FDCWD, toNativePath(destination), destination, true);
     if (!top) {
         control.abort(
@@ -316,8 +316,8 @@ QString copyProblemsText(const JobReport &report, const OrganisedCopyOutcome &ou
 {
     const qsizetype kShown = shown > 0 ? shown : std::numeric_limits<qsizetype>::max();
     QStringList parts;
-    if (!report.error.isEmpty())
-        parts << report.error;
+    if (!report.status)
+        parts << report.status.message();
     if (!report.failures.empty()) {
         const auto count = static_cast<qsizetype>(report.failures.size());
         QStringList lines;

@@ -53,14 +53,11 @@ bool FolderCopyOutcome::hasCollisions() const
 }
 
 FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,
-                              FolderCopyLayout layout, JobControl &control,
-                              FolderCopyProgress *progress)
+                              FolderCopyLayout layout, JobControl &control)
 {
     FolderCopyOutcome out;
     out.destination = destination;
-    FolderCopyProgress own;
-    FolderCopyProgress &shown = progress ? *progress : own;
-    shown.folders = folders.size();
+    control.setParts(folders.size());
 
     // Sub-folders whose names differ only in letter case go into one folder, an existing one
     // first.
@@ -70,8 +67,10 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
 
     // Every folder is planned first: the bar then runs over the bytes of the whole copy.
     std::vector<CopyPlan> plans;
+    std::vector<qint64> planned; // each plan's index in folders: the part it is
     qint64 totalBytes = 0;
-    for (const QString &folder : folders) {
+    for (qsizetype f = 0; f < folders.size(); ++f) {
+        const QString &folder = folders[f];
         if (control.isCancelled()) {
             out.cancelled = true;
             return out;
@@ -113,12 +112,16 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
         }
         totalBytes += plan->totalBytes;
         plans.push_back(std::move(*plan));
+        planned.push_back(f);
     }
-    shown.totalBytes = totalBytes;
+    control.setDone(0);
+    control.setTotal(totalBytes);
     QHash<QString, QString> lastSource = sharedTargets(plans);
 
-    for (const CopyPlan &plan : plans) {
-        const CopyOutcome copied = executeCopy(plan, control, &shown.counters);
+    for (size_t i = 0; i < plans.size(); ++i) {
+        const CopyPlan &plan = plans[i];
+        control.startPart(planned[i]);
+        const CopyOutcome copied = executeCopy(plan, control, CopyTally::Continue);
         out.filesCopied += copied.filesCopied;
         out.bytesCopied += copied.bytesCopied;
         for (const QString &target : copied.replaced) {
@@ -137,13 +140,12 @@ FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destina
             break;
         }
         ++out.foldersCopied;
-        ++shown.foldersDone;
+        control.finishPart();
     }
     return out;
 }
 
-FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control,
-                                FolderCopyProgress *progress)
+FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control)
 {
     FolderCopyOutcome stopped;
     QString destination;
@@ -188,12 +190,10 @@ FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &co
         }
         break;
     }
-    return copyFolders(request.folders, destination, FolderCopyLayout::Subfolders, control,
-                       progress);
+    return copyFolders(request.folders, destination, FolderCopyLayout::Subfolders, control);
 }
 
-FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control,
-                                FolderCopyProgress *progress)
+FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control)
 {
     if (request.destination.isEmpty()) {
         control.abort(QStringLiteral("Choose a folder to copy to."));
@@ -206,8 +206,7 @@ FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &co
     QStringList folders;
     for (const QString &name : request.names)
         folders << QDir(request.root).filePath(name);
-    return copyFolders(folders, request.destination, FolderCopyLayout::MergedContent, control,
-                       progress);
+    return copyFolders(folders, request.destination, FolderCopyLayout::MergedContent, control);
 }
 
 QString copyProblemsText(const FolderCopyOutcome &outcome, const std::vector<ItemFailure> &failures)

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <vector>
 
 namespace quenda {
@@ -25,14 +24,6 @@ QString fileCopierFolder(const QString &desktop);
 enum class FolderCopyLayout {
     Subfolders,    // destination/<folder name>/...
     MergedContent, // the folder's content straight into destination
-};
-
-// Read by a window while the copy runs: bytes copied of the total of every folder.
-struct FolderCopyProgress {
-    std::atomic<qint64> totalBytes{0}; // known once every folder has been planned
-    std::atomic<qint64> folders{0};
-    std::atomic<qint64> foldersDone{0};
-    CopyCounters counters;
 };
 
 struct FolderCopyOutcome {
@@ -48,9 +39,10 @@ struct FolderCopyOutcome {
 
 // Copies each folder into destination, an existing folder. Every folder that cannot be copied,
 // and every item inside that fails, is reported through control with its path and reason.
+// Once every folder is planned, the control counts the bytes of the whole copy, and its parts
+// are the folders.
 FolderCopyOutcome copyFolders(const QStringList &folders, const QString &destination,
-                              FolderCopyLayout layout, JobControl &control,
-                              FolderCopyProgress *progress = nullptr);
+                              FolderCopyLayout layout, JobControl &control);
 
 enum class CopyDestination {
     Desktop,      // Desktop/"File Copier", emptied first
@@ -71,8 +63,7 @@ struct FolderCopyRequest {
 // sub-folder of it. A destination that cannot be had stops the copy through control.abort();
 // so does, for the Desktop, another copy into its "File Copier" folder (or, while waiting for
 // it, a cancel).
-FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control,
-                                FolderCopyProgress *progress = nullptr);
+FolderCopyOutcome runFolderCopy(const FolderCopyRequest &request, JobControl &control);
 
 struct PickedCopyRequest {
     QString root;        // the folder whose folders the drive viewer lists
@@ -83,8 +74,7 @@ struct PickedCopyRequest {
 // The drive viewer's Copy: the content of each picked folder merged straight into the
 // destination. No destination, or one that cannot be made, stops the copy through
 // control.abort() before anything is copied.
-FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control,
-                                FolderCopyProgress *progress = nullptr);
+FolderCopyOutcome runPickedCopy(const PickedCopyRequest &request, JobControl &control);
 
 // What a finished copy has to tell beyond its result: the items that failed and the files
 // that were replaced; "" when there is neither.

@@ -194,14 +194,12 @@ void frmFile::startScan(SchemeScanMode mode)
     }
 
     m_action = Action::Scan;
-    m_scanProgress = std::make_shared<SchemeScanProgress>();
     PG3->setValue(mode == SchemeScanMode::Refresh ? 40 : 10);
     PG3->setVisible(true);
     const QString database = m_services.places.databasePath();
-    auto progress = m_scanProgress;
     m_job->start<SchemeScanOutcome>(
-        [database, root, scheme, mode, progress](JobControl &control) {
-            return runSchemeScan(database, root, scheme, mode, control, progress.get());
+        [database, root, scheme, mode](JobControl &control) {
+            return runSchemeScan(database, root, scheme, mode, control);
         },
         [this, mode, root, scheme, workingTicks](SchemeScanOutcome outcome,
                                                  const JobReport &report) {
@@ -216,8 +214,8 @@ void frmFile::scanFinished(SchemeScanOutcome outcome, const JobReport &report, S
     m_action = Action::None;
     PG3->setValue(100);
     PG3->setVisible(false);
-    if (outcome.notReady) {
-        m_services.messages->show(QStringLiteral("Drive not ready !"), MsgIcon::Critical);
+    if (!outcome.ready) {
+        m_services.messages->show(outcome.ready.message(), MsgIcon::Critical);
         return;
     }
     if (mode == SchemeScanMode::Replace) {
@@ -238,8 +236,8 @@ void frmFile::scanFinished(SchemeScanOutcome outcome, const JobReport &report, S
         m_settingTicks = false;
         updateStatus();
     }
-    if (!report.error.isEmpty())
-        showError(report.error);
+    if (!report.status)
+        showError(report.status.message());
     reportFailures(QStringLiteral("These folders could not be read in full; their sizes count "
                                   "only what could be read:"),
                    report);
@@ -319,9 +317,7 @@ void frmFile::copyTicked()
         request.chosenFolder = QDir::fromNativeSeparators(BrowseFolder1->text().trimmed());
     }
     request.folders = tickedFolders();
-    startCopy([request](JobControl &control, FolderCopyProgress *progress) {
-        return runFolderCopy(request, control, progress);
-    });
+    startCopy([request](JobControl &control) { return runFolderCopy(request, control); });
 }
 
 void frmFile::copyPicked()
@@ -332,37 +328,29 @@ void frmFile::copyPicked()
         if (lstFolders->item(i)->isSelected())
             request.names << lstFolders->item(i)->text();
     request.destination = QDir::fromNativeSeparators(BrowseFolder1->text().trimmed());
-    startCopy([request](JobControl &control, FolderCopyProgress *progress) {
-        return runPickedCopy(request, control, progress);
-    });
+    startCopy([request](JobControl &control) { return runPickedCopy(request, control); });
 }
 
-void frmFile::startCopy(std::function<FolderCopyOutcome(JobControl &, FolderCopyProgress *)> copy)
+void frmFile::startCopy(std::function<FolderCopyOutcome(JobControl &)> copy)
 {
     if (m_job->isRunning())
         return;
     m_action = Action::Copy;
-    m_copyProgress = std::make_shared<FolderCopyProgress>();
     Pbar1->setValue(0);
     Pbar1->setVisible(true);
     CmdCancelCopy->setEnabled(true);
-    m_job->start<FolderCopyOutcome>(
-        [copy = std::move(copy), progress = m_copyProgress](JobControl &control) {
-            return copy(control, progress.get());
-        },
-        [this](FolderCopyOutcome outcome, const JobReport &report) {
-            copyFinished(outcome, report);
-        });
+    m_job->start<FolderCopyOutcome>(std::move(copy),
+                                    [this](FolderCopyOutcome outcome, const JobReport &report) {
+                                        copyFinished(outcome, report);
+                                    });
 }
 
-void frmFile::showCopyProgress()
+void frmFile::showCopyProgress(const JobProgress &progress)
 {
-    if (!m_copyProgress)
-        return;
-    const qint64 total = m_copyProgress->totalBytes;
-    const qint64 done = m_copyProgress->counters.bytes;
-    if (total > 0)
-        Pbar1->setValue(static_cast<int>(std::min<qint64>(1000, done * 1000 / total)));
+    // The bytes of the whole copy are known, and counted, once every folder is planned.
+    if (progress.parts > 0 && progress.total > 0)
+        Pbar1->setValue(
+            static_cast<int>(std::min<qint64>(1000, progress.done * 1000 / progress.total)));
 }
 
 void frmFile::copyFinished(const FolderCopyOutcome &outcome, const JobReport &report)
@@ -370,9 +358,9 @@ void frmFile::copyFinished(const FolderCopyOutcome &outcome, const JobReport &re
     m_action = Action::None;
     CmdCancelCopy->setEnabled(false);
     LblCopyWait->setVisible(false);
-    showCopyProgress();
-    if (!report.error.isEmpty()) {
-        showError(report.error);
+    showCopyProgress(m_job->progress());
+    if (!report.status) {
+        showError(report.status.message());
     } else if (report.cancelled) {
         m_services.messages->show(
             QStringLiteral("Copy cancelled. What was copied so far stays in place."));
@@ -383,7 +371,6 @@ void frmFile::copyFinished(const FolderCopyOutcome &outcome, const JobReport &re
         m_services.messages->show(problems, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
     Pbar1->setValue(0);
     Pbar1->setVisible(false);
-    m_copyProgress.reset();
 }
 
 // --- Drive viewer and tools

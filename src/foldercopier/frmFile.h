@@ -11,7 +11,6 @@
 #include <QHash>
 
 #include <functional>
-#include <memory>
 
 class QAction;
 class QKeyEvent;
@@ -97,9 +96,9 @@ private:
     // Copies
     void copyTicked();
     void copyPicked();
-    void startCopy(std::function<FolderCopyOutcome(JobControl &, FolderCopyProgress *)> copy);
+    void startCopy(std::function<FolderCopyOutcome(JobControl &)> copy);
     void copyFinished(const FolderCopyOutcome &outcome, const JobReport &report);
-    void showCopyProgress();
+    void showCopyProgress(const JobProgress &progress);
 
     // Drive viewer and tools
     void showPane(const InfoPane &pane);
@@ -120,8 +119,6 @@ private:
     SizeRequests *m_statusSizes = nullptr;
     SizeRequests *m_paneSizes = nullptr;
     Action m_action = Action::None;
-    std::shared_ptr<SchemeScanProgress> m_scanProgress;
-    std::shared_ptr<FolderCopyProgress> m_copyProgress;
     QString m_viewerRoot; // the folder whose folders lstFolders lists
     bool m_settingTicks = false;
 

@@ -388,17 +388,16 @@ void frmFile::connectControls()
     connect(lstFolders, &QListWidget::itemClicked, this, [this] { pickFolder(); });
     connect(lstFiles, &QListWidget::itemClicked, this, [this] { pickFile(); });
 
-    connect(m_job, &JobRunner::progressChanged, this, [this] {
-        if (m_action == Action::Scan && m_scanProgress) {
-            const qint64 found = m_scanProgress->found;
-            if (found > 0)
-                PG3->setValue(static_cast<int>(30 + 60 * m_scanProgress->measured / found));
+    connect(m_job, &JobRunner::progressChanged, this, [this](const JobProgress &p) {
+        if (m_action == Action::Scan) {
+            if (p.parts > 0)
+                PG3->setValue(static_cast<int>(30 + 60 * p.partsDone / p.parts));
         } else if (m_action == Action::Copy) {
             // A copy to the Desktop waits while another one fills its "File Copier" folder.
             const QString waiting = copyWaitingText(fileCopierFolder(m_services.places.desktopDir));
             LblCopyWait->setText(waiting);
-            LblCopyWait->setVisible(m_job->progress().item == waiting);
-            showCopyProgress();
+            LblCopyWait->setVisible(p.item == waiting);
+            showCopyProgress(p);
         }
     });
 }

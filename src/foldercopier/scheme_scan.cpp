@@ -59,14 +59,14 @@ Result<std::vector<ListedEntry>> filesInFolder(const QString &folder, JobControl
 
 SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root,
                                 const QString &scheme, SchemeScanMode mode, JobControl &control,
-                                SchemeScanProgress *progress, bool otherMounts)
+                                bool otherMounts)
 {
     SchemeScanOutcome out;
     // Readiness is settled before anything is deleted: a drive that is not plugged in must not
     // cost the scheme its rows and saved ticks.
     const Result<std::vector<ListedEntry>> folders = topLevelFolders(root, control);
     if (!folders) {
-        out.notReady = true;
+        out.ready = fail(QStringLiteral("Drive not ready !"));
         return out;
     }
     out.folders = *folders;
@@ -93,11 +93,12 @@ SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root
         return out;
     }
 
-    if (progress)
-        progress->found = static_cast<qint64>(folders->size());
-    for (const ListedEntry &folder : *folders) {
+    control.setParts(static_cast<qint64>(folders->size()));
+    for (size_t i = 0; i < folders->size(); ++i) {
+        const ListedEntry &folder = (*folders)[i];
         if (control.isCancelled())
             break;
+        control.startPart(static_cast<qint64>(i));
         SchemeFolderRow row{folder.path, folder.name, std::nullopt,
                             keepTicked.contains(folder.path), scheme};
         const Result<FolderSize> size = folderSize(folder.path, control, otherMounts);
@@ -115,8 +116,7 @@ SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root
             control.fail(folder.path, added.message());
         else
             out.recorded.push_back(std::move(row));
-        if (progress)
-            ++progress->measured;
+        control.finishPart();
     }
     return out;
 }

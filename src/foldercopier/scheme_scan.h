@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <vector>
 
 namespace quenda {
@@ -35,14 +34,8 @@ enum class SchemeScanMode {
     Refresh, // Refresh: the rows are replaced, a folder still there keeps its saved tick
 };
 
-// Folders measured of folders found: what a window's bar shows while sizes are computed.
-struct SchemeScanProgress {
-    std::atomic<qint64> found{0};
-    std::atomic<qint64> measured{0};
-};
-
 struct SchemeScanOutcome {
-    bool notReady = false;            // root could not be read: nothing was changed
+    Status ready;                     // fails when root cannot be read: nothing was changed
     std::vector<ListedEntry> folders; // the drive viewer's folder list
     DriveInfo drive;                  // the drive holding root, for the drive pane
     std::vector<SchemeFolderRow> recorded;
@@ -53,10 +46,11 @@ struct SchemeScanOutcome {
 // alone when root is not ready. A folder that cannot be read at all is recorded without a
 // size; unreadable parts of a folder are reported through control and listed in
 // incompleteSizes. Sizes count other mounts inside a folder only with otherMounts. A fault of
-// the database stops the scan through control.abort().
+// the database stops the scan through control.abort(). While sizes are computed, the control's
+// parts are the folders found and its parts done the folders measured.
 SchemeScanOutcome runSchemeScan(const QString &databasePath, const QString &root,
                                 const QString &scheme, SchemeScanMode mode, JobControl &control,
-                                SchemeScanProgress *progress = nullptr, bool otherMounts = false);
+                                bool otherMounts = false);
 
 // The folder a scheme was recorded from: the parent of its first row's folder; empty for a
 // scheme without rows.

@@ -234,8 +234,8 @@ namespace {
 
 class Executor {
 public:
-    Executor(const CopyPlan &plan, JobControl &control, CopyCounters *counters)
-        : m_plan(plan), m_control(control), m_run(control, counters)
+    Executor(const CopyPlan &plan, JobControl &control, CopyTally tally)
+        : m_plan(plan), m_control(control), m_tally(tally), m_run(control)
     {
     }
 
@@ -245,8 +245,10 @@ public:
         const NativeSplit dst = splitNative(m_plan.target);
         m_rootSourceName = src.name;
         m_rootTargetName = dst.name;
-        m_control.setTotal(m_plan.totalBytes);
-        m_control.setDone(0);
+        if (m_tally == CopyTally::ThisPlan) {
+            m_control.setTotal(m_plan.totalBytes);
+            m_control.setDone(0);
+        }
 
         Level top;
         top.src.reset(::open(src.parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -425,6 +427,7 @@ private:
 
     const CopyPlan &m_plan;
     JobControl &m_control;
+    CopyTally m_tally;
     CopyOutcome m_out;
     std::vector<Level> m_levels;
     QByteArray m_rootSourceName;
@@ -501,9 +504,9 @@ QString replacementsText(const std::vector<CopyReplacement> &replaced, int shown
     return parts.join(QStringLiteral("\n\n"));
 }
 
-CopyOutcome executeCopy(const CopyPlan &plan, JobControl &control, CopyCounters *counters)
+CopyOutcome executeCopy(const CopyPlan &plan, JobControl &control, CopyTally tally)
 {
-    Executor executor(plan, control, counters);
+    Executor executor(plan, control, tally);
     return executor.run();
 }
 

@@ -93,12 +93,19 @@ QHash<QString, QString> sharedTargets(const std::vector<CopyPlan> &plans);
 // kind (the rest are counted); 0 lists every one. Empty when nothing was replaced.
 QString replacementsText(const std::vector<CopyReplacement> &replaced, int shown = 20);
 
+// How a copy counts its bytes on the JobControl.
+enum class CopyTally : quint8 {
+    ThisPlan, // done and total start over with this plan
+    Continue, // added to done; the caller set a total for every plan of the job
+};
+
 // Carries out the plan. Files keep their modification time and permission bits (rwx of owner,
 // group and others; best effort, as a flash disk may keep neither), folders made by the copy
 // get theirs once their content is in. Cancelling stops between files or within a large one;
-// what was copied stays, the file under way is removed. The JobControl counts bytes (done of
-// the plan's total). Everything is on the disk when it returns.
+// what was copied stays, the file under way is removed. The JobControl counts bytes, of this
+// plan's total or, with CopyTally::Continue, on top of what the caller has counted. Everything
+// is on the disk when it returns.
 CopyOutcome executeCopy(const CopyPlan &plan, JobControl &control,
-                        CopyCounters *counters = nullptr);
+                        CopyTally tally = CopyTally::ThisPlan);
 
 } // namespace quenda

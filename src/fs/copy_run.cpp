@@ -80,9 +80,8 @@ void settle(CopyRun::Done &done, CopiedFile::Fate fate, const QString &reason = 
 
 } // namespace
 
-CopyRun::CopyRun(JobControl &control, CopyCounters *counters, bool bytesOnControl)
-    : m_control(control), m_counters(counters), m_bytesOnControl(bytesOnControl),
-      m_maxPendingFolders(folderBudget())
+CopyRun::CopyRun(JobControl &control, bool bytesOnControl)
+    : m_control(control), m_bytesOnControl(bytesOnControl), m_maxPendingFolders(folderBudget())
 {
 }
 
@@ -121,8 +120,6 @@ void CopyRun::progress(qint64 bytes)
 {
     if (m_bytesOnControl)
         m_control.advance(bytes);
-    if (m_counters)
-        m_counters->bytes.fetch_add(bytes, std::memory_order_relaxed);
 }
 
 CopyRun::DataResult CopyRun::copyData(int in, int out, qint64 size, qint64 &copied, int *error)
@@ -549,8 +546,6 @@ void CopyRun::place(Pending &p, int syncError)
     markDirty(p.folder);
     result.fate = CopiedFile::Fate::Placed;
     result.name = p.name;
-    if (m_counters && !p.link)
-        m_counters->files.fetch_add(1, std::memory_order_relaxed);
     p.done(result);
 }
 

@@ -16,7 +16,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -36,12 +35,6 @@ enum class ClashPolicy : quint8 {
     Skip,     // the existing file stays and the source is passed over
     KeepBoth, // the copy gets a free numbered name: "Report (2).doc"
     Fail,     // the existing file stays and the item is reported as failed
-};
-
-// Live counters for whoever shows progress: files placed, bytes copied.
-struct CopyCounters {
-    std::atomic<qint64> files{0};
-    std::atomic<qint64> bytes{0};
 };
 
 // A folder the run writes into, open for as long as anything of the run needs it.
@@ -67,10 +60,9 @@ struct CopiedFile {
 
 class CopyRun {
 public:
-    // With bytesOnControl the control's done counter follows the bytes copied; otherwise only
-    // counters (when given) do, and the caller counts on the control as it likes.
-    explicit CopyRun(JobControl &control, CopyCounters *counters = nullptr,
-                     bool bytesOnControl = true);
+    // With bytesOnControl the control's done counter follows the bytes copied; otherwise the
+    // caller counts on the control as it likes.
+    explicit CopyRun(JobControl &control, bool bytesOnControl = true);
     // finish()
     ~CopyRun();
     CopyRun(const CopyRun &) = delete;
@@ -149,7 +141,6 @@ private:
     void progress(qint64 bytes);
 
     JobControl &m_control;
-    CopyCounters *m_counters;
     bool m_bytesOnControl;
     std::vector<Pending> m_pending;
     qint64 m_pendingBytes = 0;

@@ -77,8 +77,8 @@ void printFailures(const JobReport &report, QTextStream &err)
 {
     for (const ItemFailure &f : report.failures)
         err << QDir::toNativeSeparators(f.path) << ": " << f.reason << Qt::endl;
-    if (!report.error.isEmpty())
-        err << report.error << Qt::endl;
+    if (!report.status)
+        err << report.status.message() << Qt::endl;
 }
 
 JobReport runInForeground(const std::function<void(JobControl &)> &body, QTextStream &err,

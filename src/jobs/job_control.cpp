@@ -18,8 +18,13 @@ void JobControl::fail(const QString &path, const QString &reason)
 
 void JobControl::abort(const QString &error)
 {
+    abort(quenda::fail(error));
+}
+
+void JobControl::abort(const Error &error)
+{
     const QMutexLocker lock(&m_mutex);
-    if (m_error.isEmpty())
+    if (!m_error)
         m_error = error;
 }
 
@@ -28,6 +33,9 @@ JobProgress JobControl::progress() const
     JobProgress p;
     p.done = m_done.load(std::memory_order_relaxed);
     p.total = m_total.load(std::memory_order_relaxed);
+    p.part = m_part.load(std::memory_order_relaxed);
+    p.partsDone = m_partsDone.load(std::memory_order_relaxed);
+    p.parts = m_parts.load(std::memory_order_relaxed);
     const QMutexLocker lock(&m_mutex);
     p.item = m_item;
     return p;
@@ -45,10 +53,10 @@ qsizetype JobControl::failureCount() const
     return static_cast<qsizetype>(m_failures.size());
 }
 
-QString JobControl::error() const
+Status JobControl::status() const
 {
     const QMutexLocker lock(&m_mutex);
-    return m_error;
+    return m_error ? Status(*m_error) : Status();
 }
 
 JobReport JobControl::report() const
@@ -57,7 +65,8 @@ JobReport JobControl::report() const
     r.cancelled = stoppedEarly();
     r.done = m_done.load(std::memory_order_relaxed);
     const QMutexLocker lock(&m_mutex);
-    r.error = m_error;
+    if (m_error)
+        r.status = *m_error;
     r.failures = m_failures;
     return r;
 }

@@ -118,8 +118,7 @@ void JobRunner::poll()
     if (!m_control)
         return;
     const JobProgress now = m_control->progress();
-    if (now.done == m_lastProgress.done && now.total == m_lastProgress.total &&
-        now.item == m_lastProgress.item)
+    if (now == m_lastProgress)
         return;
     m_lastProgress = now;
     Q_EMIT progressChanged(now);

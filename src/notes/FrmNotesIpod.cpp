@@ -312,8 +312,9 @@ void FrmNotesIpod::done(int result)
 
 void FrmNotesIpod::reportNotDone(const QString &heading, const JobReport &report)
 {
-    if (!report.error.isEmpty())
-        m_services.messages->show(report.error, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    if (!report.status)
+        m_services.messages->show(report.status.message(), MsgIcon::Exclamation, MsgButtons::Ok,
+                                  kTitle);
     if (!report.failures.empty())
         m_services.messages->show(heading + QLatin1Char('\n') + failureListText(report.failures),
                                   MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
@@ -418,7 +419,7 @@ void FrmNotesIpod::conversionFinished(ConversionOutcome outcome, const JobReport
         showPreview(outcome.lastText);
     }
     reportNotDone(QStringLiteral("These notes could not be written:"), report);
-    if (!report.error.isEmpty())
+    if (!report.status)
         return;
     PG3->setValue(outcome.notesFound == 0 ? 0 : 100);
     if (outcome.notesFound == 0 || !report.cancelled)
@@ -527,9 +528,9 @@ void FrmNotesIpod::mergeFinished(MergeOutcome outcome, const QString &chosen,
 {
     m_action = Action::None;
     if (!outcome.saved) {
-        if (!report.error.isEmpty())
+        if (!report.status)
             m_services.messages->show(QStringLiteral("Merged Doc could not be created on ") +
-                                          chosen + QStringLiteral("\n") + report.error,
+                                          chosen + QStringLiteral("\n") + report.status.message(),
                                       MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
         return;
     }

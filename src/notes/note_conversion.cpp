@@ -215,8 +215,8 @@ public:
     {
         for (const ItemFailure &f : m_inner.failures())
             m_outer.fail(f.path, f.reason);
-        if (!m_inner.error().isEmpty())
-            m_outer.abort(m_inner.error());
+        if (const Status inner = m_inner.status(); !inner)
+            m_outer.abort(inner.error());
     }
     JobControl &control() { return m_inner; }
 
@@ -418,7 +418,7 @@ ConversionOutcome convertDocuments(QSqlDatabase &db, const std::vector<NoteSourc
     }
     control.setTotal(static_cast<qint64>(sources.size()));
     {
-        CopyRun run(control, nullptr, false);
+        CopyRun run(control, false);
         // A note that converted but did not reach its name counts as a failed document.
         const auto landed = [&outcome, &control](const QString &source, const QString &target) {
             return [&outcome, &control, source, target](const CopiedFile &file) {

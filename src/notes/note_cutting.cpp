@@ -65,7 +65,7 @@ QStringList writeNotePieces(const QStringList &pieces, const QString &noteName,
     control.setTotal(pieces.size());
     QStringList written; // the run places the pieces in the order they were handed over
     {
-        CopyRun run(control, nullptr, false);
+        CopyRun run(control, false);
         for (int k = 0; k < pieces.size() && !control.isCancelled(); ++k) {
             const QString fileName = pieceFileName(noteName, k);
             control.setItem(fileName);

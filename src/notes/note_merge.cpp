@@ -52,7 +52,7 @@ MergeOutcome runNoteMerge(const QStringList &notePaths, const QString &target,
     if (control.isCancelled())
         return outcome;
     control.setItem(target);
-    CopyRun run(control, nullptr, false);
+    CopyRun run(control, false);
     Status saved;
     AtomicFileOptions options;
     options.run = &run;

@@ -73,7 +73,7 @@ FrmPhIpod::FrmPhIpod(const Services &services, QWidget *parent)
         if (m_action == Action::Scan)
             setBarProgress(PB, p);
         else if (m_action == Action::Send)
-            showSendProgress();
+            showSendProgress(p);
     });
     loadTable();
 }
@@ -234,8 +234,9 @@ void FrmPhIpod::scanFinished(const PictureScanOutcome &, const JobReport &report
     m_action = Action::None;
     PB->setVisible(false);
     loadTable();
-    if (!report.error.isEmpty())
-        m_services.messages->show(report.error, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    if (!report.status)
+        m_services.messages->show(report.status.message(), MsgIcon::Exclamation, MsgButtons::Ok,
+                                  kTitle);
     if (!report.failures.empty())
         m_services.messages->show(QStringLiteral("These folders could not be read or recorded:\n") +
                                       failureListText(report.failures),
@@ -246,41 +247,38 @@ void FrmPhIpod::CmdCopy_Click()
 {
     if (m_job->isRunning())
         return;
-    m_sendCounters = std::make_shared<PictureSendCounters>();
     PB->setRange(0, std::max<int>(1, static_cast<int>(m_rows.size())));
     PB->setValue(0);
     PB->setVisible(true);
     m_action = Action::Send;
     const QString staging = m_services.places.stagingDir();
     m_job->start<PictureSendOutcome>(
-        [rows = m_rows, staging, counters = m_sendCounters](JobControl &control) {
-            return sendPictureFolders(rows, staging, control, counters.get());
+        [rows = m_rows, staging](JobControl &control) {
+            return sendPictureFolders(rows, staging, control);
         },
         [this](PictureSendOutcome outcome, const JobReport &report) {
             sendFinished(outcome, report);
         });
 }
 
-void FrmPhIpod::showSendProgress()
+void FrmPhIpod::showSendProgress(const JobProgress &progress)
 {
-    if (!m_sendCounters)
-        return;
-    const int row = m_sendCounters->row.load();
-    if (row >= 0 && row < static_cast<int>(m_rows.size())) {
+    const qint64 row = progress.part;
+    if (row >= 0 && row < static_cast<qint64>(m_rows.size())) {
         LblTest->setText(QDir::toNativeSeparators(sourcePathOf(m_rows[static_cast<size_t>(row)])));
-        LblDest->setText(m_folders->row(row).destination);
+        LblDest->setText(m_folders->row(static_cast<int>(row)).destination);
     }
-    PB->setValue(std::min(PB->maximum(), m_sendCounters->rowsDone.load()));
+    PB->setValue(static_cast<int>(std::min<qint64>(PB->maximum(), progress.partsDone)));
 }
 
 void FrmPhIpod::sendFinished(const PictureSendOutcome &outcome, const JobReport &report)
 {
-    showSendProgress();
+    showSendProgress(m_job->progress());
     m_action = Action::None;
-    m_sendCounters.reset();
     PB->setVisible(false);
-    if (!report.error.isEmpty()) {
-        m_services.messages->show(report.error, MsgIcon::Exclamation, MsgButtons::Ok, kTitle);
+    if (!report.status) {
+        m_services.messages->show(report.status.message(), MsgIcon::Exclamation, MsgButtons::Ok,
+                                  kTitle);
         return;
     }
     if (outcome.cancelled) {

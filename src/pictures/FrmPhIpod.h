@@ -48,7 +48,7 @@ private:
     void Folder1_Change();
     void scanFinished(const PictureScanOutcome &outcome, const JobReport &report);
     void CmdCopy_Click();
-    void showSendProgress();
+    void showSendProgress(const JobProgress &progress);
     void sendFinished(const PictureSendOutcome &outcome, const JobReport &report);
 
     Services m_services;
@@ -58,7 +58,6 @@ private:
     std::vector<PictureFolderRow> m_rows;
     PictureFolderModel *m_folders = nullptr;
     QString m_rootName;
-    std::shared_ptr<PictureSendCounters> m_sendCounters;
 
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;

@@ -29,11 +29,11 @@ QString firstFailureSince(const JobControl &control, qsizetype before)
 
 PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
                                       const QString &staging, JobControl &control,
-                                      PictureSendCounters *counters,
                                       const std::function<void(int)> &rowFinished)
 {
     PictureSendOutcome outcome;
     outcome.rows = static_cast<int>(rows.size());
+    control.setParts(static_cast<qint64>(rows.size()));
     if (staging.isEmpty()) {
         control.abort(QStringLiteral("The Desktop folder cannot be found"));
         return outcome;
@@ -84,10 +84,9 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
     for (size_t k = 0; k < planned.size() && !control.isCancelled(); ++k) {
         const RowPlan &row = planned[k];
         const CopyPlan &plan = plans[k];
-        if (counters)
-            counters->row = static_cast<int>(row.row);
+        control.startPart(static_cast<qint64>(row.row));
         const qsizetype before = control.failureCount();
-        const CopyOutcome copied = executeCopy(plan, control, counters ? &counters->copy : nullptr);
+        const CopyOutcome copied = executeCopy(plan, control);
         for (const QString &replacedTarget : copied.replaced) {
             const QString by = plan.source + replacedTarget.mid(plan.target.size());
             const auto earlier = lastSource.find(replacedTarget);
@@ -103,8 +102,7 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
                 {row.source, row.shown, firstFailureSince(control, before)});
         else
             ++outcome.copied;
-        if (counters)
-            ++counters->rowsDone;
+        control.finishPart();
         if (rowFinished)
             rowFinished(static_cast<int>(row.row));
     }
@@ -113,7 +111,7 @@ PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
 }
 
 PictureSendOutcome runPictureSend(const QString &databasePath, const QString &staging,
-                                  JobControl &control, PictureSendCounters *counters)
+                                  JobControl &control)
 {
     std::vector<PictureFolderRow> rows;
     {
@@ -129,7 +127,7 @@ PictureSendOutcome runPictureSend(const QString &databasePath, const QString &st
         }
         rows = std::move(*read);
     }
-    return sendPictureFolders(rows, staging, control, counters);
+    return sendPictureFolders(rows, staging, control);
 }
 
 QString notCopiedMessage(const PictureSendOutcome &outcome, int shown)

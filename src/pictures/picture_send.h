@@ -12,19 +12,10 @@
 
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <vector>
 
 namespace quenda {
-
-// Live counters for a window: the row being copied and the rows finished. The JobControl's own
-// counters follow the bytes of the row at hand.
-struct PictureSendCounters {
-    std::atomic<int> row{-1};
-    std::atomic<int> rowsDone{0};
-    CopyCounters copy;
-};
 
 struct FolderNotCopied {
     QString source;
@@ -43,15 +34,16 @@ struct PictureSendOutcome {
 
 // Creates the staging folder (and the Desktop above it) when missing; a staging folder that
 // cannot be made stops the job. The root name is taken from the first row, as the grid does.
-// rowFinished, when given, is called on the job's thread after each row with its index.
+// The control's parts are the rows: the row being copied (its index in rows) and the rows
+// finished; its done and total follow the bytes of the row at hand. rowFinished, when given, is
+// called on the job's thread after each row with its index: a point to act between rows.
 PictureSendOutcome sendPictureFolders(const std::vector<PictureFolderRow> &rows,
                                       const QString &staging, JobControl &control,
-                                      PictureSendCounters *counters = nullptr,
                                       const std::function<void(int)> &rowFinished = {});
 
 // The recorded rows of the organizer database, sent as above.
 PictureSendOutcome runPictureSend(const QString &databasePath, const QString &staging,
-                                  JobControl &control, PictureSendCounters *counters = nullptr);
+                                  JobControl &control);
 
 // What the user reads after "Successfully Send" when some folders were not copied or some
 // files replaced the copy of another source: their count and each with its reason or both

@@ -143,7 +143,7 @@ void FrmSendPlayer::refreshPreview()
             // follows is.
             if (generation != m_planGeneration)
                 return;
-            showPlan(plan ? *plan : Result<PlayerSendPlan>(fail(report.error)));
+            showPlan(plan ? *plan : Result<PlayerSendPlan>(fail(report.status.message())));
         });
 }
 
@@ -178,8 +178,8 @@ void FrmSendPlayer::send()
         [request](JobControl &control) { return runPlayerSend(request, control); },
         [this](const PlayerSendOutcome &outcome, const JobReport &report) {
             QString text = playerSendSummary(outcome);
-            if (!report.error.isEmpty())
-                text += QLatin1Char('\n') + report.error;
+            if (!report.status)
+                text += QLatin1Char('\n') + report.status.message();
             const bool clean = report.succeeded();
             m_services.messages->show(text, clean ? MsgIcon::Information : MsgIcon::Exclamation);
             if (const QString failed = playerSendFailures(report.failures); !failed.isEmpty())
@@ -220,7 +220,8 @@ void startPlayerEject(JobRunner *runner, const Player &player, Messages *message
             if (ejected && *ejected)
                 messages->show(**ejected, MsgIcon::Information);
             else
-                messages->show(ejected ? ejected->message() : report.error, MsgIcon::Exclamation);
+                messages->show(ejected ? ejected->message() : report.status.message(),
+                               MsgIcon::Exclamation);
         });
 }
 

@@ -368,7 +368,7 @@ class Sender {
 public:
     Sender(const PlayerSendPlan &plan, JobControl &control,
            const std::function<void(const QString &)> &written)
-        : m_plan(plan), m_control(control), m_written(written), m_run(control, nullptr, false)
+        : m_plan(plan), m_control(control), m_written(written), m_run(control, false)
     {
         struct stat st {};
         if (::stat(toNativePath(plan.player.root).constData(), &st) == 0)

@@ -461,7 +461,7 @@ private:
     // The run outlives the piece being written; its folder flush reports to a control of its
     // own, read once the run is finished.
     JobControl m_runControl;
-    CopyRun m_run{m_runControl, nullptr, false};
+    CopyRun m_run{m_runControl, false};
     TargetFolderRef m_folder;
     std::optional<SplitMessage> m_placeFailure; // the first piece the run could not place
     PieceWriter m_piece;

@@ -266,8 +266,9 @@ void frmsplit::cmdSplit_Click()
             SplitCommandResult result;
             result.pieces = split.pieces;
             result.messages = splitMessages(request, split);
-            if (!report.error.isEmpty())
-                result.messages.insert(result.messages.begin(), {report.error, MsgIcon::Critical});
+            if (!report.status)
+                result.messages.insert(result.messages.begin(),
+                                       {report.status.message(), MsgIcon::Critical});
             showMessages(result);
         });
 }

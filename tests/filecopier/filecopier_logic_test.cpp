@@ -483,7 +483,7 @@ TEST_F(OrganisedCopyTest, TheFileListCopyFillsAFreshFileCopierFolderOrKeepsOrigi
 
     JobControl control;
     OrganisedCopyOutcome outcome = runFileListCopy(request, true, control);
-    EXPECT_TRUE(control.report().succeeded()) << control.error().toStdString();
+    EXPECT_TRUE(control.report().succeeded()) << control.status().message().toStdString();
     EXPECT_EQ(outcome.copied, 2);
     const QString copier = desktop + QStringLiteral("/File Copier");
     EXPECT_EQ(QDir(copier).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -505,7 +505,7 @@ TEST_F(OrganisedCopyTest, TheFileListCopyFillsAFreshFileCopierFolderOrKeepsOrigi
     request.sources = {copier + QStringLiteral("/Work/b.doc")};
     request.destination = desktop;
     outcome = runFileListCopy(request, true, refused);
-    EXPECT_FALSE(refused.error().isEmpty());
+    EXPECT_FALSE(refused.status().ok());
     EXPECT_EQ(outcome.copied, 0);
     EXPECT_EQ(readAll(copier + QStringLiteral("/Work/b.doc")), QByteArray("b"));
 }

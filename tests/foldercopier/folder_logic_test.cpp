@@ -81,7 +81,7 @@ TEST(SchemeScan, RecordsTopFoldersWithSizesAndReplacesOnlyItsScheme)
     scan(places, other.root(), QStringLiteral("Work"));
 
     const SchemeScanOutcome outcome = scan(places, drive.root(), QStringLiteral("Mum's"));
-    EXPECT_FALSE(outcome.notReady);
+    EXPECT_TRUE(outcome.ready.ok());
     EXPECT_EQ(namesOf(outcome.folders), (QStringList{"Empty", "Kid's Music", "Photos"}));
     EXPECT_EQ(outcome.folders[1].path, drive.path("Kid's Music"));
     const auto rows = rowsOf(places, QStringLiteral("Mum's"));
@@ -112,7 +112,8 @@ TEST(SchemeScan, DriveNotReadyKeepsTheSchemeAndRefreshKeepsSavedTicks)
                   2);
     }
 
-    EXPECT_TRUE(scan(places, drive.path("missing"), QStringLiteral("Work")).notReady);
+    EXPECT_EQ(scan(places, drive.path("missing"), QStringLiteral("Work")).ready.message(),
+              "Drive not ready !");
     EXPECT_EQ(rowsOf(places, QStringLiteral("Work")).size(), 2u);
 
     drive.folder("C");
@@ -235,6 +236,11 @@ TEST(FolderCopy, AFolderIsNeverCopiedIntoItself)
     EXPECT_EQ(failures[0].path, tree.path("Work"));
     EXPECT_EQ(readFile(tree.path("Work/backup/Music/song.mp3")), "s");
     EXPECT_FALSE(QFileInfo::exists(tree.path("Work/backup/Work")));
+    // The parts are the folders asked for, the refused one among them.
+    const JobProgress p = control.progress();
+    EXPECT_EQ(p.parts, 2);
+    EXPECT_EQ(p.part, 1);
+    EXPECT_EQ(p.partsDone, 1);
 
     // Merging a picked folder into the folder that holds it would overwrite its own files.
     JobControl merge;
@@ -277,7 +283,7 @@ TEST(FolderCopy, DesktopFolderIsRebuiltWithoutFollowingLinks)
 
     // A ticked folder inside "File Copier" would be deleted before it is copied.
     const JobReport refused = copy({desktop.path("File Copier/A")});
-    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_FALSE(refused.status.ok());
     EXPECT_EQ(readFile(desktop.path("File Copier/A/a.txt")), "a");
 }
 
@@ -294,6 +300,9 @@ TEST(FolderCopy, PickedFoldersMergeIntoTheChosenFolder)
         copyFolders({drive.path("Photos"), drive.path("Scans")}, out.path("Backup"),
                     FolderCopyLayout::MergedContent, control);
     EXPECT_EQ(done.foldersCopied, 2);
+    // The bar runs over the bytes of both folders, not of the last one alone.
+    EXPECT_EQ(control.progress().done, 7);
+    EXPECT_EQ(control.progress().total, 7);
     EXPECT_EQ(out.listing("Backup"),
               (QStringList{"2023", "2023/x.jpg", "2023/y.jpg", "index.txt"}));
     EXPECT_EQ(readFile(out.path("Backup/index.txt")), "scans");
@@ -394,7 +403,7 @@ TEST(FolderCopy, PickedFoldersMergeTheirContentIntoAFolderMadeForThem)
         request.destination = destination;
         JobControl refused;
         EXPECT_EQ(runPickedCopy(request, refused).foldersCopied, 0);
-        EXPECT_FALSE(refused.error().isEmpty()) << destination.toStdString();
+        EXPECT_FALSE(refused.status().ok()) << destination.toStdString();
     }
     EXPECT_EQ(out.listing(), (QStringList{"a file", "new", "new/Merged", "new/Merged/beach.jpg",
                                           "new/Merged/song.mp3"}));

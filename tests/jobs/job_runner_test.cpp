@@ -14,17 +14,22 @@ using namespace quenda;
 
 namespace {
 
-// A job of `items` steps that takes `perItemMs` each and can be cancelled between them.
+// A job of `items` steps that takes `perItemMs` each and can be cancelled between them; every
+// ten steps make a part.
 JobRunner::Body steps(int items, int perItemMs, std::atomic<int> *reached = nullptr)
 {
     return [=](JobControl &control) {
         control.setTotal(items);
+        control.setParts(items / 10);
         for (int i = 0; i < items && !control.isCancelled(); ++i) {
+            control.startPart(i / 10);
             control.setItem(QStringLiteral("item %1").arg(i));
             std::this_thread::sleep_for(std::chrono::milliseconds(perItemMs));
             if (i % 3 == 2)
                 control.fail(QStringLiteral("/data/item %1").arg(i), QStringLiteral("Broken"));
             control.advance();
+            if (i % 10 == 9)
+                control.finishPart();
             if (reached)
                 *reached = i + 1;
         }
@@ -56,6 +61,9 @@ TEST(JobRunner, ReportsProgressAtASteadyRateAndFinishesOnce)
     const JobProgress last = progress.last().at(0).value<JobProgress>();
     EXPECT_EQ(last.done, 200);
     EXPECT_EQ(last.total, 200);
+    EXPECT_EQ(last.part, 19);
+    EXPECT_EQ(last.partsDone, 20);
+    EXPECT_EQ(last.parts, 20);
 
     const JobReport report = finishedReport(finished);
     EXPECT_FALSE(report.cancelled);
@@ -102,7 +110,7 @@ TEST(JobRunner, AFaultInTheBodyEndsTheJobWithItsReason)
     QSignalSpy finished(&runner, &JobRunner::finished);
     runner.start([](JobControl &) { throw std::runtime_error("disk on fire"); });
     ASSERT_TRUE(finished.wait(5000));
-    EXPECT_TRUE(finishedReport(finished).error.contains(QLatin1String("disk on fire")));
+    EXPECT_TRUE(finishedReport(finished).status.message().contains(QLatin1String("disk on fire")));
 }
 
 TEST(JobRunner, DestroyedWhileRunningCancelsAndWaitsWithoutDelivering)
@@ -134,6 +142,7 @@ TEST(Foreground, FailuresArePrintedAsPathAndReason)
         [](JobControl &control) {
             control.fail(QStringLiteral("/notes/a.txt"), QStringLiteral("Permission denied"));
             control.abort(QStringLiteral("The database is locked."));
+            control.abort(QStringLiteral("A later fault is not the one told."));
         },
         err);
     EXPECT_FALSE(report.succeeded());

@@ -202,7 +202,7 @@ TEST(NotesHostile, ANoteThatCannotTakeItsNameIsReportedByNameNeverAsWritten)
     // A merged document that cannot take its name is not saved, and Merged.txt does not follow.
     JobControl unsaved;
     EXPECT_FALSE(runNoteMerge({a}, lockedRtf, staging, unsaved).saved);
-    EXPECT_EQ(unsaved.error(), refused(lockedRtf));
+    EXPECT_EQ(unsaved.status().message(), refused(lockedRtf));
     EXPECT_EQ(readAll(lockedRtf), QByteArray("old document"));
     EXPECT_FALSE(QFileInfo::exists(staging + QStringLiteral("/Merged.txt")));
 
@@ -288,6 +288,6 @@ TEST(NotesHostile, ConvertFailsWithItsReasonWhenTheTableCannotBeUpdated)
         convertDocuments(c.db(), sources, {}, places.stagingDir(), control);
     EXPECT_EQ(outcome.written, 1);
     EXPECT_FALSE(control.report().succeeded());
-    EXPECT_TRUE(control.error().contains(QStringLiteral("readonly")))
-        << control.error().toStdString();
+    EXPECT_TRUE(control.status().message().contains(QStringLiteral("readonly")))
+        << control.status().message().toStdString();
 }

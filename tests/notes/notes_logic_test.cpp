@@ -342,7 +342,7 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
         runNoteMerge({a}, QDir(places.root()).filePath(QStringLiteral("no/dir/m.rtf")),
                      places.stagingDir(), failing);
     EXPECT_FALSE(refused.saved);
-    EXPECT_TRUE(failing.error().contains(QLatin1String("No such file or directory")));
+    EXPECT_TRUE(failing.status().message().contains(QLatin1String("No such file or directory")));
 }
 
 TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndOnlyTheNewestCounts)

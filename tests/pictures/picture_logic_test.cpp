@@ -207,12 +207,16 @@ TEST_F(PictureLogicTest, CancelStopsBetweenFoldersAndKeepsWhatWasSent)
     ASSERT_EQ(rows.size(), 6u);
     JobControl control;
     const PictureSendOutcome outcome =
-        sendPictureFolders(rows, places.stagingDir(), control, nullptr, [&](int row) {
+        sendPictureFolders(rows, places.stagingDir(), control, [&](int row) {
             if (row == 1)
                 control.cancel();
         });
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_EQ(outcome.copied, 2);
+    const JobProgress p = control.progress();
+    EXPECT_EQ(p.parts, 6);
+    EXPECT_EQ(p.part, 1);
+    EXPECT_EQ(p.partsDone, 2);
     EXPECT_EQ(readFile(staged("Pics-F2/photo.jpg")).size(), 64 << 10);
     EXPECT_FALSE(QFileInfo::exists(staged("Pics-F3")));
     EXPECT_TRUE(sendCancelledMessage(outcome).startsWith(QStringLiteral("Send to Desktop was "

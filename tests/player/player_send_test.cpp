@@ -91,7 +91,7 @@ TEST(PlayerSend, PreviewThenJobWritesEveryFileAndNamesWhatItReplacedAndRenamed)
             report = r;
         }));
     runner.wait();
-    EXPECT_TRUE(report.succeeded()) << report.error.toStdString();
+    EXPECT_TRUE(report.succeeded()) << report.status.message().toStdString();
     EXPECT_EQ(report.done, 7);
     EXPECT_EQ(readFile(s.root + "/contacts/Anna.vcf"), anna);
     EXPECT_EQ(readFile(s.root + "/contacts/Bob-W .vcf"), "work card");
@@ -132,7 +132,7 @@ TEST(PlayerSend, AFolderThatIsALinkOrAFileIsRefusedByNameAndNothingIsWritten)
     EXPECT_TRUE(plan->allowed.message().contains("link"));
     JobControl control;
     (void)sendToPlayer(*plan, control);
-    EXPECT_EQ(control.error(), plan->allowed.message());
+    EXPECT_EQ(control.status().message(), plan->allowed.message());
     EXPECT_TRUE(s.tree.listing("Elsewhere").isEmpty());
 
     // Notes alone meets the file in its way.
@@ -140,8 +140,9 @@ TEST(PlayerSend, AFolderThatIsALinkOrAFileIsRefusedByNameAndNothingIsWritten)
     notesOnly.contacts = false;
     JobControl second;
     (void)runPlayerSend(notesOnly, second);
-    EXPECT_TRUE(second.error().contains("\"Notes\" on the player")) << second.error().toStdString();
-    EXPECT_TRUE(second.error().contains("is a file"));
+    EXPECT_TRUE(second.status().message().contains("\"Notes\" on the player"))
+        << second.status().message().toStdString();
+    EXPECT_TRUE(second.status().message().contains("is a file"));
     EXPECT_EQ(readFile(s.root + "/Notes"), "a file");
 }
 
@@ -162,9 +163,11 @@ TEST(PlayerSend, TooLittleSpaceOrAReadOnlyPlayerIsRefusedBeforeAnythingIsWritten
     JobControl control;
     const PlayerSendOutcome outcome = runPlayerSend(request, control);
     EXPECT_TRUE(outcome.written.empty());
-    EXPECT_TRUE(control.error().startsWith("Not enough space on the player SMALL: the send needs "))
-        << control.error().toStdString();
-    EXPECT_TRUE(control.error().contains("bytes) are free")) << control.error().toStdString();
+    EXPECT_TRUE(control.status().message().startsWith(
+        "Not enough space on the player SMALL: the send needs "))
+        << control.status().message().toStdString();
+    EXPECT_TRUE(control.status().message().contains("bytes) are free"))
+        << control.status().message().toStdString();
     EXPECT_EQ(s.tree.listing("Small"), QStringList{"iPod_Control"});
 
     QDir(s.staging).removeRecursively();
@@ -172,7 +175,7 @@ TEST(PlayerSend, TooLittleSpaceOrAReadOnlyPlayerIsRefusedBeforeAnythingIsWritten
     ASSERT_TRUE(tmpfs.remountReadOnly());
     JobControl readOnly;
     (void)runPlayerSend(request, readOnly);
-    EXPECT_EQ(readOnly.error(), "The player SMALL is read-only; nothing was written.");
+    EXPECT_EQ(readOnly.status().message(), "The player SMALL is read-only; nothing was written.");
 }
 
 TEST(PlayerSend, APlayerTakenOutMidSendStopsWithTheReasonAndLeavesNoHalfFile)
@@ -194,9 +197,10 @@ TEST(PlayerSend, APlayerTakenOutMidSendStopsWithTheReasonAndLeavesNoHalfFile)
         1);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(outcome.written.size(), 5u);
-    EXPECT_TRUE(control.error().startsWith("The player Player went away during the send: No such "
-                                           "file or directory. 5 of 30 files were written."))
-        << control.error().toStdString();
+    EXPECT_TRUE(control.status().message().startsWith(
+        "The player Player went away during the send: No such file or directory. 5 of 30 files "
+        "were written."))
+        << control.status().message().toStdString();
     EXPECT_TRUE(control.failures().empty());
     EXPECT_TRUE(playerSendSummary(outcome).contains("5 of 30 files were written"));
 

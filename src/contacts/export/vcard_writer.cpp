@@ -358,7 +358,7 @@ void CardWriter::writeQueued()
 {
     // The cards reach the disk a batch at a time, each before its rename; the folder once,
     // when the run ends with this thread.
-    CopyRun run(m_control, nullptr, false);
+    CopyRun run(m_control, false);
     for (;;) {
         std::vector<Card> batch;
         {
@@ -484,8 +484,8 @@ int runCardExport(const QString &databasePath, const QStringList &idLists, const
 
 QString cardFailureMessage(const JobReport &report)
 {
-    if (!report.error.isEmpty() && report.failures.empty())
-        return QStringLiteral("No vCard file could be written: %1").arg(report.error);
+    if (!report.status && report.failures.empty())
+        return QStringLiteral("No vCard file could be written: %1").arg(report.status.message());
     if (report.failures.empty())
         return QString();
     // Show each name once; a contact sent as three cards fails three times.
@@ -505,8 +505,8 @@ QString cardFailureMessage(const JobReport &report)
     text += shown.join(QLatin1Char('\n'));
     if (seen.size() > kNamesShown)
         text += QStringLiteral("\nand %1 more").arg(seen.size() - kNamesShown);
-    if (!report.error.isEmpty())
-        text += QStringLiteral("\n%1").arg(report.error);
+    if (!report.status)
+        text += QStringLiteral("\n%1").arg(report.status.message());
     return text;
 }
 

@@ -405,7 +405,7 @@ void FrmCntIpod::importContacts()
         [this, pairs](std::optional<DuplicateScan> scan, const JobReport &report) {
             if (!scan) {
                 m_services.messages->show(report.cancelled ? cancelledImportMessage()
-                                                           : report.error,
+                                                           : report.status.message(),
                                           MsgIcon::Exclamation);
                 return;
             }
@@ -443,7 +443,7 @@ void FrmCntIpod::startImport(const std::vector<ImportPair> &pairs, DuplicatePoli
             } else if (report.cancelled) {
                 m_services.messages->show(cancelledImportMessage(), MsgIcon::Exclamation);
             } else {
-                m_services.messages->show(report.error, MsgIcon::Exclamation);
+                m_services.messages->show(report.status.message(), MsgIcon::Exclamation);
             }
         });
 }
