@@ -1,6 +1,5 @@
 #include "formats/byte_source.h"
 #include "formats/vcard_reader.h"
-#include "support/test_places.h"
 
 #include <QFile>
 #include <QMap>
@@ -346,23 +345,6 @@ TEST(VCardReader, AFiftyMegabytePhotoStreamsByWithoutBeingHeld)
     if (before < 0 || after < 0)
         GTEST_SKIP() << "the system does not tell peak memory";
     EXPECT_LT(after - before, 16 * 1024) << "KiB more at the peak while reading the photo";
-}
-
-TEST(VCardReader, ReadsAFileFromDiskAndNamesItInMessages)
-{
-    quenda::test::TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("many.vcf"),
-                                          QByteArray("BEGIN:VCARD\nFN:A\nEND:VCARD\n").repeated(3));
-    auto reader = VCardReader::open(path);
-    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
-    EXPECT_EQ(readAll(**reader).cards.size(), 3u);
-    const QString text = places.writeFile(QStringLiteral("text.vcf"), "just text\n");
-    auto refused = VCardReader::open(text);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.message(),
-              QStringLiteral("The file %1 cannot be read: it holds no vCard (no line "
-                             "BEGIN:VCARD).")
-                  .arg(text));
 }
 
 // The import reads values as UTF-8 views; they must be what next() gives, null for null, on
