@@ -134,17 +134,22 @@ QString writeOds(const QTemporaryDir &dir, const QString &name, const QByteArray
          {QStringLiteral("content.xml"), odsContent(rows)}});
 }
 
-// An .xlsx package around one sheet, its strings inline.
-std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet)
+// An .xlsx package around one sheet, its strings inline or, given, in a shared-strings part.
+std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet, const QByteArray &strings = {})
 {
-    return {
+    const QByteArray sharedStrings =
+        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/>";
+    std::map<QString, QByteArray> parts = {
         {QStringLiteral("[Content_Types].xml"), "<Types/>"},
         {QStringLiteral("xl/workbook.xml"),
          "<workbook><sheets><sheet name=\"S\" r:id=\"d\" xmlns:r=\"rels\"/></sheets></workbook>"},
         {QStringLiteral("xl/_rels/workbook.xml.rels"),
-         "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
-         "</Relationships>"},
+         "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>" +
+             (strings.isNull() ? QByteArray() : sharedStrings) + "</Relationships>"},
         {QStringLiteral("xl/s.xml"), sheet}};
+    if (!strings.isNull())
+        parts[QStringLiteral("xl/strings.xml")] = strings;
+    return parts;
 }
 
 } // namespace
@@ -600,11 +605,8 @@ TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
         strings += longString;
     strings += "</sst>";
     std::map<QString, QByteArray> parts = xlsxParts(
-        "<worksheet><sheetData><row r=\"1\"><c t=\"s\"><v>0</v></c></row></sheetData></worksheet>");
-    parts[QStringLiteral("xl/_rels/workbook.xml.rels")] =
-        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
-        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/></Relationships>";
-    parts[QStringLiteral("xl/strings.xml")] = strings;
+        "<worksheet><sheetData><row r=\"1\"><c t=\"s\"><v>0</v></c></row></sheetData></worksheet>",
+        strings);
     const QString shared = writeZip(dir, QStringLiteral("shared.xlsx"), parts);
     expectNamedFailure(readSheetBlock(shared), shared, "its text expands to more than 128 MiB");
     parts[QStringLiteral("xl/strings.xml")] =
@@ -626,12 +628,8 @@ TEST(SheetXlsx, TextRunsAndInlineStrings)
         "<c r=\"D1\" t=\"s\"><v>0</v></c><c r=\"E1\" t=\"s\"><v>1</v></c>"
         "<c r=\"F1\" t=\"inlineStr\"><v>1.0</v><is><r><t xml:space=\"preserve\">1.</t></r></is></c>"
         "<c r=\"G1\" t=\"inlineStr\"><is><r><t>a</t></r><r><t xml:space=\"preserve\"> b</t></r>"
-        "</is></c></row></sheetData></worksheet>");
-    parts[QStringLiteral("xl/_rels/workbook.xml.rels")] =
-        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
-        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/></Relationships>";
-    parts[QStringLiteral("xl/strings.xml")] =
-        "<sst><si><t>  line1\nline2  </t></si><si><t xml:space=\"preserve\"> both </t></si></sst>";
+        "</is></c></row></sheetData></worksheet>",
+        "<sst><si><t>  line1\nline2  </t></si><si><t xml:space=\"preserve\"> both </t></si></sst>");
     const QString path = writeZip(dir, QStringLiteral("text.xlsx"), parts);
     const Result<SheetBlock> block = readSheetBlock(path, 1, 7);
     ASSERT_TRUE(block.ok()) << block.message().toStdString();
