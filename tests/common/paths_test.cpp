@@ -25,10 +25,7 @@ TEST(SizeText, UnitsAndRoundingHalfToEven)
     EXPECT_EQ(sizeText(qint64(5) * 1024 * 1024 * 1024, c), QStringLiteral("5120Mb"));
     // Kilobytes are rounded first: 1280.5 Kb rounds to 1280, which is exactly 1.25 Mb.
     EXPECT_EQ(sizeText(1280 * 1024 + 512, c), QStringLiteral("1.25Mb"));
-}
-
-TEST(SizeText, UsesTheLocaleDecimalSeparatorWithoutGrouping)
-{
+    // The locale's decimal separator, without grouping.
     const QLocale german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(sizeText(1536 * 1024, german), QStringLiteral("1,5Mb"));
     EXPECT_EQ(sizeText(qint64(2000) * 1024 * 1024, german), QStringLiteral("2000Mb"));

@@ -300,18 +300,15 @@ TEST(AccessReader, AFailingHelperBecomesAMessage)
     const QString prefix =
         QStringLiteral("The database file %1 cannot be read: ").arg(helper.database());
 
-    helper.script(QStringLiteral("kill -SEGV $$\n"));
-    EXPECT_EQ(accessTables(helper.database(), helper.options()).message(),
-              prefix + QStringLiteral("the reading helper stopped unexpectedly."));
-
-    helper.script(QStringLiteral("exit 7\n"));
-    EXPECT_EQ(accessTables(helper.database(), helper.options()).message(),
-              prefix + QStringLiteral("the reading helper ended with code 7."));
-
-    helper.script(QStringLiteral("echo hello\n"));
-    EXPECT_EQ(accessTables(helper.database(), helper.options()).message(),
-              prefix + QStringLiteral("the reading helper's answer is garbled (it does not open "
-                                      "as expected)."));
+    const std::pair<const char *, const char *> endings[] = {
+        {"kill -SEGV $$", "the reading helper stopped unexpectedly."},
+        {"exit 7", "the reading helper ended with code 7."},
+        {"echo hello", "the reading helper's answer is garbled (it does not open as expected)."}};
+    for (const auto &[body, why] : endings) {
+        helper.script(QString::fromLatin1(body) + u'\n');
+        EXPECT_EQ(accessTables(helper.database(), helper.options()).message(),
+                  prefix + QString::fromLatin1(why));
+    }
 
     helper.script(QStringLiteral("exec sleep 30\n"));
     QElapsedTimer timer;

@@ -108,13 +108,12 @@ TEST(DelimitedReader, FieldNamesAndRaggedRecords)
 
 TEST(DelimitedReader, DelimiterIsTheOneThatSplitsConsistently)
 {
-    auto semicolon = openBytes("Name;Amount\nA;1,5\nB;2,25\n");
-    EXPECT_EQ(semicolon->delimiter(), ';');
-    auto bar = openBytes("a|b|c\n1|2|3\n");
-    EXPECT_EQ(bar->delimiter(), '|');
     // A comma inside quotes does not count.
-    auto tab = openBytes("a\tb\n\"x,y,z\"\t2\n");
-    EXPECT_EQ(tab->delimiter(), '\t');
+    for (const auto &[text, delimiter] :
+         {std::pair<QByteArray, char>{"Name;Amount\nA;1,5\nB;2,25\n", ';'},
+          {"a|b|c\n1|2|3\n", '|'},
+          {"a\tb\n\"x,y,z\"\t2\n", '\t'}})
+        EXPECT_EQ(openBytes(text)->delimiter(), delimiter) << text.constData();
     // One column: a comma in the data must not split the value.
     const std::vector<QStringList> single = {{"Name"}, {"Smith, John"}};
     EXPECT_EQ(rowsOf("Name\nSmith, John\n"), single);

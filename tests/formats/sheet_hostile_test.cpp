@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <functional>
 #include <map>
 
 using namespace quenda;
@@ -133,17 +134,22 @@ QString writeOds(const QTemporaryDir &dir, const QString &name, const QByteArray
          {QStringLiteral("content.xml"), odsContent(rows)}});
 }
 
-// An .xlsx package around one sheet, its strings inline.
-std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet)
+// An .xlsx package around one sheet, its strings inline or, given, in a shared-strings part.
+std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet, const QByteArray &strings = {})
 {
-    return {
+    const QByteArray sharedStrings =
+        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/>";
+    std::map<QString, QByteArray> parts = {
         {QStringLiteral("[Content_Types].xml"), "<Types/>"},
         {QStringLiteral("xl/workbook.xml"),
          "<workbook><sheets><sheet name=\"S\" r:id=\"d\" xmlns:r=\"rels\"/></sheets></workbook>"},
         {QStringLiteral("xl/_rels/workbook.xml.rels"),
-         "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
-         "</Relationships>"},
+         "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>" +
+             (strings.isNull() ? QByteArray() : sharedStrings) + "</Relationships>"},
         {QStringLiteral("xl/s.xml"), sheet}};
+    if (!strings.isNull())
+        parts[QStringLiteral("xl/strings.xml")] = strings;
+    return parts;
 }
 
 } // namespace
@@ -186,33 +192,37 @@ TEST(SheetHostile, TruncatedWorkbooksFailWithTheFileName)
     }
 }
 
-TEST(SheetHostile, SectorChainsThatLoopOrPointPastTheEndAreErrors)
+// Sector chains that loop or lead past the end, a stream longer than its chain, a sheet
+// beyond its stream, a password: each refused by the file's name with its reason.
+TEST(SheetHostile, DamagedCompoundFilesAreRefusedWithTheReason)
 {
     QTemporaryDir dir;
     // Its workbook stream is large enough for regular sectors rather than the mini stream.
     const Compound original(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
     ASSERT_GT(original.workbookSectors.size(), 2u);
     const quint32 second = original.workbookSectors[1];
-
-    Compound loop = original; // the second sector leads back to itself
-    loop.setU32(loop.fatEntryOffset[second], second);
-    const QString loopPath = writeFile(dir, QStringLiteral("loop.xls"), loop.bytes);
-    expectNamedFailure(readSheetBlock(loopPath), loopPath, "loop");
-
-    Compound past = original;
-    past.setU32(past.fatEntryOffset[second], 0x00FFFFF0);
-    const QString pastPath = writeFile(dir, QStringLiteral("past.xls"), past.bytes);
-    expectNamedFailure(readSheetBlock(pastPath), pastPath, "past the end");
-
-    Compound directory = original; // the directory starts far beyond the file
-    directory.setU32(0x30, 0x7FFFFFF0);
-    const QString dirPath = writeFile(dir, QStringLiteral("directory.xls"), directory.bytes);
-    expectNamedFailure(readSheetBlock(dirPath), dirPath, "past the end");
-
-    Compound huge = original; // a stream claiming far more bytes than its chain holds
-    huge.setU32(huge.workbookDirEntry + 120, 0x7FFFFFFF);
-    const QString hugePath = writeFile(dir, QStringLiteral("huge.xls"), huge.bytes);
-    expectNamedFailure(readSheetBlock(hugePath), hugePath, "cut short");
+    const std::pair<const char *, std::function<void(Compound &)>> cases[] = {
+        {"loop", [&](Compound &c) { c.setU32(c.fatEntryOffset[second], second); }},
+        {"past the end", [&](Compound &c) { c.setU32(c.fatEntryOffset[second], 0x00FFFFF0); }},
+        {"past the end", [](Compound &c) { c.setU32(0x30, 0x7FFFFFF0); }}, // the directory
+        {"cut short", [](Compound &c) { c.setU32(c.workbookDirEntry + 120, 0x7FFFFFFF); }},
+        {"the sheet \"Price matrix\" lies past the end of the workbook stream",
+         [](Compound &c) { c.setStreamU32(c.findRecord(0x0085, 1), 0x7FFFFF00); }},
+        // A FILEPASS record where the code page stood.
+        {"protected with a password",
+         [](Compound &c) { c.setStreamU32(c.findRecord(0x0042) - 4, 0x002F, 2); }},
+    };
+    for (const auto &[why, damage] : cases) {
+        SCOPED_TRACE(why);
+        Compound book = original;
+        damage(book);
+        const QString path = writeFile(dir, QStringLiteral("damaged.xls"), book.bytes);
+        expectNamedFailure(readSheetBlock(path), path, why);
+    }
+    // Excel 2 to 4 files stand outside a compound file, beginning with their BOF record.
+    const QString old = writeFile(dir, QStringLiteral("old.xls"),
+                                  QByteArray::fromHex("0904060000001000000000000a000000"));
+    expectNamedFailure(readSheetBlock(old), old, "older than Excel 5");
 }
 
 TEST(SheetHostile, AHugeSharedStringCountCostsNothingAndChangesNothing)
@@ -231,18 +241,6 @@ TEST(SheetHostile, AHugeSharedStringCountCostsNothingAndChangesNothing)
         EXPECT_EQ(block->cells[r].mid(0, 23), oracle[r]);
 }
 
-TEST(SheetHostile, ASheetOffsetPastTheEndOfTheStreamIsNamed)
-{
-    QTemporaryDir dir;
-    Compound book(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
-    const qint64 sheet = book.findRecord(0x0085, 1); // the second, active sheet
-    ASSERT_GT(sheet, 0);
-    book.setStreamU32(sheet, 0x7FFFFF00);
-    const QString path = writeFile(dir, QStringLiteral("offset.xls"), book.bytes);
-    expectNamedFailure(readSheetBlock(path), path,
-                       "the sheet \"Price matrix\" lies past the end of the workbook stream");
-}
-
 TEST(SheetHostile, ZipPartsBeyondTheCapAreRefusedWhateverTheyClaim)
 {
     QTemporaryDir dir;
@@ -259,11 +257,11 @@ TEST(SheetHostile, ZipPartsBeyondTheCapAreRefusedWhateverTheyClaim)
 
     // Twenty megabytes of blanks in a sheet, where a parser would hold them as one text.
     std::map<QString, QByteArray> parts;
+    auto source = ZipArchive::fromBytes(sheetBytes(QStringLiteral("lo_two_sheets.xlsx")));
+    ASSERT_TRUE(source) << source.message().toStdString();
     for (const char *name :
          {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
           "xl/styles.xml", "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"}) {
-        auto source = ZipArchive::fromBytes(sheetBytes(QStringLiteral("lo_two_sheets.xlsx")));
-        ASSERT_TRUE(source) << source.message().toStdString();
         const Result<QByteArray> part = (*source)->readAll(QString::fromLatin1(name), 1 << 20);
         ASSERT_TRUE(part) << part.message().toStdString();
         parts[QString::fromLatin1(name)] = *part;
@@ -392,37 +390,21 @@ TEST(SheetHostile, DamagedFilesNeverCrash)
     }
 }
 
-TEST(SheetHostile, WorkbookRecordsThatCannotBeHonoured)
+// An active tab that is a chart, or beyond the sheets: the first worksheet is read.
+TEST(SheetHostile, ActiveTabsThatCannotBeHonouredFallBackToTheFirstWorksheet)
 {
     QTemporaryDir dir;
-    const Compound original(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
-
-    Compound password = original; // a FILEPASS record where the code page stood
-    const qint64 codePage = password.findRecord(0x0042);
-    ASSERT_GT(codePage, 0);
-    password.setStreamU32(codePage - 4, 0x002F, 2);
-    const QString locked = writeFile(dir, QStringLiteral("locked.xls"), password.bytes);
-    expectNamedFailure(readSheetBlock(locked), locked, "protected with a password");
-
-    Compound chart = original; // the active tab becomes a chart: the first worksheet is read
+    Compound chart(sheetBytes(QStringLiteral("b_xls_two_sheets_wide.xls")));
+    Compound tab = chart;
     chart.setStreamU32(chart.findRecord(0x0085, 1) + 5, 2, 1);
-    const QString chartPath = writeFile(dir, QStringLiteral("chart.xls"), chart.bytes);
-    auto block = readSheetBlock(chartPath);
-    ASSERT_TRUE(block.ok()) << block.message().toStdString();
-    EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
-    EXPECT_EQ(block->text(1, 0), QStringLiteral("The price matrix is on the second sheet."));
-
-    Compound tab = original; // an active tab number beyond the sheets
     tab.setStreamU32(tab.findRecord(0x003D) + 10, 99, 2);
-    const QString tabPath = writeFile(dir, QStringLiteral("tab.xls"), tab.bytes);
-    block = readSheetBlock(tabPath);
-    ASSERT_TRUE(block.ok()) << block.message().toStdString();
-    EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
-
-    // Excel 2 to 4 files stand outside a compound file, beginning with their BOF record.
-    const QString old = writeFile(dir, QStringLiteral("old.xls"),
-                                  QByteArray::fromHex("0904060000001000000000000a000000"));
-    expectNamedFailure(readSheetBlock(old), old, "older than Excel 5");
+    for (const Compound *book : {&chart, &tab}) {
+        const QString path = writeFile(dir, QStringLiteral("tab.xls"), book->bytes);
+        const Result<SheetBlock> block = readSheetBlock(path);
+        ASSERT_TRUE(block.ok()) << block.message().toStdString();
+        EXPECT_EQ(block->sheetName, QStringLiteral("Read me"));
+        EXPECT_EQ(block->text(1, 0), QStringLiteral("The price matrix is on the second sheet."));
+    }
 }
 
 // Damage after the block does not matter to the block, but a table read over it reports it.
@@ -623,11 +605,8 @@ TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
         strings += longString;
     strings += "</sst>";
     std::map<QString, QByteArray> parts = xlsxParts(
-        "<worksheet><sheetData><row r=\"1\"><c t=\"s\"><v>0</v></c></row></sheetData></worksheet>");
-    parts[QStringLiteral("xl/_rels/workbook.xml.rels")] =
-        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
-        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/></Relationships>";
-    parts[QStringLiteral("xl/strings.xml")] = strings;
+        "<worksheet><sheetData><row r=\"1\"><c t=\"s\"><v>0</v></c></row></sheetData></worksheet>",
+        strings);
     const QString shared = writeZip(dir, QStringLiteral("shared.xlsx"), parts);
     expectNamedFailure(readSheetBlock(shared), shared, "its text expands to more than 128 MiB");
     parts[QStringLiteral("xl/strings.xml")] =
@@ -649,12 +628,8 @@ TEST(SheetXlsx, TextRunsAndInlineStrings)
         "<c r=\"D1\" t=\"s\"><v>0</v></c><c r=\"E1\" t=\"s\"><v>1</v></c>"
         "<c r=\"F1\" t=\"inlineStr\"><v>1.0</v><is><r><t xml:space=\"preserve\">1.</t></r></is></c>"
         "<c r=\"G1\" t=\"inlineStr\"><is><r><t>a</t></r><r><t xml:space=\"preserve\"> b</t></r>"
-        "</is></c></row></sheetData></worksheet>");
-    parts[QStringLiteral("xl/_rels/workbook.xml.rels")] =
-        "<Relationships><Relationship Id=\"d\" Type=\"x/worksheet\" Target=\"s.xml\"/>"
-        "<Relationship Id=\"t\" Type=\"x/sharedStrings\" Target=\"strings.xml\"/></Relationships>";
-    parts[QStringLiteral("xl/strings.xml")] =
-        "<sst><si><t>  line1\nline2  </t></si><si><t xml:space=\"preserve\"> both </t></si></sst>";
+        "</is></c></row></sheetData></worksheet>",
+        "<sst><si><t>  line1\nline2  </t></si><si><t xml:space=\"preserve\"> both </t></si></sst>");
     const QString path = writeZip(dir, QStringLiteral("text.xlsx"), parts);
     const Result<SheetBlock> block = readSheetBlock(path, 1, 7);
     ASSERT_TRUE(block.ok()) << block.message().toStdString();

@@ -239,14 +239,13 @@ TEST(SplitFile, TooSmallAndFolderChecksRefuseBeforeAnyPieceIsWritten)
 
 TEST(SplitFile, PiecesTakeTheirNameFromTheFileNameAndStayBesideIt)
 {
-    EXPECT_EQ(pieceName(QStringLiteral("/home/u/Notes/long.txt"), 2),
-              QStringLiteral("/home/u/Notes/long2.txt"));
-    EXPECT_EQ(pieceName(QStringLiteral("/srv/report.html"), 1),
-              QStringLiteral("/srv/report1.html"));
-    EXPECT_EQ(pieceName(QStringLiteral("/a/archive.tar.gz"), 3),
-              QStringLiteral("/a/archive.tar3.gz"));
-    EXPECT_EQ(pieceName(QStringLiteral("/Old.Docs/notes"), 1), QString());
-    EXPECT_EQ(pieceName(QStringLiteral("plain.txt"), 12), QStringLiteral("plain12.txt"));
+    const std::tuple<const char *, int, const char *> names[] = {
+        {"/home/u/Notes/long.txt", 2, "/home/u/Notes/long2.txt"},
+        {"/a/archive.tar.gz", 3, "/a/archive.tar3.gz"},
+        {"/Old.Docs/notes", 1, ""},
+        {"plain.txt", 12, "plain12.txt"}};
+    for (const auto &[source, k, piece] : names)
+        EXPECT_EQ(pieceName(QString::fromLatin1(source), k), QString::fromLatin1(piece)) << source;
 
     TempPlaces places(false);
     const QString path = places.writeFile(QStringLiteral("Old.Docs/notes.txt"), "1\n2\n3\n");
