@@ -26,7 +26,7 @@ QStringList manualLines()
     QFile page(QStringLiteral(QUENDA_TEST_DATA_DIR "/../../data/quenda-ipod-cli.1"));
     if (!page.open(QIODevice::ReadOnly))
         return {};
-    static const QRegularExpression font(QStringLiteral("\\\\f[BIRP]"));
+    static const QRegularExpression font("\\\\f[BIRP]");
     QStringList lines;
     for (QString line : QString::fromUtf8(page.readAll()).split(QLatin1Char('\n'))) {
         if (line.startsWith(QLatin1Char('.')))
@@ -51,7 +51,7 @@ QStringList helpSection(const QString &help, const QString &title, bool wholeNam
             break;
         } else if (inside) {
             const QString entry = line.mid(2);
-            entries << (wholeName ? entry.section(QStringLiteral("  "), 0, 0)
+            entries << (wholeName ? entry.section("  ", 0, 0)
                                   : entry.section(QLatin1Char(' '), 0, 0));
         }
     }
@@ -60,69 +60,63 @@ QStringList helpSection(const QString &help, const QString &title, bool wholeNam
 
 } // namespace
 
-TEST(CommandLine, InitCreatesDatabaseAndStagingFolderThenKeywordIsStored)
+TEST(CommandLine, InitCreatesDatabaseAndStagingFolderOrRefusesADamagedOne)
 {
     TempPlaces places(false);
-    const CliRun init = runCli(places, {QStringLiteral("init")});
+    const CliRun init = runCli(places, {"init"});
     ASSERT_EQ(init.status, 0) << init.err.toStdString();
     EXPECT_TRUE(init.out.contains(places.databasePath()));
     EXPECT_TRUE(init.out.contains(places.stagingDir()));
     EXPECT_TRUE(QFileInfo(places.stagingDir()).isDir());
 
-    ASSERT_EQ(runCli(places, {QStringLiteral("keyword"), QStringLiteral("SendToIpod")}).status, 0);
+    ASSERT_EQ(runCli(places, {"keyword", "SendToIpod"}).status, 0);
     Connection c(places.databasePath());
-    EXPECT_EQ(*readStartupKeyword(c.db()), QStringLiteral("sendtoipod"));
+    EXPECT_EQ(*readStartupKeyword(c.db()), "sendtoipod");
+
+    TempPlaces broken(false);
+    broken.writeFile("program/QUENDADATA.Dll", QByteArray(2048, '\x7f'));
+    const CliRun refused = runCli(broken, {"init"});
+    EXPECT_NE(refused.status, 0);
+    EXPECT_TRUE(refused.err.contains(QLatin1String("not a database"))) << refused.err.toStdString();
 }
 
-TEST(CommandLine, ErrorsGoToStderrWithNonZeroStatus)
-{
-    TempPlaces places(false);
-    const CliRun unknown = runCli(places, {QStringLiteral("frobnicate")});
-    EXPECT_NE(unknown.status, 0);
-    EXPECT_TRUE(unknown.err.contains(QLatin1String("frobnicate")));
-    EXPECT_TRUE(unknown.out.isEmpty());
-
-    places.writeFile(QStringLiteral("program/QUENDADATA.Dll"), QByteArray(2048, '\x7f'));
-    const CliRun broken = runCli(places, {QStringLiteral("init")});
-    EXPECT_NE(broken.status, 0);
-    EXPECT_TRUE(broken.err.contains(QLatin1String("not a database"))) << broken.err.toStdString();
-
-    const CliRun help = runCli(places, {QStringLiteral("--help")});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.contains(QLatin1String("keyword WORD")));
-    EXPECT_TRUE(help.out.contains(QLatin1String("QUENDA_DESKTOP_DIR")));
-}
-
-// Scripts rely on the usual conventions: per-verb help, a quiet switch that keeps errors, and
-// the exit status telling a usage error (2) from a failed run (1).
+// Scripts rely on the usual conventions: errors on stderr, per-verb help, a quiet switch that
+// keeps errors, and the exit status telling a usage error (2) from a failed run (1).
 TEST(CommandLine, UsualConventions)
 {
     TempPlaces places(false);
-    const CliRun verbHelp = runCli(
-        places, {QStringLiteral("split"), QStringLiteral("some.txt"), QStringLiteral("--help")});
+    const CliRun unknown = runCli(places, {"frobnicate"});
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_TRUE(unknown.err.contains(QLatin1String("frobnicate")));
+    EXPECT_TRUE(unknown.out.isEmpty());
+    const CliRun help = runCli(places, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QLatin1String("keyword WORD")));
+    EXPECT_TRUE(help.out.contains(QLatin1String("QUENDA_DESKTOP_DIR")));
+
+    const CliRun verbHelp = runCli(places, {"split", "some.txt", "--help"});
     EXPECT_EQ(verbHelp.status, 0);
     EXPECT_TRUE(verbHelp.out.startsWith(QLatin1String("Usage: quenda-ipod-cli split FILE")))
         << verbHelp.out.toStdString();
     EXPECT_FALSE(QFileInfo::exists(places.databasePath())); // help runs nothing
 
-    const CliRun quiet = runCli(places, {QStringLiteral("--quiet"), QStringLiteral("init")});
+    const CliRun quiet = runCli(places, {"--quiet", "init"});
     EXPECT_EQ(quiet.status, 0);
     EXPECT_TRUE(quiet.out.isEmpty()) << quiet.out.toStdString();
     EXPECT_TRUE(QFileInfo::exists(places.databasePath()));
 
     const CliRun quietFailure =
-        runCli(places, {QStringLiteral("split"), places.root() + QStringLiteral("/missing.txt"),
-                        QStringLiteral("--lines"), QStringLiteral("2"), QStringLiteral("-q")});
+        runCli(places, {"split", places.root() + "/missing.txt", "--lines", "2", "-q"});
     EXPECT_EQ(quietFailure.status, 1);
     EXPECT_TRUE(quietFailure.err.contains(QLatin1String("missing.txt")))
         << quietFailure.err.toStdString();
 
-    const CliRun usage = runCli(places, {QStringLiteral("split"), QStringLiteral("x.txt")});
+    const CliRun usage = runCli(places, {"split", "x.txt"});
     EXPECT_EQ(usage.status, 2);
     EXPECT_FALSE(usage.err.isEmpty());
-    EXPECT_EQ(runCli(places, {QStringLiteral("-q")}).status, 2);
+    EXPECT_EQ(runCli(places, {"-q"}).status, 2);
 
-    const CliRun version = runCli(places, {QStringLiteral("--version")});
+    const CliRun version = runCli(places, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_FALSE(version.out.trimmed().isEmpty());
 }
@@ -133,33 +127,26 @@ TEST(CommandLine, UsualConventions)
 TEST(CommandLine, OptionsTakeTheUsualFormsAndMistakesAreNamed)
 {
     TempPlaces places(false);
-    const QString source =
-        places.writeFile(QStringLiteral("work/long.txt"), "a\r\nb\r\nc\r\nd\r\n");
+    const QString source = places.writeFile("work/long.txt", "a\r\nb\r\nc\r\nd\r\n");
     const QString dir = QFileInfo(source).path();
-    const CliRun joined = runCli(places, {QStringLiteral("split"), source,
-                                          QStringLiteral("--lines=2"), QStringLiteral("-q")});
+    const CliRun joined = runCli(places, {"split", source, "--lines=2", "-q"});
     EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/long2.txt")));
-    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/long4.txt")));
+    EXPECT_TRUE(QFileInfo::exists(dir + "/long2.txt"));
+    EXPECT_FALSE(QFileInfo::exists(dir + "/long4.txt"));
 
-    const CliRun operands = runCli(places, {QStringLiteral("split"), QStringLiteral("--lines"),
-                                            QStringLiteral("1"), QStringLiteral("--"), source});
+    const CliRun operands = runCli(places, {"split", "--lines", "1", "--", source});
     EXPECT_EQ(operands.status, 0) << operands.err.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/long4.txt")));
+    EXPECT_TRUE(QFileInfo::exists(dir + "/long4.txt"));
 
     struct Mistake {
         QStringList args;
         const char *named;
     };
     const Mistake mistakes[] = {
-        {{QStringLiteral("split"), source, QStringLiteral("--line"), QStringLiteral("2")},
-         "unknown option --line"},
-        {{QStringLiteral("split"), source, QStringLiteral("--lines")}, "--lines needs a value"},
-        {{QStringLiteral("folders"), QStringLiteral("select"), QStringLiteral("--all=yes")},
-         "--all takes no value"},
-        {{QStringLiteral("split"), QStringLiteral("--kb"), QStringLiteral("1"),
-          QStringLiteral("--"), QStringLiteral("--lines")},
-         "--lines would be read as an option"},
+        {{"split", source, "--line", "2"}, "unknown option --line"},
+        {{"split", source, "--lines"}, "--lines needs a value"},
+        {{"folders", "select", "--all=yes"}, "--all takes no value"},
+        {{"split", "--kb", "1", "--", "--lines"}, "--lines would be read as an option"},
     };
     for (const Mistake &m : mistakes) {
         const CliRun run = runCli(places, m.args);
@@ -176,15 +163,14 @@ TEST(CommandLine, EveryActionHasItsOwnHelpAndTheManualPageMatches)
     TempPlaces places(false);
     const QStringList manual = manualLines();
     ASSERT_FALSE(manual.isEmpty()) << "the manual page cannot be read";
-    const QStringList verbs =
-        helpSection(runCli(places, {QStringLiteral("--help")}).out, QStringLiteral("Verbs:"));
+    const QStringList verbs = helpSection(runCli(places, {"--help"}).out, "Verbs:");
     ASSERT_GE(verbs.size(), 12);
 
     std::map<QString, QStringList> options; // usage line -> its options
     for (const QString &verb : verbs) {
-        const CliRun verbHelp = runCli(places, {verb, QStringLiteral("--help")});
+        const CliRun verbHelp = runCli(places, {verb, "--help"});
         ASSERT_EQ(verbHelp.status, 0) << verb.toStdString();
-        const QStringList actions = helpSection(verbHelp.out, QStringLiteral("Actions:"));
+        const QStringList actions = helpSection(verbHelp.out, "Actions:");
         QList<QStringList> helps;
         if (actions.isEmpty())
             helps << QStringList{verb};
@@ -192,7 +178,7 @@ TEST(CommandLine, EveryActionHasItsOwnHelpAndTheManualPageMatches)
             helps << QStringList{verb, action};
         for (QStringList args : helps) {
             const QString what = args.join(QLatin1Char(' '));
-            args << QStringLiteral("--help");
+            args << "--help";
             const CliRun help = runCli(places, args);
             ASSERT_EQ(help.status, 0) << what.toStdString();
             const QString first = help.out.section(QLatin1Char('\n'), 0, 0);
@@ -201,9 +187,9 @@ TEST(CommandLine, EveryActionHasItsOwnHelpAndTheManualPageMatches)
             const QString usage = first.mid(QStringLiteral("Usage: quenda-ipod-cli ").size());
             EXPECT_TRUE(verbHelp.out.contains(usage))
                 << "listed in the verb's help: " << what.toStdString();
-            const QStringList named = helpSection(help.out, QStringLiteral("Options:"), true);
+            const QStringList named = helpSection(help.out, "Options:", true);
             // Every option the usage shows is described, and nothing else.
-            static const QRegularExpression option(QStringLiteral("--[a-z-]+"));
+            static const QRegularExpression option("--[a-z-]+");
             QStringList shown;
             for (auto m = option.globalMatch(usage); m.hasNext();)
                 shown << m.next().captured();
@@ -238,7 +224,7 @@ TEST(CommandLine, EveryActionHasItsOwnHelpAndTheManualPageMatches)
     }
 
     // A usage mistake in an action shows that action's usage.
-    const CliRun wrong = runCli(places, {QStringLiteral("import"), QStringLiteral("run")});
+    const CliRun wrong = runCli(places, {"import", "run"});
     EXPECT_EQ(wrong.status, 2);
     EXPECT_TRUE(wrong.err.contains(QLatin1String("Usage: quenda-ipod-cli import run FILE --kind")))
         << wrong.err.toStdString();
@@ -251,11 +237,11 @@ TEST(CommandLine, AReadOnlyVerbWorksBesideAReader)
     TempPlaces places;
     auto reader = places.connect();
     QSqlQuery hold(reader->db());
-    ASSERT_TRUE(hold.exec(QStringLiteral("begin")));
-    ASSERT_TRUE(hold.exec(QStringLiteral("select count(*) from qd_ScanFile")) && hold.next());
-    const CliRun listed = runCli(places, {QStringLiteral("files"), QStringLiteral("list")});
+    ASSERT_TRUE(hold.exec("begin"));
+    ASSERT_TRUE(hold.exec("select count(*) from qd_ScanFile") && hold.next());
+    const CliRun listed = runCli(places, {"files", "list"});
     EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
     EXPECT_TRUE(listed.err.isEmpty()) << listed.err.toStdString();
     hold.finish();
-    ASSERT_TRUE(hold.exec(QStringLiteral("commit")));
+    ASSERT_TRUE(hold.exec("commit"));
 }

@@ -144,24 +144,17 @@ TEST_F(MainWindowTest, EachKeywordOpensItsWindowOnceAndIsCleared)
 TEST_F(MainWindowTest, ToolIdsAreCaseSensitiveAndOpenModalWindows)
 {
     auto window = makeWindow();
-    window->toolClick(QStringLiteral("sendtoipod"));
-    window->toolClick(QStringLiteral("notes"));
-    window->toolClick(QStringLiteral("Contact"));
-    EXPECT_TRUE(opened.empty());
-
-    window->toolClick(QStringLiteral("SendtoIpod"));
-    window->toolClick(QStringLiteral("ExportQuendaContacttoVCF"));
-    window->toolClick(QStringLiteral("SendToIpodPH"));
-    window->toolClick(QStringLiteral("Notes"));
-    window->toolClick(QStringLiteral("FileCopier"));
-    window->toolClick(QStringLiteral("TextFile"));
-    ASSERT_EQ(opened.size(), 6u);
-    const QStringList expected{"FrmCntIpod",   "FrmVCF",  "FrmPhIpod",
-                               "FrmNotesIpod", "frmFile", "FrmText"};
-    for (std::size_t i = 0; i < opened.size(); ++i) {
-        EXPECT_EQ(opened[i].className, expected[static_cast<int>(i)]);
-        EXPECT_TRUE(opened[i].modal);
+    for (const char *id :
+         {"sendtoipod", "notes", "Contact", "SendtoIpod", "ExportQuendaContacttoVCF",
+          "SendToIpodPH", "Notes", "FileCopier", "TextFile"})
+        window->toolClick(QString::fromLatin1(id));
+    QStringList classes;
+    for (const Opened &o : opened) {
+        classes << o.className;
+        EXPECT_TRUE(o.modal) << o.className.toStdString();
     }
+    EXPECT_EQ(classes, (QStringList{"FrmCntIpod", "FrmVCF", "FrmPhIpod", "FrmNotesIpod", "frmFile",
+                                    "FrmText"}));
     EXPECT_NE(window->cursor().shape(), Qt::WaitCursor);
 }
 

@@ -95,11 +95,9 @@ TEST_F(OfficeFilesTest, ScanRecordsEachFileWithItsTokenSizeAndDateAndTabsFilterT
     EXPECT_TRUE(recorded.isValid());
     EXPECT_LE(std::abs(recorded.daysTo(QDate::currentDate())), 1);
 
-    EXPECT_EQ(names(OfficeTab::Word),
-              (QStringList{QStringLiteral("Report.DOC"), QStringLiteral("link.rtf"),
-                           QStringLiteral("notes.txt")}));
-    EXPECT_EQ(names(OfficeTab::Acrobat), QStringList{QStringLiteral("x.PDF")});
-    EXPECT_EQ(names(OfficeTab::Ppt), QStringList{QStringLiteral("Plan.ppt")});
+    EXPECT_EQ(names(OfficeTab::Word), (QStringList{"Report.DOC", "link.rtf", "notes.txt"}));
+    EXPECT_EQ(names(OfficeTab::Acrobat), QStringList{"x.PDF"});
+    EXPECT_EQ(names(OfficeTab::Ppt), QStringList{"Plan.ppt"});
     EXPECT_TRUE(names(OfficeTab::Picture).isEmpty());
 }
 
@@ -125,8 +123,7 @@ TEST_F(OfficeFilesTest, NestedFoldersAndRepeatedScansAddRowsWhileARebuildStartsA
     places.writeFile(QStringLiteral("outer/inner/b.xls"), "");
     JobControl control;
     scan({QStringLiteral("outer"), QStringLiteral("outer/inner")}, true, control);
-    EXPECT_EQ(names(OfficeTab::All), (QStringList{QStringLiteral("a.doc"), QStringLiteral("b.xls"),
-                                                  QStringLiteral("b.xls")}));
+    EXPECT_EQ(names(OfficeTab::All), (QStringList{"a.doc", "b.xls", "b.xls"}));
     scan({QStringLiteral("outer/inner")}, false, control);
     EXPECT_EQ(names(OfficeTab::Excel).size(), 3);
 
@@ -182,17 +179,10 @@ TEST_F(OfficeFilesTest, SortToolsOrderByNameTypeAndSizeAsANumber)
     places.writeFile(QStringLiteral("s/c.doc"), QByteArray(20, 'x'));
     JobControl control;
     scan({QStringLiteral("s")}, true, control);
-    const QStringList byName{QStringLiteral("a.xls"), QStringLiteral("b.txt"),
-                             QStringLiteral("c.doc")};
-    EXPECT_EQ(names(OfficeTab::All, OfficeOrder::ByName), byName);
-    EXPECT_EQ(
-        names(OfficeTab::All, OfficeOrder::ByType),
-        (QStringList{QStringLiteral("c.doc"), QStringLiteral("b.txt"), QStringLiteral("a.xls")}));
-    EXPECT_EQ(
-        names(OfficeTab::All, OfficeOrder::BySize),
-        (QStringList{QStringLiteral("c.doc"), QStringLiteral("b.txt"), QStringLiteral("a.xls")}));
-    EXPECT_EQ(names(OfficeTab::Word, OfficeOrder::BySize),
-              (QStringList{QStringLiteral("c.doc"), QStringLiteral("b.txt")}));
+    EXPECT_EQ(names(OfficeTab::All, OfficeOrder::ByName), (QStringList{"a.xls", "b.txt", "c.doc"}));
+    EXPECT_EQ(names(OfficeTab::All, OfficeOrder::ByType), (QStringList{"c.doc", "b.txt", "a.xls"}));
+    EXPECT_EQ(names(OfficeTab::All, OfficeOrder::BySize), (QStringList{"c.doc", "b.txt", "a.xls"}));
+    EXPECT_EQ(names(OfficeTab::Word, OfficeOrder::BySize), (QStringList{"c.doc", "b.txt"}));
 }
 
 TEST(ScanDates, RecordedDatesReadBackInTheWritersLanguageAndInEnglish)

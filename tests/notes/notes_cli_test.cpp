@@ -15,7 +15,7 @@ namespace {
 
 CliRun cli(const TempPlaces &places, const QStringList &args)
 {
-    return runCli(places, QStringList{QStringLiteral("notes")} + args);
+    return runCli(places, QStringList{"notes"} + args);
 }
 
 } // namespace
@@ -26,54 +26,51 @@ TEST(NotesCommandLine, ScanConvertCutMerge)
     QString longText;
     for (int i = 0; i < 150; ++i)
         longText += QChar(u'a' + i % 26);
-    places.writeFile(QStringLiteral("src/Kid's Notes.RTF"), "{\\rtf1\\ansi Packed lunch}");
-    places.writeFile(QStringLiteral("src/long.txt"), longText.toLatin1());
-    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
+    places.writeFile("src/Kid's Notes.RTF", "{\\rtf1\\ansi Packed lunch}");
+    places.writeFile("src/long.txt", longText.toLatin1());
+    const QString src = QDir(places.root()).filePath("src");
 
-    const CliRun scan = cli(places, {QStringLiteral("scan"), src});
+    const CliRun scan = cli(places, {"scan", src});
     ASSERT_EQ(scan.status, 0) << scan.err.toStdString();
-    EXPECT_EQ(scan.out, QStringLiteral("There are 2 RTF & TXT Files\n"));
+    EXPECT_EQ(scan.out, "There are 2 RTF & TXT Files\n");
 
-    const CliRun convert = cli(places, {QStringLiteral("convert")});
+    const CliRun convert = cli(places, {"convert"});
     ASSERT_EQ(convert.status, 0) << convert.err.toStdString();
-    EXPECT_EQ(convert.out, QStringLiteral("File Converted\n"));
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Kid's Notes.txt")),
-              QByteArray("Packed lunch"));
+    EXPECT_EQ(convert.out, "File Converted\n");
+    EXPECT_EQ(readAll(places.stagingDir() + "/Kid's Notes.txt"), QByteArray("Packed lunch"));
 
-    const CliRun cut = cli(places, {QStringLiteral("cut"), places.stagingDir() + "/long.txt"});
+    const CliRun cut = cli(places, {"cut", places.stagingDir() + "/long.txt"});
     ASSERT_EQ(cut.status, 0) << cut.err.toStdString();
-    EXPECT_EQ(cut.out, QStringLiteral("long.txt0.txt\nlong.txt1.txt\n"));
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/long.txt1.txt")),
-              longText.mid(100).toLatin1());
+    EXPECT_EQ(cut.out, "long.txt0.txt\nlong.txt1.txt\n");
+    EXPECT_EQ(readAll(places.stagingDir() + "/long.txt1.txt"), longText.mid(100).toLatin1());
 
-    const QString out = QDir(places.root()).filePath(QStringLiteral("all.rtf"));
-    const CliRun merge = cli(places, {QStringLiteral("merge"), out});
+    const QString out = QDir(places.root()).filePath("all.rtf");
+    const CliRun merge = cli(places, {"merge", out});
     ASSERT_EQ(merge.status, 0) << merge.err.toStdString();
     EXPECT_EQ(merge.out, "Merged Doc is created on " + out + "\n");
-    EXPECT_TRUE(
-        readAll(places.stagingDir() + QStringLiteral("/Merged.txt")).contains("Packed lunch"));
+    EXPECT_TRUE(readAll(places.stagingDir() + "/Merged.txt").contains("Packed lunch"));
 
-    const CliRun empty = cli(places, {QStringLiteral("scan"), places.programDir()});
-    EXPECT_EQ(empty.out, QStringLiteral("File Not Found\nThere are 0 RTF & TXT Files\n"));
-    EXPECT_NE(cli(places, {QStringLiteral("scan"), src + "/nope"}).status, 0);
-    EXPECT_EQ(cli(places, {QStringLiteral("frob")}).status, 2);
+    const CliRun empty = cli(places, {"scan", places.programDir()});
+    EXPECT_EQ(empty.out, "File Not Found\nThere are 0 RTF & TXT Files\n");
+    EXPECT_NE(cli(places, {"scan", src + "/nope"}).status, 0);
+    EXPECT_EQ(cli(places, {"frob"}).status, 2);
 }
 
 TEST(NotesCommandLine, AFailedDocumentIsPrintedByPathAndFailsTheRun)
 {
     TempPlaces places;
-    places.writeFile(QStringLiteral("src/good.txt"), "fine");
-    const QString bad = places.writeFile(QStringLiteral("src/bad.txt"), "soon a folder");
-    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
-    ASSERT_EQ(cli(places, {QStringLiteral("scan"), src}).status, 0);
+    places.writeFile("src/good.txt", "fine");
+    const QString bad = places.writeFile("src/bad.txt", "soon a folder");
+    const QString src = QDir(places.root()).filePath("src");
+    ASSERT_EQ(cli(places, {"scan", src}).status, 0);
     QFile::remove(bad);
     QDir().mkpath(bad);
 
-    const CliRun convert = cli(places, {QStringLiteral("convert")});
+    const CliRun convert = cli(places, {"convert"});
     EXPECT_EQ(convert.status, 1);
     EXPECT_EQ(convert.out, QStringLiteral("File Converted\n1 of 2 documents could not be "
                                           "converted; their earlier notes, if any, were kept.\n"));
-    EXPECT_TRUE(convert.err.startsWith(bad + QStringLiteral(": ")));
+    EXPECT_TRUE(convert.err.startsWith(bad + ": "));
     EXPECT_TRUE(convert.err.contains(QLatin1String("is a folder"))) << convert.err.toStdString();
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/good.txt")), QByteArray("fine"));
+    EXPECT_EQ(readAll(places.stagingDir() + "/good.txt"), QByteArray("fine"));
 }

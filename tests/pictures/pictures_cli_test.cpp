@@ -11,9 +11,9 @@ TEST(CliPictures, ScanPrintsRowsAndSendPrintsTheWindowsMessages)
 {
     TempPlaces places;
     TempTree tree;
-    tree.file(QStringLiteral("Pics/Trip/Day 10/Morning/m.jpg"), "m");
-    tree.folder(QStringLiteral("Pics/Trip/Day 2"));
-    const QString pics = tree.path(QStringLiteral("Pics"));
+    tree.file("Pics/Trip/Day 10/Morning/m.jpg", "m");
+    tree.folder("Pics/Trip/Day 2");
+    const QString pics = tree.path("Pics");
 
     const CliRun scan = runCli(places, {"pictures", "scan", pics + "/"});
     EXPECT_EQ(scan.status, 0) << scan.err.toStdString();
@@ -27,13 +27,13 @@ TEST(CliPictures, ScanPrintsRowsAndSendPrintsTheWindowsMessages)
     EXPECT_EQ(sent.out, "Successfully Send\n");
     EXPECT_EQ(readFile(places.stagingDir() + "/Pics-Trip-Day 10/Morning/m.jpg"), "m");
 
-    QDir(tree.path(QStringLiteral("Pics/Trip/Day 2"))).removeRecursively();
+    QDir(tree.path("Pics/Trip/Day 2")).removeRecursively();
     // A send that failed in part says only what failed, on stderr, and claims no success.
     const CliRun partly = runCli(places, {"pictures", "send"});
     EXPECT_EQ(partly.status, 1);
     EXPECT_EQ(partly.out, "");
     EXPECT_TRUE(partly.err.contains("1 of 4 folders was not copied in full:"));
-    EXPECT_TRUE(partly.err.contains(tree.path(QStringLiteral("Pics/Trip/Day 2"))));
+    EXPECT_TRUE(partly.err.contains(tree.path("Pics/Trip/Day 2")));
 
     const CliRun missing = runCli(places, {"pictures", "scan", tree.path("none")});
     EXPECT_EQ(missing.status, 1);
@@ -45,9 +45,9 @@ TEST(CliPictures, FlattenedNamesThatMeetAreNamedWithBothSourcesAndFail)
 {
     TempPlaces places;
     TempTree tree;
-    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "from a-b/c");
-    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "from a/b-c");
-    const QString holiday = tree.path(QStringLiteral("Holiday"));
+    tree.file("Holiday/a-b/c/photo.jpg", "from a-b/c");
+    tree.file("Holiday/a/b-c/photo.jpg", "from a/b-c");
+    const QString holiday = tree.path("Holiday");
     ASSERT_EQ(runCli(places, {"pictures", "scan", holiday}).status, 0);
     const CliRun sent = runCli(places, {"pictures", "send"});
     EXPECT_EQ(sent.status, 1);

@@ -25,34 +25,34 @@ TEST_F(CliContactsTest, VcfWritesTheCombinedCardOfEachId)
     QString a, b;
     {
         auto connection = places.connect();
-        a = QString::number(addNamed(connection->db(), QStringLiteral("O'Brien")));
-        b = QString::number(addNamed(connection->db(), QStringLiteral("Дмитрий")));
-        addNamed(connection->db(), QStringLiteral("Other"));
+        a = QString::number(addNamed(connection->db(), "O'Brien"));
+        b = QString::number(addNamed(connection->db(), "Дмитрий"));
+        addNamed(connection->db(), "Other");
     }
-    const QString out = places.root() + QStringLiteral("/out");
+    const QString out = places.root() + "/out";
     QDir().mkpath(out);
-    const CliRun ok = run({QStringLiteral("vcf"), QStringLiteral("--out"), out, a, b});
+    const CliRun ok = run({"vcf", "--out", out, a, b});
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
-    EXPECT_EQ(ok.out, QStringLiteral("VCF File Saved to Desktop\\Ipod\n"));
+    EXPECT_EQ(ok.out, "VCF File Saved to Desktop\\Ipod\n");
     EXPECT_EQ(filesIn(out), (QStringList{"O'Brien.vcf", "Дмитрий.vcf"}));
 
     // One trailing comma is part of the form an id list takes.
     QDir(out).removeRecursively();
     QDir().mkpath(out);
-    const CliRun comma = run({QStringLiteral("vcf"), QStringLiteral("--out"), out, a + ','});
+    const CliRun comma = run({"vcf", "--out", out, a + ','});
     EXPECT_EQ(comma.status, 0) << comma.err.toStdString();
     EXPECT_EQ(filesIn(out), QStringList{"O'Brien.vcf"});
 
-    EXPECT_EQ(run({QStringLiteral("vcf"), QStringLiteral("1 or 1=1")}).status, 2);
-    EXPECT_EQ(run({QStringLiteral("vcf")}).status, 2);
+    EXPECT_EQ(run({"vcf", "1 or 1=1"}).status, 2);
+    EXPECT_EQ(run({"vcf"}).status, 2);
     // The staging folder is the default and is not created on the way.
-    const CliRun noFolder = run({QStringLiteral("vcf"), a});
+    const CliRun noFolder = run({"vcf", a});
     EXPECT_NE(noFolder.status, 0);
-    EXPECT_TRUE(noFolder.err.contains(QStringLiteral("does not exist")));
+    EXPECT_TRUE(noFolder.err.contains("does not exist"));
     QDir().mkpath(places.stagingDir());
-    const CliRun missing = run({QStringLiteral("vcf"), a, QStringLiteral("424242")});
+    const CliRun missing = run({"vcf", a, "424242"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(missing.err.contains(QStringLiteral("424242")));
+    EXPECT_TRUE(missing.err.contains("424242"));
     EXPECT_EQ(filesIn(places.stagingDir()), QStringList{"O'Brien.vcf"});
 }
 
@@ -60,22 +60,21 @@ TEST_F(CliContactsTest, SendIpodWritesEveryContactAndFailsLoudlyOnUnsafeNames)
 {
     {
         auto connection = places.connect();
-        addNamed(connection->db(), QStringLiteral("Adam"));
-        addNamed(connection->db(), QStringLiteral("Eve"));
+        addNamed(connection->db(), "Adam");
+        addNamed(connection->db(), "Eve");
     }
     QDir().mkpath(places.stagingDir());
-    const CliRun ok = run({QStringLiteral("send-ipod")});
+    const CliRun ok = run({"send-ipod"});
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, QStringLiteral("File Saved to %1\n").arg(places.stagingDir()));
     EXPECT_EQ(filesIn(places.stagingDir()).size(), 6);
 
     {
         auto connection = places.connect();
-        addNamed(connection->db(), QStringLiteral(".."));
+        addNamed(connection->db(), "..");
     }
-    const CliRun bad = run({QStringLiteral("send-ipod")});
+    const CliRun bad = run({"send-ipod"});
     EXPECT_EQ(bad.status, 1);
     // One "name: reason" line per card that failed.
-    EXPECT_EQ(bad.err.count(QStringLiteral("..: the name is a folder reference\n")), 3)
-        << bad.err.toStdString();
+    EXPECT_EQ(bad.err.count("..: the name is a folder reference\n"), 3) << bad.err.toStdString();
 }

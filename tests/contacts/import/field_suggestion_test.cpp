@@ -62,55 +62,18 @@ TEST(FieldSuggestion, ExportHeadersCaptionsAndColumnNamesFindTheirColumns)
 
 TEST(FieldSuggestion, VCardFieldsGoByPropertyKindAndPart)
 {
-    const QStringList fields = {"N;FAMILY",
-                                "N;GIVEN",
-                                "N;ADDITIONAL",
-                                "N;PREFIX",
-                                "FN",
-                                "NICKNAME",
-                                "ORG",
-                                "ORG;UNIT",
-                                "TITLE",
-                                "TEL;WORK",
-                                "TEL;WORK 2",
-                                "TEL;CELL",
-                                "TEL;HOME;FAX",
-                                "TEL",
-                                "EMAIL;WORK",
-                                "EMAIL",
-                                "EMAIL 2",
-                                "ADR;HOME;STREET",
-                                "ADR;HOME;LOCALITY",
-                                "ADR;WORK;POSTALCODE",
-                                "ADR;WORK;STREET",
-                                "ADR;WORK 2;STREET",
-                                "URL",
-                                "BDAY",
-                                "NOTE"};
-    EXPECT_EQ(lines(suggestMapping(fields, offered(), QStringLiteral("vCard"))),
-              (QStringList{"LAST=N;FAMILY",
-                           "FIRST=N;GIVEN",
-                           "TITLE=N;PREFIX",
-                           "NAME=FN",
-                           "NICK=NICKNAME",
-                           "COMPANY=ORG",
-                           "JOB_TITLE=TITLE",
-                           "W_PH1=TEL;WORK",
-                           "W_PH2=TEL;WORK 2",
-                           "MOBILE=TEL;CELL",
-                           "FAX=TEL;HOME;FAX",
-                           "H_PH1=TEL",
-                           "B_EMAIL1=EMAIL;WORK",
-                           "H_EMAIL1=EMAIL",
-                           "H_EMAIL2=EMAIL 2",
-                           "H_ADD1=ADR;HOME;STREET",
-                           "H_CITY=ADR;HOME;LOCALITY",
-                           "W_PIN=ADR;WORK;POSTALCODE",
-                           "W_ADD1=ADR;WORK;STREET",
-                           "B_ADD1=ADR;WORK 2;STREET",
-                           "H_WEB=URL",
-                           "M_BD=BDAY",
-                           "B_NOTE=NOTE"}));
+    const QStringList fields =
+        QStringLiteral("N;FAMILY|N;GIVEN|N;ADDITIONAL|N;PREFIX|FN|NICKNAME|ORG|ORG;UNIT|TITLE|"
+                       "TEL;WORK|TEL;WORK 2|TEL;CELL|TEL;HOME;FAX|TEL|EMAIL;WORK|EMAIL|EMAIL 2|"
+                       "ADR;HOME;STREET|ADR;HOME;LOCALITY|ADR;WORK;POSTALCODE|ADR;WORK;STREET|"
+                       "ADR;WORK 2;STREET|URL|BDAY|NOTE")
+            .split(QLatin1Char('|'));
+    EXPECT_EQ(lines(suggestMapping(fields, offered(), QStringLiteral("vCard"))).join('|'),
+              "LAST=N;FAMILY|FIRST=N;GIVEN|TITLE=N;PREFIX|NAME=FN|NICK=NICKNAME|COMPANY=ORG|"
+              "JOB_TITLE=TITLE|W_PH1=TEL;WORK|W_PH2=TEL;WORK 2|MOBILE=TEL;CELL|FAX=TEL;HOME;FAX|"
+              "H_PH1=TEL|B_EMAIL1=EMAIL;WORK|H_EMAIL1=EMAIL|H_EMAIL2=EMAIL 2|"
+              "H_ADD1=ADR;HOME;STREET|H_CITY=ADR;HOME;LOCALITY|W_PIN=ADR;WORK;POSTALCODE|"
+              "W_ADD1=ADR;WORK;STREET|B_ADD1=ADR;WORK 2;STREET|H_WEB=URL|M_BD=BDAY|B_NOTE=NOTE");
     // The same names from a text file are plain column names: TITLE is the salutation there.
     EXPECT_EQ(lines(suggestMapping({"TITLE", "TEL;WORK"}, offered(), QStringLiteral("Text;"))),
               (QStringList{"TITLE=TITLE"}));
