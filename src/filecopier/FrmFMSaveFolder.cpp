@@ -177,24 +177,13 @@ void FrmFMSaveFolder::SSCommand9_Click()
     request.scheme = *scheme;
     // The program's own "File Copier" folder starts empty; a folder the user picked keeps
     // what it holds.
-    const bool prepare = QDir::cleanPath(request.destination) == QDir::cleanPath(m_proposed);
-    const QString base = m_base;
+    const QString freshBase =
+        QDir::cleanPath(request.destination) == QDir::cleanPath(m_proposed) ? m_base : QString();
     const QString database = m_services.places.databasePath();
     const QString shown = QDir::toNativeSeparators(request.destination);
     m_job->start<OrganisedCopyOutcome>(
-        [request, prepare, base, database](JobControl &control) mutable {
-            PreparedFolder prepared; // its lock is held until the copy has ended
-            if (prepare) {
-                Result<PreparedFolder> made =
-                    prepareFileCopierFolder(base, request.sources, LockWait::Wait, control);
-                if (!made) {
-                    control.abort(made.message());
-                    return OrganisedCopyOutcome{};
-                }
-                prepared = std::move(*made);
-                request.destination = prepared.path;
-            }
-            return runOrganisedCopy(database, request, control);
+        [request, freshBase, database](JobControl &control) {
+            return runSchemeFolderCopy(database, request, freshBase, control);
         },
         [this, shown](OrganisedCopyOutcome outcome, const JobReport &report) {
             showCopyResult(*m_services.messages,

@@ -273,25 +273,46 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
     return outcome;
 }
 
+namespace {
+
+// Makes the fresh "File Copier" folder under base and points the request at it; false (with
+// the job stopped) when the folder cannot be had, before anything is copied.
+bool intoFreshFolder(const QString &base, OrganisedCopyRequest &request, PreparedFolder &prepared,
+                     JobControl &control)
+{
+    Result<PreparedFolder> made =
+        prepareFileCopierFolder(base, request.sources, LockWait::Wait, control);
+    if (!made) {
+        control.abort(made.message());
+        return false;
+    }
+    prepared = std::move(*made);
+    request.destination = prepared.path;
+    return true;
+}
+
+} // namespace
+
 OrganisedCopyOutcome runFileListCopy(OrganisedCopyRequest request, bool intoFileCopierFolder,
                                      JobControl &control)
 {
     PreparedFolder prepared; // its lock is held until the copy has ended
-    if (intoFileCopierFolder) {
-        Result<PreparedFolder> made =
-            prepareFileCopierFolder(request.destination, request.sources, LockWait::Wait, control);
-        if (!made) {
-            control.abort(made.message());
-            return {};
-        }
-        prepared = std::move(*made);
-        request.destination = prepared.path;
-    }
+    if (intoFileCopierFolder && !intoFreshFolder(request.destination, request, prepared, control))
+        return {};
     // These layouts never ask for the recorded facts.
     return copyIntoFolders(
         request,
         [](const QString &) { return Result<std::optional<OfficeFileFacts>>(std::nullopt); },
         control);
+}
+
+OrganisedCopyOutcome runSchemeFolderCopy(const QString &databasePath, OrganisedCopyRequest request,
+                                         const QString &freshFolderBase, JobControl &control)
+{
+    PreparedFolder prepared; // its lock is held until the copy has ended
+    if (!freshFolderBase.isEmpty() && !intoFreshFolder(freshFolderBase, request, prepared, control))
+        return {};
+    return runOrganisedCopy(databasePath, request, control);
 }
 
 OrganisedCopyOutcome runOrganisedCopy(const QString &databasePath,

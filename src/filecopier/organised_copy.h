@@ -78,6 +78,12 @@ OrganisedCopyOutcome copyIntoFolders(const OrganisedCopyRequest &request, const 
 OrganisedCopyOutcome runOrganisedCopy(const QString &databasePath,
                                       const OrganisedCopyRequest &request, JobControl &control);
 
+// The save window's copy by scheme. With a freshFolderBase the files go into a fresh "File
+// Copier" folder made under it (see prepareFileCopierFolder), whose lock is held until the copy
+// has ended; without one, into request.destination as it stands, keeping what it holds.
+OrganisedCopyOutcome runSchemeFolderCopy(const QString &databasePath, OrganisedCopyRequest request,
+                                         const QString &freshFolderBase, JobControl &control);
+
 // The file list's Copy: all into the destination or by original folder, without the database.
 // With intoFileCopierFolder the destination is the base of a fresh "File Copier" folder (see
 // prepareFileCopierFolder), whose lock is held until the copy has ended; a folder that cannot
