@@ -11,16 +11,12 @@ StartupKeywordStore::StartupKeywordStore(const QString &databasePath)
 
 Result<QString> StartupKeywordStore::read()
 {
-    if (!m_connection.isOpen())
-        return m_connection.status().error();
-    return readStartupKeyword(m_connection.db());
+    return m_connection.ask<QString>([&](QSqlDatabase &db) { return readStartupKeyword(db); });
 }
 
 Status StartupKeywordStore::clear()
 {
-    if (!m_connection.isOpen())
-        return m_connection.status();
-    return clearStartupKeyword(m_connection.db());
+    return m_connection.ask<void>([&](QSqlDatabase &db) { return clearStartupKeyword(db); });
 }
 
 QString takeStartupKeyword(const QString &databasePath, JobControl &control)

@@ -42,6 +42,14 @@ public:
     // Ok while open; otherwise the file and the driver's reason.
     Status status() const;
     QSqlDatabase &db() { return m_db; }
+    // Runs call on the database; a connection that could not be opened answers with why, so a
+    // window's store asks without checking first.
+    template <class T, class F> Result<T> ask(F &&call)
+    {
+        if (!isOpen())
+            return status().error();
+        return call(m_db);
+    }
 
 private:
     QString m_name;

@@ -9,29 +9,22 @@ OfficeFileStore::OfficeFileStore(const QString &databasePath)
 {
 }
 
-template <class T, class F> Result<T> OfficeFileStore::ask(F &&call)
-{
-    if (!m_connection.isOpen())
-        return m_connection.status().error();
-    return call(m_connection.db());
-}
-
 Result<std::vector<QStringList>> OfficeFileStore::files(OfficeTab tab, OfficeOrder order)
 {
-    return ask<std::vector<QStringList>>(
+    return m_connection.ask<std::vector<QStringList>>(
         [&](QSqlDatabase &db) { return officeFileRows(db, tab, order); });
 }
 
 Result<std::vector<QStringList>> OfficeFileStore::filesByApplication()
 {
-    return ask<std::vector<QStringList>>(
+    return m_connection.ask<std::vector<QStringList>>(
         [](QSqlDatabase &db) { return officeFileRowsByApplication(db); });
 }
 
 QStringList OfficeFileStore::tickedPaths()
 {
     const Result<QStringList> paths =
-        ask<QStringList>([](QSqlDatabase &db) { return selectedOfficeFilePaths(db); });
+        m_connection.ask<QStringList>([](QSqlDatabase &db) { return selectedOfficeFilePaths(db); });
     return paths ? *paths : QStringList();
 }
 
@@ -58,18 +51,19 @@ Status OfficeFileStore::deleteAll()
 
 Result<bool> OfficeFileStore::hasFreeLauncherButton()
 {
-    return ask<bool>([](QSqlDatabase &db) { return quenda::hasFreeLauncherButton(db); });
+    return m_connection.ask<bool>(
+        [](QSqlDatabase &db) { return quenda::hasFreeLauncherButton(db); });
 }
 
 Result<std::vector<LauncherButton>> OfficeFileStore::launcherButtons()
 {
-    return ask<std::vector<LauncherButton>>(
+    return m_connection.ask<std::vector<LauncherButton>>(
         [](QSqlDatabase &db) { return visibleLauncherButtons(db); });
 }
 
 Result<std::optional<LauncherButton>> OfficeFileStore::launcherButton(int id)
 {
-    return ask<std::optional<LauncherButton>>(
+    return m_connection.ask<std::optional<LauncherButton>>(
         [id](QSqlDatabase &db) { return quenda::launcherButton(db, id); });
 }
 
@@ -83,7 +77,7 @@ Status OfficeFileStore::freeLauncherButton(int id)
 std::optional<QString> OfficeFileStore::helpText(const QString &code)
 {
     const Result<QString> text =
-        ask<QString>([&](QSqlDatabase &db) { return tooltipText(db, code); });
+        m_connection.ask<QString>([&](QSqlDatabase &db) { return tooltipText(db, code); });
     return text ? std::optional<QString>(*text) : std::nullopt;
 }
 

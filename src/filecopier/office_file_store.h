@@ -40,8 +40,6 @@ public:
     std::optional<QString> helpText(const QString &code);
 
 private:
-    template <class T, class F> Result<T> ask(F &&call);
-
     Connection m_connection;
 };
 

@@ -31,8 +31,6 @@ public:
     Status putOnLauncher(const QString &folder);
 
 private:
-    template <class T, class F> Result<T> ask(F &&call);
-
     Connection m_connection;
 };
 

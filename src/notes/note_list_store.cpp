@@ -9,9 +9,8 @@ NoteListStore::NoteListStore(const QString &databasePath)
 
 Result<std::vector<ScanRow>> NoteListStore::rows(ScanTable table)
 {
-    if (!m_connection.isOpen())
-        return m_connection.status().error();
-    return scanListRows(m_connection.db(), table);
+    return m_connection.ask<std::vector<ScanRow>>(
+        [&](QSqlDatabase &db) { return scanListRows(db, table); });
 }
 
 } // namespace quenda

@@ -9,9 +9,8 @@ PictureFolderStore::PictureFolderStore(const QString &databasePath)
 
 Result<std::vector<PictureFolderRow>> PictureFolderStore::rows()
 {
-    if (!m_connection.isOpen())
-        return m_connection.status().error();
-    return pictureFolderRows(m_connection.db());
+    return m_connection.ask<std::vector<PictureFolderRow>>(
+        [&](QSqlDatabase &db) { return pictureFolderRows(db); });
 }
 
 } // namespace quenda

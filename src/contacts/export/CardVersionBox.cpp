@@ -2,7 +2,7 @@
 
 namespace quenda {
 
-CardVersionBox::CardVersionBox(CardVersionMemory &memory, const Services &services, QWidget *parent)
+CardVersionBox::CardVersionBox(ContactSession &memory, const Services &services, QWidget *parent)
     : QComboBox(parent), m_memory(memory), m_services(services)
 {
     for (CardVersion v : {CardVersion::V21, CardVersion::V30, CardVersion::V40})

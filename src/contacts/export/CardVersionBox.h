@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/services.h"
-#include "contacts/export/card_version_memory.h"
+#include "contacts/export/contact_session.h"
 
 #include <QComboBox>
 
@@ -13,14 +13,14 @@ namespace quenda {
 class CardVersionBox : public QComboBox {
     Q_OBJECT
 public:
-    CardVersionBox(CardVersionMemory &memory, const Services &services, QWidget *parent = nullptr);
+    CardVersionBox(ContactSession &memory, const Services &services, QWidget *parent = nullptr);
 
     CardVersion version() const;
     // Shows the version the database keeps now (another window may have changed it).
     void showRemembered();
 
 private:
-    CardVersionMemory &m_memory;
+    ContactSession &m_memory;
     Services m_services;
 };
 

@@ -5,7 +5,7 @@
 // database itself; an export opens a connection of its own in its job.
 
 #include "common/result.h"
-#include "contacts/export/card_version_memory.h"
+#include "contacts/export/contact_session.h"
 #include "db/contacts.h"
 #include "db/database.h"
 
@@ -17,22 +17,14 @@
 
 namespace quenda {
 
-class ExportSession : public CardVersionMemory {
+class ExportSession : public ContactSession {
 public:
-    explicit ExportSession(const QString &databasePath);
+    using ContactSession::ContactSession;
 
     Result<std::vector<ContactListRow>> contacts(const ContactFilter &filter);
     Result<std::vector<ContactListRow>> contactsByIds(const QList<qint64> &ids);
     Result<QStringList> categories();
     Result<QStringList> subCategories(const QString &category);
-    // The help text stored under code; "" when there is none or it cannot be read.
-    QString helpText(const QString &code);
-
-    Result<CardVersion> rememberedCardVersion() override;
-    Status rememberCardVersion(CardVersion version) override;
-
-private:
-    Connection m_connection;
 };
 
 } // namespace quenda

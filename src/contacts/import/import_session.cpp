@@ -7,11 +7,6 @@
 
 namespace quenda {
 
-ImportSession::ImportSession(const QString &databasePath)
-    : m_connection(databasePath, BusyWait::Short)
-{
-}
-
 MappingLists ImportSession::mappingLists()
 {
     QSqlDatabase &db = m_connection.db();
@@ -66,22 +61,6 @@ Result<QStringList> ImportSession::contactNames()
     if (!names)
         return fail(QStringLiteral("The contact names could not be read: %1").arg(names.message()));
     return names;
-}
-
-QString ImportSession::helpText(const QString &code)
-{
-    const Result<QString> help = tooltipText(m_connection.db(), code);
-    return help ? *help : QString();
-}
-
-Result<CardVersion> ImportSession::rememberedCardVersion()
-{
-    return quenda::rememberedCardVersion(m_connection.db());
-}
-
-Status ImportSession::rememberCardVersion(CardVersion version)
-{
-    return quenda::rememberCardVersion(m_connection.db(), version);
 }
 
 } // namespace quenda

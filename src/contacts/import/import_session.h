@@ -5,7 +5,7 @@
 // and never touches the database itself.
 
 #include "common/result.h"
-#include "contacts/export/card_version_memory.h"
+#include "contacts/export/contact_session.h"
 #include "contacts/import/field_mapping.h"
 #include "db/database.h"
 
@@ -26,9 +26,9 @@ struct PreviewTable {
     std::vector<QStringList> rows;
 };
 
-class ImportSession : public CardVersionMemory {
+class ImportSession : public ContactSession {
 public:
-    explicit ImportSession(const QString &databasePath);
+    using ContactSession::ContactSession;
 
     // The two mapping lists, with the column names the contact table reports.
     MappingLists mappingLists();
@@ -45,14 +45,6 @@ public:
     Result<PreviewTable> storedContacts(qsizetype maxRows);
     // Every contact's name, in the order the send writes them.
     Result<QStringList> contactNames();
-    // The help text stored under code; "" when there is none or it cannot be read.
-    QString helpText(const QString &code);
-
-    Result<CardVersion> rememberedCardVersion() override;
-    Status rememberCardVersion(CardVersion version) override;
-
-private:
-    Connection m_connection;
 };
 
 } // namespace quenda
