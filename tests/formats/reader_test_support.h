@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ostream>
 #include <vector>
 
 namespace quenda::test {
@@ -68,7 +69,6 @@ inline std::vector<QStringList> parseOracleCsv(const QByteArray &utf8)
     return rows;
 }
 
-// Every remaining record, each value through toString() (a null value reads as "").
 // Bytes that read well up to failFrom; a read reaching past it fails as a disk would, with the
 // system's reason.
 class FailingSource final : public ByteSource {
@@ -99,6 +99,7 @@ private:
     bool m_failed = false;
 };
 
+// Every remaining record, each value through toString() (a null value reads as "").
 inline std::vector<QStringList> readAllAsText(TableReader &reader)
 {
     std::vector<QStringList> rows;
@@ -112,9 +113,20 @@ inline std::vector<QStringList> readAllAsText(TableReader &reader)
     return rows;
 }
 
-} // namespace quenda::test
-
-namespace quenda::test {
+// A file of tests/data/xls, and the rows of its oracle.
+inline QString sheetData(const QString &name)
+{
+    return QStringLiteral(QUENDA_TEST_DATA_DIR "/xls/") + name;
+}
+inline QByteArray sheetBytes(const QString &name)
+{
+    return dataBytes(QStringLiteral("xls/") + name);
+}
+inline QList<QStringList> csvRows(const QString &name)
+{
+    const std::vector<QStringList> rows = parseOracleCsv(sheetBytes(name));
+    return QList<QStringList>(rows.begin(), rows.end());
+}
 
 // A folder of ../shared/corpora (QUENDA_CORPORA_DIR in the environment names another place);
 // empty when it is not there, and the test then skips.
@@ -144,3 +156,9 @@ inline QString corpusFile(const QTemporaryDir &dir, const QString &folder, const
 }
 
 } // namespace quenda::test
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

@@ -1,6 +1,6 @@
 #include "formats/sheet_numfmt.h"
 
-#include "sheet_test_support.h"
+#include "reader_test_support.h"
 
 #include <gtest/gtest.h>
 

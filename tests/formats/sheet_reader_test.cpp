@@ -1,7 +1,6 @@
 #include "formats/sheet_reader.h"
 
 #include "reader_test_support.h"
-#include "sheet_test_support.h"
 
 #include <QHash>
 
