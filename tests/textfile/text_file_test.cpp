@@ -1,4 +1,4 @@
-#include "formats/delimited_reader.h"
+#include "formats/sheet_reader.h"
 #include "support/test_places.h"
 #include "textfile/text_file.h"
 
@@ -6,6 +6,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace quenda;
 using namespace quenda::test;
@@ -26,20 +28,6 @@ TextGrid gridOf(const QList<QStringList> &sheet)
         for (int c = 0; c < sheet[r].size(); ++c)
             grid[r][c + 1] = sheet[r][c];
     return grid;
-}
-
-QList<QStringList> oracleRows(const QString &path)
-{
-    DelimitedOptions options;
-    options.delimiter = ',';
-    options.headerLine = false;
-    options.codePage = 65001;
-    auto reader = DelimitedReader::open(path, options);
-    QList<QStringList> rows;
-    QStringList cells;
-    while (reader && (*reader)->nextRow(cells))
-        rows << cells;
-    return rows;
 }
 
 QString data(const char *relative)
@@ -93,19 +81,22 @@ TEST(TextFileLayout, Windows1252WhenItFitsElseUtf8WithAMark)
     EXPECT_FALSE(utf8.contains('?'));
 }
 
+// The grid is the sheet's block one column to the right; the sheet is larger than the block.
 TEST(TextFileImport, TheActiveSheetsFirstTwentyByTwentyAndNothingElse)
 {
-    const Result<TextGrid> wide = importSpreadsheet(data("xls/b_xls_two_sheets_wide.xls"));
+    const QString path = data("xls/b_xls_two_sheets_wide.xls");
+    const Result<TextGrid> wide = importSpreadsheet(path);
     ASSERT_TRUE(wide) << wide.message().toStdString();
-    const QList<QStringList> oracle = oracleRows(data("xls/b_xls_two_sheets_wide.oracle.csv"));
-    ASSERT_GT(oracle.size(), 20);
-    ASSERT_GT(oracle[0].size(), 20);
+    const Result<SheetBlock> block = readSheetBlock(path, 21, 21);
+    ASSERT_TRUE(block.ok()) << block.message().toStdString();
+    ASSERT_GT(block->usedRows, 20);
+    ASSERT_GT(block->usedColumns, 20);
     ASSERT_EQ(wide->size(), kTextGridRows);
     for (int r = 0; r < kTextGridRows; ++r) {
         ASSERT_EQ((*wide)[r].size(), kTextGridCols);
         for (int c = 0; c < kTextGridCols; ++c) {
             const bool inBlock = r < 20 && c >= 1 && c <= 20;
-            EXPECT_EQ((*wide)[r][c], inBlock ? oracle[r].value(c - 1) : QString())
+            EXPECT_EQ((*wide)[r][c], inBlock ? block->text(r, c - 1) : QString())
                 << "cell " << r << "," << c;
         }
     }
@@ -133,4 +124,23 @@ TEST(TextFileWrite, ReplacesTheFileOrLeavesItWholeAndSaysWhy)
     EXPECT_TRUE(refused.message().contains("QDFile.txt"));
     EXPECT_TRUE(refused.message().contains("No such file or directory"));
     EXPECT_FALSE(writeTextFileFromGrid(textFilePath(QString()), gridOf({{"A"}})));
+}
+
+// The text file never replaces the spreadsheet it is made from, by whatever name it is given.
+TEST(TextFileWrite, AnOutputThatIsTheSourceByAnyNameIsRefused)
+{
+    TempPlaces places(false);
+    const QString book = places.writeFile("work/book.xlsx", "PK");
+    const QString hardLink = places.root() + "/work/hard.xlsx";
+    ASSERT_EQ(::link(QFile::encodeName(book).constData(), QFile::encodeName(hardLink).constData()),
+              0);
+    const QString softLink = places.root() + "/work/soft.txt";
+    ASSERT_TRUE(QFile::link(book, softLink));
+    for (const QString &out :
+         {book, places.root() + "/work/../work/./book.xlsx", hardLink, softLink}) {
+        const Status same = checkNotOwnSource(book, out);
+        ASSERT_FALSE(same) << out.toStdString();
+        EXPECT_TRUE(same.message().contains("own source")) << same.message().toStdString();
+    }
+    EXPECT_TRUE(checkNotOwnSource(book, places.root() + "/work/book.txt"));
 }
