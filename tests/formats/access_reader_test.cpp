@@ -26,14 +26,11 @@ namespace {
 
 const QString kFixture = QStringLiteral(QUENDA_FIXTURES_DIR "/mdb/DateTestDatabase.mdb");
 
-// Messages of the helper's stream, written by hand.
+// Messages of the helper's stream, written by hand: a tag, a little-endian length, the bytes.
 QByteArray message(char tag, const QByteArray &payload = {})
 {
-    QByteArray m(1, tag);
     const auto n = quint32(payload.size());
-    for (int i = 0; i < 4; ++i)
-        m.append(char((n >> (8 * i)) & 0xFF));
-    return m + payload;
+    return tag + QByteArray::fromRawData(reinterpret_cast<const char *>(&n), 4) + payload;
 }
 
 QByteArray opening()
@@ -48,11 +45,7 @@ QByteArray field(proto::FieldCode code, const QByteArray &name)
 
 QByteArray textValue(const QByteArray &utf8)
 {
-    QByteArray v(1, char(proto::kValueText));
-    const auto n = quint32(utf8.size());
-    for (int i = 0; i < 4; ++i)
-        v.append(char((n >> (8 * i)) & 0xFF));
-    return v + utf8;
+    return message(char(proto::kValueText), utf8);
 }
 
 QByteArray dayValue(double day)
@@ -311,12 +304,9 @@ TEST(AccessReader, AFailingHelperBecomesAMessage)
     }
 
     helper.script(QStringLiteral("exec sleep 30\n"));
-    QElapsedTimer timer;
-    timer.start();
     EXPECT_EQ(
         AccessReader::open(helper.database(), QStringLiteral("T"), helper.options(300)).message(),
         prefix + QStringLiteral("the reading helper gave no answer for 0.3 seconds."));
-    EXPECT_LT(timer.elapsed(), 5000);
 
     // A crash in the middle of the records ends reading with what was given.
     const QByteArray head = opening() + field(proto::kFieldText, "A") + message(proto::kHeaderEnd);

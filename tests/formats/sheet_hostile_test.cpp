@@ -554,27 +554,3 @@ TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
     const QString tooLong = writeZip(dir, QStringLiteral("long.xlsx"), parts);
     expectNamedFailure(readSheetBlock(tooLong), tooLong, "a cell holds more than 32767 characters");
 }
-
-// Text runs without xml:space="preserve" show without the blanks around them; an inline string
-// shows its runs, not a cached value beside them.
-TEST(SheetXlsx, TextRunsAndInlineStrings)
-{
-    QTemporaryDir dir;
-    std::map<QString, QByteArray> parts = xlsxParts(
-        "<worksheet><sheetData><row r=\"1\">"
-        "<c r=\"A1\" t=\"inlineStr\"><is><t>  trimmed  </t></is></c>"
-        "<c r=\"B1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">  kept  </t></is></c>"
-        "<c r=\"C1\" t=\"inlineStr\"><is><t>\t\n</t></is></c>"
-        "<c r=\"D1\" t=\"s\"><v>0</v></c><c r=\"E1\" t=\"s\"><v>1</v></c>"
-        "<c r=\"F1\" t=\"inlineStr\"><v>1.0</v><is><r><t xml:space=\"preserve\">1.</t></r></is></c>"
-        "<c r=\"G1\" t=\"inlineStr\"><is><r><t>a</t></r><r><t xml:space=\"preserve\"> b</t></r>"
-        "</is></c></row></sheetData></worksheet>",
-        "<sst><si><t>  line1\nline2  </t></si><si><t xml:space=\"preserve\"> both </t></si></sst>");
-    const QString path = writeZip(dir, QStringLiteral("text.xlsx"), parts);
-    const Result<SheetBlock> block = readSheetBlock(path, 1, 7);
-    ASSERT_TRUE(block.ok()) << block.message().toStdString();
-    EXPECT_EQ(block->cells[0],
-              (QStringList{QStringLiteral("trimmed"), QStringLiteral("  kept  "), QString(),
-                           QStringLiteral("line1\nline2"), QStringLiteral(" both "),
-                           QStringLiteral("1."), QStringLiteral("a b")}));
-}
