@@ -164,8 +164,7 @@ TEST(SheetHostile, MissingFilesDirectoriesAndFifosAreRefusedByName)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     // No writer ever opens the pipe: a reader that waited for one would hang here.
     expectNamedFailure(readSheetBlock(fifo), fifo, "not a regular file");
-    auto reader = openSheetReader(fifo);
-    EXPECT_FALSE(reader.ok());
+    EXPECT_FALSE(openSheetReader(fifo).ok());
 
     const QString empty = writeFile(dir, QStringLiteral("empty.xls"), QByteArray());
     expectNamedFailure(readSheetBlock(empty), empty, "empty");
@@ -182,10 +181,7 @@ TEST(SheetHostile, TruncatedWorkbooksFailWithTheFileName)
         for (qsizetype cut : {qsizetype(8), qsizetype(600), whole.size() / 2}) {
             SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
             const QString path = writeFile(dir, QString::fromLatin1(name), whole.left(cut));
-            const Result<SheetBlock> block = readSheetBlock(path);
-            ASSERT_FALSE(block.ok());
-            EXPECT_TRUE(block.message().startsWith(
-                QStringLiteral("The file %1 cannot be read: ").arg(path)));
+            expectNamedFailure(readSheetBlock(path), path, "");
         }
     }
 }
@@ -486,9 +482,9 @@ TEST(SheetHostile, PartNamesOutsideThePackageAreDamage)
     EXPECT_EQ(looseBlock->text(0, 0), QStringLiteral("kept"));
 }
 
-// A few kilobytes may ask for gigabytes: repeated spaces, repeated rows with text, millions of
-// shared strings. What a cell can show is capped, and every expansion of a workbook is paid
-// from one budget; past it the workbook is refused by name with the reason.
+// A few kilobytes may ask for gigabytes: repeated spaces, millions of shared strings. What a cell
+// can show is capped, and every expansion of a workbook is paid from one budget; past it the
+// workbook is refused by name with the reason.
 TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
 {
     QTemporaryDir dir;
@@ -514,29 +510,6 @@ TEST(SheetHostile, ExpansionsArePaidFromOneBudgetPerWorkbook)
     const QString spreadPath = writeOds(dir, QStringLiteral("spread.ods"), spread);
     expectNamedFailure(readSheetBlock(spreadPath, 20, 20), spreadPath,
                        "its text expands to more than 128 MiB");
-
-    // A row of long text repeated a billion times: a table reader stops long before the end.
-    const QByteArray text(1000, 'w');
-    const QString rows = writeOds(
-        dir, QStringLiteral("rows.ods"),
-        "<table:table-row><table:table-cell table:number-columns-repeated=\"20\"><text:p>head"
-        "</text:p></table:table-cell></table:table-row><table:table-row "
-        "table:number-rows-repeated=\"1000000000\"><table:table-cell "
-        "table:number-columns-repeated=\"20\"><text:p>" +
-            text + "</text:p></table:table-cell></table:table-row>");
-    const Result<SheetBlock> block = readSheetBlock(rows, 20, 20);
-    ASSERT_TRUE(block.ok()) << block.message().toStdString(); // twenty rows cost little
-    EXPECT_EQ(block->text(19, 19), QString::fromLatin1(text));
-    auto reader = openSheetReader(rows);
-    ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
-    QVariantList values;
-    qint64 records = 0;
-    while ((*reader)->next(values))
-        ++records;
-    EXPECT_LT(records, 10000);
-    EXPECT_TRUE(
-        (*reader)->status().message().contains(QLatin1String("its text expands to more than")))
-        << (*reader)->status().message().toStdString();
 
     // Shared strings are kept for the whole read, so they are paid for as they are read.
     QByteArray strings = "<sst>";

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <fstream>
 
 using namespace quenda;
@@ -164,33 +164,22 @@ public:
     qint64 size() const override { return m_head.size() + body() + m_tail.size(); }
     qint64 readAt(qint64 offset, char *dest, qint64 count) override
     {
-        qint64 done = 0;
-        while (done < count && offset + done < size()) {
-            const qint64 at = offset + done;
-            const char *from;
-            qint64 n;
-            if (at < m_head.size()) {
-                from = m_head.constData() + at;
-                n = m_head.size() - at;
-            } else if (at < m_head.size() + body()) {
-                const qint64 in = (at - m_head.size()) % m_unit.size();
-                from = m_unit.constData() + in;
-                n = std::min(m_unit.size() - in, m_head.size() + body() - at);
-            } else {
-                const qint64 in = at - m_head.size() - body();
-                from = m_tail.constData() + in;
-                n = m_tail.size() - in;
-            }
-            n = std::min(n, count - done);
-            std::memcpy(dest + done, from, size_t(n));
-            done += n;
-        }
-        return done;
+        const qint64 n = std::clamp<qint64>(size() - offset, 0, count);
+        for (qint64 i = 0; i < n; ++i)
+            dest[i] = byteAt(offset + i);
+        return n;
     }
     Status status() const override { return {}; }
 
 private:
     qint64 body() const { return m_unit.size() * m_repeats; }
+    char byteAt(qint64 at) const
+    {
+        if (at < m_head.size())
+            return m_head[at];
+        at -= m_head.size();
+        return at < body() ? m_unit[at % m_unit.size()] : m_tail[at - body()];
+    }
     QByteArray m_head, m_unit;
     qint64 m_repeats;
     QByteArray m_tail;
