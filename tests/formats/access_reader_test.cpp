@@ -202,11 +202,8 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
     ASSERT_EQ(fields.size(), 6u);
     EXPECT_EQ((*reader)->fieldNames(), QStringList({"IDCol", "DateTimeCol", "DateCol", "TimeCol",
                                                     "LongTextCol", "ShortTextCol"}));
-    EXPECT_EQ(fields[0].type, FieldType::Integer);
-    EXPECT_EQ(fields[1].type, FieldType::DateTime);
-    EXPECT_EQ(fields[4].type, FieldType::Memo);
-    EXPECT_EQ(fields[5].type, FieldType::Text);
-    EXPECT_EQ(fields[5].size, 255); // 510 bytes of UCS-2
+    EXPECT_EQ(fields[4].type, FieldType::Memo); // the other types: CorpusAccess
+    EXPECT_EQ(fields[5].size, 255);             // 510 bytes of UCS-2
 
     // mdb-export's oracle holds the ID and text columns as they are; its dates outside 1900 to
     // 4637 are wrong ("1900-01-00"). The right dates come from the day numbers stored in the
@@ -444,7 +441,8 @@ TEST(AccessHelper, DiesWithTheProgramThatStartedIt)
     EXPECT_TRUE(ended) << "the reading helper outlived the program";
 }
 
-// Cancelling, by the job's cancel state or from another thread, ends a helper that hangs.
+// Cancelling, by the job's cancel state or from another thread, ends a helper that hangs (a
+// real one looping on a damaged file is killed the same way: DiesWithTheProgramThatStartedIt).
 TEST(AccessReader, CancelEndsAHelperThatHangs)
 {
     FakeHelper fake;
@@ -470,13 +468,4 @@ TEST(AccessReader, CancelEndsAHelperThatHangs)
     const auto tables = accessTables(fake.database(), options);
     EXPECT_TRUE(tables.message().endsWith(QStringLiteral(": reading was cancelled.")))
         << tables.message().toStdString();
-
-    const QString database = hostileDatabase();
-    if (!database.isEmpty()) {
-        asked.restart();
-        options.helperPath = QStringLiteral(QUENDA_MDB_READER_PATH);
-        const auto looping = AccessReader::open(database, QStringLiteral("Customers"), options);
-        EXPECT_TRUE(looping.message().endsWith(QStringLiteral(": reading was cancelled.")))
-            << looping.message().toStdString();
-    }
 }

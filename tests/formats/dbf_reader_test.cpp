@@ -321,29 +321,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     EXPECT_TRUE(runs->status().message().contains(QStringLiteral("runs past its end")));
 }
 
-namespace {
-
-// Memo bytes in memory that count how much was read of them.
-class CountingSource final : public ByteSource {
-public:
-    CountingSource(QByteArray bytes, qint64 *read) : m_bytes(std::move(bytes)), m_read(read) {}
-    qint64 size() const override { return m_bytes.size(); }
-    qint64 readAt(qint64 offset, char *dest, qint64 count) override
-    {
-        const qint64 n = std::clamp<qint64>(m_bytes.size() - offset, 0, count);
-        std::memcpy(dest, m_bytes.constData() + offset, size_t(n));
-        *m_read += n;
-        return n;
-    }
-    Status status() const override { return {}; }
-
-private:
-    QByteArray m_bytes;
-    qint64 *m_read;
-};
-
-} // namespace
-
 // A table or memo read the disk refuses stops the reader with the file and the system's reason;
 // the records before it were given.
 TEST(DbfReader, AFailedReadStopsWithTheSystemsReason)
@@ -391,8 +368,8 @@ TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
         }
         qint64 read = 0;
         auto reader = DbfReader::open(memorySource(buildDbf(fpt ? 0xF5 : 0x83, fields, records)),
-                                      std::make_unique<CountingSource>(memo, &read), fpt,
-                                      QStringLiteral("t.dbf"));
+                                      std::make_unique<FailingSource>(memo, memo.size(), &read),
+                                      fpt, QStringLiteral("t.dbf"));
         ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
         QVariantList v;
         int count = 0;

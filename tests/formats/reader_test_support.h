@@ -70,11 +70,11 @@ inline std::vector<QStringList> parseOracleCsv(const QByteArray &utf8)
 }
 
 // Bytes that read well up to failFrom; a read reaching past it fails as a disk would, with the
-// system's reason.
+// system's reason. It counts the bytes read, given a counter.
 class FailingSource final : public ByteSource {
 public:
-    FailingSource(QByteArray bytes, qint64 failFrom)
-        : m_bytes(std::move(bytes)), m_failFrom(failFrom)
+    FailingSource(QByteArray bytes, qint64 failFrom, qint64 *read = nullptr)
+        : m_bytes(std::move(bytes)), m_failFrom(failFrom), m_read(read)
     {
     }
     qint64 size() const override { return m_bytes.size(); }
@@ -86,6 +86,8 @@ public:
             return -1;
         }
         std::copy_n(m_bytes.constData() + offset, n, dest);
+        if (m_read)
+            *m_read += n;
         return n;
     }
     Status status() const override
@@ -96,6 +98,7 @@ public:
 private:
     QByteArray m_bytes;
     qint64 m_failFrom;
+    qint64 *m_read;
     bool m_failed = false;
 };
 
