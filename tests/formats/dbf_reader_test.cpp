@@ -360,14 +360,14 @@ TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
         records.push_back(QByteArray::number(i).rightJustified(4, ' ') + "         8");
     const QByteArray text(12 * 1024 * 1024, 'm');
     for (const bool fpt : {true, false}) {
-        QByteArray memo;
-        if (fpt) {
-            memo = buildFpt({{1, text}});
-        } else { // dBASE III: 512-byte blocks, the text runs to its end mark
-            memo = QByteArray(8 * 512, '\0') + text + "\x1A\x1A";
-        }
+        // dBASE III: 512-byte blocks, the text runs to its end mark.
+        const auto memoOf = [&](const QByteArray &t) {
+            return fpt ? buildFpt({{1, t}}) : QByteArray(8 * 512, '\0') + t + "\x1A\x1A";
+        };
+        const QByteArray table = buildDbf(fpt ? 0xF5 : 0x83, fields, records);
+        const QByteArray memo = memoOf(text);
         qint64 read = 0;
-        auto reader = DbfReader::open(memorySource(buildDbf(fpt ? 0xF5 : 0x83, fields, records)),
+        auto reader = DbfReader::open(memorySource(table),
                                       std::make_unique<FailingSource>(memo, memo.size(), &read),
                                       fpt, QStringLiteral("t.dbf"));
         ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
@@ -380,19 +380,12 @@ TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
         EXPECT_EQ(count, 2000);
         EXPECT_EQ((*reader)->status().message(), QString());
         EXPECT_LT(read, 2 * text.size()) << "the memo was read again";
-    }
 
-    const QByteArray tooLong(DbfReader::kMaxMemoBytes + 1, 'x');
-    for (const bool fpt : {true, false}) {
-        const QByteArray memo =
-            fpt ? buildFpt({{1, tooLong}}) : QByteArray(8 * 512, '\0') + tooLong;
-        auto reader = openBytes(buildDbf(fpt ? 0xF5 : 0x83, fields, records), memo, fpt);
-        QVariantList v;
-        EXPECT_FALSE(reader->next(v));
-        EXPECT_EQ(reader->status().message(),
-                  QStringLiteral("The file t.dbf cannot be read: a memo of record "
-                                 "1 is longer than 16 MiB, more than this "
-                                 "program reads."));
+        auto tooLong = openBytes(table, memoOf(QByteArray(DbfReader::kMaxMemoBytes + 1, 'x')), fpt);
+        EXPECT_FALSE(tooLong->next(v));
+        EXPECT_EQ(tooLong->status().message(),
+                  QStringLiteral("The file t.dbf cannot be read: a memo of record 1 is longer "
+                                 "than 16 MiB, more than this program reads."));
     }
 }
 
