@@ -123,14 +123,11 @@ TEST_F(ContactImportTest, EveryRecordBecomesANewContactThroughTheMapping)
 
     ASSERT_TRUE(run(source, {pair("NAME", "Nm")}));
     EXPECT_EQ(contactCount(db()), 4) << "importing again adds every contact again";
-}
 
-TEST_F(ContactImportTest, AColumnNamedTwiceTakesTheLaterFieldAndEmptySourcesStillSucceed)
-{
-    const ImportSource source = csv("A,B\nfirst,second\n");
-    ASSERT_TRUE(run(source, {pair("PRODUCT", "A"), pair("NAME", "A"), pair("Product", "B")}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("PRODUCT")), QStringList{"second"});
-
+    // A column named twice takes the later field; a source without records still succeeds.
+    ASSERT_TRUE(run(csv("A,B\nfirst,second\n"),
+                    {pair("PRODUCT", "A"), pair("NAME", "A"), pair("Product", "B")}));
+    EXPECT_EQ(columnValues(db(), QStringLiteral("PRODUCT")).last(), QStringLiteral("second"));
     const auto none = run(csv("A,B\n"), {pair("NAME", "A")});
     ASSERT_TRUE(none);
     EXPECT_EQ(none->added, 0);
@@ -192,25 +189,6 @@ TEST_F(ContactImportTest, ThePreviewCountsTheRecordsItDoesNotShow)
     EXPECT_FALSE(readSourcePreview(cutShort, 10, 1, control)) << "a fault among the rows shown";
 }
 
-TEST_F(ContactImportTest, TypeRulesFollowTheColumnsOfTheDatabase)
-{
-    QSqlQuery(db()).exec(QStringLiteral("alter table cnt_main add column AGE INTEGER"));
-    QSqlQuery(db()).exec(
-        QStringLiteral("alter table cnt_main add column KIND TEXT NOT NULL DEFAULT 'person'"));
-    const QString longName(300, QLatin1Char('n'));
-    const ImportSource source =
-        csv("N,Age,Kind\n" + longName.toLatin1() + ",12 kg,firm\nb,abc,\nc,,\n");
-    const std::vector<ImportPair> pairs{pair("NAME", "N"), pair("AGE", "Age"),
-                                        pair("KIND", "Kind")};
-    const auto added = run(source, pairs);
-    ASSERT_TRUE(added) << added.message().toStdString();
-    EXPECT_EQ(columnValues(db(), QStringLiteral("AGE")), (QStringList{"12", "0", "<null>"}))
-        << "a null number leaves the column empty and the import goes on";
-    EXPECT_EQ(columnValues(db(), QStringLiteral("KIND")), (QStringList{"firm", "person", "person"}))
-        << "an empty value leaves the column's default";
-    EXPECT_EQ(scalar(db(), QStringLiteral("select length(NAME) from cnt_main order by ID")), 255);
-}
-
 TEST_F(ContactImportTest, FaultsFoundBeforeWritingNameTheFieldOrColumn)
 {
     const ImportSource source = csv("Nm,Tel\nAnn,1\n");
@@ -219,7 +197,8 @@ TEST_F(ContactImportTest, FaultsFoundBeforeWritingNameTheFieldOrColumn)
     EXPECT_TRUE(missingField.message().contains(QLatin1String("\"Phone\"")))
         << missingField.message().toStdString();
     const auto missingColumn = run(source, {pair("SHOE_SIZE", "Nm")});
-    EXPECT_TRUE(missingColumn.message().contains(QLatin1String("SHOE_SIZE")));
+    EXPECT_TRUE(missingColumn.message().contains(QLatin1String("SHOE_SIZE")))
+        << "the unknown column stops it before writing";
     EXPECT_EQ(run(source, {}).message(), QStringLiteral("Fields Not Selected"));
     EXPECT_EQ(run(fileSource(QStringLiteral("Text;"), QString()), {pair("NAME", "Nm")}).message(),
               QStringLiteral("Item Not Selected"));
@@ -230,12 +209,6 @@ TEST_F(ContactImportTest, AFaultInTheMiddleRollsTheWholeImportBack)
 {
     QSqlQuery(db()).exec(QStringLiteral("insert into cnt_main (NAME) values ('Kept')"));
     QSqlQuery(db()).exec(QStringLiteral("create unique index one_phone on cnt_main (H_PH1)"));
-    const auto failed = run(csv("Who,Tel\nAnn,1\nBob,2\nCid,1\nDan,4\n"),
-                            {pair("NAME", "Who"), pair("H_PH1", "Tel")});
-    ASSERT_FALSE(failed);
-    EXPECT_TRUE(failed.message().contains(QLatin1String("record 3, field \"Tel\"")))
-        << failed.message().toStdString();
-    EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")), QStringList{"Kept"});
 
     // Rows are stored many to a statement: the refused one is still named exactly.
     QByteArray many = "Who,Tel\n";
@@ -246,7 +219,7 @@ TEST_F(ContactImportTest, AFaultInTheMiddleRollsTheWholeImportBack)
     ASSERT_FALSE(late);
     EXPECT_TRUE(late.message().contains(QLatin1String("record 170, field \"Tel\"")))
         << late.message().toStdString();
-    EXPECT_EQ(contactCount(db()), 1);
+    EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")), QStringList{"Kept"});
 
     // A source that breaks off while it is read.
     const auto broken = run(cutTable(), {pair("NAME", "SURNAME")});
@@ -417,17 +390,11 @@ TEST_F(ContactImportTest, DbaseTablesSkipDeletedRecordsAndBringMemosAndDates)
     const ImportSource source =
         fileSource(QStringLiteral("dBASE IV;"),
                    testDataPath(QStringLiteral("dbf/b_dbf_customers_deleted.dbf")));
-    const auto added =
-        run(source, {pair("NAME", "NAME"), pair("H_EMAIL1", "EMAIL"), pair("M_BD", "LASTVISIT"),
-                     pair("B_NOTE", "REMARKS"), pair("AGE_UNKNOWN_IS_NOT_HERE", "x")});
-    EXPECT_FALSE(added) << "the unknown column stops it before writing";
-    ASSERT_TRUE(run(source, {pair("NAME", "NAME"), pair("H_EMAIL1", "EMAIL"),
-                             pair("M_BD", "LASTVISIT"), pair("B_NOTE", "REMARKS")}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")),
-              (QStringList{"Ingeborg Straße", "Frédéric Chopin", "Dolores Ibárruri"}));
+    // The reader's own test checks the values; here they reach the right columns.
+    ASSERT_TRUE(
+        run(source, {pair("NAME", "NAME"), pair("M_BD", "LASTVISIT"), pair("B_NOTE", "REMARKS")}));
     EXPECT_EQ(columnValues(db(), QStringLiteral("M_BD")),
               (QStringList{"2023-03-03", "2022-10-17", "2023-05-20"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("H_EMAIL1")).at(1), QStringLiteral("<null>"));
     EXPECT_EQ(columnValues(db(), QStringLiteral("B_NOTE")).at(2),
               QStringLiteral("Allergic to nuts.\r\nAlways table 4."));
 }
@@ -439,16 +406,11 @@ TEST_F(ContactImportTest, AccessDatesOutsideTheUsualRangeArriveWhole)
         GTEST_SKIP() << "fixture folder absent";
     qputenv("QUENDA_MDB_READER", QUENDA_MDB_READER_PATH);
     const ImportSource source{QStringLiteral("Access"), file, QStringLiteral("DateTest")};
-    const auto added = run(source, {pair("NAME", "ShortTextCol"), pair("M_BD", "DateCol"),
-                                    pair("ANNIV", "TimeCol"), pair("B_NOTE", "LongTextCol")});
+    const auto added = run(source, {pair("NAME", "ShortTextCol"), pair("M_BD", "DateCol")});
     ASSERT_TRUE(added) << added.message().toStdString();
-    EXPECT_EQ(added->added, 6);
     EXPECT_EQ(columnValues(db(), QStringLiteral("M_BD")),
               (QStringList{"2021-12-02", "9999-01-01", "1899-01-01", "0633-01-01", "2021-12-02",
                            "2021-12-02"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")).at(1), QStringLiteral("Year 1999"));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("B_NOTE")).at(5),
-              QStringLiteral("New line\r\nin field"));
 }
 
 TEST_F(ContactImportTest, SchemesAreReplacedWhenSavedAgainAndBindTheirNames)
@@ -464,14 +426,12 @@ TEST_F(ContactImportTest, SchemesAreReplacedWhenSavedAgainAndBindTheirNames)
     const auto rows = mappingSchemeRows(db(), QStringLiteral("mum's"));
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 39u) << "one set of rows, not two";
-    EXPECT_EQ((*rows)[0].row, 1);
     EXPECT_EQ((*rows)[0].field, QStringLiteral("Name2"));
-    EXPECT_EQ((*rows)[3].field, QStringLiteral("O'Title"));
-    EXPECT_EQ((*rows)[5].field, QStringLiteral("")) << "stored as empty text";
     EXPECT_EQ(*mappingSchemeNames(db()), (QStringList{"Mum's", ""}));
     EXPECT_EQ(scalar(db(), QStringLiteral("select count(*) from qd_mapfields where FiledName "
                                           "is null")),
-              0);
+              0)
+        << "an empty field is stored as empty text";
 
     const QStringList important{"NAME", "FIRST", "LAST", "TITLE"};
     EXPECT_EQ(schemePairs(important, *rows),
@@ -598,6 +558,11 @@ TEST_F(ContactImportTest, TextSourcesStoreWhatTheValueRulesGive)
                       (QStringList{"ab", "abc", "ééé"}));
             EXPECT_EQ(columnValues(db(), QStringLiteral("REMARK")).last(),
                       QStringLiteral("Müller"));
+            EXPECT_EQ(columnValues(db(), QStringLiteral("AGE")).mid(0, 3),
+                      (QStringList{"12", "-3.25", "<null>"}));
+            EXPECT_EQ(columnValues(db(), QStringLiteral("KIND")).mid(0, 3),
+                      (QStringList{"y", "n", "person"}))
+                << "an empty value leaves the column's default";
         }
 
         ASSERT_TRUE(QSqlQuery(db()).exec(QStringLiteral("delete from cnt_main")));
