@@ -36,6 +36,12 @@ std::vector<QStringList> tableRows(QSqlDatabase &db, const QString &table)
     return rows;
 }
 
+ScanOutcome scanDocuments(QSqlDatabase &db, const QString &folder, JobControl &control)
+{
+    return scanIntoTable(db, folder, QString::fromLatin1(kDocumentMasks), ScanTable::Documents,
+                         control);
+}
+
 QString repeatChars(int count)
 {
     QString s;
@@ -79,18 +85,17 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
     places.writeFile(QStringLiteral("src/photo.jpg"), "jpg");
     places.writeFile(QStringLiteral("src/rtf.doc"), "doc");
     auto c = places.connect();
-    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
+    const QString src = places.root() + "/src";
 
     JobControl control;
-    const ScanOutcome summary = scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks),
-                                              ScanTable::Documents, control);
+    const ScanOutcome summary = scanDocuments(c->db(), src, control);
     EXPECT_EQ(summary.found, 4);
     EXPECT_EQ(summary.rows.size(), 4u);
     EXPECT_TRUE(control.report().succeeded());
     EXPECT_EQ(control.progress().done, 4);
 
     QHash<QString, QStringList> byName;
-    for (const QStringList &r : tableRows(c->db(), QStringLiteral("Quenda_IpodScan")))
+    for (const QStringList &r : tableRows(c->db(), "Quenda_IpodScan"))
         byName.insert(r[0], r);
     ASSERT_EQ(byName.size(), 4);
     const QString today = QLocale().toString(QDate::currentDate(), QStringLiteral("MMM-dd-yyyy"));
@@ -101,13 +106,11 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
               QStringLiteral("rtf"));
 
     // A second scan of a folder without documents leaves the table empty.
-    QDir().mkpath(QDir(places.root()).filePath(QStringLiteral("empty")));
+    QDir().mkpath(places.root() + "/empty");
     JobControl again;
-    const ScanOutcome none =
-        scanIntoTable(c->db(), QDir(places.root()).filePath(QStringLiteral("empty")),
-                      QString::fromLatin1(kDocumentMasks), ScanTable::Documents, again);
+    const ScanOutcome none = scanDocuments(c->db(), places.root() + "/empty", again);
     EXPECT_EQ(none.found, 0);
-    EXPECT_TRUE(tableRows(c->db(), QStringLiteral("Quenda_IpodScan")).empty());
+    EXPECT_TRUE(tableRows(c->db(), "Quenda_IpodScan").empty());
 }
 
 TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
@@ -121,12 +124,11 @@ TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
     ScanOutcome outcome;
     {
         CancelAfter cancel(control, 20); // found them all, then recorded a few
-        outcome = scanIntoTable(c->db(), QDir(places.root()).filePath(QStringLiteral("src")),
-                                QString::fromLatin1(kDocumentMasks), ScanTable::Documents, control);
+        outcome = scanDocuments(c->db(), places.root() + "/src", control);
     }
     EXPECT_TRUE(control.report().cancelled);
     EXPECT_EQ(outcome.found, kFiles);
-    const auto rows = tableRows(c->db(), QStringLiteral("Quenda_IpodScan"));
+    const auto rows = tableRows(c->db(), "Quenda_IpodScan");
     EXPECT_GT(rows.size(), 0u);
     EXPECT_LT(rows.size(), static_cast<size_t>(kFiles));
     EXPECT_EQ(rows.size(), outcome.rows.size()) << "the list shows what the table holds";
@@ -159,12 +161,12 @@ TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
     places.writeFile(QStringLiteral("src/Kid's Notes.rtf"), "{\\rtf1\\ansi Tom\\'e9}");
     places.writeFile(QStringLiteral("src/plain.txt"), "line one\nline two \xE2\x82\xAC");
     auto c = places.connect();
-    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
+    const QString src = places.root() + "/src";
     JobControl control;
-    scanIntoTable(c->db(), src, QString::fromLatin1(kDocumentMasks), ScanTable::Documents, control);
+    scanDocuments(c->db(), src, control);
 
     std::vector<NoteSource> sources;
-    for (const QStringList &r : tableRows(c->db(), QStringLiteral("Quenda_IpodScan")))
+    for (const QStringList &r : tableRows(c->db(), "Quenda_IpodScan"))
         sources.push_back({r[0], r[1]});
     const ConversionOutcome summary =
         convertDocuments(c->db(), sources, {}, places.stagingDir(), control);
@@ -181,7 +183,7 @@ TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
     EXPECT_EQ(readAll(staging.filePath(QStringLiteral("plain.txt"))),
               QByteArray("line one\r\nline two \x80"));
 
-    const auto notes = tableRows(c->db(), QStringLiteral("Quenda_IpodScanedtxt"));
+    const auto notes = tableRows(c->db(), "Quenda_IpodScanedtxt");
     ASSERT_EQ(notes.size(), 4u);
     for (const QStringList &n : notes)
         EXPECT_TRUE(n[1].startsWith(places.stagingDir())) << n[1].toStdString();
@@ -192,7 +194,7 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
     TempPlaces places;
     places.writeFile(QStringLiteral("src/a.txt"), "alpha");
     auto c = places.connect();
-    const QString src = QDir(places.root()).filePath(QStringLiteral("src"));
+    const QString src = places.root() + "/src";
     const std::vector<NoteSource> sources{
         {QStringLiteral("a.txt"), src + QStringLiteral("/a.txt")}};
 
@@ -222,7 +224,7 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
     EXPECT_EQ(refused, (QStringList{card, outside, escaping}));
     EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/a.txt")), QByteArray("alpha"));
     EXPECT_EQ(again.notesFound, 1);
-    EXPECT_EQ(tableRows(c->db(), QStringLiteral("Quenda_IpodScanedtxt")).size(), 1u);
+    EXPECT_EQ(tableRows(c->db(), "Quenda_IpodScanedtxt").size(), 1u);
 
     // With nothing to convert and nothing left in the staging folder, no note is found.
     JobControl empty;
@@ -230,7 +232,7 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
                                places.stagingDir(), empty)
                   .notesFound,
               0);
-    EXPECT_TRUE(tableRows(c->db(), QStringLiteral("Quenda_IpodScanedtxt")).empty());
+    EXPECT_TRUE(tableRows(c->db(), "Quenda_IpodScanedtxt").empty());
 }
 
 TEST(NoteConversion, CancelledBeforeItBeganWritesNothingYetListsTheFolder)
