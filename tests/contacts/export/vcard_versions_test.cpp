@@ -155,6 +155,8 @@ TEST(CardVersions, LongLinesFoldAt75OctetsBetweenCharactersAndLineBreaksAreEscap
     }
 }
 
+// The send tab lists every name and sends three cards each, in the version the export window
+// chose last.
 TEST(CardVersions, TheChoiceIsKeptInTheDatabaseAndShownByBothWindows)
 {
     TempPlaces places;
@@ -172,25 +174,42 @@ TEST(CardVersions, TheChoiceIsKeptInTheDatabaseAndShownByBothWindows)
         auto *box = control<QComboBox>(&window, "CmbVersion");
         EXPECT_EQ(box->currentText(), QStringLiteral("vCard 2.1"));
         QTest::keyClick(box, Qt::Key_Down);
-        EXPECT_EQ(box->currentText(), QStringLiteral("vCard 3.0"));
         auto *grid = control<QdGrid>(&window, "Grid1");
         grid->setAllRowsMarked(true);
         QTest::mouseClick(control<QPushButton>(&window, "CmdSave"), Qt::LeftButton);
         window.job()->wait();
     }
     EXPECT_TRUE(readAll(places.stagingDir() + QStringLiteral("/Zoe.vcf"))
-                    .startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\nN:;Zoe;;;\r\n"));
-    EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V30);
+                    .startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
 
+    for (const char *name : {"Adam", "O'Brien", "x\\y"})
+        addNamed(connection->db(), QString::fromLatin1(name));
     FrmCntIpod send(services.services(places.places()));
     send.show();
     control<QTabWidget>(&send, "SSActiveTabs1")->setCurrentIndex(FrmCntIpod::kSendIpodTab);
+    EXPECT_TRUE(control<QPushButton>(&send, "CmdImport")->isHidden());
+    QdGrid *grid = control<QdGrid>(&send, "GridIpod");
+    EXPECT_TRUE(grid->colHeader(1) == QStringLiteral("Name") && grid->isColumnHidden(0));
+    QStringList names;
+    for (int row = 1; row <= grid->dataRows(); ++row)
+        names << grid->text(row, 1);
+    EXPECT_EQ(names, (QStringList{"Adam", "O'Brien", "x\\y", "Zoe"}));
     auto *box = control<QComboBox>(&send, "CmbIpodVersion");
     EXPECT_EQ(box->currentText(), QStringLiteral("vCard 3.0"));
     QTest::keyClick(box, Qt::Key_Down);
-    QTest::mouseClick(control<QPushButton>(&send, "CmdIpod"), Qt::LeftButton);
+
+    services.messages.shown.clear();
+    auto *button = control<QPushButton>(&send, "CmdIpod");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(button->isEnabled()) << "no second send while one runs";
     send.job()->wait();
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(filesIn(places.stagingDir()).size(), 9); // three cards for each name but x\\y
     EXPECT_TRUE(readAll(places.stagingDir() + QStringLiteral("/Zoe-W .vcf"))
                     .startsWith("BEGIN:VCARD\r\nVERSION:4.0\r\n"));
     EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V40);
+    ASSERT_EQ(services.messages.texts().size(), 2);
+    EXPECT_EQ(services.messages.texts()[0],
+              QStringLiteral("File Saved to ") + QDir::toNativeSeparators(places.stagingDir()));
+    EXPECT_TRUE(services.messages.texts()[1].startsWith(QStringLiteral("3 vCard file(s)")));
 }
