@@ -33,22 +33,26 @@ struct Converted {
     JobReport report;
 };
 
-// Scans src below the places' root and converts what was found, as the window does.
-Converted scanAndConvert(const TempPlaces &places, const QStringList &previous = {})
+// The documents the last scan recorded, as the window hands them to the conversion.
+std::vector<NoteSource> scannedSources(QSqlDatabase &db)
 {
-    auto c = places.connect();
-    JobControl scan;
-    scanIntoTable(c->db(), places.root() + QStringLiteral("/src"),
-                  QString::fromLatin1(kDocumentMasks), ScanTable::Documents, scan);
     std::vector<NoteSource> sources;
-    const auto rows = scanListRows(c->db(), ScanTable::Documents);
+    const auto rows = scanListRows(db, ScanTable::Documents);
     for (const ScanRow &row : rows.value())
         sources.push_back({row.application, row.path});
-    JobControl control;
-    Converted result;
-    result.outcome = convertDocuments(c->db(), sources, previous, places.stagingDir(), control);
-    result.report = control.report();
-    return result;
+    return sources;
+}
+
+// Scans src below the places' root and converts what was found, as the window does.
+Converted scanAndConvert(const TempPlaces &places)
+{
+    auto c = places.connect();
+    JobControl scan, control;
+    scanIntoTable(c->db(), places.root() + QStringLiteral("/src"),
+                  QString::fromLatin1(kDocumentMasks), ScanTable::Documents, scan);
+    const ConversionOutcome outcome =
+        convertDocuments(c->db(), scannedSources(c->db()), {}, places.stagingDir(), control);
+    return {outcome, control.report()};
 }
 
 // The file at a path that may not be UTF-8, read by its own bytes.
@@ -119,10 +123,7 @@ TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
 
     // After the scan one source goes and a pipe takes the place of another: the conversion
     // reports both at once instead of hanging, and their notes stay.
-    std::vector<NoteSource> sources;
-    const auto rows = scanListRows(c->db(), ScanTable::Documents);
-    for (const ScanRow &row : rows.value())
-        sources.push_back({row.application, row.path});
+    const std::vector<NoteSource> sources = scannedSources(c->db());
     ASSERT_TRUE(QFile::remove(gone));
     ASSERT_TRUE(QFile::remove(swapped));
     ASSERT_EQ(::mkfifo(QFile::encodeName(swapped).constData(), 0600), 0);
