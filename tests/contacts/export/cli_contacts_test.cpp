@@ -1,4 +1,6 @@
 #include "contact_rows.h"
+#include "contacts/export/vcard_writer.h"
+#include "db/settings.h"
 #include "support/cli_runner.h"
 
 #include <QProcess>
@@ -35,16 +37,21 @@ TEST_F(CliContactsTest, VcfWritesTheCombinedCardOfEachId)
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, "VCF File Saved to Desktop\\Ipod\n");
     EXPECT_EQ(filesIn(out), (QStringList{"O'Brien.vcf", "Дмитрий.vcf"}));
+    // Without --vcard, the version last chosen: 2.1 at first.
+    EXPECT_TRUE(readAll(out + "/O'Brien.vcf").contains("\r\nVERSION:2.1\r\n"));
 
     // One trailing comma is part of the form an id list takes.
-    QDir(out).removeRecursively();
-    QDir().mkpath(out);
-    const CliRun comma = run({"vcf", "--out", out, a + ','});
+    const CliRun comma = run({"vcf", "--out", out, "--vcard", "4.0", a + ','});
     EXPECT_EQ(comma.status, 0) << comma.err.toStdString();
-    EXPECT_EQ(filesIn(out), QStringList{"O'Brien.vcf"});
+    EXPECT_TRUE(readAll(out + "/O'Brien.vcf").contains("\r\nVERSION:4.0\r\n"));
 
-    EXPECT_EQ(run({"vcf", "1 or 1=1"}).status, 2);
-    EXPECT_EQ(run({"vcf"}).status, 2);
+    for (const QStringList &bad :
+         {QStringList{"vcf", "1 or 1=1"}, QStringList{"vcf"}, QStringList{"vcf", "--vcard", "3", a},
+          QStringList{"send-ipod", "--vcard", "2.1.0"}, QStringList{"send-ipod", "--vcard"}}) {
+        const CliRun r = run(bad);
+        EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
     // The staging folder is the default and is not created on the way.
     const CliRun noFolder = run({"vcf", a});
     EXPECT_NE(noFolder.status, 0);
@@ -68,6 +75,21 @@ TEST_F(CliContactsTest, SendIpodWritesEveryContactAndFailsLoudlyOnUnsafeNames)
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, QStringLiteral("File Saved to %1\n").arg(places.stagingDir()));
     EXPECT_EQ(filesIn(places.stagingDir()).size(), 6);
+
+    // The version the windows keep, unless --vcard names one.
+    {
+        auto connection = places.connect();
+        ASSERT_TRUE(rememberCardVersion(connection->db(), CardVersion::V30).ok());
+    }
+    const QString out = places.root() + "/out";
+    QDir().mkpath(out);
+    EXPECT_EQ(run({"send-ipod", "--out", out}).status, 0);
+    EXPECT_TRUE(readAll(out + "/Eve-W .vcf").contains("\r\nVERSION:3.0\r\n"));
+    EXPECT_EQ(run({"send-ipod", "--out=" + out, "--vcard=2.1"}).status, 0);
+    EXPECT_TRUE(readAll(out + "/Eve-H.vcf").contains("\r\nVERSION:2.1\r\n"));
+    EXPECT_EQ(run({"send-ipod", "--out", out}).status, 0);
+    EXPECT_TRUE(readAll(out + "/Eve-H.vcf").contains("\r\nVERSION:3.0\r\n"))
+        << "the option is not remembered";
 
     {
         auto connection = places.connect();

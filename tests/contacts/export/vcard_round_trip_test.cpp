@@ -19,49 +19,44 @@ using namespace quenda::test;
 namespace {
 
 // Every column a 3.0 or 4.0 card carries, filled with the characters that need escaping or
-// folding, line breaks and names in other scripts, and the reader's field it comes back in (the
-// address lines and the birthday come back as parts of other fields: see expectedFields).
+// folding, line breaks and names in other scripts.
 struct TrickyColumn {
     const char *column;
     QString value;
-    const char *field;
 };
-const TrickyColumn kTricky[] = {{"FIRST", QStringLiteral("Zoë, \"Zee\""), "N;GIVEN"},
-                                {"LAST", QStringLiteral("O'Brien; 오브라이언"), "N;FAMILY"},
-                                {"TITLE", QStringLiteral("Dr\\Prof"), "N;PREFIX"},
-                                {"NICK", QStringLiteral("Z;Z,Z\\Z 😀"), "NICKNAME"},
-                                {"COMPANY", QStringLiteral("Сидоров и сыновья; Ltd, Inc"), "ORG"},
-                                {"JOB_TITLE", QStringLiteral("Head\nof\nSales"), "TITLE"},
-                                {"SPOUSE", QStringLiteral("王小明"), "SPOUSE"},
-                                {"W_PH1", "+1 (555) 010-0001", "TEL;WORK"},
-                                {"W_PH2", "+1 555 0002;ext=2", "TEL;WORK 2"},
-                                {"W_PH3", "0003", "TEL;WORK 3"},
-                                {"H_PH1", "+44 20 0000 0004", "TEL;HOME"},
-                                {"H_PH2", "0005", "TEL;HOME 2"},
-                                {"H_PH3", "0006", "TEL;HOME 3"},
-                                {"MOBILE", "+7 900 000-00-07", "TEL;CELL"},
-                                {"FAX", "+1 555 0008", "TEL;WORK;FAX"},
-                                {"W_ADD1", QStringLiteral("1 Infinite Loop, Building 2"), nullptr},
-                                {"W_ADD2", QStringLiteral("Floor 3; Room 4"), nullptr},
-                                {"W_CITY", QStringLiteral("Cupertino"), "ADR;WORK;LOCALITY"},
-                                {"W_STATE", "CA", "ADR;WORK;REGION"},
-                                {"W_PIN", "95014", "ADR;WORK;POSTALCODE"},
-                                {"W_COUNTRY", "USA", "ADR;WORK;COUNTRY"},
-                                {"H_ADD1", QStringLiteral("ул. Ленина, д. 1"), nullptr},
-                                {"H_CITY", QStringLiteral("Москва"), "ADR;HOME;LOCALITY"},
-                                {"H_PIN", "101000", "ADR;HOME;POSTALCODE"},
-                                {"H_COUNTRY", QStringLiteral("Россия"), "ADR;HOME;COUNTRY"},
-                                {"B_ADD1", QStringLiteral("東京都千代田区"), nullptr},
-                                {"B_ADD2", QStringLiteral("丸の内 1-1"), nullptr},
-                                {"B_CITY", QStringLiteral("東京"), "ADR;POSTAL;LOCALITY"},
-                                {"B_COUNTRY", QStringLiteral("日本"), "ADR;POSTAL;COUNTRY"},
-                                {"M_BD", "1984-02-29", nullptr},
-                                {"H_EMAIL1", "zoe@home.example", "EMAIL;HOME"},
-                                {"H_EMAIL2", "zoe+2@home.example", "EMAIL;HOME 2"},
-                                {"B_EMAIL1", "zoe@work.example", "EMAIL;WORK"},
-                                {"B_EMAIL2", "zoe+2@work.example", "EMAIL;WORK 2"},
-                                {"H_WEB", "https://zoe.example/?a=1,b=2;c", "URL;HOME"},
-                                {"B_WEB", "http://work.example/zoë", "URL;WORK"}};
+const TrickyColumn kTricky[] = {{"FIRST", QStringLiteral("Zoë, \"Zee\"")},
+                                {"LAST", QStringLiteral("O'Brien; 오브라이언")},
+                                {"TITLE", QStringLiteral("Dr\\Prof")},
+                                {"NICK", QStringLiteral("Z;Z,Z\\Z 😀")},
+                                {"COMPANY", QStringLiteral("Сидоров и сыновья; Ltd, Inc")},
+                                {"JOB_TITLE", QStringLiteral("Head\nof\nSales")},
+                                {"SPOUSE", QStringLiteral("王小明")},
+                                {"W_PH1", "+1 (555) 010-0001"},
+                                {"W_PH2", "+1 555 0002;ext=2"},
+                                {"W_PH3", "0003"},
+                                {"H_PH1", "+44 20 0000 0004"},
+                                {"H_PH2", "0005"},
+                                {"H_PH3", "0006"},
+                                {"MOBILE", "+7 900 000-00-07"},
+                                {"FAX", "+1 555 0008"},
+                                {"W_ADD1", QStringLiteral("1 Infinite Loop, Building 2")},
+                                {"W_ADD2", QStringLiteral("Floor 3; Room 4")},
+                                {"W_CITY", QStringLiteral("Cupertino")},
+                                {"W_PIN", "95014"},
+                                {"W_COUNTRY", "USA"},
+                                {"H_ADD1", QStringLiteral("ул. Ленина, д. 1")},
+                                {"H_CITY", QStringLiteral("Москва")},
+                                {"H_COUNTRY", QStringLiteral("Россия")},
+                                {"B_ADD1", QStringLiteral("東京都千代田区")},
+                                {"B_ADD2", QStringLiteral("丸の内 1-1")},
+                                {"B_CITY", QStringLiteral("東京")},
+                                {"M_BD", "1984-02-29"},
+                                {"H_EMAIL1", "zoe@home.example"},
+                                {"H_EMAIL2", "zoe+2@home.example"},
+                                {"B_EMAIL1", "zoe@work.example"},
+                                {"B_EMAIL2", "zoe+2@work.example"},
+                                {"H_WEB", "https://zoe.example/?a=1,b=2;c"},
+                                {"B_WEB", "http://work.example/zoë"}};
 
 Columns trickyContact(const QString &name)
 {
@@ -77,38 +72,6 @@ std::map<QString, QString> storedOf(const Columns &columns)
     for (const auto &[column, value] : columns)
         stored[column] = value.toString();
     return stored;
-}
-
-std::map<QString, QString> expectedFields(const Columns &columns, CardVersion version)
-{
-    std::map<QString, QString> stored = storedOf(columns);
-    std::map<QString, QString> fields{{"FN", stored["NAME"]}};
-    for (const TrickyColumn &c : kTricky)
-        if (c.field)
-            fields[c.field] = c.value;
-    // The two address lines are the street's two lines.
-    fields["ADR;WORK;STREET"] = stored["W_ADD1"] + '\n' + stored["W_ADD2"];
-    fields["ADR;HOME;STREET"] = stored["H_ADD1"];
-    fields["ADR;POSTAL;STREET"] = stored["B_ADD1"] + '\n' + stored["B_ADD2"];
-    fields["BDAY"] = version == CardVersion::V30 ? "1984-02-29" : "19840229";
-    return fields;
-}
-
-std::map<QString, QString> readBack(const QString &path, QStringList &fieldNames)
-{
-    auto reader = VCardReader::open(path);
-    EXPECT_TRUE(reader.ok()) << reader.message().toStdString();
-    std::map<QString, QString> out;
-    if (!reader)
-        return out;
-    fieldNames = (*reader)->fieldNames();
-    QVariantList values;
-    EXPECT_TRUE((*reader)->next(values));
-    for (qsizetype i = 0; i < values.size(); ++i)
-        if (!values[i].isNull())
-            out[fieldNames[i]] = values[i].toString();
-    EXPECT_FALSE((*reader)->next(values)) << "one card per file";
-    return out;
 }
 
 class VCardRoundTrip : public ::testing::Test {
@@ -134,34 +97,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(VCardRoundTrip, ThreeAndFourPointOhCardsReadBackAsTheSameContactFieldByField)
-{
-    for (CardVersion version : {CardVersion::V30, CardVersion::V40}) {
-        JobControl control;
-        EXPECT_EQ(runCardExport(places.databasePath(), ids, places.stagingDir(), control, version),
-                  2);
-        EXPECT_TRUE(control.report().succeeded());
-        for (const Columns &contact : contacts) {
-            const QString name = contact.front().second.toString();
-            QStringList fieldNames;
-            const std::map<QString, QString> read = readBack(cardPath(name), fieldNames);
-            const std::map<QString, QString> expected = expectedFields(contact, version);
-            for (const auto &[field, value] : expected) {
-                const auto found = read.find(field);
-                ASSERT_NE(found, read.end()) << field.toStdString();
-                EXPECT_EQ(found->second, value) << field.toStdString();
-            }
-            // Nothing more comes back than the contact holds.
-            for (const auto &[field, value] : read)
-                EXPECT_TRUE(expected.count(field))
-                    << field.toStdString() << " = " << value.toStdString();
-            // The card also names every part of the name and of each address.
-            EXPECT_TRUE(fieldNames.contains(QStringLiteral("N;SUFFIX")));
-            EXPECT_TRUE(fieldNames.contains(QStringLiteral("ADR;HOME;POBOX")));
-        }
-    }
-}
 
 TEST_F(VCardRoundTrip, AnIndependentParserReadsEveryVersionTheProgramWrites)
 {
@@ -242,10 +177,10 @@ print(json.dumps(out))
         const QJsonObject card = parsed[i].toObject();
         const bool v4 = i == 3;
         EXPECT_EQ(card["count"].toInt(), 1);
-        EXPECT_EQ(card["fn"].toString(), stored["NAME"]);
-        EXPECT_EQ(card["nickname"].toString(), stored["NICK"]);
-        EXPECT_EQ(card["title"].toString(), stored["JOB_TITLE"]);
-        EXPECT_EQ(card["bday"].toString(), v4 ? "19840229" : "1984-02-29");
+        EXPECT_EQ((QStringList{card["fn"].toString(), card["nickname"].toString(),
+                               card["title"].toString(), card["bday"].toString()}),
+                  (QStringList{stored["NAME"], stored["NICK"], stored["JOB_TITLE"],
+                               v4 ? "19840229" : "1984-02-29"}));
         EXPECT_EQ(card["n"].toArray(),
                   (QJsonArray{stored["LAST"], stored["FIRST"], "", stored["TITLE"], ""}));
         EXPECT_EQ(card["org"].toArray(), QJsonArray{stored["COMPANY"]});

@@ -5,7 +5,6 @@
 #include "contacts/export/vcard_writer.h"
 #include "contacts/import/FrmCntIpod.h"
 #include "db/settings.h"
-#include "support/cli_runner.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
 #include "support/window_controls.h"
@@ -156,6 +155,8 @@ TEST(CardVersions, LongLinesFoldAt75OctetsBetweenCharactersAndLineBreaksAreEscap
     }
 }
 
+// The send tab lists every name and sends three cards each, in the version the export window
+// chose last.
 TEST(CardVersions, TheChoiceIsKeptInTheDatabaseAndShownByBothWindows)
 {
     TempPlaces places;
@@ -173,65 +174,42 @@ TEST(CardVersions, TheChoiceIsKeptInTheDatabaseAndShownByBothWindows)
         auto *box = control<QComboBox>(&window, "CmbVersion");
         EXPECT_EQ(box->currentText(), QStringLiteral("vCard 2.1"));
         QTest::keyClick(box, Qt::Key_Down);
-        EXPECT_EQ(box->currentText(), QStringLiteral("vCard 3.0"));
         auto *grid = control<QdGrid>(&window, "Grid1");
         grid->setAllRowsMarked(true);
         QTest::mouseClick(control<QPushButton>(&window, "CmdSave"), Qt::LeftButton);
         window.job()->wait();
     }
     EXPECT_TRUE(readAll(places.stagingDir() + QStringLiteral("/Zoe.vcf"))
-                    .startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\nN:;Zoe;;;\r\n"));
-    EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V30);
+                    .startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
 
+    for (const char *name : {"Adam", "O'Brien", "x\\y"})
+        addNamed(connection->db(), QString::fromLatin1(name));
     FrmCntIpod send(services.services(places.places()));
     send.show();
     control<QTabWidget>(&send, "SSActiveTabs1")->setCurrentIndex(FrmCntIpod::kSendIpodTab);
+    EXPECT_TRUE(control<QPushButton>(&send, "CmdImport")->isHidden());
+    QdGrid *grid = control<QdGrid>(&send, "GridIpod");
+    EXPECT_TRUE(grid->colHeader(1) == QStringLiteral("Name") && grid->isColumnHidden(0));
+    QStringList names;
+    for (int row = 1; row <= grid->dataRows(); ++row)
+        names << grid->text(row, 1);
+    EXPECT_EQ(names, (QStringList{"Adam", "O'Brien", "x\\y", "Zoe"}));
     auto *box = control<QComboBox>(&send, "CmbIpodVersion");
     EXPECT_EQ(box->currentText(), QStringLiteral("vCard 3.0"));
     QTest::keyClick(box, Qt::Key_Down);
-    QTest::mouseClick(control<QPushButton>(&send, "CmdIpod"), Qt::LeftButton);
+
+    services.messages.shown.clear();
+    auto *button = control<QPushButton>(&send, "CmdIpod");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(button->isEnabled()) << "no second send while one runs";
     send.job()->wait();
-    for (const char *file : {"/Zoe.vcf", "/Zoe-H.vcf", "/Zoe-W .vcf"})
-        EXPECT_TRUE(readAll(places.stagingDir() + QLatin1String(file))
-                        .startsWith("BEGIN:VCARD\r\nVERSION:4.0\r\n"))
-            << file;
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(filesIn(places.stagingDir()).size(), 9); // three cards for each name but x\\y
+    EXPECT_TRUE(readAll(places.stagingDir() + QStringLiteral("/Zoe-W .vcf"))
+                    .startsWith("BEGIN:VCARD\r\nVERSION:4.0\r\n"));
     EXPECT_EQ(*rememberedCardVersion(connection->db()), CardVersion::V40);
-}
-
-TEST(CardVersions, CommandLineTakesTheVersionOrTheOneTheWindowsKeep)
-{
-    TempPlaces places;
-    QString id;
-    {
-        auto connection = places.connect();
-        id = QString::number(addNamed(connection->db(), QStringLiteral("Ann")));
-    }
-    const QString out = places.root() + QStringLiteral("/out");
-    QDir().mkpath(out);
-    const QString card = out + QStringLiteral("/Ann.vcf");
-
-    CliRun run = runCli(places, {"vcf", "--out", out, "--vcard", "4.0", id});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:4.0\r\n"));
-    // Without the option: the version last chosen, 2.1 at first; the option does not change it.
-    run = runCli(places, {"vcf", "--out", out, id});
-    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:2.1\r\n"));
-    {
-        auto connection = places.connect();
-        ASSERT_TRUE(rememberCardVersion(connection->db(), CardVersion::V30).ok());
-    }
-    run = runCli(places, {"send-ipod", "--out", out});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    for (const char *file : {"/Ann.vcf", "/Ann-H.vcf", "/Ann-W .vcf"})
-        EXPECT_TRUE(readAll(out + QLatin1String(file)).contains("\r\nVERSION:3.0\r\n")) << file;
-    run = runCli(places, {"send-ipod", "--out=" + out, "--vcard=2.1"});
-    EXPECT_TRUE(readAll(card).contains("\r\nVERSION:2.1\r\n"));
-
-    for (const QStringList &bad :
-         {QStringList{"vcf", "--vcard", "3", id}, QStringList{"send-ipod", "--vcard", "2.1.0"},
-          QStringList{"send-ipod", "--vcard"}}) {
-        run = runCli(places, bad);
-        EXPECT_EQ(run.status, 2) << bad.join(' ').toStdString();
-        EXPECT_FALSE(run.err.isEmpty());
-    }
+    ASSERT_EQ(services.messages.texts().size(), 2);
+    EXPECT_EQ(services.messages.texts()[0],
+              QStringLiteral("File Saved to ") + QDir::toNativeSeparators(places.stagingDir()));
+    EXPECT_TRUE(services.messages.texts()[1].startsWith(QStringLiteral("3 vCard file(s)")));
 }

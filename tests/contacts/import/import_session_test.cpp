@@ -1,6 +1,8 @@
 #include "contacts/import/field_catalogue.h"
 #include "contacts/import/import_models.h"
 #include "contacts/import/import_session.h"
+#include "db/database.h"
+#include "import_test_support.h"
 #include "support/test_places.h"
 
 #include <QAbstractItemModelTester>
@@ -18,9 +20,19 @@ TEST(ImportSession, SchemesRoundTripAndRowsPastTheListArePassedOver)
     EXPECT_EQ(lists.important.size(), 39u);
     EXPECT_EQ(lists.other.size(), 32u);
 
+    // Saved again under its name, a scheme's rows are replaced; the empty name is a name.
+    ASSERT_TRUE(session.saveScheme(QStringLiteral("Mum's"), {"Old", "Older", "Oldest", "Gone"}));
     ASSERT_TRUE(session.saveScheme(QStringLiteral("Mum's"), {"Nm", "", "O'Title"}));
-    ASSERT_TRUE(session.saveScheme(QStringLiteral("Work"), {"Who"}));
-    EXPECT_EQ(*session.schemeNames(), (QStringList{"Mum's", "Work"}));
+    ASSERT_TRUE(session.saveScheme(QString(), {"Who"}));
+    EXPECT_EQ(*session.schemeNames(), (QStringList{"Mum's", ""}));
+    EXPECT_EQ(session.schemeRows(QStringLiteral("Mum's"), 39)->size(), 3u);
+    {
+        Connection c(places.databasePath());
+        EXPECT_EQ(scalar(c.db(), QStringLiteral("select count(*) from qd_mapfields where "
+                                                "FiledName is null")),
+                  0)
+            << "an empty field is stored as empty text";
+    }
     const auto rows = session.schemeRows(QStringLiteral("MUM'S"), 2);
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 2u) << "row 3 lies past a list of two";
