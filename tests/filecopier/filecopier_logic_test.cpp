@@ -11,11 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <unistd.h>
 
 using namespace quenda;
@@ -75,14 +73,6 @@ TEST_F(OfficeFilesTest, ScanRecordsEachFileWithItsTokenSizeAndDateAndTabsFilterT
     EXPECT_EQ(first,
               (QStringList{path(QStringLiteral("docs/Report.DOC")), "DOC", "5", "0", "PDF", "5"}));
     EXPECT_EQ(typeToken(QStringLiteral("photo.jpeg")), QStringLiteral("rtf"));
-
-    QSqlQuery q(db->db());
-    ASSERT_TRUE(
-        q.exec(QStringLiteral("Select [Date] from qd_ScanFile where Application = 'x.PDF'")));
-    ASSERT_TRUE(q.next());
-    const QDate recorded = parseScanDate(q.value(0).toString(), QLocale::c());
-    EXPECT_TRUE(recorded.isValid());
-    EXPECT_LE(std::abs(recorded.daysTo(QDate::currentDate())), 1);
 
     EXPECT_EQ(names(OfficeTab::Word), (QStringList{"Report.DOC", "link.rtf", "notes.txt"}));
     EXPECT_EQ(names(OfficeTab::Acrobat), QStringList{"x.PDF"});

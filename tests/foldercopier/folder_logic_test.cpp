@@ -364,14 +364,6 @@ TEST(FolderStatus, TheFolderPaneGetsItsFilesAndSizeOrTheReasonTheyAreMissing)
     contents = folderContents(tree.path("Gone"), missing);
     EXPECT_TRUE(contents.files.empty());
     EXPECT_FALSE(contents.listError.isEmpty());
-
-    // The same through the requests: the listing arrives with the size, off this thread.
-    SizeRequests requests;
-    QStringList delivered;
-    requests.requestContents(tree.path("Work"),
-                             [&](const FolderContents &c) { delivered = namesOf(c.files); });
-    requests.waitForIdle();
-    EXPECT_EQ(delivered.size(), 3);
 }
 
 TEST(FolderListModel, ARefreshKeepsTheWorkingTicksOfItsSchemeByPath)

@@ -326,15 +326,6 @@ TEST(SplitFile, APieceNameThatIsTheSourceItselfIsRefusedBeforeAnythingIsWritten)
     EXPECT_TRUE(result.message && result.message->text.contains(pieceName(path, 3)));
     EXPECT_EQ(readAll(path), text);
     EXPECT_FALSE(QFileInfo::exists(pieceName(path, 1)));
-
-    // A piece name linked to another file is no reason to refuse.
-    QFile::remove(pieceName(path, 3));
-    const QString other = places.writeFile(QStringLiteral("other.txt"), "other");
-    ASSERT_EQ(::link(QFile::encodeName(other).constData(),
-                     QFile::encodeName(pieceName(path, 3)).constData()),
-              0);
-    EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 5);
-    EXPECT_EQ(readAll(other), QByteArray("other"));
 }
 
 TEST(SplitFile, ACancelStopsAtALineEndAndKeepsThePiecesWritten)

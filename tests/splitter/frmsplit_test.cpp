@@ -144,12 +144,6 @@ TEST(frmsplit, EachCheckShowsItsMessageAndWritesNothing)
     EXPECT_EQ(texts(t.split()), QStringList{"Maximum KB = 1024" + plain});
     EXPECT_EQ(t.Text2->text(), QStringLiteral("1024"));
 
-    t.Text2->setText(QStringLiteral("1"));
-    EXPECT_EQ(texts(t.split()),
-              (QStringList{"The file you want to split is smaller then then size you specified!!!" +
-                               plain,
-                           "Process failed..." + critical}));
-
     t.option(0)->click();
     t.Text1->setText(missing);
     EXPECT_EQ(texts(t.split()), (QStringList{"File: " + missing + " not found!" + critical,
