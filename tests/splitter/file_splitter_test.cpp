@@ -299,20 +299,6 @@ TEST(SplitFile, AFullDiskStopsTheSplitAndLeavesNoFragmentNorADamagedEarlierPiece
     EXPECT_EQ(hiddenNames(disk), QStringList()) << "no temporary file is left behind";
 }
 
-TEST(SplitFile, ALinkAtAPieceNameIsReplacedAndItsTargetKept)
-{
-    TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(4, "\r\n"));
-    const QString outside = places.writeFile(QStringLiteral("outside/keep.txt"), "KEEP");
-    ASSERT_TRUE(QFile::link(outside, pieceName(path, 2)));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), pieceName(path, 3)));
-
-    EXPECT_EQ(splitNow(path, 1, SplitUnit::Lines).pieces, 5);
-    EXPECT_EQ(readAll(outside), QByteArray("KEEP"));
-    EXPECT_FALSE(QFileInfo(pieceName(path, 2)).isSymLink());
-    EXPECT_EQ(readAll(pieceName(path, 2)) + readAll(pieceName(path, 3)), "line 2\r\nline 3\r\n");
-}
-
 TEST(SplitFile, APieceNameThatIsTheSourceItselfIsRefusedBeforeAnythingIsWritten)
 {
     TempPlaces places(false);
