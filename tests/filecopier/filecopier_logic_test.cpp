@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 using namespace quenda;
@@ -299,6 +302,33 @@ TEST_F(OrganisedCopyTest, SchemeFoldersThatDifferOnlyInCaseAreOneFolder)
         2);
     EXPECT_TRUE(QFileInfo::exists(at(QStringLiteral("out/DOC-2007-January/b.doc"))));
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("out/doc-2007-January"))));
+}
+
+TEST_F(OrganisedCopyTest, CancelStopsInsideALargeFileAndCopiesNothingAfterIt)
+{
+    const QString small = places.writeFile(QStringLiteral("src/small.doc"), "s");
+    const QString big = at(QStringLiteral("src/big.bin"));
+    QFile file(big);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64(2) << 30)); // sparse
+    file.close();
+    JobControl control;
+    std::atomic<bool> stop{false};
+    // Cancel as soon as the copy's temporary shows: the copy is then inside the file.
+    std::thread canceller([&] {
+        while (!stop && QDir(at(QStringLiteral("out")))
+                            .entryList({QStringLiteral(".quenda-*")}, QDir::Files | QDir::Hidden)
+                            .isEmpty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        control.cancel();
+    });
+    const OrganisedCopyOutcome outcome = copy({big, small}, CopyLayout::AllInOne, control);
+    stop = true;
+    canceller.join();
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.copied, 0);
+    EXPECT_TRUE(QDir(at(QStringLiteral("out")))
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
 }
 
 TEST_F(OrganisedCopyTest, KeepOriginalUsesTheParentFolderNameWithoutItsExtension)

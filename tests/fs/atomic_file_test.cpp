@@ -78,6 +78,14 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary)
         ASSERT_TRUE(dropped.write("half"));
     }
     EXPECT_EQ(tree.listing(), QStringList{"data.txt"});
+
+    // On a read-only disk even the temporary cannot be made.
+    TmpfsMount disk(tree.path("ro"), "size=64k");
+    if (disk.mounted() && disk.remountReadOnly()) {
+        const Status readOnly = writeFileAtomically(tree.path("ro/list.txt"), "new list");
+        EXPECT_TRUE(readOnly.message().contains("Read-only file system"))
+            << readOnly.message().toStdString();
+    }
 }
 
 // Writers that hand their files to a run share its open folder: they neither close it nor
