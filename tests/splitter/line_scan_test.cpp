@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,33 +57,6 @@ std::vector<std::pair<Scan, const char *>> implementations()
 }
 
 } // namespace
-
-TEST(LineScan, EveryImplementationStopsWhereTheByteRuleDoes)
-{
-    std::mt19937 random(20261207);
-    // From text of CR LF lines with a rare flaw to text made of little but line ends.
-    for (const int flawEvery : {0, 2000, 300, 40, 3}) {
-        for (int round = 0; round < 150; ++round) {
-            std::string text;
-            const size_t size = random() % 1500;
-            while (text.size() < size) {
-                const unsigned lineLength = random() % 150;
-                text.append(lineLength, 'x');
-                if (flawEvery != 0 && random() % flawEvery == 0)
-                    text += (random() % 2) ? "\r" : "\n";
-                else
-                    text += "\r\n";
-            }
-            text.resize(size);
-            const size_t from = size ? random() % (size + 1) : 0;
-            const size_t to = from + (size > from ? random() % (size - from + 1) : 0);
-            const qint64 maxPairs = random() % 3 == 0 ? kNoPairLimit : 1 + random() % 12;
-            const size_t minLf = random() % 3 == 0 ? kNoMinLf : from + random() % 700;
-            for (const auto &[scan, name] : implementations())
-                expectSame(scan, name, text, from, to, maxPairs, minLf);
-        }
-    }
-}
 
 TEST(LineScan, LineEndsOnTheEdgesOfTheWalksGroupsAreJudgedWithTheirNeighbours)
 {
