@@ -3,7 +3,6 @@
 #include "app/window_registry.h"
 #include "contacts/import/FrmCntIpod.h"
 #include "db/database.h"
-#include "db/setup.h"
 #include "jobs/job_runner.h"
 #include "support/test_places.h"
 #include "support/test_services.h"
@@ -15,18 +14,15 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QSqlQuery>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
-
-#include <QPushButton>
-#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -179,19 +175,6 @@ TEST_F(MainWindowTest, DropDownButtonsOfferTheirMenusAndEntriesGoThroughTheToolT
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, EveryRegisteredWindowIsBuiltAsItsOwnClass)
-{
-    for (const WindowEntry &entry : windowRegistry()) {
-        std::unique_ptr<QDialog> window(createFunctionWindow(
-            QString::fromLatin1(entry.className), doubles.services(places.places()), nullptr));
-        ASSERT_NE(window, nullptr) << entry.className;
-        EXPECT_EQ(window->objectName(), QLatin1String(entry.className));
-    }
-    EXPECT_EQ(
-        createFunctionWindow(QStringLiteral("Dummy"), doubles.services(places.places()), nullptr),
-        nullptr);
-}
-
 TEST_F(MainWindowTest, ClosingTheMainWindowAsksAKeywordWindowWithARunningJob)
 {
     {
@@ -297,36 +280,6 @@ TEST_F(MainWindowTest, ALockedDatabaseNeitherHoldsActivationNorOpensTheWindowTwi
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].className, QStringLiteral("FrmNotesIpod"));
     EXPECT_EQ(key().toString(), QString());
-}
-
-// A function window opens where the user last closed it; each window keeps its own place.
-TEST_F(MainWindowTest, FunctionWindowsOpenWhereTheyWereClosed)
-{
-    auto window = makeWindow();
-    setKey(QStringLiteral("notes"));
-    window->activated();
-    QPointer<QDialog> notes = last;
-    ASSERT_TRUE(notes);
-    const QRect moved(140, 90, notes->width() + 37, notes->height() + 23);
-    notes->setGeometry(moved);
-    ASSERT_EQ(notes->geometry(), moved);
-    notes->close();
-    QApplication::processEvents();
-    EXPECT_FALSE(notes); // deleted on close
-
-    auto again = makeWindow();
-    setKey(QStringLiteral("notes"));
-    again->activated();
-    ASSERT_TRUE(last);
-    EXPECT_EQ(last->geometry(), moved);
-    last->close();
-
-    auto third = makeWindow();
-    setKey(QStringLiteral("textfile"));
-    third->activated();
-    ASSERT_TRUE(last);
-    EXPECT_EQ(opened.back().className, QStringLiteral("FrmText"));
-    EXPECT_NE(last->geometry(), moved);
 }
 
 // Every function of the toolbar, including those inside the drop-down menus, has a key of its
