@@ -163,9 +163,8 @@ void pressEveryKey(QWidget *window, const QString &state)
     std::map<QChar, QString> seen;
     for (const Target &t : onScreen(window)) {
         const auto [held, fresh] = seen.emplace(t.key, t.what);
-        EXPECT_TRUE(fresh) << qPrintable(state) << ": '" << qPrintable(t.what) << "' and '"
-                           << qPrintable(held->second) << "' share Alt+"
-                           << qPrintable(QString(t.key));
+        EXPECT_TRUE(fresh) << qPrintable(state + ": '" + t.what + "' and '" + held->second +
+                                         "' share Alt+" + t.key);
     }
     ShortcutCatcher caught;
     for (const Target &t : onScreen(window)) {
@@ -177,20 +176,16 @@ void pressEveryKey(QWidget *window, const QString &state)
         if (t.bar)
             chosen.emplace(t.bar, &QTabBar::currentChanged);
         QTest::keyClick(window, t.key.toLatin1(), Qt::AltModifier);
+        const std::string what = qPrintable(state + ": " + key + " for '" + t.what + "'");
         if (t.bar) {
             EXPECT_EQ(chosen->isEmpty() ? t.bar->currentIndex() : chosen->first().first().toInt(),
                       t.tab)
-                << qPrintable(state) << ": " << qPrintable(key) << " for tab '"
-                << qPrintable(t.what) << "'";
+                << what;
             t.bar->setCurrentIndex(before);
         } else if (qobject_cast<QAbstractButton *>(t.focus)) {
-            EXPECT_TRUE(caught.receiver == t.focus && !caught.ambiguous)
-                << qPrintable(state) << ": " << qPrintable(key) << " for '" << qPrintable(t.what)
-                << "'";
+            EXPECT_TRUE(caught.receiver == t.focus && !caught.ambiguous) << what;
         } else {
-            EXPECT_EQ(QApplication::focusWidget(), t.focus)
-                << qPrintable(state) << ": " << qPrintable(key) << " for '" << qPrintable(t.what)
-                << "'";
+            EXPECT_EQ(QApplication::focusWidget(), t.focus) << what;
         }
     }
 }
@@ -213,30 +208,24 @@ TEST_F(KeyboardTest, EveryWindowAnswersAltKeysOnEveryTab)
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << qPrintable(name);
-        QStringList unkeyed;
-        onScreen(window, &unkeyed);
-        EXPECT_TRUE(unkeyed.isEmpty())
-            << qPrintable(name) << ": " << qPrintable(unkeyed.join(", "));
-        pressEveryKey(window, name);
-
+        const auto everyKeyed = [window](const QString &state) {
+            QStringList unkeyed;
+            onScreen(window, &unkeyed);
+            EXPECT_TRUE(unkeyed.isEmpty()) << qPrintable(state + ": " + unkeyed.join(", "));
+            pressEveryKey(window, state);
+        };
+        everyKeyed(name);
         const QList<QTabBar *> bars = window->findChildren<QTabBar *>();
         for (QTabBar *bar : bars) {
-            if (!bar->isVisible())
-                continue;
-            for (int i = 0; i < bar->count(); ++i) {
+            for (int i = 0; bar->isVisible() && i < bar->count(); ++i) {
                 bar->setCurrentIndex(i);
-                const QString state = QStringLiteral("%1, tab %2").arg(name, bar->tabText(i));
-                unkeyed.clear();
-                onScreen(window, &unkeyed);
-                EXPECT_TRUE(unkeyed.isEmpty())
-                    << qPrintable(state) << ": " << qPrintable(unkeyed.join(", "));
-                pressEveryKey(window, state);
+                const QString state = name + ", tab " + bar->tabText(i);
+                everyKeyed(state);
                 for (QTabBar *inner : bars)
-                    if (inner != bar && inner->isVisible())
-                        for (int j = 0; j < inner->count(); ++j) {
-                            inner->setCurrentIndex(j);
-                            pressEveryKey(window, state + QStringLiteral(", ") + inner->tabText(j));
-                        }
+                    for (int j = 0; inner != bar && inner->isVisible() && j < inner->count(); ++j) {
+                        inner->setCurrentIndex(j);
+                        pressEveryKey(window, state + ", " + inner->tabText(j));
+                    }
             }
             bar->setCurrentIndex(0);
         }

@@ -69,7 +69,7 @@ TEST(Database, FreshFileHoldsTheWholeSchemaItsRowsAndTheVersion)
     EXPECT_TRUE(*hasFreeLauncherButton(db));
 }
 
-TEST(Database, FoundUnderAnyLetterCaseAndUnusableFilesAreNamed)
+TEST(Database, FoundUnderAnyLetterCaseUnusableFilesAreNamedAndASuiteDatabaseIsKept)
 {
     TempPlaces places(false);
     const QString lower = QDir(places.programDir()).filePath(QStringLiteral("quendadata.dll"));
@@ -96,17 +96,11 @@ TEST(Database, FoundUnderAnyLetterCaseAndUnusableFilesAreNamed)
         QSqlQuery(c.db()).exec(QStringLiteral("create table QD_SETUP (Key text)"));
     }
     EXPECT_TRUE(ensureDatabase(path).message().contains(QLatin1String("no row")));
-}
 
-TEST(Database, SuiteDatabaseGetsTheModuleTablesAndKeepsItsData)
-{
-    TempPlaces places(false);
-    const QString path = places.databasePath();
+    // The suite's own database with its row gets the module's tables and keeps its data.
     {
         Connection c(path);
-        QSqlQuery q(c.db());
-        q.exec(QStringLiteral("create table QD_SETUP (Key text)"));
-        q.exec(QStringLiteral("insert into QD_SETUP values ('TextFile')"));
+        QSqlQuery(c.db()).exec(QStringLiteral("insert into QD_SETUP values ('TextFile')"));
     }
     ASSERT_TRUE(ensureDatabase(path));
     Connection c(path);
