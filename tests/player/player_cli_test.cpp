@@ -1,6 +1,6 @@
 #include "fs/fs_fixture.h"
-#include "player_test_env.h"
 #include "support/cli_runner.h"
+#include "support/scoped_env.h"
 
 #include <QDir>
 

@@ -1,8 +1,8 @@
 #include "fs/fs_fixture.h"
 #include "player/player_discovery.h"
 #include "player/player_eject.h"
-#include "player_test_env.h"
 #include "support/cli_runner.h"
+#include "support/scoped_env.h"
 
 #include <QDBusConnection>
 #include <QFile>
