@@ -56,15 +56,14 @@ TEST(Database, FreshFileHoldsTheWholeSchemaItsRowsAndTheVersion)
     auto connection = places.connect();
     QSqlDatabase &db = connection->db();
 
-    for (const char *table :
-         {"QD_SETUP", "qd_tooltip", "cnt_main", "qd_mapfields", "quenda_Ipod", "Quenda_IpodScan",
+    for (const QString table :
+         {"QD_SETUP", "qd_tooltip", "qd_mapfields", "quenda_Ipod", "Quenda_IpodScan",
           "Quenda_IpodScanedtxt", "qd_ScanFile", "qd_ScanExe", "ButtonLauncher", "qd_ScanFolder"})
-        EXPECT_FALSE(columnsOf(db, QString::fromLatin1(table)).isEmpty()) << table;
+        EXPECT_FALSE(columnsOf(db, table).isEmpty()) << table.toStdString();
     EXPECT_EQ(columnsOf(db, QStringLiteral("cnt_main")).size(), 76);
     EXPECT_EQ(rowsOf(db, QStringLiteral("QD_SETUP")), 1);
     EXPECT_EQ(*schemaVersion(db), currentSchemaVersion());
-    for (const char *code : {"LS0017", "LS0027", "UTL0038"})
-        EXPECT_FALSE(tooltipText(db, QString::fromLatin1(code))->isEmpty()) << code;
+    EXPECT_FALSE(tooltipText(db, QStringLiteral("UTL0038"))->isEmpty());
     EXPECT_EQ(*tooltipText(db, QStringLiteral("nope")), QString());
     EXPECT_TRUE(*hasFreeLauncherButton(db));
 }
