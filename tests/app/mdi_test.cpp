@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -185,11 +184,7 @@ TEST_F(MainWindowTest, SplashShowsTheMainWindowOnItsFirstTickOrOnEscape)
     splash->show();
     // Only the timer's tick shows the main window, never the splash's own show.
     EXPECT_FALSE(window->isVisible());
-    QElapsedTimer waited;
-    waited.start();
-    while (!window->isVisible() && waited.elapsed() < 3000)
-        QTest::qWait(10);
-    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 3000));
     // The first activation of the main window closes the splash.
     window->activated();
     QTest::qWait(20);

@@ -136,7 +136,6 @@ TEST(RowTableModel, MarksEditsAndBulkResetsPassTheModelTester)
     QSignalSpy resets(model.get(), &QAbstractItemModel::modelReset);
     model->setRows(std::move(many));
     EXPECT_EQ(resets.count(), 1);
-    EXPECT_EQ(model->rowCount(), 100000);
 
     model->setAllMarked(true);
     model->toggleMark(7);
