@@ -191,6 +191,12 @@ class KeyboardTest : public ::testing::Test {
 protected:
     TempPlaces places;
     TestServices doubles;
+    FrmMDI main{doubles.services(places.places())};
+    std::unique_ptr<QDialog> open(const char *className)
+    {
+        return std::unique_ptr<QDialog>(createFunctionWindow(
+            QString::fromLatin1(className), doubles.services(places.places()), &main));
+    }
 };
 
 // Every function window (and the main window) as the user meets it: on every tab, each button,
@@ -199,7 +205,6 @@ protected:
 // letters.
 TEST_F(KeyboardTest, EveryWindowAnswersAltKeysOnEveryTab)
 {
-    FrmMDI main(doubles.services(places.places()));
     auto check = [](QWidget *window) {
         const QString name = window->objectName();
         window->show();
@@ -232,11 +237,8 @@ TEST_F(KeyboardTest, EveryWindowAnswersAltKeysOnEveryTab)
                 panel->setVisible(true);
         pressEveryKey(window, name + QStringLiteral(" with every panel open"));
     };
-    for (const WindowEntry &entry : windowRegistry()) {
-        std::unique_ptr<QDialog> window(createFunctionWindow(
-            QString::fromLatin1(entry.className), doubles.services(places.places()), &main));
-        check(window.get());
-    }
+    for (const WindowEntry &entry : windowRegistry())
+        check(open(entry.className).get());
     check(&main);
 }
 
@@ -244,11 +246,6 @@ TEST_F(KeyboardTest, EveryWindowAnswersAltKeysOnEveryTab)
 // closed too, as their own windows; a dialog that is none of the program's windows is left alone.
 TEST_F(KeyboardTest, WindowsOpenedFromOtherWindowsKeepTheirPlaces)
 {
-    FrmMDI main(doubles.services(places.places()));
-    auto open = [&](const char *name) {
-        return std::unique_ptr<QDialog>(createFunctionWindow(
-            QString::fromLatin1(name), doubles.services(places.places()), &main));
-    };
     auto properties = open("FrmFileProperty");
     properties->show();
     const QRect moved(170, 120, properties->width() + 41, properties->height() + 17);
