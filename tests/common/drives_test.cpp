@@ -11,8 +11,7 @@ using namespace quenda::test;
 TEST(Drives, MountInfoKeepsRealFileSystemsInMountOrder)
 {
     const QByteArray text = R"(21 26 0:20 / /proc rw,relatime - proc proc rw
-23 26 0:6 / /dev rw - devtmpfs devtmpfs rw,size=100k
-24 23 0:22 / /dev/shm rw - tmpfs tmpfs rw
+24 26 0:22 / /dev/shm rw - tmpfs tmpfs rw
 26 1 254:0 / / rw,relatime - ext4 /dev/vda rw
 30 26 8:17 / /media/u/My\040Stick rw,nosuid shared:5 master:2 - vfat /dev/sdb1 rw
 31 26 0:40 / /tmp rw - tmpfs tmpfs rw
@@ -21,10 +20,8 @@ TEST(Drives, MountInfoKeepsRealFileSystemsInMountOrder)
 34 26 7:0 / /media/cdrom ro - iso9660 /dev/sr0 ro
 35 26 7:1 / /snap/core/123 ro - squashfs /dev/loop1 ro
 36 26 0:50 / /var/lib/docker/overlay2/x/merged rw - overlay overlay rw
-37 26 0:23 / /run/user/1000 rw - tmpfs tmpfs rw
 39 30 0:60 / /sys/fs/cgroup rw - tmpfs tmpfs rw
 40 26 0:61 / /home/u/remote rw - fuse.sshfs u@host:/home rw
-41 26 0:62 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw
 42 1 254:0 / / rw,noatime - ext4 /dev/vda rw
 not a mount line
 )";

@@ -19,19 +19,20 @@ using namespace quenda::test;
 
 namespace {
 
-// Runs until cancelled, showing where it is.
-void untilCancelled(JobControl &control)
+// Runs until cancelled, showing where it is; gives back how far it got.
+int untilCancelled(JobControl &control)
 {
     control.setTotal(10);
     control.setDone(4);
     control.setItem(QStringLiteral("/notes/long.txt"));
     while (!control.isCancelled())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 4;
 }
 
 } // namespace
 
-TEST(JobWidgets, DialogShowsTheItemAndItsCancelStopsTheJob)
+TEST(JobWidgets, DialogShowsTheItemItsCancelStopsTheJobAndClosingAsksFirst)
 {
     QWidget window;
     JobRunner runner(&window);
@@ -52,6 +53,11 @@ TEST(JobWidgets, DialogShowsTheItemAndItsCancelStopsTheJob)
     EXPECT_EQ(control<QProgressBar>(dialog, "JobBar")->value(), 4);
     EXPECT_EQ(bar.value(), 4);
     EXPECT_TRUE(bar.isVisible());
+    // Closing the window under the job asks first; No leaves it running.
+    ScriptedMessages messages;
+    messages.answers = {MsgAnswer::No};
+    EXPECT_FALSE(mayCloseWhileRunning(&runner, messages));
+    EXPECT_TRUE(runner.isRunning());
 
     QSignalSpy finished(&runner, &JobRunner::finished);
     QTest::mouseClick(control<QPushButton>(dialog, "JobCancel"), Qt::LeftButton);
@@ -60,30 +66,16 @@ TEST(JobWidgets, DialogShowsTheItemAndItsCancelStopsTheJob)
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(start.isEnabled());
-}
 
-TEST(JobWidgets, ClosingUnderARunningJobAsksAndOnYesStopsIt)
-{
-    ScriptedMessages messages;
-    JobRunner runner;
-    EXPECT_TRUE(mayCloseWhileRunning(&runner, messages));
-    EXPECT_TRUE(messages.shown.empty()) << "nothing runs: nothing to ask";
-
+    // Yes stops the job, and the window hears how it ended before it closes; with nothing
+    // running there is nothing to ask.
     bool delivered = false;
-    runner.start<int>(
-        [](JobControl &control) {
-            untilCancelled(control);
-            return 1;
-        },
-        [&](int, const JobReport &report) { delivered = report.cancelled; });
-    messages.answers = {MsgAnswer::No, MsgAnswer::Yes};
-    EXPECT_FALSE(mayCloseWhileRunning(&runner, messages));
-    EXPECT_TRUE(runner.isRunning());
+    runner.start<int>(untilCancelled,
+                      [&](int, const JobReport &report) { delivered = report.cancelled; });
     EXPECT_TRUE(mayCloseWhileRunning(&runner, messages));
-    EXPECT_FALSE(runner.isRunning());
-    EXPECT_TRUE(delivered) << "the window hears how its job ended before it closes";
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[0].text, stopRunningActionQuestion());
+    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(mayCloseWhileRunning(&runner, messages));
+    EXPECT_EQ(messages.texts(), QStringList(2, stopRunningActionQuestion()));
     EXPECT_EQ(messages.shown[0].buttons, MsgButtons::YesNo);
 }
 

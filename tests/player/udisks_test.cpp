@@ -1,8 +1,8 @@
 #include "fs/fs_fixture.h"
 #include "player/player_discovery.h"
 #include "player/player_eject.h"
-#include "player_test_env.h"
 #include "support/cli_runner.h"
+#include "support/scoped_env.h"
 
 #include <QDBusConnection>
 #include <QFile>
@@ -125,13 +125,10 @@ TEST(PlayerUDisks, DiscoveryNamesPlayersFollowsPlugsAndEjectsThroughUDisks2)
     EXPECT_EQ(*ejected, "The player JOE'S IPOD is ejected and can be unplugged.");
     EXPECT_EQ(mock.command({"calls", "sdx1"}), "calls 2 1");
 
-    // The command line asks the same UDisks2 when it is the system's.
+    // The command line ejects through the same UDisks2 when it is the system's.
     TempPlaces places(false);
     ScopedEnv roots("QUENDA_PLAYER_ROOTS", std::nullopt);
     ScopedEnv system("DBUS_SYSTEM_BUS_ADDRESS", mock.address().toUtf8());
-    const CliRun list = runCli(places, {"player", "list"});
-    EXPECT_EQ(list.status, 0) << list.err.toStdString();
-    EXPECT_TRUE(list.out.startsWith(first + "\tJOE'S IPOD\t")) << list.out.toStdString();
     const CliRun eject = runCli(places, {"player", "eject"});
     EXPECT_EQ(eject.status, 0) << eject.err.toStdString();
     EXPECT_EQ(eject.out, "The player JOE'S IPOD is ejected and can be unplugged.\n");
