@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,15 +25,6 @@ using namespace quenda::test;
 namespace {
 
 constexpr qint64 kGiB = qint64(1) << 30;
-
-// A file of that apparent size that takes no room on the disk.
-void sparseFile(const QString &path, qint64 size)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, size), 0);
-    ::close(fd);
-}
 
 std::vector<SchemeFolderRow> rowsOf(TempPlaces &places, const QString &scheme)
 {
@@ -379,7 +369,6 @@ TEST(FolderListModel, ARefreshKeepsTheWorkingTicksOfItsSchemeByPath)
 
 TEST(FolderCopy, ProblemsAreToldInOneTextWithALongListCut)
 {
-    EXPECT_EQ(copyProblemsText({}, {}), QString());
     std::vector<ItemFailure> one{{"/d/a.txt", "Permission denied"}};
     EXPECT_EQ(copyProblemsText({}, one),
               "1 item could not be copied:\n/d/a.txt: Permission denied");

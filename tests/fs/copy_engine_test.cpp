@@ -183,11 +183,7 @@ TEST(CopyEngine, CancellingKeepsWhatWasCopiedAndNoPartialFile)
 {
     TempTree tree;
     tree.file("src/a-small.txt", "small");
-    // Large enough that a copy takes a while; sparse, so it costs no disk.
-    const QString big = tree.path("src/big.bin");
-    const int fd = ::open(QFile::encodeName(big).constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_EQ(ftruncate(fd, 512LL * 1024 * 1024), 0);
-    ::close(fd);
+    sparseFile(tree.path("src/big.bin"), 512LL * 1024 * 1024); // a copy of it takes a while
 
     JobControl control;
     Result<CopyPlan> plan =

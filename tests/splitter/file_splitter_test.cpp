@@ -83,13 +83,6 @@ QList<QByteArray> modelPieces(const QByteArray &text, double size, SplitUnit uni
     return result;
 }
 
-bool isTooSmall(const QByteArray &text, double size, SplitUnit unit)
-{
-    const double bytes = static_cast<double>(text.size());
-    return (unit == SplitUnit::KB && bytes / 1024.0 <= size) ||
-           (unit == SplitUnit::MB && bytes / (1024.0 * 1024.0) <= size);
-}
-
 // The names starting with "." in folder: temporaries, finished or not.
 QStringList hiddenNames(const QString &folder)
 {
@@ -133,7 +126,6 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
     QByteArray exact = "one\r\ntwo\r\n";
     exact += QByteArray(block - exact.size() - 2, 'e') + "\r\n" + "after\r\nlast";
 
-
     struct Size {
         double size;
         SplitUnit unit;
@@ -174,13 +166,8 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
             const QString path =
                 places.writeFile(QStringLiteral("case%1/text.txt").arg(folder++), c.text);
             const QList<QByteArray> want = modelPieces(c.text, size, unit);
-            if (isTooSmall(c.text, size, unit))
-                continue;
             EXPECT_EQ(splitNow(path, size, unit).pieces, want.size());
-            const QList<QByteArray> got = pieces(path);
-            ASSERT_EQ(got.size(), want.size());
-            for (qsizetype k = 0; k < got.size(); ++k)
-                ASSERT_TRUE(got[k] == want[k]) << "piece " << k + 1 << " of " << got.size();
+            EXPECT_TRUE(pieces(path) == want); // the pieces are too large to print
         }
     }
 }
