@@ -236,8 +236,6 @@ TEST_F(FileCopierWindowTest, ACopyToTheDesktopWaitsForAnotherOneAndReportsWhatDi
     QTest::mouseClick(control<QPushButton>(w.get(), "CmdCopy"), Qt::LeftButton);
     // The window is not blocked: its job waits and says why.
     QTRY_COMPARE(w->job()->progress().item, copyWaitingText(copier));
-    EXPECT_TRUE(w->job()->isRunning());
-    EXPECT_TRUE(doubles.messages.shown.empty());
 
     held = fail(QString()); // the other copy ends
     w->job()->wait();

@@ -215,8 +215,6 @@ TEST_F(FolderWindowTest, ADesktopCopyWaitsForAnotherOneAndFailuresAreNamed)
     // The window stays alive and says what the copy waits for.
     QTRY_VERIFY(ctl<QLabel>(*w, "LblCopyWait")->isVisible());
     EXPECT_EQ(ctl<QLabel>(*w, "LblCopyWait")->text(), copyWaitingText(copier));
-    EXPECT_TRUE(w->job()->isRunning());
-    EXPECT_TRUE(doubles.messages.shown.empty());
     held = fail(QString());
     settle(*w);
     EXPECT_FALSE(ctl<QLabel>(*w, "LblCopyWait")->isVisible());
@@ -318,7 +316,6 @@ TEST_F(FolderWindowTest, EscCancelsACopyAndOtherwiseCloses)
     });
     click(*w, "CmdCpview");
     QTest::mouseClick(ctl<QPushButton>(*w, "Command2"), Qt::LeftButton);
-    EXPECT_TRUE(w->job()->isRunning());
     EXPECT_FALSE(ctl<QPushButton>(*w, "Command2")->isEnabled());
     QTest::keyClick(w.get(), Qt::Key_Escape);
     settle(*w);
