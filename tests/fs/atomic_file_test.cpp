@@ -21,7 +21,6 @@ TEST(AtomicFile, WritesReplacesKeepsTheReplacedFilesModeAndNeverFollowsALink)
     const mode_t oldMask = umask(022);
     const QString target = tree.path("notes.txt");
     ASSERT_TRUE(writeFileAtomically(target, "first"));
-    EXPECT_EQ(readFile(target), "first");
     EXPECT_EQ(modeOf(target), 0644u);
 
     ::chmod(QFile::encodeName(target).constData(), 0600);

@@ -123,10 +123,6 @@ TEST(CopyEngine, ClashPoliciesWhenMergingIntoAnExistingFolder)
     copyTree(tree.path("src"), prepare("f"), ClashPolicy::Fail, failing);
     EXPECT_EQ(failing.failureCount(), 2);
     EXPECT_EQ(readFile(tree.path("f/a.txt")), "old a");
-
-    for (const char *folder : {"r", "s", "k", "f"})
-        for (const QString &name : tree.listing(folder))
-            EXPECT_FALSE(name.endsWith(".tmp")) << folder << '/' << name.toStdString();
 }
 
 TEST(CopyEngine, PlansThatCannotWorkAreRefused)
@@ -187,11 +183,7 @@ TEST(CopyEngine, CancellingKeepsWhatWasCopiedAndNoPartialFile)
 {
     TempTree tree;
     tree.file("src/a-small.txt", "small");
-    // Large enough that a copy takes a while; sparse, so it costs no disk.
-    const QString big = tree.path("src/big.bin");
-    const int fd = ::open(QFile::encodeName(big).constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_EQ(ftruncate(fd, 512LL * 1024 * 1024), 0);
-    ::close(fd);
+    sparseFile(tree.path("src/big.bin"), 512LL * 1024 * 1024); // a copy of it takes a while
 
     JobControl control;
     Result<CopyPlan> plan =

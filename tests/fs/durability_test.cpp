@@ -5,13 +5,11 @@
 // A cancel can be made to arrive at a flush, when every byte is copied.
 
 #include "filecopier/organised_copy.h"
-#include "foldercopier/folder_copy.h"
 #include "fs/atomic_file.h"
 #include "fs/copy_engine.h"
 #include "fs/copy_run.h"
 #include "fs/folder_syncs.h"
 #include "fs_fixture.h"
-#include "splitter/file_splitter.h"
 
 #include <QDir>
 #include <QFile>
@@ -304,7 +302,6 @@ TEST(Durability, ACancelThatArrivesAtTheLastFlushFindsTheCopyDone)
     QStringList sources;
     for (int i = 0; i < 3; ++i)
         sources << tree.file(QStringLiteral("src/f%1.txt").arg(i), "x");
-    tree.folder("folders");
     const auto expectDone = [](const JobControl &control, bool cancelled) {
         EXPECT_FALSE(cancelled);
         EXPECT_TRUE(control.report().succeeded());
@@ -321,30 +318,6 @@ TEST(Durability, ACancelThatArrivesAtTheLastFlushFindsTheCopyDone)
     {
         JobControl control;
         const CancelAtFlush late(control);
-        const FolderCopyOutcome out = copyFolders({tree.path("src")}, tree.path("folders"),
-                                                  FolderCopyLayout::Subfolders, control);
-        EXPECT_EQ(out.filesCopied, 3);
-        expectDone(control, out.cancelled);
-    }
-    {
-        JobControl control;
-        const CancelAtFlush late(control);
         expectDone(control, organisedCopy(sources, tree.path("organised"), control).cancelled);
     }
-}
-
-TEST(Durability, SplitPiecesReachTheDiskInBatchesBeforeTheyTakeTheirNames)
-{
-    TempTree tree;
-    QByteArray text;
-    for (int i = 1; i <= 301; ++i)
-        text += "line " + QByteArray::number(i) + "\r\n";
-    const QString path = tree.file("notes.txt", text);
-    takeEvents();
-    JobControl control;
-    EXPECT_EQ(SplitFile(path, 2, SplitUnit::Lines, control).pieces, 151);
-    const std::vector<Event> events = takeEvents();
-    expectDurableOrder(events, tree.root());
-    EXPECT_LT(flushes(events), 5) << "one flush per piece is what the batches are there to avoid";
-    EXPECT_EQ(readFile(tree.path("notes151.txt")), "line 301\r\n");
 }

@@ -83,18 +83,26 @@ bool isLink(const QString &path)
     return lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-TmpfsMount::TmpfsMount(const QString &mountPoint, const char *options) : m_point(mountPoint)
+QString sparseFile(const QString &path, qint64 size)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.resize(size);
+    return path;
+}
+
+Mount::~Mount()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_point).constData(), MNT_DETACH);
+}
+
+TmpfsMount::TmpfsMount(const QString &mountPoint, const char *options) : Mount(mountPoint)
 {
     QDir().mkpath(mountPoint);
     if (geteuid() == 0)
         m_mounted =
             ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, options) == 0;
-}
-
-TmpfsMount::~TmpfsMount()
-{
-    if (m_mounted)
-        ::umount2(QFile::encodeName(m_point).constData(), MNT_DETACH);
 }
 
 bool TmpfsMount::remountReadOnly()
@@ -133,17 +141,11 @@ ImmutableFile::~ImmutableFile()
         (void)setImmutable(m_path, false);
 }
 
-BindMount::BindMount(const QString &source, const QString &target) : m_point(target)
+BindMount::BindMount(const QString &source, const QString &target) : Mount(target)
 {
     if (geteuid() == 0)
         m_mounted = ::mount(QFile::encodeName(source).constData(),
                             QFile::encodeName(target).constData(), nullptr, MS_BIND, nullptr) == 0;
-}
-
-BindMount::~BindMount()
-{
-    if (m_mounted)
-        ::umount2(QFile::encodeName(m_point).constData(), MNT_DETACH);
 }
 
 std::optional<bool> runUnprivileged(const std::function<bool()> &check)

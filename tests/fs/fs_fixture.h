@@ -31,35 +31,36 @@ private:
 };
 
 QByteArray readFile(const QString &path);
+// A file of that apparent size that takes no room on the disk; returns its path.
+QString sparseFile(const QString &path, qint64 size);
 unsigned modeOf(const QString &path); // permission bits, links not followed
 bool isLink(const QString &path);
 
-// Mounts below need root: check mounted() and skip otherwise. Each is unmounted when it goes.
-// A tmpfs of the given size mounted on a fresh folder.
-class TmpfsMount {
+// Mounts need root: check mounted() and skip otherwise. Each is unmounted when it goes.
+class Mount {
 public:
-    TmpfsMount(const QString &mountPoint, const char *options);
-    ~TmpfsMount();
+    ~Mount();
+    Mount(const Mount &) = delete;
+    Mount &operator=(const Mount &) = delete;
     bool mounted() const { return m_mounted; }
-    bool remountReadOnly();
 
-private:
+protected:
+    explicit Mount(const QString &point) : m_point(point) {}
     QString m_point;
     bool m_mounted = false;
 };
 
+// A tmpfs of the given size mounted on a fresh folder.
+class TmpfsMount : public Mount {
+public:
+    TmpfsMount(const QString &mountPoint, const char *options);
+    bool remountReadOnly();
+};
+
 // A bind mount of source on target (both existing folders).
-class BindMount {
+class BindMount : public Mount {
 public:
     BindMount(const QString &source, const QString &target);
-    ~BindMount();
-    BindMount(const BindMount &) = delete;
-    BindMount &operator=(const BindMount &) = delete;
-    bool mounted() const { return m_mounted; }
-
-private:
-    QString m_point;
-    bool m_mounted = false;
 };
 
 // Marks an existing file immutable (root only; check marked()): a rename over it fails with

@@ -11,7 +11,7 @@ namespace {
 CliRun cli(const QStringList &args)
 {
     static const TempPlaces places(false);
-    return runCli(places, QStringList{QStringLiteral("split")} + args);
+    return runCli(places, QStringList{"split"} + args);
 }
 
 } // namespace
@@ -19,32 +19,28 @@ CliRun cli(const QStringList &args)
 TEST(CliSplit, SplitsAndPrintsTheWindowsMessages)
 {
     TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("notes.txt"), "a\nb\nc\n");
-    const CliRun done = cli({path, QStringLiteral("--lines"), QStringLiteral("2")});
+    const QString path = places.writeFile("notes.txt", "a\nb\nc\n");
+    const CliRun done = cli({path, "--lines", "2"});
     EXPECT_EQ(done.status, 0);
     EXPECT_EQ(done.out, "The file " + path +
                             " has been splitted into 2 files each containing  2 Lines\n"
                             "The last file may contain less then 2 Lines\n");
-    EXPECT_EQ(readAll(places.root() + QStringLiteral("/notes2.txt")), "c\r\n");
+    EXPECT_EQ(readAll(places.root() + "/notes2.txt"), "c\r\n");
 
-    const CliRun capped = cli({path, QStringLiteral("--kb"), QStringLiteral("4096")});
+    const CliRun capped = cli({path, "--kb", "4096"});
     EXPECT_NE(capped.status, 0);
-    EXPECT_EQ(capped.err, QStringLiteral("Maximum KB = 1024\n"));
+    EXPECT_EQ(capped.err, "Maximum KB = 1024\n");
 
-    const CliRun tooSmall = cli({QStringLiteral("--mb"), QStringLiteral("1"), path});
+    const CliRun tooSmall = cli({"--mb", "1", path});
     EXPECT_NE(tooSmall.status, 0);
     EXPECT_EQ(tooSmall.err, QStringLiteral("The file you want to split is smaller then then size "
                                            "you specified!!!\nProcess failed...\n"));
 
-    const CliRun missing =
-        cli({path + QStringLiteral("x"), QStringLiteral("--lines"), QStringLiteral("2")});
+    const CliRun missing = cli({path + "x", "--lines", "2"});
     EXPECT_NE(missing.status, 0);
     EXPECT_EQ(missing.err, "File: " + path + "x not found!\nProcess failed...\n");
 
     // A unit option without its number, or two units, is a usage error.
-    EXPECT_EQ(cli({path, QStringLiteral("--kb")}).status, 2);
-    EXPECT_EQ(cli({path, QStringLiteral("--kb"), QStringLiteral("1"), QStringLiteral("--mb"),
-                   QStringLiteral("1")})
-                  .status,
-              2);
+    EXPECT_EQ(cli({path, "--kb"}).status, 2);
+    EXPECT_EQ(cli({path, "--kb", "1", "--mb", "1"}).status, 2);
 }

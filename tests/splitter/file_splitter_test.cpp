@@ -83,17 +83,10 @@ QList<QByteArray> modelPieces(const QByteArray &text, double size, SplitUnit uni
     return result;
 }
 
-bool isTooSmall(const QByteArray &text, double size, SplitUnit unit)
-{
-    const double bytes = static_cast<double>(text.size());
-    return (unit == SplitUnit::KB && bytes / 1024.0 <= size) ||
-           (unit == SplitUnit::MB && bytes / (1024.0 * 1024.0) <= size);
-}
-
 // The names starting with "." in folder: temporaries, finished or not.
 QStringList hiddenNames(const QString &folder)
 {
-    return QDir(folder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden);
 }
 
 QString fixture(const char *name)
@@ -133,13 +126,6 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
     QByteArray exact = "one\r\ntwo\r\n";
     exact += QByteArray(block - exact.size() - 2, 'e') + "\r\n" + "after\r\nlast";
 
-    // Lines with CR, LF or "LF CR" ends only, long enough to cross a block edge.
-    QByteArray lone;
-    for (int i = 0; lone.size() < block + block / 3; ++i)
-        lone += QByteArray(60 + i % 90, char('a' + i % 26)) + (i % 3   ? "\n"
-                                                               : i % 2 ? "\r"
-                                                                       : "\n\r");
-
     struct Size {
         double size;
         SplitUnit unit;
@@ -163,9 +149,6 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
         {"cr-at-eof",
          QByteArray(block - 1, 'c') + "\r",
          {{1, SplitUnit::Lines}, {3, SplitUnit::KB}}},
-        {"lone-ends",
-         lone,
-         {{1000, SplitUnit::Lines}, {100.5, SplitUnit::KB}, {0.4, SplitUnit::MB}}},
         // "\n\r" is two line ends with an empty line between; the last line has no end.
         // Sizes that no line count reaches keep the whole file in one piece.
         {"mixed",
@@ -183,13 +166,8 @@ TEST(SplitFile, PiecesMatchTheLineByLineRuleWhereverTheBlocksFall)
             const QString path =
                 places.writeFile(QStringLiteral("case%1/text.txt").arg(folder++), c.text);
             const QList<QByteArray> want = modelPieces(c.text, size, unit);
-            if (isTooSmall(c.text, size, unit))
-                continue;
             EXPECT_EQ(splitNow(path, size, unit).pieces, want.size());
-            const QList<QByteArray> got = pieces(path);
-            ASSERT_EQ(got.size(), want.size());
-            for (qsizetype k = 0; k < got.size(); ++k)
-                ASSERT_TRUE(got[k] == want[k]) << "piece " << k + 1 << " of " << got.size();
+            EXPECT_TRUE(pieces(path) == want); // the pieces are too large to print
         }
     }
 }
@@ -198,13 +176,12 @@ TEST(SplitFile, TooSmallAndFolderChecksRefuseBeforeAnyPieceIsWritten)
 {
     TempPlaces places(false);
     // A folder is no file to split, even when its name has a dot.
-    QDir(places.root()).mkpath(QStringLiteral("Old.Docs/inner.d"));
-    const auto folder =
-        splitNow(places.root() + QStringLiteral("/Old.Docs/inner.d"), 5, SplitUnit::Lines);
-    EXPECT_TRUE(folder.message->text.endsWith(QStringLiteral("inner.d not found!")));
+    QDir(places.root()).mkpath("Old.Docs/inner.d");
+    const auto folder = splitNow(places.root() + "/Old.Docs/inner.d", 5, SplitUnit::Lines);
+    EXPECT_TRUE(folder.message->text.endsWith("inner.d not found!"));
 
     // Exactly 2 KB is too small for 2 KB pieces, in KB and in MB alike.
-    const QString exact = places.writeFile(QStringLiteral("exact.txt"), QByteArray(2048, 'k'));
+    const QString exact = places.writeFile("exact.txt", QByteArray(2048, 'k'));
     EXPECT_EQ(splitNow(exact, 2, SplitUnit::KB).pieces, -1);
     EXPECT_EQ(splitNow(exact, 0.002, SplitUnit::MB).pieces, -1);
     EXPECT_FALSE(QFileInfo::exists(pieceName(exact, 1)));
@@ -223,14 +200,13 @@ TEST(SplitFile, PiecesTakeTheirNameFromTheFileNameAndStayBesideIt)
         EXPECT_EQ(pieceName(QString::fromLatin1(source), k), QString::fromLatin1(piece)) << source;
 
     TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("Old.Docs/notes.txt"), "1\n2\n3\n");
+    const QString path = places.writeFile("Old.Docs/notes.txt", "1\n2\n3\n");
     // An older piece of the same name is replaced, not appended to.
-    places.writeFile(QStringLiteral("Old.Docs/notes1.txt"), QByteArray(5000, 'o'));
+    places.writeFile("Old.Docs/notes1.txt", QByteArray(5000, 'o'));
     EXPECT_EQ(splitNow(path, 2, SplitUnit::Lines).pieces, 2);
-    EXPECT_EQ(QDir(places.root() + QStringLiteral("/Old.Docs")).entryList(QDir::Files),
-              (QStringList{QStringLiteral("notes.txt"), QStringLiteral("notes1.txt"),
-                           QStringLiteral("notes2.txt")}));
-    EXPECT_EQ(readAll(places.root() + QStringLiteral("/Old.Docs/notes1.txt")), "1\r\n2\r\n");
+    EXPECT_EQ(QDir(places.root() + "/Old.Docs").entryList(QDir::Files),
+              (QStringList{"notes.txt", "notes1.txt", "notes2.txt"}));
+    EXPECT_EQ(readAll(places.root() + "/Old.Docs/notes1.txt"), "1\r\n2\r\n");
     EXPECT_EQ(QDir(places.root()).entryList(QDir::Files), QStringList());
 }
 
@@ -251,25 +227,24 @@ TEST(SplitFile, SampleFilesSplitWithoutLosingOrAddingText)
 
 TEST(SplitCommand, TheSizeIsReadAsItsLeadingNumberAndCappedAbove1024Kb)
 {
-    EXPECT_EQ(leadingNumber(QStringLiteral("12.5.7")), 12.5);
-    EXPECT_EQ(leadingNumber(QStringLiteral(" 3 0kb")), 30.0);
-    EXPECT_EQ(leadingNumber(QStringLiteral(".")), 0.0);
+    EXPECT_EQ(leadingNumber("12.5.7"), 12.5);
+    EXPECT_EQ(leadingNumber(" 3 0kb"), 30.0);
+    EXPECT_EQ(leadingNumber("."), 0.0);
 
     TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("long.txt"), numberedLines(10, "\n"));
-    EXPECT_EQ(commandNow(path, QStringLiteral("1024.5"), SplitUnit::KB).sizeText,
-              QStringLiteral("1024"));
+    const QString path = places.writeFile("long.txt", numberedLines(10, "\n"));
+    EXPECT_EQ(commandNow(path, "1024.5", SplitUnit::KB).sizeText, "1024");
     // 1024 itself passes the cap and falls to the size check instead.
-    const SplitCommandResult atCap = commandNow(path, QStringLiteral("1024"), SplitUnit::KB);
+    const SplitCommandResult atCap = commandNow(path, "1024", SplitUnit::KB);
     EXPECT_FALSE(atCap.sizeText);
     ASSERT_EQ(atCap.messages.size(), 2u);
-    EXPECT_TRUE(atCap.messages[0].text.startsWith(QStringLiteral("The file you want")));
+    EXPECT_TRUE(atCap.messages[0].text.startsWith("The file you want"));
 }
 
 TEST(SplitFile, AFullDiskStopsTheSplitAndLeavesNoFragmentNorADamagedEarlierPiece)
 {
     TempPlaces places(false);
-    const QString disk = places.desktopDir() + QStringLiteral("/disk");
+    const QString disk = places.desktopDir() + "/disk";
     ASSERT_TRUE(QDir().mkpath(disk));
     TmpfsMount mount(disk, "size=64k");
     if (!mount.mounted())
@@ -278,7 +253,7 @@ TEST(SplitFile, AFullDiskStopsTheSplitAndLeavesNoFragmentNorADamagedEarlierPiece
     QByteArray text;
     for (int i = 0; i < 20; ++i)
         text += QByteArray(2000, char('a' + i)) + "\r\n";
-    const QString path = disk + QStringLiteral("/big.txt");
+    const QString path = disk + "/big.txt";
     ASSERT_TRUE(writeFileAtomically(path, text));
     const QString last = pieceName(path, 10);
     ASSERT_TRUE(writeFileAtomically(last, "an earlier piece\r\n"));
@@ -286,7 +261,7 @@ TEST(SplitFile, AFullDiskStopsTheSplitAndLeavesNoFragmentNorADamagedEarlierPiece
     const SplitResult result = splitNow(path, 2, SplitUnit::Lines);
     EXPECT_EQ(result.pieces, -1);
     ASSERT_TRUE(result.message);
-    EXPECT_TRUE(result.message->text.startsWith(QStringLiteral("Error: 61 - Disk full: ")));
+    EXPECT_TRUE(result.message->text.startsWith("Error: 61 - Disk full: "));
     EXPECT_EQ(readAll(path) + readAll(last), text + "an earlier piece\r\n");
     // Every piece that exists is whole: two full lines of the source. The pieces before the
     // one that failed all took their names, and the message names the one that failed.
@@ -303,7 +278,7 @@ TEST(SplitFile, APieceNameThatIsTheSourceItselfIsRefusedBeforeAnythingIsWritten)
 {
     TempPlaces places(false);
     const QByteArray text = "a\r\nb\r\nc\r\nd\r\n";
-    const QString path = places.writeFile(QStringLiteral("s.txt"), text);
+    const QString path = places.writeFile("s.txt", text);
     ASSERT_EQ(::link(QFile::encodeName(path).constData(),
                      QFile::encodeName(pieceName(path, 3)).constData()),
               0);
@@ -317,15 +292,14 @@ TEST(SplitFile, APieceNameThatIsTheSourceItselfIsRefusedBeforeAnythingIsWritten)
 TEST(SplitFile, ACancelStopsAtALineEndAndKeepsThePiecesWritten)
 {
     TempPlaces places(false);
-    const QString path = places.writeFile(QStringLiteral("notes.txt"), numberedLines(50, "\r\n"));
+    const QString path = places.writeFile("notes.txt", numberedLines(50, "\r\n"));
     JobControl control;
     control.cancel();
     const SplitResult stopped = SplitFile(path, 10, SplitUnit::Lines, control);
     EXPECT_TRUE(stopped.stopped && stopped.pieces == 1);
     EXPECT_EQ(pieces(path), QList<QByteArray>{numberedLines(1, "\r\n")});
     EXPECT_EQ(hiddenNames(QFileInfo(path).path()), QStringList());
-    const auto messages =
-        splitMessages({path, QStringLiteral("10"), 10, SplitUnit::Lines}, stopped);
+    const auto messages = splitMessages({path, "10", 10, SplitUnit::Lines}, stopped);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains(QLatin1String("was stopped: 1 files were written")));
 }
