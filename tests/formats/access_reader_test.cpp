@@ -208,14 +208,12 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
     // mdb-export's oracle holds the ID and text columns as they are; its dates outside 1900 to
     // 4637 are wrong ("1900-01-00"). The right dates come from the day numbers stored in the
     // file (read from its bytes: 44532, 2958101, -728, -363, 2, -463126, -462760 and -462395),
-    // counted in days from 1899-12-30 in the Gregorian calendar; the three rows whose dates
-    // the oracle gets right agree with it.
+    // counted in days from 1899-12-30 in the Gregorian calendar.
     const std::vector<QStringList> expected =
         parseOracleCsv(fixtureBytes(QStringLiteral(".DateTest.iso.oracle.csv")));
     ASSERT_EQ(expected.size(), 7u);
     const auto day = [](qint64 n) { return QDate(1899, 12, 30).addDays(n); };
-    const QDate dec2 = day(44532);
-    ASSERT_EQ(dec2, QDate(2021, 12, 2));
+    const QDate dec2 = day(44532); // 2021-12-02
     const std::vector<std::array<QDate, 3>> dates = {
         {dec2, dec2, dec2},
         {day(2958101), day(2958101), day(2958101)}, // 9999-01-01
@@ -232,9 +230,6 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
             EXPECT_EQ(v[1 + c].toDateTime(),
                       QDateTime(dates[row][std::size_t(c)], QTime(0, 0), QTimeZone::utc()))
                 << "row " << row + 1 << " column " << c + 1;
-        if (dates[row][0] == dec2) {
-            EXPECT_EQ(v[1].toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), want[1]);
-        }
         EXPECT_EQ(v[4].toString(), want[4]); // the memo keeps its CR LF
         EXPECT_EQ(v[5].toString(), want[5]);
     }
@@ -315,19 +310,6 @@ TEST(AccessReader, AFailingHelperBecomesAMessage)
     EXPECT_FALSE((*reader)->next(v));
     EXPECT_EQ((*reader)->status().message(),
               prefix + QStringLiteral("the reading helper's answer ended too soon."));
-}
-
-TEST(AccessReader, FilesThatAreNoDatabasesNeverReachTheHelper)
-{
-    QTemporaryDir dir;
-    const QString text = writeBytes(dir.filePath(QStringLiteral("notes.mdb")),
-                                    "just some text, long enough to hold a header");
-    const AccessOptions noHelper{dir.filePath(QStringLiteral("absent")), 1000, {}};
-    EXPECT_EQ(accessTables(text, noHelper).code(), kErrorWrongFormat);
-    EXPECT_EQ(
-        AccessReader::open(dir.filePath(QStringLiteral("none.mdb")), QStringLiteral("T"), noHelper)
-            .code(),
-        kErrorFileNotFound);
 }
 
 namespace {
