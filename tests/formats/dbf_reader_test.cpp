@@ -199,10 +199,9 @@ TEST(DbfReader, VisualFoxProTypesNullsAndMemoInAnyCase)
     std::vector<FieldType> types;
     for (const auto &f : (*reader)->fields())
         types.push_back(f.type);
-    EXPECT_EQ(types[2], FieldType::Number);
-    EXPECT_EQ(types[3], FieldType::DateTime);
-    EXPECT_EQ(types[4], FieldType::Currency);
-    EXPECT_EQ(types[8], FieldType::Binary);
+    using T = FieldType;
+    EXPECT_EQ(types, (std::vector<T>{T::Text, T::Integer, T::Number, T::DateTime, T::Currency,
+                                     T::Memo, T::Text, T::Integer, T::Binary}));
     QVariantList v;
     ASSERT_TRUE((*reader)->next(v));
     EXPECT_EQ(v.mid(0, 8),
