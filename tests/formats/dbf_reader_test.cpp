@@ -296,7 +296,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
               QStringLiteral("The file t.dbf is damaged: its header announces "
                              "2147483648 records but only 2 are present."));
 
-    // A memo pointer past the end of the memo file.
     auto pointer = openBytes(buildDbf(0xF5, fields, {"one           8", "two      999999"}), memo);
     ASSERT_TRUE(pointer->next(v));
     EXPECT_EQ(v[1], QVariant(QStringLiteral("ok")));
@@ -312,7 +311,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     ASSERT_TRUE(empty->next(v));
     EXPECT_EQ(v, (QVariantList{QStringLiteral("ab"), QVariant(), QVariant()}));
 
-    // A memo whose length runs past the end of the memo file.
     QByteArray longMemo = memo;
     putBe(longMemo, 512 + 4, 1u << 20);
     auto runs = openBytes(buildDbf(0xF5, fields, {"one           8"}), longMemo);
