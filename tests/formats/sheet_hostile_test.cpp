@@ -153,13 +153,11 @@ std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet, const QByteArra
 
 } // namespace
 
-TEST(SheetHostile, MissingFilesDirectoriesAndFifosAreRefusedByName)
+TEST(SheetHostile, MissingFilesPipesAndNonSheetsAreRefusedByName)
 {
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("nothing.xls"));
     expectNamedFailure(readSheetBlock(missing), missing, "No such file or directory");
-
-    expectNamedFailure(readSheetBlock(dir.path()), dir.path(), "not a regular file");
 
     const QString fifo = dir.filePath(QStringLiteral("pipe.xls"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
