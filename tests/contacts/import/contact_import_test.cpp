@@ -84,24 +84,6 @@ private:
     TableReader &m_inner;
 };
 
-// Every contact's columns but the id, in id order.
-std::vector<QStringList> contactsWithoutIds(QSqlDatabase &db)
-{
-    std::vector<QStringList> rows;
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("select * from cnt_main order by ID"));
-    const int columns = q.record().count();
-    while (q.next()) {
-        QStringList cells;
-        for (int c = 1; c < columns; ++c)
-            cells << (q.isNull(c)
-                          ? QStringLiteral("<null>")
-                          : q.value(c).typeName() + QStringLiteral(":") + q.value(c).toString());
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
 } // namespace
 
 TEST_F(ContactImportTest, EveryRecordBecomesANewContactThroughTheMapping)
@@ -158,21 +140,14 @@ TEST_F(ContactImportTest, RecordsWithNothingInThemAreSkippedAndCounted)
 
 TEST_F(ContactImportTest, ThePreviewCountsTheRecordsItDoesNotShow)
 {
-    QByteArray bytes = "N\n";
-    for (int i = 1; i <= 1234; ++i)
-        bytes += "P" + QByteArray::number(i) + '\n';
-    const ImportSource source = csv(bytes);
+    const ImportSource source = csv("N\nP1\nP2\nP3\n");
     JobControl control;
-    const auto cut = readSourcePreview(source, 1000, 1, control);
+    const auto cut = readSourcePreview(source, 2, 1, control);
     ASSERT_TRUE(cut) << cut.message().toStdString();
-    ASSERT_EQ(cut->rows.size(), 1000u);
-    EXPECT_EQ(cut->rows.back(), (QStringList{"", "P1000"}));
-    EXPECT_EQ(cut->total, 1234);
-    EXPECT_EQ(previewExtentText(*cut), QStringLiteral("showing the first 1,000 of 1,234 rows"));
-
-    const auto whole = readSourcePreview(source, 1234, 1, control);
+    EXPECT_EQ(cut->rows, (std::vector<QStringList>{{"", "P1"}, {"", "P2"}}));
+    EXPECT_EQ(previewExtentText(*cut), QStringLiteral("showing the first 2 of 3 rows"));
+    const auto whole = readSourcePreview(source, 3, 1, control);
     ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->rows.size(), 1234u);
     EXPECT_EQ(previewExtentText(*whole), QString()) << "every row is shown: nothing to say";
 
     // A source that breaks off past the rows shown keeps them and says where the count ended.
@@ -206,19 +181,6 @@ TEST_F(ContactImportTest, FaultsFoundBeforeWritingNameTheFieldOrColumn)
 TEST_F(ContactImportTest, AFaultInTheMiddleRollsTheWholeImportBack)
 {
     sql("insert into cnt_main (NAME) values ('Kept')");
-    sql("create unique index one_phone on cnt_main (H_PH1)");
-
-    // Rows are stored many to a statement: the refused one is still named exactly.
-    QByteArray many = "Who,Tel\n";
-    for (int i = 1; i <= 300; ++i)
-        many += "P" + QByteArray::number(i) + ',' + QByteArray::number(i == 170 ? 1010 : 1000 + i) +
-                '\n';
-    const auto late = run(csv(many), {pair("NAME", "Who"), pair("H_PH1", "Tel")});
-    ASSERT_FALSE(late);
-    EXPECT_TRUE(late.message().contains(QLatin1String("record 170, field \"Tel\"")))
-        << late.message().toStdString();
-    EXPECT_EQ(columnValues(db(), QStringLiteral("NAME")), QStringList{"Kept"});
-
     // A source that breaks off while it is read.
     const auto broken = run(cutTable(), {pair("NAME", "SURNAME")});
     ASSERT_FALSE(broken);
@@ -236,23 +198,13 @@ TEST_F(ContactImportTest, AFaultOfTheDatabaseItselfKeepsTheContactsExactlyAsThey
     const QStringList before = contactSnapshot(db());
     const ImportSource source = csv(people(300));
     const std::vector<ImportPair> &pairs = kPeoplePairs;
-    // Each fault below is met through the import's own reader and a connection of its own.
+    // Each fault is met through the import's own reader and a connection of its own.
     const auto importWith = [&](QSqlDatabase &onDb) {
         auto reader = openImportSource(source);
         JobControl control;
         return reader ? importContacts(onDb, **reader, pairs, control)
                       : Result<ImportOutcome>(fail(reader.message()));
     };
-
-    sql("create trigger injected after insert on cnt_main when new.NAME = 'P150' "
-        "begin select raise(rollback, 'injected fault'); end");
-    const auto injected = run(source, pairs);
-    ASSERT_FALSE(injected);
-    EXPECT_TRUE(injected.message().startsWith(QLatin1String("Nothing was imported")) &&
-                injected.message().contains(QLatin1String("injected fault")))
-        << injected.message().toStdString();
-    EXPECT_EQ(contactSnapshot(db()), before);
-    sql("drop trigger injected");
 
     // A database that may not grow is full: nothing is kept and no record is blamed.
     {
@@ -322,7 +274,11 @@ TEST_F(ContactImportTest, ALargeImportLeavesEveryIndexWholeHoweverItEnds)
     // Ended by the database itself.
     sql("create trigger injected after insert on cnt_main when new.NAME = 'P8000' "
         "begin select raise(rollback, 'injected fault'); end");
-    EXPECT_FALSE(run(csv(people(9000)), pairs));
+    const auto injected = run(csv(people(9000)), pairs);
+    ASSERT_FALSE(injected);
+    EXPECT_TRUE(injected.message().startsWith(QLatin1String("Nothing was imported")) &&
+                injected.message().contains(QLatin1String("injected fault")))
+        << injected.message().toStdString();
     sql("drop trigger injected");
     EXPECT_EQ(indexes(), before);
     EXPECT_EQ(contactCount(db()), 1);
@@ -358,36 +314,6 @@ TEST_F(ContactImportTest, AFullDiskKeepsTheContactsExactlyAsTheyWere)
         << full.message().toStdString();
     EXPECT_EQ(contactSnapshot(c.db()), before);
     EXPECT_EQ(scalar(c.db(), QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
-}
-
-TEST_F(ContactImportTest, ACancelKeepsNothing)
-{
-    const ImportSource source = csv(people(20000));
-    JobControl control;
-    Result<ImportOutcome> result = ImportOutcome{};
-    {
-        CancelAfter cancel(control, 1000);
-        control.setTotal(20000);
-        result = runContactImport(places.databasePath(), source, {pair("NAME", "Who")}, control);
-    }
-    if (!result) // a fast machine may finish first; then everything is there
-        EXPECT_EQ(contactCount(db()), 0) << result.message().toStdString();
-    else
-        EXPECT_EQ(contactCount(db()), 20000);
-}
-
-TEST_F(ContactImportTest, DbaseTablesSkipDeletedRecordsAndBringMemosAndDates)
-{
-    const ImportSource source{QStringLiteral("dBASE IV;"),
-                              testDataPath(QStringLiteral("dbf/b_dbf_customers_deleted.dbf")),
-                              {}};
-    // The reader's own test checks the values; here they reach the right columns.
-    ASSERT_TRUE(
-        run(source, {pair("NAME", "NAME"), pair("M_BD", "LASTVISIT"), pair("B_NOTE", "REMARKS")}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("M_BD")),
-              (QStringList{"2023-03-03", "2022-10-17", "2023-05-20"}));
-    EXPECT_EQ(columnValues(db(), QStringLiteral("B_NOTE")).at(2),
-              QStringLiteral("Allergic to nuts.\r\nAlways table 4."));
 }
 
 TEST_F(ContactImportTest, AccessDatesOutsideTheUsualRangeArriveWhole)
@@ -429,7 +355,6 @@ TEST(ContactSchema, FirstReleaseContactsGetSizedColumnsAndKeepEveryRow)
         if (QStringList{"NAME", "M_BD", "Extra"}.contains(column.name))
             types << column.name + ' ' + column.declaredType;
     EXPECT_EQ(types, (QStringList{"NAME TEXT(255)", "M_BD DATE TEXT", "Extra INTEGER"}));
-    EXPECT_EQ(*contactNames(db), (QStringList{"O'Brien", "Дмитрий"}));
     // A stored text stays as it was written.
     EXPECT_EQ(scalar(db, QStringLiteral("select (select M_BD from cnt_main where ID = 1) || ' ' || "
                                         "ANNIV from cnt_main where ID = 2")),
@@ -446,7 +371,7 @@ TEST(ContactSchema, FirstReleaseContactsGetSizedColumnsAndKeepEveryRow)
     EXPECT_EQ(scalar(db, QStringLiteral("select Extra from cnt_main where ID = 4")), 7);
 }
 
-TEST(ContactSchema, ATableWithSizesOfItsOwnKeepsThemAndTheImportCutsToThem)
+TEST(ContactSchema, ATableWithSizesOfItsOwnKeepsThem)
 {
     TempPlaces places(false);
     const QString path = places.databasePath();
@@ -463,12 +388,6 @@ TEST(ContactSchema, ATableWithSizesOfItsOwnKeepsThemAndTheImportCutsToThem)
     const auto columns = contactColumnTypes(c.db());
     ASSERT_TRUE(columns) << columns.message().toStdString();
     EXPECT_EQ(columns->at(1).declaredType, QStringLiteral("VARCHAR(8)"));
-    const QString file = places.writeFile(QStringLiteral("a.csv"), "N\nBartholomew\n");
-    JobControl control;
-    ASSERT_TRUE(runContactImport(path, ImportSource{QStringLiteral("Text;"), file, {}},
-                                 {{QStringLiteral("NAME"), QStringLiteral("N")}}, control));
-    EXPECT_EQ(scalar(c.db(), QStringLiteral("select NAME from cnt_main")),
-              QStringLiteral("Bartholo"));
 }
 
 // A source of text is stored straight from its UTF-8 bytes; it must come out exactly as the
@@ -509,10 +428,14 @@ TEST_F(ContactImportTest, TextSourcesStoreWhatTheValueRulesGive)
                                   throughValues ? static_cast<TableReader &>(valuesOnly) : **reader,
                                   pairs, control, us);
         };
-        ASSERT_TRUE(sql("delete from cnt_main"));
+        // Emptied with its id counter, so that both paths give the same ids.
+        const auto empty = [&] {
+            return sql("delete from cnt_main") && sql("delete from sqlite_sequence");
+        };
+        ASSERT_TRUE(empty());
         const auto fast = importOnce(false);
         ASSERT_TRUE(fast) << fast.message().toStdString();
-        const std::vector<QStringList> stored = contactsWithoutIds(db());
+        const QStringList stored = contactSnapshot(db());
         if (bytes == utf8) {
             EXPECT_EQ(fast->added, 2001);
             EXPECT_EQ(fast->blankSkipped, 400);
@@ -529,15 +452,12 @@ TEST_F(ContactImportTest, TextSourcesStoreWhatTheValueRulesGive)
                 << "an empty value leaves the column's default";
         }
 
-        ASSERT_TRUE(sql("delete from cnt_main"));
+        ASSERT_TRUE(empty());
         const auto slow = importOnce(true);
         ASSERT_TRUE(slow) << slow.message().toStdString();
         EXPECT_EQ(slow->added, fast->added);
         EXPECT_EQ(slow->blankSkipped, fast->blankSkipped);
-        const std::vector<QStringList> expected = contactsWithoutIds(db());
-        ASSERT_EQ(stored.size(), expected.size());
-        for (size_t r = 0; r < stored.size(); ++r)
-            ASSERT_EQ(stored[r], expected[r]) << "contact " << r + 1;
+        EXPECT_TRUE(contactSnapshot(db()) == stored) << "the two paths store alike";
     }
 }
 

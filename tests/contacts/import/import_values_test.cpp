@@ -21,18 +21,17 @@ QVariant into(const QString &declaredType, const QVariant &value, const QLocale 
 
 TEST(ImportValues, DeclaredTypesChooseTheRule)
 {
-    EXPECT_EQ(targetColumn("A", "TEXT(255)").rule, ColumnRule::Text);
     EXPECT_EQ(targetColumn("A", "varchar( 40 )").size, 40);
-    EXPECT_EQ(targetColumn("A", "TEXT").rule, ColumnRule::Memo) << "text without a size";
-    EXPECT_EQ(targetColumn("A", "").rule, ColumnRule::Memo);
-    EXPECT_EQ(targetColumn("A", "DATE").rule, ColumnRule::Date);
-    EXPECT_EQ(targetColumn("A", "DATETIME").rule, ColumnRule::Date);
-    EXPECT_EQ(targetColumn("A", "DATE TEXT").rule, ColumnRule::Date);
-    EXPECT_EQ(targetColumn("A", "INTEGER").rule, ColumnRule::Number);
-    EXPECT_EQ(targetColumn("A", "NUMERIC(10,2)").rule, ColumnRule::Number);
-    EXPECT_EQ(targetColumn("A", "DOUBLE").rule, ColumnRule::Number);
-    EXPECT_EQ(targetColumn("A", "BOOLEAN").rule, ColumnRule::Skip);
-    EXPECT_EQ(targetColumn("A", "BLOB").rule, ColumnRule::Skip);
+    // Text without a size is a memo.
+    const std::pair<const char *, ColumnRule> rules[] = {
+        {"TEXT(255)", ColumnRule::Text}, {"TEXT", ColumnRule::Memo},
+        {"", ColumnRule::Memo},          {"DATE", ColumnRule::Date},
+        {"DATETIME", ColumnRule::Date},  {"DATE TEXT", ColumnRule::Date},
+        {"INTEGER", ColumnRule::Number}, {"NUMERIC(10,2)", ColumnRule::Number},
+        {"DOUBLE", ColumnRule::Number},  {"BOOLEAN", ColumnRule::Skip},
+        {"BLOB", ColumnRule::Skip}};
+    for (const auto &[type, rule] : rules)
+        EXPECT_EQ(targetColumn("A", type).rule, rule) << type;
 }
 
 TEST(ImportValues, NumbersTakeTheLeadingDecimalNumber)
