@@ -100,7 +100,6 @@ TEST_F(ContactSendTest, CancelledMidwayKeepsTheCardsWritten)
     EXPECT_GE(written, 30);
     EXPECT_LT(written, 3 * kContacts);
     EXPECT_EQ(filesIn(folder).size(), written);
-    EXPECT_EQ(control.progress().done * 3, written);
 }
 
 TEST_F(ContactSendTest, ACardOnAFullDiskKeepsTheEarlierCardAndALinkIsNotFollowed)

