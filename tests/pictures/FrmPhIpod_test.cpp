@@ -115,16 +115,23 @@ TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopie
 
 TEST_F(PicturesWindowTest, NamesThatMeetAreToldAfterTheSuccessMessage)
 {
-    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "one");
-    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "two");
+    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "from a-b/c");
+    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "from a/b-c");
+    const QString holiday = tree.path(QStringLiteral("Holiday"));
     auto w = open();
-    choose(*w, tree.path(QStringLiteral("Holiday")));
+    choose(*w, holiday);
     send(*w);
     ASSERT_EQ(doubles.messages.shown.size(), 2u);
     EXPECT_EQ(doubles.messages.shown[0].text, "Successfully Send");
+    // The later row's photo remains, as before; the message says which one that is and which
+    // copy it replaced.
+    const QString target = places.stagingDir() + "/Holiday-a-b-c/photo.jpg";
+    const bool laterIsAbC = readFile(target) == "from a-b/c";
+    const QString later = holiday + (laterIsAbC ? "/a-b/c/photo.jpg" : "/a/b-c/photo.jpg");
+    const QString earlier = holiday + (laterIsAbC ? "/a/b-c/photo.jpg" : "/a-b/c/photo.jpg");
     const QString text = doubles.messages.shown[1].text;
     EXPECT_TRUE(text.startsWith("1 copy replaced a file of the same name from another folder:\n" +
-                                places.stagingDir() + "/Holiday-a-b-c/photo.jpg: "))
+                                target + ": " + later + " replaced the copy of " + earlier))
         << text.toStdString();
 }
 
