@@ -1,7 +1,6 @@
 // Notes against a hostile file system: links in the staging folder, sources that vanish or
 // cannot be read, names that are not UTF-8, pipes, a full disk and a database that refuses.
 
-#include "db/database.h"
 #include "db/scans.h"
 #include "fs/atomic_file.h"
 #include "fs/fs_fixture.h"

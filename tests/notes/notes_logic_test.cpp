@@ -1,7 +1,5 @@
 #include "common/note_names.h"
-#include "db/database.h"
 #include "formats/rtf_reader.h"
-#include "fs/text_output.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
 #include "notes/note_list_model.h"

@@ -9,7 +9,6 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>

@@ -3,8 +3,6 @@
 #include "db/settings.h"
 #include "support/cli_runner.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
-#include "db/database.h"
 #include "fs/fs_fixture.h"
 #include "fs/text_output.h"
 #include "support/test_places.h"

@@ -1,6 +1,5 @@
 #include "contact_rows.h"
 #include "contacts/export/vcard_writer.h"
-#include "formats/vcard_reader.h"
 #include "support/test_places.h"
 
 #include <QFileInfo>

@@ -1,7 +1,6 @@
 #include "common/QdGrid.h"
 #include "contact_rows.h"
 #include "contacts/export/FrmVCF.h"
-#include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "contacts/import/FrmCntIpod.h"
 #include "db/settings.h"

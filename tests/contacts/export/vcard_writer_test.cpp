@@ -3,7 +3,6 @@
 #include "support/test_places.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 

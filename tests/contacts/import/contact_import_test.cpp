@@ -2,14 +2,10 @@
 #include "contacts/import/field_catalogue.h"
 #include "contacts/import/field_suggestion.h"
 #include "db/contacts.h"
-#include "db/mapping_schemes.h"
-#include "db/schema.h"
 #include "fs/fs_fixture.h"
 #include "import_test_support.h"
 #include "support/test_places.h"
-#include "support/window_controls.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSqlQuery>
 
