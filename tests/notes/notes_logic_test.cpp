@@ -178,7 +178,7 @@ TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
         EXPECT_TRUE(n[1].startsWith(places.stagingDir())) << n[1].toStdString();
 }
 
-TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
+TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStagingAndACancelWritesNothing)
 {
     TempPlaces places;
     places.writeFile(QStringLiteral("src/a.txt"), "alpha");
@@ -213,6 +213,16 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
     EXPECT_EQ(refused, (QStringList{card, outside, escaping}));
     EXPECT_EQ(again.notesFound, 1);
 
+    // Cancelled before it began: nothing is written, yet the notes in the folder are listed.
+    places.writeFile(QStringLiteral("Desktop/Ipod/a.txt"), "earlier note");
+    JobControl cancelled;
+    cancelled.cancel();
+    const ConversionOutcome none =
+        convertDocuments(c->db(), sources, {}, places.stagingDir(), cancelled);
+    EXPECT_EQ(none.written, 0);
+    EXPECT_EQ(none.notesFound, 1);
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/a.txt")), QByteArray("earlier note"));
+
     // With nothing to convert and nothing left in the staging folder, no note is found.
     JobControl empty;
     EXPECT_EQ(convertDocuments(c->db(), {}, {places.stagingDir() + QStringLiteral("/a.txt")},
@@ -220,21 +230,6 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
                   .notesFound,
               0);
     EXPECT_TRUE(tableRows(c->db(), "Quenda_IpodScanedtxt").empty());
-}
-
-TEST(NoteConversion, CancelledBeforeItBeganWritesNothingYetListsTheFolder)
-{
-    TempPlaces places;
-    const QString c = places.writeFile(QStringLiteral("src/c.txt"), "third");
-    places.writeFile(QStringLiteral("Desktop/Ipod/c.txt"), "earlier note");
-    auto db = places.connect();
-    JobControl cancelled;
-    cancelled.cancel();
-    const ConversionOutcome none = convertDocuments(db->db(), {{QStringLiteral("c.txt"), c}}, {},
-                                                    places.stagingDir(), cancelled);
-    EXPECT_EQ(none.written, 0);
-    EXPECT_EQ(none.notesFound, 1);
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/c.txt")), QByteArray("earlier note"));
 }
 
 // Pieces of 100 characters, then 97 (the marker takes three), that join to the note again;
