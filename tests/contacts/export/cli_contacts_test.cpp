@@ -3,7 +3,6 @@
 #include "db/settings.h"
 #include "support/cli_runner.h"
 
-
 #include <gtest/gtest.h>
 
 using namespace quenda;
