@@ -127,7 +127,7 @@ TEST_F(NotesWindowTest, LoadShowsStoredRowsAndReadFolderListsDocumentsOrSaysFile
     EXPECT_EQ(w->currentNoteName(), QStringLiteral("Notes"));
 }
 
-TEST_F(NotesWindowTest, ConvertAsksThenWritesListsAndRepeats)
+TEST_F(NotesWindowTest, ConvertAsksThenWritesListsAndMergeLeavesDeletedNotesOut)
 {
     places.writeFile(QStringLiteral("src/Kid's Notes.rtf"), "{\\rtf1\\ansi Lunch box}");
     places.writeFile(QStringLiteral("src/todo.txt"), "milk\neggs");
@@ -153,6 +153,18 @@ TEST_F(NotesWindowTest, ConvertAsksThenWritesListsAndRepeats)
     tabs->setCurrentIndex(2);
     tabs->setCurrentIndex(1);
     EXPECT_EQ(bar->value(), 0);
+
+    // A merge whose dialog is cancelled saves nothing; a note deleted since is left out.
+    QFile::remove(places.stagingDir() + QStringLiteral("/todo.txt"));
+    messages.shown.clear();
+    click(*w, "CmdMerge"); // no answer scripted: the dialog is cancelled
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(QFileInfo::exists(places.stagingDir() + QStringLiteral("/Merged.txt")));
+    const QString out = QDir(places.root()).filePath(QStringLiteral("notes.rtf"));
+    doubles.dialogs.saveAnswers = {out};
+    click(*w, "CmdMerge");
+    EXPECT_EQ(messages.texts(), QStringList{"Merged Doc is created on " + out});
+    EXPECT_FALSE(rtfToPlainText(readAll(out)).contains(QStringLiteral("milk")));
 }
 
 TEST_F(NotesWindowTest, ViewCutAndSplitterHandOver)
@@ -178,27 +190,6 @@ TEST_F(NotesWindowTest, ViewCutAndSplitterHandOver)
     click(*w, "cmdSplit");
     EXPECT_EQ(QDir::fromNativeSeparators(w->splitWindow()->filePath()),
               places.stagingDir() + QStringLiteral("/long.txt"));
-}
-
-TEST_F(NotesWindowTest, MergeSkipsDeletedNotesAndCancelSavesNothing)
-{
-    places.writeFile(QStringLiteral("src/a.txt"), "Apples");
-    places.writeFile(QStringLiteral("src/b.txt"), "Bananas");
-    places.writeFile(QStringLiteral("src/c.txt"), "Cherries");
-    auto w = open();
-    ASSERT_NO_FATAL_FAILURE(convertAndView(*w, 3));
-    QFile::remove(places.stagingDir() + QStringLiteral("/b.txt"));
-
-    messages.shown.clear();
-    click(*w, "CmdMerge"); // no answer scripted: the dialog is cancelled
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_FALSE(QFileInfo::exists(places.stagingDir() + QStringLiteral("/Merged.txt")));
-
-    const QString out = QDir(places.root()).filePath(QStringLiteral("fruit.rtf"));
-    doubles.dialogs.saveAnswers = {out};
-    click(*w, "CmdMerge");
-    EXPECT_EQ(messages.texts(), QStringList{"Merged Doc is created on " + out});
-    EXPECT_FALSE(rtfToPlainText(readAll(out)).contains(QStringLiteral("Bananas")));
 }
 
 TEST_F(NotesWindowTest, JournalSendAndOpenButtons)

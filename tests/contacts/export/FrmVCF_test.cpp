@@ -113,7 +113,7 @@ protected:
 
 } // namespace
 
-TEST_F(FrmVCFTest, OpensWithEveryContactAndTheQueryOwnColumns)
+TEST_F(FrmVCFTest, OpensWithEveryContactAndEveryFilterListsExactlyTheMatchingOnes)
 {
     EXPECT_EQ(grid()->dataRows(), 9);
     EXPECT_EQ(grid()->colHeader(1), QStringLiteral("id"));
@@ -127,10 +127,8 @@ TEST_F(FrmVCFTest, OpensWithEveryContactAndTheQueryOwnColumns)
     QCoreApplication::sendEvent(ctl<QPushButton>("CmdHelps"), &enter);
     EXPECT_EQ(ctl<QPushButton>("CmdHelps")->toolTip(),
               *tooltipText(connection->db(), QStringLiteral("LS0027")));
-}
 
-TEST_F(FrmVCFTest, EveryFilterShapeListsExactlyTheMatchingContacts)
-{
+    // Every filter shape lists exactly the matching contacts.
     const QString all = QStringLiteral("All");
     for (const QString &cat : {all, QStringLiteral("Kid's")})
         for (const QString &sub : {all, QStringLiteral("Y")})
