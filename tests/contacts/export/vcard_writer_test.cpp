@@ -138,7 +138,7 @@ TEST_F(VCardWriterTest, IdListFormsAndUncheckedInput)
     EXPECT_EQ(filesIn(folder), (QStringList{"Alpha-H.vcf", "Alpha.vcf", "Beta-H.vcf"}));
 }
 
-TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesAreRefused)
+TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesOrAMissingFolderAreRefused)
 {
     QString all;
     for (const qint64 id :
@@ -157,6 +157,14 @@ TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesAreRefused)
     EXPECT_TRUE(filesIn(places.desktopDir()).isEmpty()) << "nothing escaped the folder";
 
     EXPECT_TRUE(cardFailureMessage(control.report()).contains(QStringLiteral("\"a\\b\"")));
+
+    // A folder that is not there is a failure of the card, with the system's reason.
+    const QString nobody = QString::number(addNamed(db(), QStringLiteral("Nobody")));
+    EXPECT_EQ(SaveAsVCF(db(), nobody, folder + QStringLiteral("/absent"), control), 0);
+    ASSERT_EQ(failedNames().last(), QStringLiteral("Nobody"));
+    EXPECT_TRUE(
+        control.failures().back().reason.endsWith(QLatin1String("No such file or directory")))
+        << control.failures().back().reason.toStdString();
 }
 
 TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines)
@@ -170,13 +178,4 @@ TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines
         bytes.contains(QStringLiteral("\r\nN;CHARSET=UTF-8:Дмитрий Müller ;\r\n").toUtf8()));
     EXPECT_TRUE(bytes.contains("\r\nORG:Acme\r\nSPOUSE:\r\n"));
     EXPECT_EQ(bytes.count("CHARSET"), 2);
-}
-
-TEST_F(VCardWriterTest, MissingFolderIsReportedNotSilent)
-{
-    const QString id = QString::number(addNamed(db(), QStringLiteral("Nobody")));
-    EXPECT_EQ(SaveAsVCF(db(), id, folder + QStringLiteral("/absent"), control), 0);
-    ASSERT_EQ(failedNames(), QStringList{"Nobody"});
-    EXPECT_TRUE(control.failures()[0].reason.endsWith(QLatin1String("No such file or directory")))
-        << control.failures()[0].reason.toStdString();
 }
