@@ -81,22 +81,7 @@ QStringList failedPaths(const JobReport &report)
 
 } // namespace
 
-TEST(NotesHostile, ALinkAtANoteNameIsReplacedAndWhatItPointsAtIsKept)
-{
-    TempPlaces places;
-    places.writeFile(QStringLiteral("src/Bob.txt"), "new text");
-    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "KEEP");
-    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
-    ASSERT_TRUE(QFile::link(victim, places.stagingDir() + QStringLiteral("/Bob.txt")));
-
-    const Converted run = scanAndConvert(places);
-    EXPECT_TRUE(run.report.succeeded());
-    EXPECT_EQ(readAll(victim), QByteArray("KEEP"));
-    EXPECT_FALSE(QFileInfo(places.stagingDir() + QStringLiteral("/Bob.txt")).isSymLink());
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Bob.txt")), QByteArray("new text"));
-}
-
-TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
+TEST(NotesHostile, LinksAreReplacedAndUnreadableSourcesReportedKeepingTheirEarlierNotes)
 {
     TempPlaces places;
     const QString gone = places.writeFile(QStringLiteral("src/gone.txt"), "first");
@@ -108,10 +93,17 @@ TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
     RemovedAtEnd cleanUp{{cafe, cafeNote}};
     ASSERT_TRUE(writeFileAtomically(cafe, "body"));
     places.writeFile(QStringLiteral("src/plain.rtf"), "plain text in an rtf file");
+    // A link at a note's name is replaced; what it points at is kept.
+    places.writeFile(QStringLiteral("src/Bob.txt"), "new text");
+    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "KEEP");
+    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+    ASSERT_TRUE(QFile::link(victim, places.stagingDir() + QStringLiteral("/Bob.txt")));
 
     const Converted first = scanAndConvert(places);
     EXPECT_TRUE(first.report.succeeded()) << failedPaths(first.report).join(' ').toStdString();
-    EXPECT_EQ(first.outcome.written, 4);
+    EXPECT_EQ(first.outcome.written, 5);
+    EXPECT_EQ(readAll(victim), QByteArray("KEEP"));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Bob.txt")), QByteArray("new text"));
     EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/plain.txt")),
               QByteArray("plain text in an rtf file"));
     EXPECT_EQ(readNative(cafeNote), QByteArray("body"));
@@ -131,7 +123,7 @@ TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
         c->db(), sources, *scannedPaths(c->db(), ScanTable::Notes), places.stagingDir(), control);
     EXPECT_EQ(failedPaths(control.report()), (QStringList{gone, swapped}));
     EXPECT_TRUE(control.failures()[1].reason.contains(QLatin1String("not a regular file")));
-    EXPECT_EQ(second.written, 2) << "the documents after them are converted all the same";
+    EXPECT_EQ(second.written, 3) << "the documents after them are converted all the same";
     EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/gone.txt")) +
                   readAll(places.stagingDir() + QStringLiteral("/swap.txt")),
               QByteArray("firstsecond"));
