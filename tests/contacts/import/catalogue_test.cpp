@@ -44,7 +44,7 @@ TEST(FieldCatalogue, EveryOfferedColumnExistsAndHasAGroup)
     EXPECT_EQ(reportedColumns(c->db(), importantFieldList()).at(1), QStringLiteral("First"));
 }
 
-TEST(ImportSource, FiltersMatchTheirExtensionsInAnyCase)
+TEST(ImportSource, FiltersMatchTheirExtensionsInAnyCaseAndPathsTakeEitherSeparator)
 {
     EXPECT_EQ(importFileFilter(QStringLiteral("dBASE IV;")),
               QStringLiteral("dBASE IV (*.dbf) (*.[dD][bB][fF])"));
@@ -69,10 +69,8 @@ TEST(ImportSource, FiltersMatchTheirExtensionsInAnyCase)
     }
     EXPECT_EQ(importFileFilter(QStringLiteral("Text;")).count(QStringLiteral("[tT][xX][tT]")), 1)
         << "one pattern per extension";
-}
 
-TEST(ImportSource, PathRoutinesTakeEitherSeparator)
-{
+    // The path routines take either separator.
     EXPECT_EQ(stripdir(QStringLiteral("C:\\Data\\people.csv")), QStringLiteral("C:\\Data\\"));
     EXPECT_EQ(stripfilename(QStringLiteral("C:\\Data\\people.csv")), QStringLiteral("people.csv"));
     EXPECT_EQ(stripdir(QStringLiteral("/home/ann/people.csv")), QStringLiteral("/home/ann/"));
