@@ -132,17 +132,6 @@ TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
     EXPECT_EQ(rows.size(), outcome.rows.size()) << "the list shows what the table holds";
 }
 
-TEST(NoteReading, RichTextByContentAndPlainTextDecoding)
-{
-    EXPECT_FALSE(readsAsRichText("hello"));
-    EXPECT_TRUE(readsAsRichText("{\\rtf1\\ansi x}"));
-    EXPECT_FALSE(readsAsRichText("{ not rtf }"));
-
-    EXPECT_EQ(decodePlainText("caf\xC3\xA9 \xE2\x82\xAC"), QStringLiteral(u"café €"));
-    EXPECT_EQ(decodePlainText("caf\xE9 \x80"), QStringLiteral(u"café €"));
-    EXPECT_EQ(decodePlainText("\xEF\xBB\xBFplain"), QStringLiteral("plain"));
-}
-
 TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
 {
     TempPlaces places;
@@ -312,7 +301,7 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
     EXPECT_TRUE(failing.status().message().contains(QLatin1String("No such file or directory")));
 }
 
-TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndOnlyTheNewestCounts)
+TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndAboveTheLimitInPart)
 {
     TempPlaces places;
     const QString small = places.writeFile(QStringLiteral("small.rtf"), "{\\rtf1\\ansi Small}");
@@ -347,11 +336,8 @@ TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndOnlyTheNewestCounts
     QCoreApplication::processEvents();
     EXPECT_EQ(answers, QStringList{"Small"});
     EXPECT_FALSE(reads.isBusy());
-}
 
-TEST(NoteReading, ANoteAboveTheLimitGivesItsStartAndIsNotWhole)
-{
-    TempPlaces places;
+    // A note above the limit gives its start and is not whole; a missing one gives nothing.
     const QString huge = places.writeFile(QStringLiteral("huge.txt"), "Start of it ");
     ASSERT_TRUE(QFile::resize(huge, kMaxDocumentBytes + 1));
     const NoteText read = readNoteText(huge, NoteReadKind::Whole);
@@ -363,4 +349,13 @@ TEST(NoteReading, ANoteAboveTheLimitGivesItsStartAndIsNotWhole)
         readNoteText(places.root() + QStringLiteral("/gone.txt"), NoteReadKind::Whole);
     EXPECT_FALSE(missing.whole);
     EXPECT_TRUE(missing.text.isEmpty());
+
+    // Rich text is known by its content; plain text is decoded as UTF-8 or Windows-1252.
+    EXPECT_FALSE(readsAsRichText("hello"));
+    EXPECT_TRUE(readsAsRichText("{\\rtf1\\ansi x}"));
+    EXPECT_FALSE(readsAsRichText("{ not rtf }"));
+
+    EXPECT_EQ(decodePlainText("caf\xC3\xA9 \xE2\x82\xAC"), QStringLiteral(u"café €"));
+    EXPECT_EQ(decodePlainText("caf\xE9 \x80"), QStringLiteral(u"café €"));
+    EXPECT_EQ(decodePlainText("\xEF\xBB\xBFplain"), QStringLiteral("plain"));
 }

@@ -40,17 +40,6 @@ QByteArray unfolded(QByteArray bytes)
 
 } // namespace
 
-TEST(CardVersions, NameOnlyContactGivesNoEmptyProperty)
-{
-    const CardRow row = rowOf({{card::NAME, QStringLiteral("Dentist")}});
-    // 3.0 asks for N even when no part of the name is known; 4.0 does not.
-    for (CardKind kind : {CardKind::Combined, CardKind::Home, CardKind::Work})
-        EXPECT_EQ(cardBytes(row, kind, CardVersion::V30),
-                  crlf("BEGIN:VCARD\nVERSION:3.0\nN:;;;;\nFN:Dentist\nEND:VCARD\n"));
-    EXPECT_EQ(cardBytes(row, CardKind::Combined, CardVersion::V40),
-              crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Dentist\nEND:VCARD\n"));
-}
-
 TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
 {
     const CardRow row = rowOf({{card::NAME, "O'Brien, Ann; \"Annie\""},
@@ -108,6 +97,14 @@ TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
         older.field[f].clear();
     for (CardKind kind : {CardKind::Combined, CardKind::Home, CardKind::Work})
         EXPECT_EQ(cardBytes(row, kind), cardBytes(older, kind));
+
+    // A contact with only a name: 3.0 asks for N even when no part of it is known, 4.0 does not.
+    const CardRow dentist = rowOf({{card::NAME, QStringLiteral("Dentist")}});
+    for (CardKind kind : {CardKind::Combined, CardKind::Home, CardKind::Work})
+        EXPECT_EQ(cardBytes(dentist, kind, CardVersion::V30),
+                  crlf("BEGIN:VCARD\nVERSION:3.0\nN:;;;;\nFN:Dentist\nEND:VCARD\n"));
+    EXPECT_EQ(cardBytes(dentist, CardKind::Combined, CardVersion::V40),
+              crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Dentist\nEND:VCARD\n"));
 }
 
 TEST(CardVersions, LongLinesFoldAt75OctetsBetweenCharactersAndLineBreaksAreEscaped)

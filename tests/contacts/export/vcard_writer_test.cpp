@@ -69,7 +69,7 @@ TEST_F(VCardWriterTest, ContactWithOnlyANameGivesEveryLineWithEmptyValues)
                    "EMAIL;INTERNET:\nURL:http://\nEnd:VCARD\n"));
 }
 
-TEST_F(VCardWriterTest, FilledContactPutsEachColumnOnItsLineInWindows1252)
+TEST_F(VCardWriterTest, FilledContactsPutEachColumnOnItsLineInWindows1252OrMarkedUtf8)
 {
     Columns columns{{"NAME", "Renée Dupont"},
                     {"FIRST", "Renée"},
@@ -115,6 +115,17 @@ TEST_F(VCardWriterTest, FilledContactPutsEachColumnOnItsLineInWindows1252)
                               "e;Dr;\r\n"))
         << home.constData();
     EXPECT_TRUE(home.contains("\r\nBDAY:19710309\r\n"));
+
+    // Characters outside Windows-1252 make a UTF-8 card with marked lines.
+    const qint64 cyrillic = addContact(
+        db(), {{"NAME", "Дмитрий"}, {"FIRST", "Дмитрий"}, {"LAST", "Müller"}, {"COMPANY", "Acme"}});
+    SaveAsVCF(db(), QString::number(cyrillic), folder, control);
+    const QByteArray bytes = card(QStringLiteral("Дмитрий.vcf"));
+    EXPECT_TRUE(bytes.contains(QStringLiteral("\r\nFN;CHARSET=UTF-8:Дмитрий\r\n").toUtf8()));
+    EXPECT_TRUE(
+        bytes.contains(QStringLiteral("\r\nN;CHARSET=UTF-8:Дмитрий Müller ;\r\n").toUtf8()));
+    EXPECT_TRUE(bytes.contains("\r\nORG:Acme\r\nSPOUSE:\r\n"));
+    EXPECT_EQ(bytes.count("CHARSET"), 2);
 }
 
 TEST_F(VCardWriterTest, IdListFormsAndUncheckedInput)
@@ -165,17 +176,4 @@ TEST_F(VCardWriterTest, NamesDecideTheFileAndUnsafeNamesOrAMissingFolderAreRefus
     EXPECT_TRUE(
         control.failures().back().reason.endsWith(QLatin1String("No such file or directory")))
         << control.failures().back().reason.toStdString();
-}
-
-TEST_F(VCardWriterTest, CharactersOutsideWindows1252MakeAUtf8CardWithMarkedLines)
-{
-    const qint64 id = addContact(
-        db(), {{"NAME", "Дмитрий"}, {"FIRST", "Дмитрий"}, {"LAST", "Müller"}, {"COMPANY", "Acme"}});
-    SaveAsVCF(db(), QString::number(id), folder, control);
-    const QByteArray bytes = card(QStringLiteral("Дмитрий.vcf"));
-    EXPECT_TRUE(bytes.contains(QStringLiteral("\r\nFN;CHARSET=UTF-8:Дмитрий\r\n").toUtf8()));
-    EXPECT_TRUE(
-        bytes.contains(QStringLiteral("\r\nN;CHARSET=UTF-8:Дмитрий Müller ;\r\n").toUtf8()));
-    EXPECT_TRUE(bytes.contains("\r\nORG:Acme\r\nSPOUSE:\r\n"));
-    EXPECT_EQ(bytes.count("CHARSET"), 2);
 }

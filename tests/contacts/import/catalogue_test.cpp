@@ -12,19 +12,7 @@
 using namespace quenda;
 using namespace quenda::test;
 
-TEST(FieldCatalogue, ColumnsAreFoundInAnyLetterCase)
-{
-    EXPECT_EQ(desret(QStringLiteral("kid1")), QStringLiteral("Kid 1 ,Personal"));
-    EXPECT_EQ(desret(QStringLiteral("Nview")), QStringLiteral("Nview")) << "not offered";
-
-    EXPECT_EQ(spltdesc(0, QStringLiteral("Kid 1 ,Personal")), QStringLiteral("Kid 1 "));
-    EXPECT_EQ(spltdesc(1, QStringLiteral("Kid 1 ,Personal")), QStringLiteral("Personal"));
-    EXPECT_EQ(spltdesc(0, QStringLiteral("Nview")), QStringLiteral("Nview"));
-    EXPECT_EQ(spltdesc(7, QStringLiteral("Nview")), QString());
-    EXPECT_EQ(spltdesc(1, QStringLiteral("a,b,c")), QStringLiteral("b,c"));
-}
-
-TEST(FieldCatalogue, EveryOfferedColumnExistsAndHasAGroup)
+TEST(FieldCatalogue, EveryOfferedColumnExistsHasAGroupAndIsFoundInAnyLetterCase)
 {
     TempPlaces places;
     auto c = places.connect();
@@ -42,6 +30,16 @@ TEST(FieldCatalogue, EveryOfferedColumnExistsAndHasAGroup)
     // Without the contact table the lists name the columns themselves.
     QSqlQuery(c->db()).exec(QStringLiteral("drop table cnt_main"));
     EXPECT_EQ(reportedColumns(c->db(), importantFieldList()).at(1), QStringLiteral("First"));
+
+    // Columns are found in any letter case; descriptions split at their first comma.
+    EXPECT_EQ(desret(QStringLiteral("kid1")), QStringLiteral("Kid 1 ,Personal"));
+    EXPECT_EQ(desret(QStringLiteral("Nview")), QStringLiteral("Nview")) << "not offered";
+
+    EXPECT_EQ(spltdesc(0, QStringLiteral("Kid 1 ,Personal")), QStringLiteral("Kid 1 "));
+    EXPECT_EQ(spltdesc(1, QStringLiteral("Kid 1 ,Personal")), QStringLiteral("Personal"));
+    EXPECT_EQ(spltdesc(0, QStringLiteral("Nview")), QStringLiteral("Nview"));
+    EXPECT_EQ(spltdesc(7, QStringLiteral("Nview")), QString());
+    EXPECT_EQ(spltdesc(1, QStringLiteral("a,b,c")), QStringLiteral("b,c"));
 }
 
 TEST(ImportSource, FiltersMatchTheirExtensionsInAnyCaseAndPathsTakeEitherSeparator)
