@@ -40,7 +40,7 @@ QByteArray unfolded(QByteArray bytes)
 
 } // namespace
 
-TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
+TEST(CardVersions, ValuesAreEscapedTypedSortedAndFoldedAt75OctetsBetweenCharacters)
 {
     const CardRow row = rowOf({{card::NAME, "O'Brien, Ann; \"Annie\""},
                                {card::FIRST, "Ann"},
@@ -105,16 +105,14 @@ TEST(CardVersions, ValuesAreEscapedTypedAndSortedIntoHomeAndWorkCards)
                   crlf("BEGIN:VCARD\nVERSION:3.0\nN:;;;;\nFN:Dentist\nEND:VCARD\n"));
     EXPECT_EQ(cardBytes(dentist, CardKind::Combined, CardVersion::V40),
               crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Dentist\nEND:VCARD\n"));
-}
 
-TEST(CardVersions, LongLinesFoldAt75OctetsBetweenCharactersAndLineBreaksAreEscaped)
-{
+    // Long lines fold at 75 octets between characters; line breaks are escaped.
     // Two-, three- and four-byte characters, so that the 75th octet falls inside one of them.
     const QString name = QStringLiteral("Ж漢🙂a").repeated(20);
-    const CardRow row = rowOf(
+    const CardRow folded = rowOf(
         {{card::NAME, name}, {card::COMPANY, QStringLiteral("Line 1\r\nLine 2\rLine 3\nEnd")}});
     for (CardVersion version : {CardVersion::V30, CardVersion::V40}) {
-        const QByteArray bytes = cardBytes(row, CardKind::Work, version);
+        const QByteArray bytes = cardBytes(folded, CardKind::Work, version);
         ASSERT_TRUE(bytes.endsWith("\r\n"));
         int continued = 0;
         // Every line ends in CR LF, and no CR or LF stands alone.
