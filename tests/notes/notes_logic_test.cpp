@@ -77,7 +77,7 @@ TEST(NoteNames, TypeTokensBaseNamesFileNamesAndDates)
         EXPECT_FALSE(isPlainFileName(QString::fromLatin1(bad))) << bad;
 }
 
-TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
+TEST(NotesScan, RecordsMixedCaseTreesReplacesEarlierScansAndKeepsRowsWhenCancelled)
 {
     TempPlaces places;
     places.writeFile(QStringLiteral("src/Notes.RTF"), "{\\rtf1 x}");
@@ -109,24 +109,22 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
     JobControl again;
     EXPECT_EQ(scanDocuments(c->db(), places.root() + "/empty", again).found, 0);
     EXPECT_TRUE(tableRows(c->db(), "Quenda_IpodScan").empty());
-}
 
-TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
-{
-    TempPlaces places;
+    // Cancelled midway, a scan keeps the rows recorded so far.
+    TempPlaces many;
     constexpr int kFiles = 3000;
     for (int i = 0; i < kFiles; ++i)
-        places.writeFile(QStringLiteral("src/d%1/n%2.txt").arg(i % 30).arg(i), "x");
-    auto c = places.connect();
-    JobControl control;
+        many.writeFile(QStringLiteral("src/d%1/n%2.txt").arg(i % 30).arg(i), "x");
+    auto mc = many.connect();
+    JobControl stopped;
     ScanOutcome outcome;
     {
-        CancelAfter cancel(control, 20); // found them all, then recorded a few
-        outcome = scanDocuments(c->db(), places.root() + "/src", control);
+        CancelAfter cancel(stopped, 20); // found them all, then recorded a few
+        outcome = scanDocuments(mc->db(), many.root() + "/src", stopped);
     }
-    EXPECT_TRUE(control.report().cancelled);
+    EXPECT_TRUE(stopped.report().cancelled);
     EXPECT_EQ(outcome.found, kFiles);
-    const auto rows = tableRows(c->db(), "Quenda_IpodScan");
+    const auto rows = tableRows(mc->db(), "Quenda_IpodScan");
     EXPECT_GT(rows.size(), 0u);
     EXPECT_LT(rows.size(), static_cast<size_t>(kFiles));
     EXPECT_EQ(rows.size(), outcome.rows.size()) << "the list shows what the table holds";

@@ -322,7 +322,7 @@ TEST_F(ContactImportTest, AccessDatesOutsideTheUsualRangeArriveWhole)
                            "2021-12-02"}));
 }
 
-TEST(ContactSchema, FirstReleaseContactsGetSizedColumnsAndKeepEveryRow)
+TEST(ContactSchema, FirstReleaseContactsGetSizedColumnsAndOwnSizesAreKept)
 {
     TempPlaces places(false);
     const QString path = places.databasePath();
@@ -361,25 +361,23 @@ TEST(ContactSchema, FirstReleaseContactsGetSizedColumnsAndKeepEveryRow)
     ASSERT_TRUE(insert.exec(QStringLiteral("insert into cnt_main (NAME) values ('New')")));
     EXPECT_EQ(insert.lastInsertId().toLongLong(), 4) << "the id of a deleted contact stays unused";
     EXPECT_EQ(scalar(db, QStringLiteral("select Extra from cnt_main where ID = 4")), 7);
-}
 
-TEST(ContactSchema, ATableWithSizesOfItsOwnKeepsThem)
-{
-    TempPlaces places(false);
-    const QString path = places.databasePath();
+    // A table with sizes of its own keeps them.
+    TempPlaces own(false);
+    const QString ownPath = own.databasePath();
     {
-        Connection c(path);
-        QSqlQuery q(c.db());
-        q.exec(QStringLiteral("create table QD_SETUP (Key text)"));
-        q.exec(QStringLiteral("insert into QD_SETUP values (null)"));
-        q.exec(QStringLiteral("create table cnt_main (ID INTEGER PRIMARY KEY, NAME VARCHAR(8), "
-                              "FIRST VARCHAR(40))"));
+        Connection ownConnection(ownPath);
+        QSqlQuery oq(ownConnection.db());
+        oq.exec(QStringLiteral("create table QD_SETUP (Key text)"));
+        oq.exec(QStringLiteral("insert into QD_SETUP values (null)"));
+        oq.exec(QStringLiteral("create table cnt_main (ID INTEGER PRIMARY KEY, NAME VARCHAR(8), "
+                               "FIRST VARCHAR(40))"));
     }
-    ASSERT_TRUE(ensureDatabase(path));
-    Connection c(path);
-    const auto columns = contactColumnTypes(c.db());
-    ASSERT_TRUE(columns) << columns.message().toStdString();
-    EXPECT_EQ(columns->at(1).declaredType, QStringLiteral("VARCHAR(8)"));
+    ASSERT_TRUE(ensureDatabase(ownPath));
+    Connection ownConnection(ownPath);
+    const auto ownColumns = contactColumnTypes(ownConnection.db());
+    ASSERT_TRUE(ownColumns) << ownColumns.message().toStdString();
+    EXPECT_EQ(ownColumns->at(1).declaredType, QStringLiteral("VARCHAR(8)"));
 }
 
 // A source of text is stored straight from its UTF-8 bytes; it must come out exactly as the
