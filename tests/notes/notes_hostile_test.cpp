@@ -1,7 +1,6 @@
 // Notes against a hostile file system: links in the staging folder, sources that vanish or
 // cannot be read, names that are not UTF-8, pipes, a full disk and a database that refuses.
 
-#include "db/database.h"
 #include "db/scans.h"
 #include "fs/atomic_file.h"
 #include "fs/fs_fixture.h"
@@ -82,22 +81,7 @@ QStringList failedPaths(const JobReport &report)
 
 } // namespace
 
-TEST(NotesHostile, ALinkAtANoteNameIsReplacedAndWhatItPointsAtIsKept)
-{
-    TempPlaces places;
-    places.writeFile(QStringLiteral("src/Bob.txt"), "new text");
-    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "KEEP");
-    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
-    ASSERT_TRUE(QFile::link(victim, places.stagingDir() + QStringLiteral("/Bob.txt")));
-
-    const Converted run = scanAndConvert(places);
-    EXPECT_TRUE(run.report.succeeded());
-    EXPECT_EQ(readAll(victim), QByteArray("KEEP"));
-    EXPECT_FALSE(QFileInfo(places.stagingDir() + QStringLiteral("/Bob.txt")).isSymLink());
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Bob.txt")), QByteArray("new text"));
-}
-
-TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
+TEST(NotesHostile, LinksAreReplacedAndUnreadableSourcesReportedKeepingTheirEarlierNotes)
 {
     TempPlaces places;
     const QString gone = places.writeFile(QStringLiteral("src/gone.txt"), "first");
@@ -109,10 +93,17 @@ TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
     RemovedAtEnd cleanUp{{cafe, cafeNote}};
     ASSERT_TRUE(writeFileAtomically(cafe, "body"));
     places.writeFile(QStringLiteral("src/plain.rtf"), "plain text in an rtf file");
+    // A link at a note's name is replaced; what it points at is kept.
+    places.writeFile(QStringLiteral("src/Bob.txt"), "new text");
+    const QString victim = places.writeFile(QStringLiteral("victim.txt"), "KEEP");
+    ASSERT_TRUE(QDir().mkpath(places.stagingDir()));
+    ASSERT_TRUE(QFile::link(victim, places.stagingDir() + QStringLiteral("/Bob.txt")));
 
     const Converted first = scanAndConvert(places);
     EXPECT_TRUE(first.report.succeeded()) << failedPaths(first.report).join(' ').toStdString();
-    EXPECT_EQ(first.outcome.written, 4);
+    EXPECT_EQ(first.outcome.written, 5);
+    EXPECT_EQ(readAll(victim), QByteArray("KEEP"));
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/Bob.txt")), QByteArray("new text"));
     EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/plain.txt")),
               QByteArray("plain text in an rtf file"));
     EXPECT_EQ(readNative(cafeNote), QByteArray("body"));
@@ -132,7 +123,7 @@ TEST(NotesHostile, UnreadableSourcesAreReportedAndKeepTheirEarlierNotes)
         c->db(), sources, *scannedPaths(c->db(), ScanTable::Notes), places.stagingDir(), control);
     EXPECT_EQ(failedPaths(control.report()), (QStringList{gone, swapped}));
     EXPECT_TRUE(control.failures()[1].reason.contains(QLatin1String("not a regular file")));
-    EXPECT_EQ(second.written, 2) << "the documents after them are converted all the same";
+    EXPECT_EQ(second.written, 3) << "the documents after them are converted all the same";
     EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/gone.txt")) +
                   readAll(places.stagingDir() + QStringLiteral("/swap.txt")),
               QByteArray("firstsecond"));
@@ -220,7 +211,7 @@ TEST(NotesHostile, ANoteThatCannotTakeItsNameIsReportedByNameNeverAsWritten)
         EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
 }
 
-TEST(NotesHostile, PlainTextStreamsAcrossBlocksWithoutSplittingALineEnd)
+TEST(NotesHostile, PlainTextStreamsAcrossBlocksAndSpecialFilesOrHugeRtfAreNotRead)
 {
     TempPlaces places;
     // Read blocks divide a megabyte: a CR ends the first megabyte and its LF begins the next,
@@ -239,11 +230,8 @@ TEST(NotesHostile, PlainTextStreamsAcrossBlocksWithoutSplittingALineEnd)
     EXPECT_EQ(readAll(note), expected);
     EXPECT_TRUE(preview.contains(QStringLiteral("The preview shows the first")));
     EXPECT_LT(preview.size(), kPreviewBytes + 200);
-}
 
-TEST(NotesHostile, SpecialFilesAndHugeRtfAreRefusedNotRead)
-{
-    TempPlaces places;
+    // Special files and a huge RTF are refused, not read.
     const CliRun zero = runCli(places, {QStringLiteral("rtf-text"), QStringLiteral("/dev/zero")});
     EXPECT_EQ(zero.status, 1);
     EXPECT_TRUE(zero.err.contains(QStringLiteral("not a regular file"))) << zero.err.toStdString();
@@ -254,9 +242,9 @@ TEST(NotesHostile, SpecialFilesAndHugeRtfAreRefusedNotRead)
     EXPECT_EQ(big.status, 1);
     EXPECT_TRUE(big.err.contains(QStringLiteral("larger than 64 MB"))) << big.err.toStdString();
     // The preview reads only the start of it.
-    const Result<QString> preview = documentPreview(huge);
-    ASSERT_TRUE(preview);
-    EXPECT_TRUE(preview->contains(QStringLiteral("The preview shows the first 1024 KB")));
+    const Result<QString> startOnly = documentPreview(huge);
+    ASSERT_TRUE(startOnly);
+    EXPECT_TRUE(startOnly->contains(QStringLiteral("The preview shows the first 1024 KB")));
 }
 
 TEST(NotesHostile, ConvertFailsWithItsReasonWhenTheTableCannotBeUpdated)

@@ -1,7 +1,5 @@
 #include "common/note_names.h"
-#include "db/database.h"
 #include "formats/rtf_reader.h"
-#include "fs/text_output.h"
 #include "notes/note_conversion.h"
 #include "notes/note_cutting.h"
 #include "notes/note_list_model.h"
@@ -52,7 +50,7 @@ QString repeatChars(int count)
 
 } // namespace
 
-TEST(NoteNames, TypeTokensBaseNamesAndFileNames)
+TEST(NoteNames, TypeTokensBaseNamesFileNamesAndDates)
 {
     const std::pair<const char *, const char *> tokens[] = {
         {"/d/Report.final.rtf", "rtf"}, {"/d/X.RTF", "RTF"},
@@ -70,12 +68,16 @@ TEST(NoteNames, TypeTokensBaseNamesAndFileNames)
     EXPECT_EQ(scanTokenHits(QStringLiteral("/home/u/plan.Html")), 1);
     EXPECT_EQ(scanTokenHits(QStringLiteral("/home/u/photo.jpg")), 0);
 
+    NoteDateFormatter dates{QLocale(QLocale::English, QLocale::UnitedStates)};
+    EXPECT_EQ(dates.format(QDate(2024, 1, 5)), QStringLiteral("Jan-05-2024"));
+    EXPECT_EQ(dates.format(QDate()), QString());
+
     EXPECT_TRUE(isPlainFileName(QStringLiteral("Kid's Notes.txt")));
     for (const char *bad : {"", ".", "..", "a/b.txt", "a\\b.txt"})
         EXPECT_FALSE(isPlainFileName(QString::fromLatin1(bad))) << bad;
 }
 
-TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
+TEST(NotesScan, RecordsMixedCaseTreesReplacesEarlierScansAndKeepsRowsWhenCancelled)
 {
     TempPlaces places;
     places.writeFile(QStringLiteral("src/Notes.RTF"), "{\\rtf1 x}");
@@ -88,11 +90,8 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
     const QString src = places.root() + "/src";
 
     JobControl control;
-    const ScanOutcome summary = scanDocuments(c->db(), src, control);
-    EXPECT_EQ(summary.found, 4);
-    EXPECT_EQ(summary.rows.size(), 4u);
+    EXPECT_EQ(scanDocuments(c->db(), src, control).rows.size(), 4u);
     EXPECT_TRUE(control.report().succeeded());
-    EXPECT_EQ(control.progress().done, 4);
 
     QHash<QString, QStringList> byName;
     for (const QStringList &r : tableRows(c->db(), "Quenda_IpodScan"))
@@ -108,49 +107,27 @@ TEST(NotesScan, RecordsMixedCaseTreeWithApostrophesAndReplacesEarlierScan)
     // A second scan of a folder without documents leaves the table empty.
     QDir().mkpath(places.root() + "/empty");
     JobControl again;
-    const ScanOutcome none = scanDocuments(c->db(), places.root() + "/empty", again);
-    EXPECT_EQ(none.found, 0);
+    EXPECT_EQ(scanDocuments(c->db(), places.root() + "/empty", again).found, 0);
     EXPECT_TRUE(tableRows(c->db(), "Quenda_IpodScan").empty());
-}
 
-TEST(NotesScan, CancelledMidwayKeepsTheRowsRecordedSoFar)
-{
-    TempPlaces places;
+    // Cancelled midway, a scan keeps the rows recorded so far.
+    TempPlaces many;
     constexpr int kFiles = 3000;
     for (int i = 0; i < kFiles; ++i)
-        places.writeFile(QStringLiteral("src/d%1/n%2.txt").arg(i % 30).arg(i), "x");
-    auto c = places.connect();
-    JobControl control;
+        many.writeFile(QStringLiteral("src/d%1/n%2.txt").arg(i % 30).arg(i), "x");
+    auto mc = many.connect();
+    JobControl stopped;
     ScanOutcome outcome;
     {
-        CancelAfter cancel(control, 20); // found them all, then recorded a few
-        outcome = scanDocuments(c->db(), places.root() + "/src", control);
+        CancelAfter cancel(stopped, 20); // found them all, then recorded a few
+        outcome = scanDocuments(mc->db(), many.root() + "/src", stopped);
     }
-    EXPECT_TRUE(control.report().cancelled);
+    EXPECT_TRUE(stopped.report().cancelled);
     EXPECT_EQ(outcome.found, kFiles);
-    const auto rows = tableRows(c->db(), "Quenda_IpodScan");
+    const auto rows = tableRows(mc->db(), "Quenda_IpodScan");
     EXPECT_GT(rows.size(), 0u);
     EXPECT_LT(rows.size(), static_cast<size_t>(kFiles));
     EXPECT_EQ(rows.size(), outcome.rows.size()) << "the list shows what the table holds";
-}
-
-TEST(NotesScan, DatesUseTheLocaleMonthNames)
-{
-    NoteDateFormatter dates{QLocale(QLocale::English, QLocale::UnitedStates)};
-    EXPECT_EQ(dates.format(QDate(2024, 1, 5)), QStringLiteral("Jan-05-2024"));
-    EXPECT_EQ(dates.format(QDate(2024, 12, 25)), QStringLiteral("Dec-25-2024"));
-    EXPECT_EQ(dates.format(QDate()), QString());
-}
-
-TEST(NoteReading, RichTextByContentAndPlainTextDecoding)
-{
-    EXPECT_FALSE(readsAsRichText("hello"));
-    EXPECT_TRUE(readsAsRichText("{\\rtf1\\ansi x}"));
-    EXPECT_FALSE(readsAsRichText("{ not rtf }"));
-
-    EXPECT_EQ(decodePlainText("caf\xC3\xA9 \xE2\x82\xAC"), QStringLiteral(u"café €"));
-    EXPECT_EQ(decodePlainText("caf\xE9 \x80"), QStringLiteral(u"café €"));
-    EXPECT_EQ(decodePlainText("\xEF\xBB\xBFplain"), QStringLiteral("plain"));
 }
 
 TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
@@ -171,7 +148,6 @@ TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
     const ConversionOutcome summary =
         convertDocuments(c->db(), sources, {}, places.stagingDir(), control);
     EXPECT_EQ(summary.written, 4);
-    EXPECT_TRUE(control.report().succeeded());
     EXPECT_EQ(summary.notesFound, 4);
 
     const QDir staging(places.stagingDir());
@@ -189,7 +165,7 @@ TEST(NoteConversion, WritesNotesByBaseNameAndReadsRtfWhateverItsCase)
         EXPECT_TRUE(n[1].startsWith(places.stagingDir())) << n[1].toStdString();
 }
 
-TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
+TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStagingAndACancelWritesNothing)
 {
     TempPlaces places;
     places.writeFile(QStringLiteral("src/a.txt"), "alpha");
@@ -222,9 +198,17 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
     for (const ItemFailure &f : second.failures())
         refused << f.path;
     EXPECT_EQ(refused, (QStringList{card, outside, escaping}));
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/a.txt")), QByteArray("alpha"));
     EXPECT_EQ(again.notesFound, 1);
-    EXPECT_EQ(tableRows(c->db(), "Quenda_IpodScanedtxt").size(), 1u);
+
+    // Cancelled before it began: nothing is written, yet the notes in the folder are listed.
+    places.writeFile(QStringLiteral("Desktop/Ipod/a.txt"), "earlier note");
+    JobControl cancelled;
+    cancelled.cancel();
+    const ConversionOutcome none =
+        convertDocuments(c->db(), sources, {}, places.stagingDir(), cancelled);
+    EXPECT_EQ(none.written, 0);
+    EXPECT_EQ(none.notesFound, 1);
+    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/a.txt")), QByteArray("earlier note"));
 
     // With nothing to convert and nothing left in the staging folder, no note is found.
     JobControl empty;
@@ -233,21 +217,6 @@ TEST(NoteConversion, SecondRunDeletesOnlyEarlierNotesInsideStaging)
                   .notesFound,
               0);
     EXPECT_TRUE(tableRows(c->db(), "Quenda_IpodScanedtxt").empty());
-}
-
-TEST(NoteConversion, CancelledBeforeItBeganWritesNothingYetListsTheFolder)
-{
-    TempPlaces places;
-    const QString c = places.writeFile(QStringLiteral("src/c.txt"), "third");
-    places.writeFile(QStringLiteral("Desktop/Ipod/c.txt"), "earlier note");
-    auto db = places.connect();
-    JobControl cancelled;
-    cancelled.cancel();
-    const ConversionOutcome none = convertDocuments(db->db(), {{QStringLiteral("c.txt"), c}}, {},
-                                                    places.stagingDir(), cancelled);
-    EXPECT_EQ(none.written, 0);
-    EXPECT_EQ(none.notesFound, 1);
-    EXPECT_EQ(readAll(places.stagingDir() + QStringLiteral("/c.txt")), QByteArray("earlier note"));
 }
 
 // Pieces of 100 characters, then 97 (the marker takes three), that join to the note again;
@@ -313,16 +282,12 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
     const MergedDocument doc = buildMergedDocument({a, b, c}, control);
     EXPECT_EQ(doc.merged, 2);
     EXPECT_EQ(doc.missing, QStringList{b});
-    EXPECT_TRUE(looksLikeRtf(doc.rtf));
     const QString text = rtfToPlainText(doc.rtf);
-    EXPECT_GT(text.indexOf(QStringLiteral(u"Third café")),
-              text.indexOf(QStringLiteral("First note")));
-    EXPECT_TRUE(text.contains(QStringLiteral("First note")) &&
-                !text.contains(QStringLiteral("Gone")));
+    EXPECT_GT(text.indexOf(QStringLiteral(u"Third café")), text.indexOf(QStringLiteral("First")));
+    EXPECT_TRUE(text.contains(QStringLiteral("First note")) && !text.contains("Gone"));
 
     const QString out = QDir(places.root()).filePath(QStringLiteral("merged.rtf"));
-    const MergeOutcome merged = runNoteMerge({a, c}, out, places.stagingDir(), control);
-    EXPECT_TRUE(merged.saved && merged.text.contains(QStringLiteral("First note")));
+    EXPECT_TRUE(runNoteMerge({a, c}, out, places.stagingDir(), control).saved);
     EXPECT_TRUE(
         readAll(places.stagingDir() + QStringLiteral("/Merged.txt")).contains("Third caf\xE9"));
 
@@ -334,7 +299,7 @@ TEST(NoteMerge, ExistingNotesInOrderMissingOnesSkipped)
     EXPECT_TRUE(failing.status().message().contains(QLatin1String("No such file or directory")));
 }
 
-TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndOnlyTheNewestCounts)
+TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndAboveTheLimitInPart)
 {
     TempPlaces places;
     const QString small = places.writeFile(QStringLiteral("small.rtf"), "{\\rtf1\\ansi Small}");
@@ -369,11 +334,8 @@ TEST(NoteReading, SmallDocumentsAnswerAtOnceLargeOnesLaterAndOnlyTheNewestCounts
     QCoreApplication::processEvents();
     EXPECT_EQ(answers, QStringList{"Small"});
     EXPECT_FALSE(reads.isBusy());
-}
 
-TEST(NoteReading, ANoteAboveTheLimitGivesItsStartAndIsNotWhole)
-{
-    TempPlaces places;
+    // A note above the limit gives its start and is not whole; a missing one gives nothing.
     const QString huge = places.writeFile(QStringLiteral("huge.txt"), "Start of it ");
     ASSERT_TRUE(QFile::resize(huge, kMaxDocumentBytes + 1));
     const NoteText read = readNoteText(huge, NoteReadKind::Whole);
@@ -385,4 +347,13 @@ TEST(NoteReading, ANoteAboveTheLimitGivesItsStartAndIsNotWhole)
         readNoteText(places.root() + QStringLiteral("/gone.txt"), NoteReadKind::Whole);
     EXPECT_FALSE(missing.whole);
     EXPECT_TRUE(missing.text.isEmpty());
+
+    // Rich text is known by its content; plain text is decoded as UTF-8 or Windows-1252.
+    EXPECT_FALSE(readsAsRichText("hello"));
+    EXPECT_TRUE(readsAsRichText("{\\rtf1\\ansi x}"));
+    EXPECT_FALSE(readsAsRichText("{ not rtf }"));
+
+    EXPECT_EQ(decodePlainText("caf\xC3\xA9 \xE2\x82\xAC"), QStringLiteral(u"café €"));
+    EXPECT_EQ(decodePlainText("caf\xE9 \x80"), QStringLiteral(u"café €"));
+    EXPECT_EQ(decodePlainText("\xEF\xBB\xBFplain"), QStringLiteral("plain"));
 }

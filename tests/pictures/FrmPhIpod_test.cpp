@@ -9,7 +9,6 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -84,7 +83,7 @@ TEST_F(PicturesWindowTest, LoadShowsTheRecordedTreeWithDestinationsInTheirColour
     EXPECT_NE(backAt(4), QColor(207, 191, 165));
 }
 
-TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopied)
+TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopiedOrReplaced)
 {
     tree.file(QStringLiteral("Pics/Kid's Photos/Party/cake.jpg"), "cake");
     tree.file(QStringLiteral("Pics/Trip/sea.jpg"), "sea");
@@ -111,20 +110,25 @@ TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopie
     EXPECT_EQ(doubles.messages.shown[1].icon, MsgIcon::Exclamation);
     EXPECT_TRUE(doubles.messages.shown[1].text.startsWith("1 of 3 folders was not copied"));
     EXPECT_TRUE(doubles.messages.shown[1].text.contains(tree.path(QStringLiteral("Pics/Trip"))));
-}
 
-TEST_F(PicturesWindowTest, NamesThatMeetAreToldAfterTheSuccessMessage)
-{
-    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "one");
-    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "two");
-    auto w = open();
-    choose(*w, tree.path(QStringLiteral("Holiday")));
+    // Names that meet once flattened are told after the success message.
+    tree.file(QStringLiteral("Holiday/a-b/c/photo.jpg"), "from a-b/c");
+    tree.file(QStringLiteral("Holiday/a/b-c/photo.jpg"), "from a/b-c");
+    const QString holiday = tree.path(QStringLiteral("Holiday"));
+    doubles.messages.shown.clear();
+    choose(*w, holiday);
     send(*w);
     ASSERT_EQ(doubles.messages.shown.size(), 2u);
     EXPECT_EQ(doubles.messages.shown[0].text, "Successfully Send");
+    // The later row's photo remains, as before; the message says which one that is and which
+    // copy it replaced.
+    const QString target = places.stagingDir() + "/Holiday-a-b-c/photo.jpg";
+    const bool laterIsAbC = readFile(target) == "from a-b/c";
+    const QString later = holiday + (laterIsAbC ? "/a-b/c/photo.jpg" : "/a/b-c/photo.jpg");
+    const QString earlier = holiday + (laterIsAbC ? "/a/b-c/photo.jpg" : "/a-b/c/photo.jpg");
     const QString text = doubles.messages.shown[1].text;
     EXPECT_TRUE(text.startsWith("1 copy replaced a file of the same name from another folder:\n" +
-                                places.stagingDir() + "/Holiday-a-b-c/photo.jpg: "))
+                                target + ": " + later + " replaced the copy of " + earlier))
         << text.toStdString();
 }
 

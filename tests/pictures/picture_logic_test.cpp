@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <utime.h>
 
 using namespace quenda;

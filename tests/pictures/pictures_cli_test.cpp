@@ -39,24 +39,3 @@ TEST(CliPictures, ScanPrintsRowsAndSendPrintsTheWindowsMessages)
     EXPECT_EQ(missing.err, "Not a folder: " + tree.path("none") + "\n");
     EXPECT_EQ(runCli(places, {"pictures", "scan"}).status, 2);
 }
-
-TEST(CliPictures, FlattenedNamesThatMeetAreNamedWithBothSourcesAndFail)
-{
-    TempPlaces places;
-    TempTree tree;
-    tree.file("Holiday/a-b/c/photo.jpg", "from a-b/c");
-    tree.file("Holiday/a/b-c/photo.jpg", "from a/b-c");
-    const QString holiday = tree.path("Holiday");
-    ASSERT_EQ(runCli(places, {"pictures", "scan", holiday}).status, 0);
-    const CliRun sent = runCli(places, {"pictures", "send"});
-    EXPECT_EQ(sent.status, 1);
-    EXPECT_EQ(sent.out, "");
-    // The names stay the old ones and the later row's photo remains, as before; the message
-    // says which one that is and which copy it replaced.
-    const QString target = places.stagingDir() + "/Holiday-a-b-c/photo.jpg";
-    const bool laterIsAbC = readFile(target) == "from a-b/c";
-    const QString later = holiday + (laterIsAbC ? "/a-b/c/photo.jpg" : "/a/b-c/photo.jpg");
-    const QString earlier = holiday + (laterIsAbC ? "/a/b-c/photo.jpg" : "/a-b/c/photo.jpg");
-    EXPECT_TRUE(sent.err.contains(target + ": " + later + " replaced the copy of " + earlier))
-        << sent.err.toStdString();
-}

@@ -2,7 +2,6 @@
 #include "contacts/export/contact_send.h"
 #include "contacts/export/vcard_writer.h"
 #include "db/contacts.h"
-#include "db/database.h"
 #include "fs/fs_fixture.h"
 #include "fs/text_output.h"
 #include "support/test_places.h"
@@ -35,14 +34,23 @@ protected:
 
 } // namespace
 
-TEST_F(ContactSendTest, EachNameTakesTheFirstHolderOfExactlyThatName)
+TEST_F(ContactSendTest, EachNameTakesTheFirstHolderOfExactlyThatNameAndUnsafeNamesAreTold)
 {
     addContact(db(), {{"NAME", "Twin"}, {"NICK", "first"}});
     addContact(db(), {{"NAME", "twin"}, {"NICK", "lower"}});
     addContact(db(), {{"NAME", "Twin"}, {"NICK", "second"}});
     addContact(db(), {{"NAME", ""}, {"NICK", "blank"}});
     addContact(db(), {{"NICK", "null"}});
+    addNamed(db(), QStringLiteral("sub/dir"));
+    addNamed(db(), QStringLiteral("."));
     EXPECT_EQ(sendAll(), 15);
+    // Unsafe names are reported once per card, and once per contact in the message.
+    EXPECT_EQ(control.failures().size(), 6u);
+    const QString message = cardFailureMessage(control.report());
+    EXPECT_TRUE(message.startsWith(QStringLiteral("6 vCard file(s) could not be written, for 2 "
+                                                  "contact(s):")))
+        << message.toStdString();
+    EXPECT_EQ(message.count(QStringLiteral("\"sub/dir\"")), 1);
     EXPECT_TRUE(readAll(folder + QStringLiteral("/Twin.vcf")).contains("NICKNAME:first\r\n"));
     EXPECT_TRUE(readAll(folder + QStringLiteral("/Twin-H.vcf")).contains("NICKNAME:first\r\n"));
     EXPECT_TRUE(readAll(folder + QStringLiteral("/twin.vcf")).contains("NICKNAME:lower\r\n"));
@@ -65,21 +73,6 @@ TEST_F(ContactSendTest, EachNameTakesTheFirstHolderOfExactlyThatName)
     EXPECT_EQ(filesIn(older), (QStringList{"twin-H.vcf", "twin-W .vcf", "twin.vcf"}));
 }
 
-TEST_F(ContactSendTest, UnsafeNamesAreReportedOncePerCardAndTheRestIsSent)
-{
-    addNamed(db(), QStringLiteral("Good"));
-    addNamed(db(), QStringLiteral("sub/dir"));
-    addNamed(db(), QStringLiteral("."));
-    EXPECT_EQ(sendAll(), 3);
-    EXPECT_EQ(filesIn(folder), (QStringList{"Good-H.vcf", "Good-W .vcf", "Good.vcf"}));
-    EXPECT_EQ(control.failures().size(), 6u);
-    const QString message = cardFailureMessage(control.report());
-    EXPECT_TRUE(message.startsWith(QStringLiteral("6 vCard file(s) could not be written, for 2 "
-                                                  "contact(s):")))
-        << message.toStdString();
-    EXPECT_EQ(message.count(QStringLiteral("\"sub/dir\"")), 1);
-}
-
 TEST_F(ContactSendTest, CancelledMidwayKeepsTheCardsWritten)
 {
     constexpr int kContacts = 2000;
@@ -100,7 +93,6 @@ TEST_F(ContactSendTest, CancelledMidwayKeepsTheCardsWritten)
     EXPECT_GE(written, 30);
     EXPECT_LT(written, 3 * kContacts);
     EXPECT_EQ(filesIn(folder).size(), written);
-    EXPECT_EQ(control.progress().done * 3, written);
 }
 
 TEST_F(ContactSendTest, ACardOnAFullDiskKeepsTheEarlierCardAndALinkIsNotFollowed)

@@ -23,7 +23,7 @@ QStringList lines(const std::vector<ImportPair> &pairs)
 
 } // namespace
 
-TEST(FieldSuggestion, ExportHeadersCaptionsAndColumnNamesFindTheirColumns)
+TEST(FieldSuggestion, ExportHeadersCaptionsAndColumnNamesFindTheirColumnsAndGivenPairsWin)
 {
     // A desktop mail program's header, in part and out of order, with a column nobody maps.
     const QStringList desktop = {"Title",        "First Name",  "Middle Name",    "Last Name",
@@ -51,6 +51,12 @@ TEST(FieldSuggestion, ExportHeadersCaptionsAndColumnNamesFindTheirColumns)
     const auto pairs = suggestMapping({"First Name", "Job Title"}, {"first", "Name"});
     ASSERT_EQ(pairs.size(), 1u);
     EXPECT_EQ(pairs[0], (ImportPair{"first", "First Name"}));
+
+    // Given pairs win for their column only.
+    const std::vector<ImportPair> suggested = {{"First", "First Name"}, {"H_Ph1", "Home Phone"}};
+    EXPECT_EQ(lines(mergeMapping(suggested, {{"h_ph1", "Phone"}, {"NAME", "Display"}})),
+              (QStringList{"FIRST=First Name", "H_PH1=Phone", "NAME=Display"}));
+    EXPECT_EQ(lines(mergeMapping(suggested, {})), lines(suggested));
 }
 
 TEST(FieldSuggestion, VCardFieldsGoByPropertyKindAndPart)
@@ -70,12 +76,4 @@ TEST(FieldSuggestion, VCardFieldsGoByPropertyKindAndPart)
     // The same names from a text file are plain column names: TITLE is the salutation there.
     EXPECT_EQ(lines(suggestMapping({"TITLE", "TEL;WORK"}, offered(), QStringLiteral("Text;"))),
               (QStringList{"TITLE=TITLE"}));
-}
-
-TEST(FieldSuggestion, GivenPairsWinForTheirColumnOnly)
-{
-    const std::vector<ImportPair> suggested = {{"First", "First Name"}, {"H_Ph1", "Home Phone"}};
-    EXPECT_EQ(lines(mergeMapping(suggested, {{"h_ph1", "Phone"}, {"NAME", "Display"}})),
-              (QStringList{"FIRST=First Name", "H_PH1=Phone", "NAME=Display"}));
-    EXPECT_EQ(lines(mergeMapping(suggested, {})), lines(suggested));
 }

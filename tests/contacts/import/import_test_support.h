@@ -36,8 +36,8 @@ inline qint64 contactCount(QSqlDatabase &db)
     return scalar(db, QStringLiteral("select count(*) from cnt_main")).toLongLong();
 }
 
-// Every contact with every column, and the next id: what must stay exactly as it was when an
-// import fails.
+// Every contact with every column and the type of each value, and the next id: what must stay
+// exactly as it was when an import fails.
 inline QStringList contactSnapshot(QSqlDatabase &db)
 {
     QSqlQuery q(db);
@@ -47,7 +47,9 @@ inline QStringList contactSnapshot(QSqlDatabase &db)
     while (q.next()) {
         QStringList cells;
         for (int c = 0; c < q.record().count(); ++c)
-            cells << (q.isNull(c) ? QStringLiteral("<null>") : q.value(c).toString());
+            cells << (q.isNull(c)
+                          ? QStringLiteral("<null>")
+                          : q.value(c).typeName() + QStringLiteral(":") + q.value(c).toString());
         rows << cells.join(QLatin1Char('|'));
     }
     rows << scalar(db, QStringLiteral("select seq from sqlite_sequence where name = 'cnt_main'"))

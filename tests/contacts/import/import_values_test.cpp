@@ -19,24 +19,21 @@ QVariant into(const QString &declaredType, const QVariant &value, const QLocale 
 
 } // namespace
 
-TEST(ImportValues, DeclaredTypesChooseTheRule)
+TEST(ImportValues, DeclaredTypesChooseTheRuleAndNumbersTakeTheLeadingDecimalNumber)
 {
-    EXPECT_EQ(targetColumn("A", "TEXT(255)").rule, ColumnRule::Text);
     EXPECT_EQ(targetColumn("A", "varchar( 40 )").size, 40);
-    EXPECT_EQ(targetColumn("A", "TEXT").rule, ColumnRule::Memo) << "text without a size";
-    EXPECT_EQ(targetColumn("A", "").rule, ColumnRule::Memo);
-    EXPECT_EQ(targetColumn("A", "DATE").rule, ColumnRule::Date);
-    EXPECT_EQ(targetColumn("A", "DATETIME").rule, ColumnRule::Date);
-    EXPECT_EQ(targetColumn("A", "DATE TEXT").rule, ColumnRule::Date);
-    EXPECT_EQ(targetColumn("A", "INTEGER").rule, ColumnRule::Number);
-    EXPECT_EQ(targetColumn("A", "NUMERIC(10,2)").rule, ColumnRule::Number);
-    EXPECT_EQ(targetColumn("A", "DOUBLE").rule, ColumnRule::Number);
-    EXPECT_EQ(targetColumn("A", "BOOLEAN").rule, ColumnRule::Skip);
-    EXPECT_EQ(targetColumn("A", "BLOB").rule, ColumnRule::Skip);
-}
+    // Text without a size is a memo.
+    const std::pair<const char *, ColumnRule> rules[] = {
+        {"TEXT(255)", ColumnRule::Text}, {"TEXT", ColumnRule::Memo},
+        {"", ColumnRule::Memo},          {"DATE", ColumnRule::Date},
+        {"DATETIME", ColumnRule::Date},  {"DATE TEXT", ColumnRule::Date},
+        {"INTEGER", ColumnRule::Number}, {"NUMERIC(10,2)", ColumnRule::Number},
+        {"DOUBLE", ColumnRule::Number},  {"BOOLEAN", ColumnRule::Skip},
+        {"BLOB", ColumnRule::Skip}};
+    for (const auto &[type, rule] : rules)
+        EXPECT_EQ(targetColumn("A", type).rule, rule) << type;
 
-TEST(ImportValues, NumbersTakeTheLeadingDecimalNumber)
-{
+    // Numbers take the leading decimal number.
     EXPECT_EQ(into("INTEGER", QStringLiteral("12 kg")), QVariant(qint64(12)));
     EXPECT_EQ(into("INTEGER", QStringLiteral("abc")), QVariant(qint64(0)));
     EXPECT_EQ(into("INTEGER", QStringLiteral(" 1 234")), QVariant(qint64(1234))) << "blanks";
@@ -74,24 +71,8 @@ TEST(ImportValues, DatesFromIsoTextTheLocaleAndTheSourcesOwnType)
     EXPECT_TRUE(into("DATE", QVariant(44532)).isNull()) << "a plain number is no date";
 }
 
-TEST(ImportValues, TextIsCutToTheColumnSizeAndMemoIsKeptWhole)
-{
-    const QString longText(300, QLatin1Char('x'));
-    EXPECT_EQ(into("TEXT(255)", longText).toString().size(), 255);
-    EXPECT_EQ(into("TEXT", longText).toString(), longText);
-    EXPECT_EQ(into("TEXT(5)", QStringLiteral("O'Brien")), QVariant(QStringLiteral("O'Bri")));
-    // A character outside the Basic Multilingual Plane is never cut in half.
-    const QString emoji = QStringLiteral("ab") + QString::fromUtf8("\xF0\x9F\x98\x80");
-    EXPECT_EQ(into("TEXT(3)", emoji), QVariant(QStringLiteral("ab")));
-    EXPECT_EQ(into("TEXT(10)", QDate(2005, 4, 1)), QVariant(QStringLiteral("2005-04-01")));
-    EXPECT_EQ(into("TEXT(10)", QVariant(25.5)), QVariant(QStringLiteral("25.5")));
-    EXPECT_EQ(into("TEXT(10)", QVariant(true)), QVariant(QStringLiteral("True")));
-    EXPECT_TRUE(into("TEXT(10)", QVariant()).isNull());
-    EXPECT_TRUE(into("BOOLEAN", QStringLiteral("yes")).isNull()) << "other types are not written";
-}
-
 // The byte forms of the rules agree with the rules on QString for every cut and date.
-TEST(ImportValues, RulesOnUtf8BytesAgreeWithTheRulesOnText)
+TEST(ImportValues, TextIsCutToTheColumnSizeAndTheRulesOnUtf8BytesAgree)
 {
     const char *samples[] = {"",
                              "plain",
@@ -117,4 +98,18 @@ TEST(ImportValues, RulesOnUtf8BytesAgreeWithTheRulesOnText)
     for (const char *notKept : {"1980-5-17", "1980-05-1x", "0000-01-01", "1981-02-29",
                                 "1980-05-17 ", "1980/05/17", "+980-05-17"})
         EXPECT_FALSE(isStoredDateText(notKept)) << notKept;
+
+    // Text is cut to the column size, memo is kept whole.
+    const QString longText(300, QLatin1Char('x'));
+    EXPECT_EQ(into("TEXT(255)", longText).toString().size(), 255);
+    EXPECT_EQ(into("TEXT", longText).toString(), longText);
+    EXPECT_EQ(into("TEXT(5)", QStringLiteral("O'Brien")), QVariant(QStringLiteral("O'Bri")));
+    // A character outside the Basic Multilingual Plane is never cut in half.
+    const QString emoji = QStringLiteral("ab") + QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_EQ(into("TEXT(3)", emoji), QVariant(QStringLiteral("ab")));
+    EXPECT_EQ(into("TEXT(10)", QDate(2005, 4, 1)), QVariant(QStringLiteral("2005-04-01")));
+    EXPECT_EQ(into("TEXT(10)", QVariant(25.5)), QVariant(QStringLiteral("25.5")));
+    EXPECT_EQ(into("TEXT(10)", QVariant(true)), QVariant(QStringLiteral("True")));
+    EXPECT_TRUE(into("TEXT(10)", QVariant()).isNull());
+    EXPECT_TRUE(into("BOOLEAN", QStringLiteral("yes")).isNull()) << "other types are not written";
 }
