@@ -4,6 +4,7 @@
 #include "reader_test_support.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -332,6 +333,33 @@ TEST(SheetHostile, XlsxOddities)
     const QString noBook = writeZip(dir, QStringLiteral("nobook.xlsx"),
                                     {{QStringLiteral("[Content_Types].xml"), types}});
     expectNamedFailure(readSheetBlock(noBook), noBook, "\"xl/workbook.xml\" is missing");
+}
+
+// Random damage to real files reaches the readers' damage checks all over: every outcome is a
+// block or a failure that names the file, and the table path gives whole rows (the sanitizer
+// build turns any overrun into a failure here).
+TEST(SheetHostile, DamagedFilesGiveANamedFailureOrWholeRows)
+{
+    QTemporaryDir dir;
+    QRandomGenerator random(20240229);
+    for (const char *name : {"lo_formulas.xls", "gnm_two_sheets_biff5.xls", "lo_shared_strings.xls",
+                             "lo_two_sheets.xlsx", "lo_two_sheets.ods"}) {
+        const QByteArray original = sheetBytes(QString::fromLatin1(name));
+        ASSERT_FALSE(original.isEmpty());
+        for (int round = 0; round < 60; ++round) {
+            QByteArray bytes = original;
+            for (int i = 0, flips = 1 + int(random.bounded(8)); i < flips; ++i)
+                bytes[qsizetype(random.bounded(quint32(bytes.size())))] = char(random.bounded(256));
+            const QString path = writeFile(dir, QString::fromLatin1(name), bytes);
+            const Result<SheetBlock> block = readSheetBlock(path);
+            EXPECT_TRUE(block.ok() || block.message().startsWith("The file " + path))
+                << block.message().toStdString();
+            auto reader = openSheetReader(path);
+            QVariantList values;
+            while (reader.ok() && (*reader)->next(values))
+                ASSERT_EQ(values.size(), qsizetype((*reader)->fields().size()));
+        }
+    }
 }
 
 // An active tab that is a chart, or beyond the sheets: the first worksheet is read.

@@ -331,6 +331,9 @@ TEST_F(ImportWindowTest, ThePreviewAndTheImportRunThroughAllSteps)
     EXPECT_EQ(texts(), QStringList{"Fields Not Selected"});
     auto *grid3 = grid("Grid3");
     EXPECT_TRUE(ctl<QRadioButton>("Option1")->isChecked());
+    setField(grid("Grid1"), 1, QStringLiteral("Nm"));
+    import();
+    EXPECT_EQ(texts().last(), QStringLiteral("Item Not Selected"));
 
     tab(1);
     choose(QStringLiteral("Text;"), people());
@@ -351,7 +354,7 @@ TEST_F(ImportWindowTest, ThePreviewAndTheImportRunThroughAllSteps)
         << "the preview turns to the new records first";
     import();
     window->previewJob()->wait();
-    ASSERT_EQ(texts(), (QStringList{"Fields Not Selected", " Imported  "}));
+    ASSERT_EQ(texts(), (QStringList{"Fields Not Selected", "Item Not Selected", " Imported  "}));
     EXPECT_EQ((QStringList{grid3->colHeader(1), QString::number(grid3->dataRows())}),
               (QStringList{"Nm", "2"}));
 
