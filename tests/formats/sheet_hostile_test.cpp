@@ -312,13 +312,16 @@ TEST(SheetHostile, XlsxOddities)
         "</row><row><c><v>1e400</v></c><c t=\"b\"><v>1</v></c><c t=\"e\"><v>#REF!</v></c>"
         "<c t=\"d\"><v>2024-02-29T12:00:00</v></c><c><f>SUM()</f></c></row>"
         "</sheetData></worksheet>";
-    const QString path = writeZip(dir, QStringLiteral("odd.xlsx"),
-                                  {{QStringLiteral("[Content_Types].xml"), types},
-                                   {QStringLiteral("_rels/.rels"), rels},
-                                   {QStringLiteral("xl/workbook.xml"), workbook},
-                                   {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
-                                   {QStringLiteral("xl/strings.xml"), strings},
-                                   {QStringLiteral("xl/d.xml"), sheet}});
+    const auto package = [&](const QString &name, const QByteArray &sheetPart) {
+        return writeZip(dir, name,
+                        {{QStringLiteral("[Content_Types].xml"), types},
+                         {QStringLiteral("_rels/.rels"), rels},
+                         {QStringLiteral("xl/workbook.xml"), workbook},
+                         {QStringLiteral("xl/_rels/workbook.xml.rels"), workbookRels},
+                         {QStringLiteral("xl/strings.xml"), strings},
+                         {QStringLiteral("xl/d.xml"), sheetPart}});
+    };
+    const QString path = package(QStringLiteral("odd.xlsx"), sheet);
     const Result<SheetBlock> block = readSheetBlock(path, 3, 6);
     ASSERT_TRUE(block.ok()) << block.message().toStdString();
     EXPECT_EQ(block->sheetName, QStringLiteral("Data")); // the active tab is a chart
@@ -330,6 +333,8 @@ TEST(SheetHostile, XlsxOddities)
               (QStringList{QStringLiteral("1e400"), QStringLiteral("TRUE"), QStringLiteral("#REF!"),
                            QStringLiteral("45351.5"), QString(), QString()}));
 
+    const QString cut = package(QStringLiteral("cut.xlsx"), sheet.chopped(30));
+    expectNamedFailure(readSheetBlock(cut, 20, 20), cut, "xl/d.xml");
     const QString noBook = writeZip(dir, QStringLiteral("nobook.xlsx"),
                                     {{QStringLiteral("[Content_Types].xml"), types}});
     expectNamedFailure(readSheetBlock(noBook), noBook, "\"xl/workbook.xml\" is missing");

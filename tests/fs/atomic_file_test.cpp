@@ -73,14 +73,26 @@ TEST(AtomicFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary)
         ASSERT_TRUE(dropped.write("half"));
     }
     EXPECT_EQ(tree.listing(), QStringList{"data.txt"});
+}
 
-    // On a read-only disk even the temporary cannot be made.
-    TmpfsMount disk(tree.path("ro"), "size=64k");
-    if (disk.mounted() && disk.remountReadOnly()) {
-        const Status readOnly = writeFileAtomically(tree.path("ro/list.txt"), "new list");
-        EXPECT_TRUE(readOnly.message().contains("Read-only file system"))
-            << readOnly.message().toStdString();
-    }
+// A full disk fails the write of a large buffer, a read-only one the temporary itself: either way
+// the old file stays whole and nothing is left beside it.
+TEST(AtomicFile, FullAndReadOnlyDisksKeepTheOldFileAndTellTheSystemsReason)
+{
+    TempTree tree;
+    TmpfsMount disk(tree.path("disk"), "size=64k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const QString target = tree.file("disk/list.txt", "old list");
+    const Status full = writeFileAtomically(target, QByteArray(512 * 1024, 'x'));
+    EXPECT_TRUE(full.message().contains("No space left on device")) << full.message().toStdString();
+    EXPECT_EQ(tree.listing("disk"), QStringList{"list.txt"});
+
+    ASSERT_TRUE(disk.remountReadOnly());
+    const Status readOnly = writeFileAtomically(target, "new list");
+    EXPECT_TRUE(readOnly.message().contains("Read-only file system"))
+        << readOnly.message().toStdString();
+    EXPECT_EQ(readFile(target), "old list");
 }
 
 // Writers that hand their files to a run share its open folder: they neither close it nor
