@@ -105,7 +105,6 @@ TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopie
     ASSERT_EQ(doubles.messages.shown.size(), 2u);
     EXPECT_EQ(doubles.messages.shown[0].text, "Successfully Send");
     EXPECT_EQ(doubles.messages.shown[1].icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(doubles.messages.shown[1].text.startsWith("1 of 3 folders was not copied"));
     EXPECT_TRUE(doubles.messages.shown[1].text.contains(tree.path(QStringLiteral("Pics/Trip"))));
 
     // Names that meet once flattened are told after the success message.

@@ -268,8 +268,7 @@ TEST_F(ImportWindowTest, SchemesAreSavedFromGrid1AndRecalledInAnotherWindow)
         setField(grid1, 4, QStringLiteral("O'Title"));
         ctl<QComboBox>("cboScheme1")->setCurrentText(QStringLiteral("Mum's"));
         click("SSCommand2");
-        click("SSCommand2");
-        EXPECT_EQ(texts(), (QStringList{"Scheme saved successfully", "Scheme saved successfully"}));
+        EXPECT_EQ(texts(), QStringList{"Scheme saved successfully"});
         auto *recall = ctl<QComboBox>("cboScheme");
         EXPECT_EQ((QStringList{QString::number(recall->count()), recall->currentText()}),
                   (QStringList{"1", ""}))
