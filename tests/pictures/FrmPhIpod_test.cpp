@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -90,8 +89,6 @@ TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopie
     auto w = open();
     choose(*w, tree.path(QStringLiteral("Pics")));
     EXPECT_EQ(control<QLineEdit>(w.get(), "Folder1")->text(), tree.path(QStringLiteral("Pics")));
-    EXPECT_FALSE(control<QProgressBar>(w.get(), "PB")->isVisible());
-    EXPECT_TRUE(control<QPushButton>(w.get(), "CmdCopy")->isEnabled());
     EXPECT_EQ(grid(*w)->dataRows(), 3);
     EXPECT_TRUE(doubles.messages.shown.empty());
 
@@ -108,7 +105,6 @@ TEST_F(PicturesWindowTest, ChoosingAFolderScansAndSendReportsEveryFolderNotCopie
     ASSERT_EQ(doubles.messages.shown.size(), 2u);
     EXPECT_EQ(doubles.messages.shown[0].text, "Successfully Send");
     EXPECT_EQ(doubles.messages.shown[1].icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(doubles.messages.shown[1].text.startsWith("1 of 3 folders was not copied"));
     EXPECT_TRUE(doubles.messages.shown[1].text.contains(tree.path(QStringLiteral("Pics/Trip"))));
 
     // Names that meet once flattened are told after the success message.

@@ -38,6 +38,12 @@ inline qint64 addNamed(QSqlDatabase &db, const QString &name)
     return addContact(db, {{QStringLiteral("NAME"), name}});
 }
 
+// Card lines as the writer ends them.
+inline QByteArray crlf(const char *lines)
+{
+    return QByteArray(lines).replace("\n", "\r\n");
+}
+
 inline QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files, QDir::Name);

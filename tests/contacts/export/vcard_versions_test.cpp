@@ -20,11 +20,6 @@ using namespace quenda::test;
 
 namespace {
 
-QByteArray crlf(const char *lines)
-{
-    return QByteArray(lines).replace("\n", "\r\n");
-}
-
 CardRow rowOf(std::initializer_list<std::pair<card::Field, QString>> values)
 {
     CardRow row;
@@ -123,7 +118,6 @@ TEST(CardVersions, ValuesAreEscapedTypedSortedAndFoldedAt75OctetsBetweenCharacte
             EXPECT_LE(line.size(), 75) << line.constData();
             // Each physical line is whole UTF-8 by itself: no character was cut.
             EXPECT_EQ(QString::fromUtf8(line).toUtf8(), line);
-            EXPECT_FALSE(QString::fromUtf8(line).contains(QChar::ReplacementCharacter));
             continued += line.startsWith(' ') ? 1 : 0;
         }
         EXPECT_GE(continued, 2);

@@ -36,11 +36,6 @@ protected:
     QString folder;
 };
 
-QByteArray crlf(const char *lines)
-{
-    return QByteArray(lines).replace("\n", "\r\n");
-}
-
 } // namespace
 
 TEST_F(VCardWriterTest, ContactWithOnlyANameGivesEveryLineWithEmptyValues)
