@@ -125,6 +125,7 @@ TEST(SendPlayerWindowTest, PreviewsSendsAndTellsWhatItReplaced)
     EXPECT_TRUE(summary.contains("Replaced on the player (1):\n  Contacts/Anna.vcf"));
     EXPECT_TRUE(QFileInfo::exists(scene.root + "/Notes/Long (1 of 2).txt"));
     EXPECT_EQ(scene.doubles.messages.shown.front().icon, MsgIcon::Information);
+    EXPECT_TRUE(window.close()) << "with nothing running the window closes without asking";
 }
 
 TEST(SendPlayerWindowTest, RefusalsKeepSendOffAndEjectWithoutUDisksSaysHow)
